@@ -1,0 +1,50 @@
+// A database engine behind a Connection. The Connection turns the published
+// connection contract (nested transactions, stored query catalog, classic
+// SQL dialect) into these few primitives; a backend only has to run SQL of
+// its own dialect. Errors are thrown as AutomationError with a clear
+// description (kErrDatabase, kErrKeyViolation, kErrLocked, ...).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/dialect.h"
+#include "data/result_set.h"
+#include "data/value.h"
+
+namespace tarvik::data {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual Dialect dialect() const = 0;
+  // Name handed to report components (file path or URI without password).
+  virtual std::string DatabaseName() const = 0;
+
+  // One statement in the backend's own dialect with ?1..?n (SQLite) or
+  // $1..$n (PostgreSQL) placeholders; returns the rows changed. Backends
+  // prepare each distinct text once and reuse it.
+  virtual std::int64_t Execute(const std::string& sql, const std::vector<Value>& params) = 0;
+  virtual std::unique_ptr<ResultSet> Query(const std::string& sql,
+                                           const std::vector<Value>& params) = 0;
+  // Several statements without parameters (schema scripts).
+  virtual void ExecuteScript(std::string_view sql) = 0;
+
+  // Transactions: level 0 is BEGIN/COMMIT/ROLLBACK, deeper levels savepoints.
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual void Savepoint(const std::string& name) = 0;
+  virtual void ReleaseSavepoint(const std::string& name) = 0;
+  virtual void RollbackToSavepoint(const std::string& name) = 0;  // and releases it
+};
+
+// Opens a backend from a database argument: a file path or "sqlite:PATH" for
+// SQLite, "postgresql://..." for PostgreSQL. Throws AutomationError with a
+// clear description when it cannot.
+std::unique_ptr<Backend> OpenBackend(const std::string& database);
+
+}  // namespace tarvik::data

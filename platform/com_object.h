@@ -1,0 +1,63 @@
+// Reference-counting base for objects that implement automation interfaces.
+//
+//   class Thing : public ComObject<Thing, IThing> { ... };
+//   ComPtr<Thing> t = MakeCom<Thing>(args...);
+//
+// QueryInterface answers IUnknown plus every IID listed by the derived class
+// in a static `Interfaces()` table of {iid, cast} entries, or by overriding
+// QueryInterfaceExtra.
+#pragma once
+
+#include <atomic>
+#include <new>
+
+#include "platform/com.h"
+
+namespace tarvik {
+
+// Called when an object is created or destroyed, so a server can answer
+// DllCanUnloadNow. Optional; nullptr by default.
+using ObjectCountHook = void (*)(int delta);
+
+template <class Derived, class Primary>
+class ComObject : public Primary {
+ public:
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG left = --refs_;
+    if (left == 0) delete static_cast<Derived*>(this);
+    return left;
+  }
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid == IID_IUnknown) {
+      *object = static_cast<IUnknown*>(static_cast<Primary*>(this));
+    } else if (void* p = static_cast<Derived*>(this)->QueryInterfaceExtra(riid)) {
+      *object = p;
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+
+  // Derived classes hide this to answer more interfaces.
+  void* QueryInterfaceExtra(REFIID) { return nullptr; }
+
+ protected:
+  ComObject() = default;
+  virtual ~ComObject() = default;
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+
+ private:
+  std::atomic<ULONG> refs_{0};
+};
+
+template <class T, class... Args>
+ComPtr<T> MakeCom(Args&&... args) {
+  return ComPtr<T>(new T(std::forward<Args>(args)...));
+}
+
+}  // namespace tarvik
