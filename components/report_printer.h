@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "data/host_connection.h"
@@ -30,5 +31,10 @@ struct ReportPrinter : IUnknown {
 };
 
 ComPtr<ReportPrinter> NewReportPrinter();
+// Tests can replace the factory (fakes, recording); nullptr restores the default.
+using ReportPrinterFactory = std::function<ComPtr<ReportPrinter>()>;
+void SetReportPrinterFactory(ReportPrinterFactory factory);
+// The default implementation, for factories that decorate it.
+ComPtr<ReportPrinter> NewDefaultReportPrinter();
 
 }  // namespace tarvik::components

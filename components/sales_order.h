@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "data/host_connection.h"
@@ -71,5 +72,10 @@ struct SalesOrder : IUnknown {
 };
 
 ComPtr<SalesOrder> NewSalesOrder();
+// Tests can replace the factory (fakes, recording); nullptr restores the default.
+using SalesOrderFactory = std::function<ComPtr<SalesOrder>()>;
+void SetSalesOrderFactory(SalesOrderFactory factory);
+// The default implementation, for factories that decorate it.
+ComPtr<SalesOrder> NewDefaultSalesOrder();
 
 }  // namespace tarvik::components

@@ -1,0 +1,78 @@
+// SystemOptions over the connection: the System table is read once by Open
+// (option_name, option_value), then looked up by exact name.
+#include "components/system_options.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "data/result_set.h"
+#include "data/value.h"
+#include "platform/com_object.h"
+#include "platform/error.h"
+#include "platform/regional.h"
+
+namespace tarvik::components {
+namespace {
+
+std::string ValueText(const data::Value& v) {
+  struct Visitor {
+    std::string operator()(std::monostate) const { return {}; }
+    std::string operator()(std::int64_t n) const { return std::to_string(n); }
+    std::string operator()(double d) const { return regional::FormatDouble(d); }
+    std::string operator()(const std::string& s) const { return s; }
+    std::string operator()(data::DateValue d) const { return regional::FormatDate(d.ole); }
+  };
+  return std::visit(Visitor{}, v);
+}
+
+class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOptions> {
+ public:
+  void SetConnection(ComPtr<data::HostConnection> connection) override {
+    connection_ = std::move(connection);
+  }
+
+  bool Open() override {
+    options_.clear();
+    current_ = -1;
+    if (!connection_) return false;
+    try {
+      std::unique_ptr<data::ResultSet> rows =
+          connection_->OpenQuery("SELECT option_name, option_value FROM System");
+      std::vector<std::pair<std::string, std::string>> read;
+      for (std::int64_t row = 0; rows->Seek(row); ++row) {
+        read.emplace_back(ValueText(rows->Column(0)), ValueText(rows->Column(1)));
+      }
+      options_ = std::move(read);
+      return true;
+    } catch (const AutomationError&) {
+      return false;  // no System table, or not readable
+    }
+  }
+
+  bool FindOption(const Variant& name) override {
+    const std::string wanted = name.ToString();
+    for (std::size_t i = 0; i < options_.size(); ++i) {
+      if (options_[i].first == wanted) {
+        current_ = static_cast<long>(i);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string OptionValue() override {
+    return current_ >= 0 ? options_[static_cast<std::size_t>(current_)].second : std::string();
+  }
+
+ private:
+  ComPtr<data::HostConnection> connection_;
+  std::vector<std::pair<std::string, std::string>> options_;
+  long current_ = -1;
+};
+
+}  // namespace
+
+ComPtr<SystemOptions> NewSystemOptions() { return MakeCom<SystemOptionsImpl>(); }
+
+}  // namespace tarvik::components

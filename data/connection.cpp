@@ -1,0 +1,299 @@
+// The connection over a backend: nested transactions as savepoints, the
+// stored query catalog, classic-dialect translation.
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "data/backend.h"
+#include "data/dialect.h"
+#include "data/host_connection.h"
+#include "data/sql_text.h"
+#include "platform/com_object.h"
+#include "platform/error.h"
+#include "platform/regional.h"
+
+namespace tarvik::data {
+
+const IID IID_HostConnection = {0x6d1f3a20, 0x41b7, 0x4c2e, {0x9a, 0x51, 0x0b, 0x7e, 0x33, 0x10, 0x2c, 0x01}};
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+ParamType ParseParamType(const std::string& t) {
+  static const std::map<std::string, ParamType> kTypes = {
+      {"Text", ParamType::kText}, {"Long", ParamType::kLong}, {"Double", ParamType::kDouble},
+      {"Date", ParamType::kDate}, {"Boolean", ParamType::kBoolean}};
+  auto it = kTypes.find(t);
+  if (it == kTypes.end()) RaiseError(kErrDatabase, "Unknown parameter type '" + t + "' in the query catalog.");
+  return it->second;
+}
+
+// A Variant converted to the declared type, as the backend binds it.
+Value ToValue(const Variant& v, ParamType type) {
+  if (v.is_null() || v.is_empty()) return std::monostate{};
+  switch (type) {
+    case ParamType::kText:
+      return v.ToString();
+    case ParamType::kLong:
+      return static_cast<std::int64_t>(v.ToLong());
+    case ParamType::kDouble:
+      return v.ToDouble();
+    case ParamType::kDate:
+      return DateValue{v.ToDate()};
+    case ParamType::kBoolean:
+      return static_cast<std::int64_t>(v.ToBoolean() ? -1 : 0);
+  }
+  return std::monostate{};
+}
+
+class CatalogParameter : public Parameter {
+ public:
+  CatalogParameter(std::string query, std::string name, ParamType type)
+      : query_(std::move(query)), name_(std::move(name)), type_(type) {}
+  std::string Name() const override { return name_; }
+  ParamType Type() const override { return type_; }
+  void SetValue(const Variant& value) override {
+    try {
+      bound_ = ToValue(value, type_);
+    } catch (const AutomationError& e) {
+      RaiseError(kErrTypeMismatch, "Data type mismatch: parameter '" + name_ + "' of query '" + query_ +
+                                       "' cannot take the value given (" + e.description() + ").");
+    }
+    value_ = value;
+    has_value_ = true;
+  }
+  Variant GetValue() const override { return value_; }
+  bool HasValue() const override { return has_value_; }
+  const Value& bound() const { return bound_; }
+
+ private:
+  std::string query_, name_;
+  ParamType type_;
+  Variant value_;
+  Value bound_;
+  bool has_value_ = false;
+};
+
+class CatalogParameters : public Parameters {
+ public:
+  std::int16_t Count() const override { return static_cast<std::int16_t>(items_.size()); }
+  Parameter& Item(int index) override {
+    if (index < 0 || index >= static_cast<int>(items_.size())) {
+      RaiseError(kErrItemNotFound, "Item not found in this collection: parameter " + std::to_string(index));
+    }
+    return items_[static_cast<std::size_t>(index)];
+  }
+  std::vector<CatalogParameter> items_;
+};
+
+class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
+ public:
+  CatalogQueryDef(std::string name, std::string kind, std::string sql)
+      : name_(std::move(name)), kind_(std::move(kind)), sql_(std::move(sql)) {}
+  std::string Name() override { return name_; }
+  std::string SQL() override { return sql_; }
+  Parameters& GetParameters() override { return params_; }
+
+  bool is_action() const { return kind_ == "action"; }
+  // Values in position order; every parameter must have been given one.
+  std::vector<Value> BoundValues() {
+    std::vector<Value> out;
+    for (auto& p : params_.items_) {
+      if (!p.HasValue()) {
+        RaiseError(kErrTooFewParameters,
+                   "Too few parameters. Expected " + std::to_string(params_.items_.size()) + ".");
+      }
+      out.push_back(p.bound());
+    }
+    return out;
+  }
+  CatalogParameters params_;
+
+ private:
+  std::string name_, kind_, sql_;
+};
+
+class CatalogQueryDefs : public QueryDefs {
+ public:
+  explicit CatalogQueryDefs(Backend& backend) : backend_(backend) {}
+  ComPtr<QueryDef> Item(const std::string& name) override { return ComPtr<QueryDef>(Find(name).get()); }
+  std::int32_t Count() override {
+    auto rs = backend_.Query("SELECT count(*) FROM QueryDefs", {});
+    return rs->Seek(0) ? static_cast<std::int32_t>(std::get<std::int64_t>(rs->Column(0))) : 0;
+  }
+  ComPtr<CatalogQueryDef> Find(const std::string& name) {
+    const std::string key = Lower(name);
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    const std::string marker = backend_.dialect() == Dialect::kPostgres ? "$1" : "?1";
+    auto rs = backend_.Query("SELECT name, kind, sql FROM QueryDefs WHERE lower(name) = lower(" + marker + ")",
+                             {Value{name}});
+    if (!rs->Seek(0)) RaiseError(kErrItemNotFound, "Item not found in this collection: query '" + name + "'.");
+    auto def = MakeCom<CatalogQueryDef>(std::get<std::string>(rs->Column(0)), std::get<std::string>(rs->Column(1)),
+                                        std::get<std::string>(rs->Column(2)));
+    auto ps = backend_.Query(
+        "SELECT name, type FROM QueryDefParams WHERE lower(query_name) = lower(" + marker + ") ORDER BY position",
+        {Value{name}});
+    for (std::int64_t r = 0; ps->Seek(r); ++r) {
+      def->params_.items_.emplace_back(def->Name(), std::get<std::string>(ps->Column(0)),
+                                       ParseParamType(std::get<std::string>(ps->Column(1))));
+    }
+    cache_.emplace(key, def);
+    return def;
+  }
+
+ private:
+  Backend& backend_;
+  std::map<std::string, ComPtr<CatalogQueryDef>> cache_;
+};
+
+class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
+ public:
+  explicit CatalogDatabase(Backend& backend) : defs_(backend), name_(backend.DatabaseName()) {}
+  QueryDefs& GetQueryDefs() override { return defs_; }
+  std::string Name() override { return name_; }
+  CatalogQueryDefs defs_;
+
+ private:
+  std::string name_;
+};
+
+class Connection : public ComObject<Connection, HostConnection> {
+ public:
+  explicit Connection(std::unique_ptr<Backend> backend)
+      : backend_(std::move(backend)), database_(MakeCom<CatalogDatabase>(*backend_)) {}
+  ~Connection() override {
+    // The host closes with work pending: nothing of it is kept.
+    try {
+      while (depth_ > 0) Rollback();
+    } catch (...) {
+    }
+  }
+
+  void* QueryInterfaceExtra(REFIID riid) {
+    if (riid == IID_HostConnection || riid == IID_IDispatch) return static_cast<HostConnection*>(this);
+    return nullptr;
+  }
+
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+  bool ExecuteQueryDef(const std::string& name) override {
+    auto def = database_->defs_.Find(name);
+    if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
+    std::vector<Value> values = def->BoundValues();
+    std::vector<std::string> statements = SplitStatements(def->SQL());
+    std::int64_t changed = 0;
+    // Several statements run as one unit.
+    const std::string sp = "qd" + std::to_string(depth_ + 1);
+    backend_->Savepoint(sp);
+    try {
+      for (const auto& s : statements) changed += backend_->Execute(TranslateClassic(s, backend_->dialect()), values);
+      backend_->ReleaseSavepoint(sp);
+    } catch (...) {
+      backend_->RollbackToSavepoint(sp);
+      throw;
+    }
+    affected_ = static_cast<std::int32_t>(changed);
+    return true;
+  }
+  void BeginTrans() override {
+    if (depth_ == 0) {
+      backend_->Begin();
+    } else {
+      backend_->Savepoint("tr" + std::to_string(depth_));
+    }
+    ++depth_;
+  }
+  void CommitTrans() override {
+    if (depth_ == 0) return;
+    --depth_;
+    if (depth_ == 0) {
+      backend_->Commit();
+    } else {
+      backend_->ReleaseSavepoint("tr" + std::to_string(depth_));
+    }
+  }
+  void Rollback() override {
+    if (depth_ == 0) return;
+    --depth_;
+    if (depth_ == 0) {
+      backend_->Rollback();
+    } else {
+      backend_->RollbackToSavepoint("tr" + std::to_string(depth_));
+    }
+  }
+  bool Execute(const std::string& sql) override {
+    affected_ = 0;
+    affected_ = static_cast<std::int32_t>(backend_->Execute(TranslateClassic(sql, backend_->dialect()), {}));
+    return true;
+  }
+  std::string DatabaseName() override { return backend_->DatabaseName(); }
+  ComPtr<Database> GetDatabase() override { return ComPtr<Database>(database_.get()); }
+  std::int32_t RecordsAffected() override { return affected_; }
+
+  std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
+    return backend_->Query(TranslateClassic(sql, backend_->dialect()), {});
+  }
+  std::unique_ptr<ResultSet> OpenStoredQuery(const std::string& name, const std::vector<Variant>& values) override {
+    auto def = database_->defs_.Find(name);
+    if (def->is_action()) RaiseError(kErrInvalidOperation, "Query '" + name + "' is not a select query.");
+    auto& params = def->params_.items_;
+    if (values.size() < params.size()) {
+      RaiseError(kErrTooFewParameters, "Too few parameters. Expected " + std::to_string(params.size()) + ".");
+    }
+    std::vector<Value> bound;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      params[i].SetValue(values[i]);
+      bound.push_back(params[i].bound());
+    }
+    return backend_->Query(TranslateClassic(def->SQL(), backend_->dialect()), bound);
+  }
+  std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
+    std::vector<Value> bound;
+    for (const auto& v : values) {
+      if (v.is_null() || v.is_empty()) {
+        bound.emplace_back(std::monostate{});
+      } else if (v.vt() == VT_BSTR) {
+        bound.emplace_back(v.ToString());
+      } else if (v.vt() == VT_DATE) {
+        bound.emplace_back(DateValue{v.ToDate()});
+      } else if (v.vt() == VT_R4 || v.vt() == VT_R8) {
+        bound.emplace_back(v.ToDouble());
+      } else {
+        bound.emplace_back(static_cast<std::int64_t>(v.ToLong()));
+      }
+    }
+    return backend_->Execute(TranslateClassic(sql, backend_->dialect()), bound);
+  }
+  int TransactionDepth() override { return depth_; }
+
+ private:
+  std::unique_ptr<Backend> backend_;
+  ComPtr<CatalogDatabase> database_;
+  int depth_ = 0;
+  std::int32_t affected_ = 0;
+};
+
+}  // namespace
+
+ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend) {
+  return ComPtr<HostConnection>(MakeCom<Connection>(std::move(backend)).get());
+}
+
+ComPtr<HostConnection> OpenConnection(const std::string& database) {
+  return NewConnection(OpenBackend(database));
+}
+
+}  // namespace tarvik::data

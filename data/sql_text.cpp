@@ -1,0 +1,116 @@
+#include "data/sql_text.h"
+
+#include <cctype>
+
+namespace tarvik::data {
+
+namespace {
+
+// End (one past) of the quoted piece starting at `begin`, where sql[begin]
+// is the quote; a doubled quote stays inside.
+std::size_t QuotedEnd(std::string_view sql, std::size_t begin) {
+  const char quote = sql[begin];
+  std::size_t i = begin + 1;
+  while (i < sql.size()) {
+    if (sql[i] == quote) {
+      if (i + 1 < sql.size() && sql[i + 1] == quote) {
+        i += 2;
+        continue;
+      }
+      return i + 1;
+    }
+    ++i;
+  }
+  return sql.size();
+}
+
+std::size_t CommentEnd(std::string_view sql, std::size_t begin) {
+  if (sql[begin] == '-') {
+    std::size_t nl = sql.find('\n', begin);
+    return nl == std::string_view::npos ? sql.size() : nl + 1;
+  }
+  std::size_t close = sql.find("*/", begin + 2);
+  return close == std::string_view::npos ? sql.size() : close + 2;
+}
+
+bool IsBlank(std::string_view text) {
+  for (char c : text) {
+    if (!std::isspace(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+std::string Trim(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+}  // namespace
+
+void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::string_view)>& piece) {
+  std::size_t code_begin = 0;
+  std::size_t i = 0;
+  auto flush_code = [&](std::size_t end) {
+    if (end > code_begin) piece(SqlPiece::kCode, sql.substr(code_begin, end - code_begin));
+  };
+  while (i < sql.size()) {
+    const char c = sql[i];
+    const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
+    SqlPiece kind;
+    std::size_t end;
+    if (c == '\'') {
+      kind = SqlPiece::kString;
+      end = QuotedEnd(sql, i);
+    } else if (c == '"') {
+      kind = SqlPiece::kIdentifier;
+      end = QuotedEnd(sql, i);
+    } else if ((c == '-' && next == '-') || (c == '/' && next == '*')) {
+      kind = SqlPiece::kComment;
+      end = CommentEnd(sql, i);
+    } else {
+      ++i;
+      continue;
+    }
+    flush_code(i);
+    piece(kind, sql.substr(i, end - i));
+    i = end;
+    code_begin = end;
+  }
+  flush_code(sql.size());
+}
+
+std::vector<std::string> SplitStatements(std::string_view sql) {
+  std::vector<std::string> out;
+  std::string current;
+  bool has_content = false;  // something besides blanks and comments
+  auto finish = [&] {
+    if (has_content) out.push_back(Trim(current));
+    current.clear();
+    has_content = false;
+  };
+  ScanSql(sql, [&](SqlPiece kind, std::string_view text) {
+    if (kind != SqlPiece::kCode) {
+      current.append(text);
+      if (kind != SqlPiece::kComment) has_content = true;
+      return;
+    }
+    std::size_t start = 0;
+    for (std::size_t semi = text.find(';'); semi != std::string_view::npos;
+         semi = text.find(';', start)) {
+      std::string_view part = text.substr(start, semi - start);
+      current.append(part);
+      if (!IsBlank(part)) has_content = true;
+      finish();
+      start = semi + 1;
+    }
+    std::string_view rest = text.substr(start);
+    current.append(rest);
+    if (!IsBlank(rest)) has_content = true;
+  });
+  finish();
+  return out;
+}
+
+}  // namespace tarvik::data

@@ -1,0 +1,25 @@
+// Lexical view of SQL text shared by the dialect translator, the statement
+// splitter and the connection: which parts are code and which are quoted
+// strings, quoted identifiers or comments (never to be rewritten).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvik::data {
+
+enum class SqlPiece { kCode, kString, kIdentifier, kComment };
+
+// Calls `piece` for consecutive pieces that together make up `sql`:
+// '...' strings (with '' inside), "..." identifiers (with "" inside),
+// -- line comments and /* */ block comments; everything else is code. An
+// unterminated quote or comment runs to the end of the text.
+void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::string_view)>& piece);
+
+// Splits at ';' outside quotes and comments; drops pieces holding only blanks
+// and comments; keeps each statement's text otherwise unchanged (trimmed).
+std::vector<std::string> SplitStatements(std::string_view sql);
+
+}  // namespace tarvik::data

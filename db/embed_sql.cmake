@@ -1,0 +1,18 @@
+# Writes the SQL scripts as C++ string constants. Raw literals are split in
+# chunks so no single literal exceeds what compilers accept.
+function(embed var file out)
+  file(READ ${file} text)
+  string(LENGTH "${text}" len)
+  set(body "")
+  set(pos 0)
+  while(pos LESS len)
+    string(SUBSTRING "${text}" ${pos} 8000 chunk)
+    string(APPEND body "R\"tarviksql(${chunk})tarviksql\"\n")
+    math(EXPR pos "${pos} + 8000")
+  endwhile()
+  file(APPEND ${out} "extern const char* const ${var};\nconst char* const ${var} =\n${body};\n")
+endfunction()
+file(WRITE ${OUT} "// Generated from db/sqlite/*.sql; do not edit.\nnamespace tarvik::db::embedded {\n")
+embed(kSchema ${SCHEMA} ${OUT})
+embed(kQueries ${QUERIES} ${OUT})
+file(APPEND ${OUT} "}  // namespace tarvik::db::embedded\n")

@@ -1,0 +1,91 @@
+#include "db/initialize.h"
+
+#include <sstream>
+
+#include "db/demo_data.h"
+#include "platform/error.h"
+
+namespace tarvik::db {
+namespace embedded {
+extern const char* const kSchema;
+extern const char* const kQueries;
+}  // namespace embedded
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  auto b = s.find_first_not_of(" \t\r\n");
+  auto e = s.find_last_not_of(" \t\r\n");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+bool HasSchema(data::Backend& backend) {
+  auto rs = backend.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'QueryDefs'", {});
+  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
+}
+
+const std::vector<std::pair<std::string, std::string>> kDefaultOptions = {
+    {"Invoice No Partial Picking", "0"},
+    {"Auto Backorder", "1"},
+    {"Pack Verify", "0"},
+    {"Company Name", "Tarvik Supply Co."},
+    {"Company Address", "12 Harbour Road, Tallinn"},
+};
+
+}  // namespace
+
+std::vector<StoredQuery> ShippedQueries() {
+  std::vector<StoredQuery> out;
+  std::istringstream in(embedded::kQueries);
+  std::string line;
+  StoredQuery* current = nullptr;
+  bool in_header = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("-- query:", 0) == 0) {
+      std::istringstream words(line.substr(9));
+      StoredQuery q;
+      words >> q.name >> q.kind;
+      out.push_back(std::move(q));
+      current = &out.back();
+      in_header = true;
+    } else if (current && in_header && line.rfind("-- param:", 0) == 0) {
+      std::istringstream words(line.substr(9));
+      std::string name, type;
+      words >> name >> type;
+      current->params.emplace_back(name, type);
+    } else if (current) {
+      in_header = false;
+      current->sql += line + "\n";
+    }
+  }
+  for (auto& q : out) q.sql = Trim(q.sql);
+  return out;
+}
+
+void InitializeDatabase(data::Backend& backend, bool demo) {
+  if (HasSchema(backend)) {
+    RaiseError(kErrDatabase, "The database '" + backend.DatabaseName() +
+                                 "' already holds an order-processing schema; use a new file.");
+  }
+  backend.Begin();
+  try {
+    backend.ExecuteScript(embedded::kSchema);
+    for (const auto& q : ShippedQueries()) {
+      backend.Execute("INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql});
+      for (std::size_t i = 0; i < q.params.size(); ++i) {
+        backend.Execute("INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",
+                        {q.name, static_cast<std::int64_t>(i), q.params[i].first, q.params[i].second});
+      }
+    }
+    for (const auto& [name, value] : kDefaultOptions) {
+      backend.Execute("INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value});
+    }
+    if (demo) LoadDemoData(backend);
+    backend.Commit();
+  } catch (...) {
+    backend.Rollback();
+    throw;
+  }
+}
+
+}  // namespace tarvik::db

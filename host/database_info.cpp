@@ -1,0 +1,198 @@
+#include "host/database_info.h"
+
+#include <algorithm>
+#include <array>
+#include <ostream>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/error.h"
+#include "platform/regional.h"
+
+namespace tarvik::host {
+namespace {
+
+using ojson = nlohmann::ordered_json;
+
+struct Section {
+  const char* key;
+  const char* title;
+  const char* sql;
+};
+
+const std::array<Section, 4> kSections = {{
+    {"orders", "Orders",
+     "SELECT order_number, cust_id, order_date, order_status FROM Order_Header ORDER BY order_key"},
+    {"invoices", "Invoices",
+     "SELECT invoice_no, invoice_date, bill_to, invoice_by FROM Invoice_Header ORDER BY invoice_no"},
+    {"stock", "Stock", "SELECT item_number, site, on_hand FROM Inventory ORDER BY item_number, site"},
+    {"options", "Options", "SELECT option_name, option_value FROM System ORDER BY option_name"},
+}};
+
+struct Table {
+  std::vector<std::string> columns;
+  std::vector<std::vector<data::Value>> rows;
+  std::string error;  // set when the query could not run
+};
+
+Table Read(data::Backend& backend, const std::string& sql) {
+  Table t;
+  try {
+    auto rs = backend.Query(sql, {});
+    for (int i = 0; i < rs->ColumnCount(); ++i) t.columns.push_back(rs->ColumnName(i));
+    for (std::int64_t r = 0; rs->Seek(r); ++r) {
+      std::vector<data::Value> row;
+      for (int i = 0; i < rs->ColumnCount(); ++i) row.push_back(rs->Column(i));
+      t.rows.push_back(std::move(row));
+    }
+  } catch (const AutomationError& e) {
+    t.error = e.description();
+  }
+  return t;
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+  std::string q = "\"";
+  for (char c : name) {
+    q += c;
+    if (c == '"') q += '"';
+  }
+  return q + "\"";
+}
+
+std::string Text(const data::Value& v) {
+  return std::visit(
+      [](const auto& x) -> std::string {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return "";
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          return std::to_string(x);
+        } else if constexpr (std::is_same_v<T, double>) {
+          return regional::FormatDouble(x);
+        } else if constexpr (std::is_same_v<T, data::DateValue>) {
+          return regional::FormatDate(x.ole);
+        } else {
+          return x;
+        }
+      },
+      v);
+}
+
+ojson Json(const data::Value& v) {
+  return std::visit(
+      [](const auto& x) -> ojson {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return nullptr;
+        } else if constexpr (std::is_same_v<T, data::DateValue>) {
+          return regional::FormatIsoDate(x.ole);
+        } else {
+          return x;
+        }
+      },
+      v);
+}
+
+bool IsNumber(const data::Value& v) {
+  return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
+}
+
+// Display width in code points, close enough for aligned columns.
+std::size_t Width(const std::string& s) {
+  return static_cast<std::size_t>(
+      std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+void Render(std::ostream& out, const std::string& title, const Table& t) {
+  out << "\n" << title << "\n";
+  if (!t.error.empty()) {
+    out << "  (not available: " << t.error << ")\n";
+    return;
+  }
+  if (t.rows.empty()) {
+    out << "  (none)\n";
+    return;
+  }
+  std::vector<std::size_t> width(t.columns.size());
+  for (std::size_t c = 0; c < t.columns.size(); ++c) width[c] = Width(t.columns[c]);
+  for (const auto& row : t.rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], Width(Text(row[c])));
+  }
+  auto cell = [&](const std::string& s, std::size_t c, bool right) {
+    std::string pad(width[c] - Width(s), ' ');
+    out << "  " << (right ? pad + s : s + pad);
+  };
+  for (std::size_t c = 0; c < t.columns.size(); ++c) cell(t.columns[c], c, false);
+  out << "\n";
+  for (std::size_t c = 0; c < t.columns.size(); ++c) cell(std::string(width[c], '-'), c, false);
+  out << "\n";
+  for (const auto& row : t.rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) cell(Text(row[c]), c, IsNumber(row[c]));
+    out << "\n";
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> LocalDatabasePath(const std::string& database) {
+  if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0) {
+    return std::nullopt;
+  }
+  if (database.rfind("sqlite:", 0) == 0) return database.substr(7);
+  return database;
+}
+
+std::vector<std::string> ListTables(data::Backend& backend) {
+  const char* sql =
+      backend.dialect() == data::Dialect::kSqlite
+          ? "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
+            "ORDER BY name"
+          : "SELECT table_name FROM information_schema.tables WHERE table_schema = "
+            "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name";
+  std::vector<std::string> names;
+  auto rs = backend.Query(sql, {});
+  for (std::int64_t r = 0; rs->Seek(r); ++r) names.push_back(Text(rs->Column(0)));
+  return names;
+}
+
+void WriteDatabaseInfo(data::Backend& backend, std::ostream& out, bool json) {
+  Table counts;
+  counts.columns = {"table", "rows"};
+  for (const auto& name : ListTables(backend)) {
+    Table n = Read(backend, "SELECT COUNT(*) FROM " + QuoteIdentifier(name));
+    data::Value count = n.rows.empty() ? data::Value{} : n.rows[0][0];
+    counts.rows.push_back({name, count});
+  }
+  std::vector<Table> sections;
+  for (const auto& s : kSections) sections.push_back(Read(backend, s.sql));
+
+  if (json) {
+    ojson doc;
+    doc["database"] = backend.DatabaseName();
+    ojson tables = ojson::object();
+    for (const auto& row : counts.rows) tables[Text(row[0])] = Json(row[1]);
+    doc["tables"] = std::move(tables);
+    ojson errors = ojson::array();
+    for (std::size_t i = 0; i < kSections.size(); ++i) {
+      ojson rows = ojson::array();
+      for (const auto& row : sections[i].rows) {
+        ojson r;
+        for (std::size_t c = 0; c < row.size(); ++c) r[sections[i].columns[c]] = Json(row[c]);
+        rows.push_back(std::move(r));
+      }
+      doc[kSections[i].key] = std::move(rows);
+      if (!sections[i].error.empty()) {
+        errors.push_back({{"section", kSections[i].key}, {"description", sections[i].error}});
+      }
+    }
+    if (!errors.empty()) doc["errors"] = std::move(errors);
+    out << doc.dump(2) << "\n";
+    return;
+  }
+  out << "Database: " << backend.DatabaseName() << "\n";
+  Render(out, "Tables", counts);
+  for (std::size_t i = 0; i < kSections.size(); ++i) Render(out, kSections[i].title, sections[i]);
+}
+
+}  // namespace tarvik::host

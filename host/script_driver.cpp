@@ -1,0 +1,291 @@
+#include "host/script_driver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <string_view>
+
+#include "data/value.h"
+#include "host/answers.h"
+#include "host/server_library.h"
+#include "host/variant_json.h"
+#include "platform/class_registry.h"
+#include "platform/collection.h"
+#include "platform/error.h"
+#include "platform/late_bound.h"
+#include "platform/regional.h"
+
+namespace tarvik::host {
+namespace {
+
+using nlohmann::json;
+using ojson = nlohmann::ordered_json;
+
+[[noreturn]] void BadRequest(const std::string& why) {
+  RaiseError(kErrInvalidProcedureCall, why);
+}
+
+const json& Field(const json& req, const char* name) {
+  auto it = req.find(name);
+  if (it == req.end()) BadRequest(std::string("missing field \"") + name + "\"");
+  return *it;
+}
+
+std::string TextField(const json& req, const char* name) {
+  const json& f = Field(req, name);
+  if (!f.is_string()) BadRequest(std::string("field \"") + name + "\" must be a text");
+  return f.get<std::string>();
+}
+
+std::string HexCode(HRESULT h) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(h));
+  return buf;
+}
+
+ojson ErrorJson(HRESULT h, std::int32_t number, const std::string& description) {
+  ojson e;
+  e["hresult"] = HexCode(h);
+  e["number"] = number;
+  e["description"] = description;
+  return e;
+}
+
+ojson CellJson(const data::Value& v) {
+  return std::visit(
+      [](const auto& x) -> ojson {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return nullptr;
+        } else if constexpr (std::is_same_v<T, data::DateValue>) {
+          return regional::FormatIsoDate(x.ole);
+        } else {
+          return x;
+        }
+      },
+      v);
+}
+
+// A failed CreateObject keeps the registry's HRESULT beside number 429.
+struct CreateError : std::runtime_error {
+  CreateError(HRESULT code, const std::string& description)
+      : std::runtime_error(description), hresult(code) {}
+  HRESULT hresult;
+};
+
+}  // namespace
+
+const ScriptDriver::Op ScriptDriver::kOps[] = {
+    {"open", &ScriptDriver::Open},
+    {"create", &ScriptDriver::Create},
+    {"set", &ScriptDriver::Set},
+    {"let", &ScriptDriver::Let},
+    {"get", &ScriptDriver::Get},
+    {"call", &ScriptDriver::Call},
+    {"collection", &ScriptDriver::NewCollectionOp},
+    {"answers", &ScriptDriver::Answers},
+    {"sql", &ScriptDriver::Sql},
+    {"release", &ScriptDriver::Release},
+    {"dispid", &ScriptDriver::DispId},
+};
+
+ScriptDriver::ScriptDriver(std::ostream& out, std::vector<ScriptedUi::Answer> answers)
+    : out_(out) {
+  ui_.SetAnswers(std::move(answers));
+  ui_.SetListener([this](const UiEvent& e) { Write(EventJson(e)); });
+  InstallUi(&ui_);
+}
+
+ScriptDriver::~ScriptDriver() {
+  // Objects go before the connections they were handed, newest first.
+  while (!objects_.empty()) objects_.pop_back();
+  InstallUi(nullptr);
+}
+
+void ScriptDriver::Run(std::istream& in) {
+  std::string line;
+  while (std::getline(in, line)) HandleLine(line);
+}
+
+void ScriptDriver::Write(const ojson& line) { out_ << line.dump() << '\n' << std::flush; }
+
+void ScriptDriver::HandleLine(const std::string& raw) {
+  if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return;
+  ojson reply;
+  json req = json::parse(raw, nullptr, /*allow_exceptions=*/false);
+  if (req.is_object() && req.contains("id")) reply["id"] = req["id"];
+  try {
+    if (req.is_discarded()) BadRequest("malformed JSON: " + raw);
+    if (!req.is_object()) BadRequest("a request must be a JSON object");
+    const std::string op = TextField(req, "op");
+    const Op* found = nullptr;
+    for (const Op& o : kOps) {
+      if (op == o.name) found = &o;
+    }
+    if (!found) BadRequest("unknown op \"" + op + "\"");
+    Reply fields = (this->*(found->handler))(req);
+    reply["ok"] = true;
+    for (auto& [k, v] : fields.items()) reply[k] = v;
+  } catch (const AutomationError& e) {
+    reply["ok"] = false;
+    reply["error"] = ErrorJson(e.hresult(), e.number(), e.description());
+  } catch (const CreateError& e) {
+    reply["ok"] = false;
+    reply["error"] = ErrorJson(e.hresult, kErrCannotCreateObject, e.what());
+  } catch (const std::exception& e) {
+    reply["ok"] = false;
+    reply["error"] = ErrorJson(E_FAIL, 0, e.what());
+  }
+  Write(reply);
+}
+
+ScriptDriver::Named& ScriptDriver::Find(const std::string& name) {
+  for (auto& n : objects_) {
+    if (n.name == name) return n;
+  }
+  BadRequest("unknown object \"" + name + "\"");
+}
+
+void ScriptDriver::Keep(const std::string& name, ComPtr<IDispatch> object,
+                        ComPtr<data::HostConnection> connection) {
+  // A name used again lets go of what it held.
+  objects_.erase(std::remove_if(objects_.begin(), objects_.end(),
+                                [&](const Named& n) { return n.name == name; }),
+                 objects_.end());
+  objects_.push_back({name, std::move(object), std::move(connection)});
+}
+
+std::vector<Variant> ScriptDriver::Args(const json& req) {
+  std::vector<Variant> args;
+  auto it = req.find("args");
+  if (it == req.end()) return args;
+  if (!it->is_array()) BadRequest("field \"args\" must be a list");
+  ObjectLookup lookup = [this](const std::string& name) { return Find(name).object.get(); };
+  for (const auto& a : *it) args.push_back(VariantFromJson(a, lookup));
+  return args;
+}
+
+ScriptDriver::Reply ScriptDriver::ValueReply(const json& req, const Variant& v) {
+  Reply r;
+  r["vt"] = VtName(v.vt());
+  r["value"] = VariantToJson(v);
+  // An object result can be kept for later requests.
+  if (req.contains("as") && v.vt() == VT_DISPATCH && v.raw().pdispVal) {
+    Keep(TextField(req, "as"), ComPtr<IDispatch>(v.raw().pdispVal));
+  }
+  return r;
+}
+
+ScriptDriver::Reply ScriptDriver::Open(const json& req) {
+  std::string db = TextField(req, "db");
+  std::string as = TextField(req, "as");
+  ComPtr<data::HostConnection> c = data::OpenConnection(db);
+  Keep(as, ComPtr<IDispatch>(c.get()), c);
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Create(const json& req) {
+  std::string progid = TextField(req, "progid");
+  std::string as = TextField(req, "as");
+  if (!registered_) registered_ = EnsureServerRegistered();
+  ComPtr<IDispatch> object;
+  HRESULT h = CreateObject(progid, &object);
+  if (Failed(h) || !object) {
+    auto rec = TakeErrorRecord();
+    if (rec && rec->hresult == h) {
+      throw AutomationError(rec->number, rec->description, rec->source);
+    }
+    // A host sees "can't create object" (429) with the registry's own code.
+    std::string why = h == REGDB_E_CLASSNOTREG ? "class not registered" : "creation failed";
+    throw CreateError(h, "Cannot create object \"" + progid + "\": " + why);
+  }
+  Keep(as, std::move(object));
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Set(const json& req) {
+  Named& target = Find(TextField(req, "obj"));
+  std::string member = TextField(req, "member");
+  const json& ref = Field(req, "ref");
+  Variant value = ref.is_null() ? Variant::Dispatch(nullptr)
+                                : Variant::Dispatch(Find(TextField(req, "ref")).object.get());
+  std::vector<Variant> args = Args(req);
+  args.push_back(std::move(value));
+  InvokeByName(target.object.get(), member, CallKind::kSet, std::move(args));
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Let(const json& req) {
+  Named& target = Find(TextField(req, "obj"));
+  std::string member = TextField(req, "member");
+  ObjectLookup lookup = [this](const std::string& name) { return Find(name).object.get(); };
+  Variant value = req.contains("ref") ? VariantFromJson(json{{"ref", req["ref"]}}, lookup)
+                                      : VariantFromJson(Field(req, "value"), lookup);
+  if (req.contains("vt")) value = ForceType(value, TextField(req, "vt"));
+  std::vector<Variant> args = Args(req);
+  args.push_back(std::move(value));
+  InvokeByName(target.object.get(), member, CallKind::kLet, std::move(args));
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Get(const json& req) {
+  Named& target = Find(TextField(req, "obj"));
+  std::string member = TextField(req, "member");
+  return ValueReply(req, InvokeByName(target.object.get(), member, CallKind::kGet, Args(req)));
+}
+
+ScriptDriver::Reply ScriptDriver::Call(const json& req) {
+  Named& target = Find(TextField(req, "obj"));
+  std::string member = TextField(req, "member");
+  return ValueReply(req, InvokeByName(target.object.get(), member, CallKind::kMethod, Args(req)));
+}
+
+ScriptDriver::Reply ScriptDriver::NewCollectionOp(const json& req) {
+  std::string as = TextField(req, "as");
+  ComPtr<Collection> c = NewCollection();
+  Keep(as, ComPtr<IDispatch>(c.get()));
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Answers(const json& req) {
+  ui_.SetAnswers(ParseAnswers(Field(req, "queue")));
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::Sql(const json& req) {
+  std::string conn = TextField(req, "conn");
+  std::string query = TextField(req, "query");
+  Named& c = Find(conn);
+  if (!c.connection) BadRequest("\"" + conn + "\" is not a connection opened by \"open\"");
+  auto rs = c.connection->OpenQuery(query);
+  Reply columns = Reply::array();
+  for (int i = 0; i < rs->ColumnCount(); ++i) columns.push_back(rs->ColumnName(i));
+  Reply rows = Reply::array();
+  for (std::int64_t r = 0; rs->Seek(r); ++r) {
+    Reply row = Reply::array();
+    for (int i = 0; i < rs->ColumnCount(); ++i) row.push_back(CellJson(rs->Column(i)));
+    rows.push_back(std::move(row));
+  }
+  Reply out;
+  out["columns"] = std::move(columns);
+  out["rows"] = std::move(rows);
+  return out;
+}
+
+ScriptDriver::Reply ScriptDriver::Release(const json& req) {
+  std::string name = TextField(req, "obj");
+  Find(name);
+  objects_.erase(std::remove_if(objects_.begin(), objects_.end(),
+                                [&](const Named& n) { return n.name == name; }),
+                 objects_.end());
+  return Reply::object();
+}
+
+ScriptDriver::Reply ScriptDriver::DispId(const json& req) {
+  Named& target = Find(TextField(req, "obj"));
+  Reply r;
+  r["dispid"] = GetDispId(target.object.get(), TextField(req, "member"));
+  return r;
+}
+
+}  // namespace tarvik::host

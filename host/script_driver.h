@@ -1,0 +1,76 @@
+// The late-bound script driver behind `tarvik script`: JSON Lines in, one
+// JSON reply line per request out, in order. Every box the component shows
+// is written as its own event line before the reply of the request that
+// caused it. A bad line gets an error reply and the run goes on.
+//
+// Ops: open, create, set, let, get, call, collection, answers, sql, release,
+// dispid (see docs/host.md). Objects are kept under the names scripts give
+// them and released in reverse order when the run ends.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "data/host_connection.h"
+#include "platform/com.h"
+#include "platform/variant.h"
+#include "platform/ui_services.h"
+
+namespace tarvik::host {
+
+class ScriptDriver {
+ public:
+  // Installs its ScriptedUi as the process's UI services for its lifetime.
+  explicit ScriptDriver(std::ostream& out, std::vector<ScriptedUi::Answer> answers = {});
+  ~ScriptDriver();
+  ScriptDriver(const ScriptDriver&) = delete;
+  ScriptDriver& operator=(const ScriptDriver&) = delete;
+
+  // Handles every line until end of input.
+  void Run(std::istream& in);
+  // Handles one request line (blank lines are ignored).
+  void HandleLine(const std::string& line);
+
+ private:
+  struct Named {
+    std::string name;
+    ComPtr<IDispatch> object;
+    ComPtr<data::HostConnection> connection;  // set for "open" results
+  };
+  using Reply = nlohmann::ordered_json;
+  using Handler = Reply (ScriptDriver::*)(const nlohmann::json&);
+  struct Op {
+    const char* name;
+    Handler handler;
+  };
+  static const Op kOps[];
+
+  Reply Open(const nlohmann::json& req);
+  Reply Create(const nlohmann::json& req);
+  Reply Set(const nlohmann::json& req);
+  Reply Let(const nlohmann::json& req);
+  Reply Get(const nlohmann::json& req);
+  Reply Call(const nlohmann::json& req);
+  Reply NewCollectionOp(const nlohmann::json& req);
+  Reply Answers(const nlohmann::json& req);
+  Reply Sql(const nlohmann::json& req);
+  Reply Release(const nlohmann::json& req);
+  Reply DispId(const nlohmann::json& req);
+
+  Named& Find(const std::string& name);
+  void Keep(const std::string& name, ComPtr<IDispatch> object,
+            ComPtr<data::HostConnection> connection = nullptr);
+  std::vector<Variant> Args(const nlohmann::json& req);
+  Reply ValueReply(const nlohmann::json& req, const Variant& v);
+  void Write(const nlohmann::ordered_json& line);
+
+  std::ostream& out_;
+  ScriptedUi ui_;
+  std::vector<Named> objects_;
+  bool registered_ = false;
+};
+
+}  // namespace tarvik::host

@@ -1,0 +1,81 @@
+#include "host/server_library.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/class_registry.h"
+#include "platform/com.h"
+#include "platform/error.h"
+
+namespace tarvik::host {
+namespace {
+
+struct DlCloser {
+  void operator()(void* h) const {
+    if (h) dlclose(h);
+  }
+};
+using LibraryHandle = std::unique_ptr<void, DlCloser>;
+
+using EntryPoint = HRESULT (*)();
+
+std::string HexCode(HRESULT h) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(h));
+  return buf;
+}
+
+void CallEntryPoint(const std::string& library, const char* name) {
+  if (!std::filesystem::exists(library)) {
+    RaiseError(kErrCannotCreateObject, "server library not found: " + library);
+  }
+  LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!handle) {
+    const char* why = dlerror();
+    RaiseError(kErrCannotCreateObject,
+               "cannot load " + library + ": " + (why ? why : "unknown reason"));
+  }
+  auto entry = reinterpret_cast<EntryPoint>(dlsym(handle.get(), name));
+  if (!entry) RaiseError(kErrCannotCreateObject, library + " has no entry point " + name);
+  HRESULT h = entry();
+  if (Failed(h)) {
+    std::string detail;
+    if (auto rec = TakeErrorRecord()) detail = ": " + rec->description;
+    RaiseError(kErrCannotCreateObject,
+               std::string(name) + " of " + library + " failed with " + HexCode(h) + detail);
+  }
+}
+
+}  // namespace
+
+std::string ExecutableDir() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path().string();
+  return exe.parent_path().string();
+}
+
+std::string ServerLibraryPath() { return ExecutableDir() + "/" + kServerLibraryName; }
+
+void RegisterServer(const std::string& library) { CallEntryPoint(library, "DllRegisterServer"); }
+
+void UnregisterServer(const std::string& library) {
+  CallEntryPoint(library, "DllUnregisterServer");
+}
+
+bool EnsureServerRegistered() {
+  try {
+    auto reg = FindClassByProgId(kInvoiceProgId);
+    if (reg && std::filesystem::exists(reg->library)) return true;
+    RegisterServer(ServerLibraryPath());
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace tarvik::host

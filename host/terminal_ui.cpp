@@ -1,0 +1,130 @@
+#include "host/terminal_ui.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cctype>
+#include <iostream>
+#include <vector>
+
+#include "host/answers.h"
+
+namespace tarvik::host {
+namespace {
+
+struct Button {
+  const char* label;
+  int id;
+};
+
+// Button sets by the low four bits of the style.
+const std::array<std::vector<Button>, 6> kButtonSets = {{
+    {{"OK", kIdOk}},
+    {{"OK", kIdOk}, {"Cancel", kIdCancel}},
+    {{"Abort", 3}, {"Retry", 4}, {"Ignore", 5}},
+    {{"Yes", kIdYes}, {"No", kIdNo}, {"Cancel", kIdCancel}},
+    {{"Yes", kIdYes}, {"No", kIdNo}},
+    {{"Retry", 4}, {"Cancel", kIdCancel}},
+}};
+
+struct Icon {
+  int bits;
+  const char* label;
+};
+const std::array<Icon, 4> kIcons = {{
+    {kMbCritical, "Error"},
+    {kMbQuestion, "Question"},
+    {kMbExclamation, "Warning"},
+    {kMbInformation, "Information"},
+}};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  auto e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+// The button a typed answer names, or -1.
+int MatchButton(const std::vector<Button>& buttons, const std::string& typed) {
+  std::string t = Lower(typed);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    std::string label = Lower(buttons[i].label);
+    if (t == label || t == label.substr(0, 1) || t == std::to_string(i + 1)) {
+      return buttons[i].id;
+    }
+  }
+  return -1;
+}
+
+void PrintHeader(std::ostream& out, const std::string& title) {
+  out << "\n== " << (title.empty() ? std::string(kApplicationTitle) : title) << " ==\n";
+}
+
+}  // namespace
+
+int TerminalUi::MessageBox(const std::string& text, int style, const std::string& title) {
+  const int set = style & 0xF;
+  const auto& buttons = kButtonSets[set < static_cast<int>(kButtonSets.size()) ? set : 0];
+  std::size_t def = static_cast<std::size_t>((style >> 8) & 0x3);
+  if (def >= buttons.size()) def = 0;
+
+  PrintHeader(out_, title);
+  for (const auto& icon : kIcons) {
+    if ((style & 0x70) == icon.bits) out_ << "[" << icon.label << "] ";
+  }
+  out_ << text << "\n";
+  for (;;) {
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+      out_ << (i ? "  " : "") << i + 1 << ") " << buttons[i].label;
+    }
+    out_ << "  [" << buttons[def].label << "]: " << std::flush;
+    std::string line;
+    if (!std::getline(in_, line)) {
+      in_.clear();
+      out_ << "\n";
+      return buttons[def].id;
+    }
+    line = Trim(line);
+    if (line.empty()) return buttons[def].id;
+    if (int id = MatchButton(buttons, line); id >= 0) return id;
+    out_ << "Please answer with one of the buttons.\n";
+  }
+}
+
+std::optional<std::string> TerminalUi::InputBox(const std::string& prompt,
+                                                const std::string& title,
+                                                const std::string& default_text) {
+  PrintHeader(out_, title);
+  out_ << prompt << "\n";
+  if (!default_text.empty()) out_ << "[" << default_text << "] ";
+  out_ << "(Ctrl-D cancels): " << std::flush;
+  std::string line;
+  if (!std::getline(in_, line)) {
+    in_.clear();
+    out_ << "\n";
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) return default_text;
+  return line;
+}
+
+std::unique_ptr<UiServices> MakeCommandUi(const std::optional<std::string>& answers_json) {
+  if (answers_json) {
+    auto ui = std::make_unique<ScriptedUi>();
+    ui->SetAnswers(ParseAnswersText(*answers_json));
+    ui->SetListener(
+        [](const UiEvent& e) { std::cerr << EventJson(e).dump() << std::endl; });
+    return ui;
+  }
+  if (isatty(STDIN_FILENO)) return std::make_unique<TerminalUi>(std::cin, std::cerr);
+  return std::make_unique<NonInteractiveUi>();
+}
+
+}  // namespace tarvik::host

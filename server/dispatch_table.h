@@ -1,0 +1,310 @@
+// Table-driven IDispatch. Each interface has one MemberTable listing its
+// members (name, kind, the vtable method); GetIDsOfNames and Invoke are
+// answered from it. The per-member invoke thunks are generated from the
+// member-function pointers, so adding a member is one table line.
+//
+// Argument conversion follows automation: every argument is converted to the
+// parameter's type with VariantChangeType; a failure answers the conversion's
+// code (DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW) with the argument's index in
+// *arg_err. A member that fails answers DISP_E_EXCEPTION with EXCEPINFO
+// filled from the error record the member left.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "platform/bstr.h"
+#include "platform/com.h"
+#include "platform/error.h"
+#include "platform/variant.h"
+#include "server/interfaces.h"
+#include "server/object_count.h"
+
+namespace tarvik::server {
+
+enum class MemberKind { kGet, kLet, kSet, kMethod };
+
+// Invokes one member on `self` (the interface pointer as void*). Sets
+// *member_failed when the error came from the member itself rather than from
+// argument checking.
+using MemberThunk = HRESULT (*)(void* self, const DISPPARAMS& params, VARIANT* result,
+                                UINT* arg_err, bool* member_failed);
+
+struct MemberEntry {
+  std::string_view name;
+  MemberKind kind;
+  MemberThunk invoke;
+  DISPID dispid = DISPID_UNKNOWN;  // assigned by MemberTable
+};
+
+class MemberTable {
+ public:
+  // Entries in interface order. Entries sharing a name (a property's get and
+  // let) share one dispid; dispids are 1, 2, ... by first appearance.
+  explicit MemberTable(std::vector<MemberEntry> entries);
+
+  // Case-insensitive. Only the member name is resolved; named arguments
+  // (names[1..]) are not supported and answer DISPID_UNKNOWN.
+  HRESULT GetIDsOfNames(OLECHAR** names, UINT count, DISPID* ids) const;
+  HRESULT Invoke(void* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excep, UINT* arg_err) const;
+
+  const std::vector<MemberEntry>& entries() const { return entries_; }
+  // DISPID_UNKNOWN when the name is not a member.
+  DISPID DispIdOf(std::string_view name) const;
+
+ private:
+  std::vector<MemberEntry> entries_;
+};
+
+namespace detail {
+
+// --- In-parameters: converted from the caller's VARIANT ---------------------
+
+HRESULT ChangeTo(const VARIANT& src, VARTYPE vt, Variant* out);
+
+template <class T, class = void>
+struct InArg;
+
+template <class T, VARTYPE kVt>
+struct ScalarInArg {
+  Variant holder;
+  HRESULT Load(const VARIANT& src) { return ChangeTo(src, kVt, &holder); }
+};
+
+template <>
+struct InArg<BYTE> : ScalarInArg<BYTE, VT_UI1> {
+  BYTE get() const { return holder.raw().bVal; }
+};
+template <>
+struct InArg<LONG> : ScalarInArg<LONG, VT_I4> {
+  LONG get() const { return holder.raw().lVal; }
+};
+template <>
+struct InArg<VARIANT_BOOL> : ScalarInArg<VARIANT_BOOL, VT_BOOL> {
+  VARIANT_BOOL get() const { return holder.raw().boolVal; }
+};
+template <>
+struct InArg<BSTR> : ScalarInArg<BSTR, VT_BSTR> {
+  BSTR get() const { return holder.raw().bstrVal; }
+};
+// The published enumerations travel as 32-bit integers.
+template <class E>
+struct InArg<E, std::enable_if_t<std::is_enum_v<E>>> : ScalarInArg<E, VT_I4> {
+  E get() const { return static_cast<E>(this->holder.raw().lVal); }
+};
+
+// Objects: Nothing (an empty VT_DISPATCH, or Empty) passes nullptr.
+template <>
+struct InArg<IDispatch*> {
+  ComPtr<IDispatch> object;
+  HRESULT Load(const VARIANT& src);
+  IDispatch* get() const { return object.get(); }
+};
+
+// A Variant by reference: the callee sees the caller's own VARIANT.
+template <>
+struct InArg<VARIANT*> {
+  VARIANT* target = nullptr;
+  HRESULT Load(const VARIANT& src);
+  VARIANT* get() const { return target; }
+};
+
+// --- Out-parameters: the result of a get or a function ----------------------
+
+template <class T>
+struct OutArg;
+
+void StoreBoolean(VARIANT_BOOL v, VARIANT* result);
+void StoreLong(LONG v, VARIANT* result);
+void StoreByte(BYTE v, VARIANT* result);
+void StoreString(BSTR v, VARIANT* result);        // takes ownership
+void StoreObject(IDispatch* v, VARIANT* result);  // takes the reference
+
+template <>
+struct OutArg<VARIANT_BOOL*> {
+  VARIANT_BOOL value = VARIANT_FALSE;
+  VARIANT_BOOL* ptr() { return &value; }
+  void Store(VARIANT* result) { StoreBoolean(value, result); }
+};
+template <>
+struct OutArg<LONG*> {
+  LONG value = 0;
+  LONG* ptr() { return &value; }
+  void Store(VARIANT* result) { StoreLong(value, result); }
+};
+template <>
+struct OutArg<BYTE*> {
+  BYTE value = 0;
+  BYTE* ptr() { return &value; }
+  void Store(VARIANT* result) { StoreByte(value, result); }
+};
+template <>
+struct OutArg<TransMode*> {
+  TransMode value = tmCancel;
+  TransMode* ptr() { return &value; }
+  void Store(VARIANT* result) { StoreLong(value, result); }
+};
+template <>
+struct OutArg<InvoiceBy*> {
+  InvoiceBy value = ibOrderNumber;
+  InvoiceBy* ptr() { return &value; }
+  void Store(VARIANT* result) { StoreLong(value, result); }
+};
+template <>
+struct OutArg<BSTR*> {
+  BSTR raw = nullptr;
+  BSTR* ptr() { return &raw; }
+  // Owns what the member left even when the store never happens.
+  ~OutArg() { SysFreeString(raw); }
+  void Store(VARIANT* result) { StoreString(std::exchange(raw, nullptr), result); }
+};
+template <>
+struct OutArg<IDispatch**> {
+  IDispatch* raw = nullptr;
+  IDispatch** ptr() { return &raw; }
+  ~OutArg() {
+    if (raw) raw->Release();
+  }
+  void Store(VARIANT* result) { StoreObject(std::exchange(raw, nullptr), result); }
+};
+
+// Pointers are out-parameters, except the in-parameters that are pointers.
+template <class T>
+constexpr bool kIsOut = std::is_pointer_v<T> && !std::is_same_v<T, BSTR> &&
+                        !std::is_same_v<T, VARIANT*> && !std::is_same_v<T, IDispatch*>;
+
+template <class... A>
+constexpr bool LastIsOut() {
+  if constexpr (sizeof...(A) == 0) {
+    return false;
+  } else {
+    return kIsOut<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>;
+  }
+}
+
+inline const VARIANT& ArgAt(const DISPPARAMS& p, std::size_t natural_index) {
+  return p.rgvarg[p.cArgs - 1 - natural_index];  // rgvarg holds them in reverse
+}
+
+template <class M>
+struct Invoker;
+
+template <class C, class... A>
+struct Invoker<HRESULT (C::*)(A...)> {
+  using Params = std::tuple<A...>;
+  static constexpr bool kHasOut = LastIsOut<A...>();
+  static constexpr std::size_t kInCount = sizeof...(A) - (kHasOut ? 1 : 0);
+
+  template <auto M>
+  static HRESULT Run(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
+                     bool* member_failed) {
+    if (p.cArgs != kInCount) return DISP_E_BADPARAMCOUNT;
+    return RunWith<M>(std::make_index_sequence<kInCount>{}, static_cast<C*>(self), p, result,
+                      arg_err, member_failed);
+  }
+
+  template <auto M, std::size_t... I>
+  static HRESULT RunWith(std::index_sequence<I...>, C* obj, [[maybe_unused]] const DISPPARAMS& p,
+                         [[maybe_unused]] VARIANT* result, [[maybe_unused]] UINT* arg_err,
+                         bool* member_failed) {
+    [[maybe_unused]] std::tuple<InArg<std::tuple_element_t<I, Params>>...> in;
+    HRESULT h = S_OK;
+    std::size_t failed_at = 0;
+    [[maybe_unused]] auto load = [&](auto& arg, std::size_t i) {
+      if (Failed(h)) return;
+      h = arg.Load(ArgAt(p, i));
+      if (Failed(h)) failed_at = i;
+    };
+    (load(std::get<I>(in), I), ...);
+    if (Failed(h)) {
+      if (arg_err) *arg_err = static_cast<UINT>(p.cArgs - 1 - failed_at);
+      return h;
+    }
+    if constexpr (kHasOut) {
+      OutArg<std::tuple_element_t<sizeof...(A) - 1, Params>> out;
+      h = (obj->*M)(std::get<I>(in).get()..., out.ptr());
+      if (Failed(h)) {
+        *member_failed = true;
+        return h;
+      }
+      out.Store(result);
+    } else {
+      h = (obj->*M)(std::get<I>(in).get()...);
+      if (Failed(h)) {
+        *member_failed = true;
+        return h;
+      }
+    }
+    return S_OK;
+  }
+};
+
+template <auto M>
+HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
+              bool* member_failed) {
+  return Invoker<decltype(M)>::template Run<M>(self, p, result, arg_err, member_failed);
+}
+
+}  // namespace detail
+
+// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ...
+template <auto M>
+MemberEntry Get(std::string_view name) {
+  return {name, MemberKind::kGet, &detail::Thunk<M>};
+}
+template <auto M>
+MemberEntry Let(std::string_view name) {
+  return {name, MemberKind::kLet, &detail::Thunk<M>};
+}
+template <auto M>
+MemberEntry Set(std::string_view name) {
+  return {name, MemberKind::kSet, &detail::Thunk<M>};
+}
+template <auto M>
+MemberEntry Method(std::string_view name) {
+  return {name, MemberKind::kMethod, &detail::Thunk<M>};
+}
+
+// IDispatch over a member table, as the primary base of a server class:
+//   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice>>
+// Objects of this base are counted for DllCanUnloadNow.
+template <class I>
+class DispatchImpl : public I {
+ public:
+  // No type information is published at run time: callers bind by name.
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) override {
+    return Members().GetIDsOfNames(names, count, ids);
+  }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excep, UINT* arg_err) override {
+    return Members().Invoke(static_cast<I*>(this), id, flags, params, result, excep, arg_err);
+  }
+
+  static const MemberTable& Members();
+
+ protected:
+  DispatchImpl() { NoteObjectCreated(); }
+  ~DispatchImpl() { NoteObjectDestroyed(); }
+};
+
+// Defined in member_tables.cpp.
+template <>
+const MemberTable& DispatchImpl<_Invoice>::Members();
+template <>
+const MemberTable& DispatchImpl<_BackOrder>::Members();
+
+}  // namespace tarvik::server

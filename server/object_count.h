@@ -1,0 +1,14 @@
+// Live objects and server locks of this library, for DllCanUnloadNow.
+#pragma once
+
+namespace tarvik::server {
+
+void NoteObjectCreated();
+void NoteObjectDestroyed();
+void NoteServerLock(bool lock);
+int LiveObjectCount();
+int ServerLockCount();
+// True when no object and no lock remains.
+bool CanUnload();
+
+}  // namespace tarvik::server

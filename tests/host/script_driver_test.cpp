@@ -1,0 +1,258 @@
+// The script driver's protocol, through the real program: replies in order,
+// bad lines answered with errors without stopping the run, argument types,
+// objects passed by name.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/host/tarvik_process.h"
+
+namespace tarvik::host_test {
+namespace {
+
+using nlohmann::json;
+
+class ScriptDriverTest : public ::testing::Test, public TarvikTest {};
+
+TEST_F(ScriptDriverTest, BadLinesGetErrorRepliesAndTheRunGoesOn) {
+  struct Case {
+    std::string line;
+    std::string description_part;
+  };
+  const std::vector<Case> cases = {
+      {"this is not json", "malformed JSON"},
+      {"[1,2,3]", "JSON object"},
+      {R"({"id":1})", "missing field \"op\""},
+      {R"({"op":"frobnicate","id":"x"})", "unknown op \"frobnicate\""},
+      {R"({"op":7})", "must be a text"},
+      {R"({"op":"get","obj":"ghost","member":"Count"})", "unknown object \"ghost\""},
+      {R"({"op":"create","progid":"TarvikInvoice.Invoice"})", "missing field \"as\""},
+      {R"({"op":"call","obj":"f","member":"Add","args":"one"})", "must be a list"},
+      {R"({"op":"call","obj":"f","member":"Add","args":[[1,2]]})", "no automation value"},
+      {R"({"op":"call","obj":"f","member":"Add","args":[{"value":1,"vt":"XYZ"}]})", "unknown"},
+      {R"({"op":"call","obj":"f","member":"Add","args":[{"ref":"ghost"}]})", "unknown object"},
+      {R"({"op":"call","obj":"f","member":"Add","args":[{"nothing":1}]})", "needs"},
+      {R"({"op":"let","obj":"f","member":"Count"})", "missing field \"value\""},
+      {R"({"op":"set","obj":"f","member":"Item"})", "missing field \"ref\""},
+      {R"({"op":"answers","queue":[{}]})", "answer 1"},
+      {R"({"op":"answers","queue":5})", "list"},
+      {R"({"op":"sql","conn":"f","query":"SELECT 1"})", "is not a connection"},
+      {R"({"op":"release","obj":"ghost"})", "unknown object"},
+  };
+  std::vector<std::string> lines = {R"({"op":"collection","as":"f"})"};
+  for (const auto& c : cases) lines.push_back(c.line);
+  lines.push_back(R"({"op":"get","obj":"f","member":"Count","id":"last"})");
+
+  auto replies = Script(lines);
+  ASSERT_EQ(replies.size(), cases.size() + 2);
+  EXPECT_EQ(replies.front()["ok"], true);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const json& r = replies[i + 1];
+    SCOPED_TRACE(cases[i].line);
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_EQ(r["error"]["number"], 5);
+    EXPECT_EQ(r["error"]["hresult"], "0x800A0005");
+    EXPECT_NE(r["error"]["description"].get<std::string>().find(cases[i].description_part),
+              std::string::npos)
+        << r.dump();
+  }
+  EXPECT_EQ(replies[3]["id"], 1);
+  EXPECT_EQ(replies[4]["id"], "x");
+  // None of the refused calls added anything.
+  EXPECT_EQ(replies.back(), json::parse(R"({"id":"last","ok":true,"vt":"I4","value":0})"));
+}
+
+TEST_F(ScriptDriverTest, BlankLinesAreNotRequests) {
+  auto replies = Script({"", "   ", R"({"op":"collection","as":"f","id":1})", ""});
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0]["id"], 1);
+}
+
+TEST_F(ScriptDriverTest, ArgumentsKeepTheirTypesThroughACollection) {
+  struct Case {
+    std::string arg;
+    std::string vt;
+    json value;
+  };
+  const std::vector<Case> cases = {
+      {R"("500")", "BSTR", "500"},
+      {"17", "I4", 17},
+      {"-2147483648", "I4", -2147483648LL},
+      {"3000000000", "R8", 3000000000.0},
+      {"2.5", "R8", 2.5},
+      {"true", "BOOL", -1},
+      {"false", "BOOL", 0},
+      {"null", "NULL", nullptr},
+      {R"({"value":"200","vt":"UI1"})", "UI1", 200},
+      {R"({"value":7,"vt":"I2"})", "I2", 7},
+      {R"({"value":"70000","vt":"I4"})", "I4", 70000},
+      {R"({"value":"0.1","vt":"R4"})", "R4", 0.1},
+      {R"({"value":"1,234.5","vt":"R8"})", "R8", 1234.5},
+      {R"({"value":"3/15/2001","vt":"DATE"})", "DATE", "3/15/2001"},
+      {R"({"value":12,"vt":"BSTR"})", "BSTR", "12"},
+      {R"({"value":1,"vt":"BOOL"})", "BOOL", -1},
+      {R"({"value":"x","vt":"EMPTY"})", "EMPTY", nullptr},
+      {R"({"value":5,"vt":"NULL"})", "NULL", nullptr},
+  };
+  std::vector<std::string> lines = {R"({"op":"collection","as":"f"})"};
+  for (const auto& c : cases) {
+    lines.push_back(R"({"op":"call","obj":"f","member":"Add","args":[)" + c.arg + "]}");
+  }
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    lines.push_back(R"({"op":"call","obj":"f","member":"Item","args":[)" + std::to_string(i + 1) +
+                    "]}");
+  }
+  auto replies = Script(lines);
+  ASSERT_EQ(replies.size(), 1 + 2 * cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].arg);
+    EXPECT_EQ(replies[1 + i]["ok"], true) << replies[1 + i].dump();
+    const json& item = replies[1 + cases.size() + i];
+    EXPECT_EQ(item["ok"], true) << item.dump();
+    EXPECT_EQ(item["vt"], cases[i].vt);
+    EXPECT_EQ(item["value"], cases[i].value);
+  }
+}
+
+TEST_F(ScriptDriverTest, ForcedTypesThatCannotHoldTheValueAreRefused) {
+  struct Case {
+    std::string arg;
+    int number;
+  };
+  const std::vector<Case> cases = {
+      {R"({"value":"300","vt":"UI1"})", 6},
+      {R"({"value":40000,"vt":"I2"})", 6},
+      {R"({"value":"abc","vt":"I4"})", 13},
+      {R"({"value":"not a date","vt":"DATE"})", 13},
+      {R"({"value":null,"vt":"I4"})", 94},
+  };
+  std::vector<std::string> lines = {R"({"op":"collection","as":"f"})"};
+  for (const auto& c : cases) {
+    lines.push_back(R"({"op":"call","obj":"f","member":"Add","args":[)" + c.arg + "]}");
+  }
+  lines.push_back(R"({"op":"get","obj":"f","member":"Count"})");
+  auto replies = Script(lines);
+  ASSERT_EQ(replies.size(), cases.size() + 2);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].arg);
+    EXPECT_EQ(replies[1 + i]["ok"], false);
+    EXPECT_EQ(replies[1 + i]["error"]["number"], cases[i].number) << replies[1 + i].dump();
+  }
+  EXPECT_EQ(replies.back()["value"], 0);
+}
+
+TEST_F(ScriptDriverTest, ServerErrorsCarryNumberAndDescription) {
+  auto replies = Script({
+      R"({"op":"collection","as":"f"})",
+      R"({"op":"call","obj":"f","member":"Add","args":["a","k"]})",
+      R"({"op":"call","obj":"f","member":"Add","args":["b","K"]})",
+      R"({"op":"call","obj":"f","member":"Item","args":[5]})",
+      R"({"op":"call","obj":"f","member":"Remove","args":["nokey"]})",
+      R"({"op":"get","obj":"f","member":"NoSuchMember"})",
+      R"({"op":"call","obj":"f","member":"Item","args":["k"]})",
+  });
+  ASSERT_EQ(replies.size(), 7u);
+  EXPECT_EQ(replies[1]["ok"], true);
+  EXPECT_EQ(replies[2]["error"]["number"], 457);
+  EXPECT_EQ(replies[2]["error"]["hresult"], "0x800A01C9");
+  EXPECT_EQ(replies[3]["error"]["number"], 5);
+  EXPECT_EQ(replies[4]["error"]["number"], 5);
+  EXPECT_EQ(replies[5]["error"]["number"], 438);
+  for (int i = 2; i <= 5; ++i) {
+    EXPECT_FALSE(replies[i]["error"]["description"].get<std::string>().empty());
+  }
+  EXPECT_EQ(replies[6]["value"], "a");
+}
+
+TEST_F(ScriptDriverTest, ObjectsTravelByNameAndResultsCanBeKept) {
+  auto replies = Script({
+      R"({"op":"collection","as":"outer"})",
+      R"({"op":"collection","as":"inner"})",
+      R"({"op":"call","obj":"outer","member":"Add","args":[{"ref":"inner"}]})",
+      R"({"op":"call","obj":"outer","member":"Item","args":[1],"as":"same"})",
+      R"({"op":"call","obj":"same","member":"Add","args":["x"]})",
+      R"({"op":"get","obj":"inner","member":"Count"})",
+      R"({"op":"release","obj":"same"})",
+      R"({"op":"get","obj":"same","member":"Count"})",
+      R"({"op":"get","obj":"inner","member":"Count"})",
+  });
+  ASSERT_EQ(replies.size(), 9u);
+  EXPECT_EQ(replies[3]["vt"], "DISPATCH");
+  EXPECT_EQ(replies[3]["value"], nullptr);
+  EXPECT_EQ(replies[5]["value"], 1) << "the kept result is the very object passed in";
+  EXPECT_EQ(replies[6]["ok"], true);
+  EXPECT_EQ(replies[7]["ok"], false);
+  EXPECT_EQ(replies[8]["value"], 1) << "releasing one name leaves the object to the others";
+}
+
+TEST_F(ScriptDriverTest, AnswerQueuesAreAccepted) {
+  auto replies = Script({
+      R"({"op":"answers","queue":[6,"5001",null]})",
+      R"({"op":"answers","queue":[]})",
+      R"({"op":"answers","queue":[-1]})",
+      R"({"op":"answers","queue":[true]})",
+      R"({"op":"answers"})",
+  });
+  ASSERT_EQ(replies.size(), 5u);
+  EXPECT_EQ(replies[0]["ok"], true);
+  EXPECT_EQ(replies[1]["ok"], true);
+  EXPECT_EQ(replies[2]["ok"], false);
+  EXPECT_EQ(replies[3]["ok"], false);
+  EXPECT_EQ(replies[4]["ok"], false);
+}
+
+TEST_F(ScriptDriverTest, UnknownClassIsRefusedAndNothingIsKept) {
+  auto replies = Script({
+      R"({"op":"create","progid":"TarvikInvoice.Nothing","as":"n"})",
+      R"({"op":"get","obj":"n","member":"InvoiceNo"})",
+  });
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[0]["ok"], false);
+  EXPECT_EQ(replies[0]["error"]["hresult"], "0x80040154");
+  EXPECT_EQ(replies[0]["error"]["number"], 429);
+  EXPECT_NE(replies[0]["error"]["description"].get<std::string>().find("TarvikInvoice.Nothing"),
+            std::string::npos);
+  EXPECT_EQ(replies[1]["ok"], false);
+}
+
+TEST_F(ScriptDriverTest, SqlReadsRowsOnTheHostsConnection) {
+  std::string db = InitDatabase("t.db", false);
+  auto replies = Script({
+      R"({"op":"open","db":")" + db + R"(","as":"c"})",
+      R"({"op":"sql","conn":"c","query":"SELECT option_name, option_value FROM System WHERE option_name = 'Auto Backorder'"})",
+      R"({"op":"sql","conn":"c","query":"SELECT COUNT(*) FROM Invoice_Header"})",
+      R"({"op":"sql","conn":"c","query":"SELECT * FROM No_Such_Table"})",
+      R"({"op":"sql","conn":"c","query":"SELECT 1, 'it''s', 2.5, Null"})",
+      R"({"op":"open","db":")" + dir().file("missing/dir/x.db") + R"(","as":"bad"})",
+  });
+  ASSERT_EQ(replies.size(), 6u);
+  EXPECT_EQ(replies[0]["ok"], true);
+  ASSERT_EQ(replies[1]["rows"].size(), 1u) << replies[1].dump();
+  EXPECT_EQ(replies[1]["rows"][0][0], "Auto Backorder");
+  EXPECT_EQ(replies[2]["rows"], json::parse("[[0]]"));
+  EXPECT_EQ(replies[3]["ok"], false);
+  EXPECT_FALSE(replies[3]["error"]["description"].get<std::string>().empty());
+  EXPECT_EQ(replies[4]["rows"], json::parse(R"([[1,"it's",2.5,null]])"));
+  EXPECT_EQ(replies[5]["ok"], false);
+}
+
+TEST_F(ScriptDriverTest, ScriptFromAFileMatchesStandardInput) {
+  const std::string script = R"({"op":"collection","as":"f"})" "\n"
+                             R"({"op":"call","obj":"f","member":"Add","args":["a"]})" "\n"
+                             R"({"op":"get","obj":"f","member":"Count"})" "\n";
+  std::ofstream(dir().file("s.jsonl")) << script;
+  RunResult from_file = RunCli({"script", dir().file("s.jsonl")});
+  RunResult from_stdin = RunCli({"script"}, script);
+  EXPECT_EQ(from_file.exit_code, 0) << from_file.err;
+  EXPECT_EQ(from_file.out, from_stdin.out);
+  EXPECT_EQ(JsonLines(from_file.out).back()["value"], 1);
+
+  RunResult missing = RunCli({"script", dir().file("nope.jsonl")});
+  EXPECT_NE(missing.exit_code, 0);
+  EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvik::host_test

@@ -1,0 +1,131 @@
+#include "tests/host/tarvik_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace tarvik::host_test {
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "tarvik-host-XXXXXX").string();
+  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TarvikPath() {
+  const char* dir = std::getenv("TARVIK_BUILD_DIR");
+  return std::string(dir ? dir : ".") + "/tarvik";
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
+                    const std::string& registry, const std::string& cwd) {
+  // Files rather than pipes: nothing can block however much either side writes.
+  TempDir io;
+  const std::string in_path = io.file("in"), out_path = io.file("out"), err_path = io.file("err");
+  std::ofstream(in_path, std::ios::binary) << input;
+
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e; ++e) {
+    if (std::string(*e).rfind("TARVIK_CLASS_REGISTRY=", 0) != 0) env_text.emplace_back(*e);
+  }
+  env_text.push_back("TARVIK_CLASS_REGISTRY=" + registry);
+  std::vector<char*> env;
+  for (auto& s : env_text) env.push_back(s.data());
+  env.push_back(nullptr);
+
+  std::vector<std::string> argv_text = {TarvikPath()};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& s : argv_text) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  RunResult r;
+  if (rc != 0) {
+    r.err = "cannot start " + argv_text[0];
+    return r;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(out_path);
+  r.err = ReadFile(err_path);
+  return r;
+}
+
+std::vector<nlohmann::json> JsonLines(const std::string& text) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    auto j = nlohmann::json::parse(line, nullptr, false);
+    EXPECT_FALSE(j.is_discarded()) << "not a JSON line: " << line;
+    if (!j.is_discarded()) lines.push_back(std::move(j));
+  }
+  return lines;
+}
+
+std::vector<nlohmann::json> Replies(const std::vector<nlohmann::json>& lines) {
+  std::vector<nlohmann::json> replies;
+  for (const auto& l : lines) {
+    if (!l.contains("event")) replies.push_back(l);
+  }
+  return replies;
+}
+
+RunResult TarvikTest::RunCli(const std::vector<std::string>& args, const std::string& input) const {
+  return RunTarvik(args, input, registry(), dir_.path().string());
+}
+
+std::vector<nlohmann::json> TarvikTest::Script(const std::vector<std::string>& lines,
+                                               const std::vector<std::string>& extra_args) const {
+  std::string input;
+  for (const auto& l : lines) input += l + "\n";
+  std::vector<std::string> args = extra_args;
+  args.push_back("script");
+  RunResult r = RunCli(args, input);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return JsonLines(r.out);
+}
+
+std::string TarvikTest::InitDatabase(const std::string& name, bool demo) const {
+  std::string path = dir_.file(name);
+  std::vector<std::string> args = {"init"};
+  if (demo) args.push_back("--demo");
+  args.push_back(path);
+  RunResult r = RunCli(args);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return path;
+}
+
+}  // namespace tarvik::host_test

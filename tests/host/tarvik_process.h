@@ -1,0 +1,65 @@
+// Runs the built `tarvik` program as a subprocess, the way a suite script
+// would, with its own class registry file so parallel tests never share one.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace tarvik::host_test {
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// A fresh folder under the system temp folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// $TARVIK_BUILD_DIR/tarvik.
+std::string TarvikPath();
+
+// Runs tarvik with args, input on stdin; TARVIK_CLASS_REGISTRY = registry.
+// Working folder: cwd.
+RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
+                    const std::string& registry, const std::string& cwd);
+
+// One JSON value per non-empty line; a line that is not JSON fails the test.
+std::vector<nlohmann::json> JsonLines(const std::string& text);
+
+std::string ReadFile(const std::string& path);
+
+// Each test gets a folder and a registry of its own.
+class TarvikTest {
+ public:
+  RunResult RunCli(const std::vector<std::string>& args, const std::string& input = {}) const;
+  // Runs `tarvik script` on the lines; expects exit 0; returns every output line.
+  std::vector<nlohmann::json> Script(const std::vector<std::string>& lines,
+                                     const std::vector<std::string>& extra_args = {}) const;
+  // Creates a database in the test folder and returns its path.
+  std::string InitDatabase(const std::string& name, bool demo) const;
+  std::string registry() const { return dir_.file("classes.json"); }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+};
+
+// Only the reply lines (not the event lines) of a script run.
+std::vector<nlohmann::json> Replies(const std::vector<nlohmann::json>& lines);
+
+}  // namespace tarvik::host_test

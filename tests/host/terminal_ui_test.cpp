@@ -1,0 +1,140 @@
+// The terminal boxes and the answer queues, in process.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/answers.h"
+#include "host/terminal_ui.h"
+#include "platform/error.h"
+
+namespace tarvik::host {
+namespace {
+
+struct BoxCase {
+  int style;
+  std::string typed;
+  int answer;
+  std::vector<std::string> shown;  // texts the prompt must contain
+};
+
+class TerminalMessageBoxTest : public ::testing::TestWithParam<BoxCase> {};
+
+TEST_P(TerminalMessageBoxTest, ReadsTheAnswer) {
+  const BoxCase& c = GetParam();
+  std::istringstream in(c.typed);
+  std::ostringstream out;
+  TerminalUi ui(in, out);
+  EXPECT_EQ(ui.MessageBox("Proceed with invoice 500?", c.style, "Delete Records"), c.answer);
+  const std::string screen = out.str();
+  EXPECT_NE(screen.find("Delete Records"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Proceed with invoice 500?"), std::string::npos) << screen;
+  for (const auto& s : c.shown) EXPECT_NE(screen.find(s), std::string::npos) << s << "\n" << screen;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, TerminalMessageBoxTest,
+    ::testing::Values(BoxCase{0, "\n", kIdOk, {"OK"}},
+                      BoxCase{0, "", kIdOk, {}},  // end of input: the default
+                      BoxCase{4, "\n", kIdYes, {"Yes", "No", "[Yes]"}},
+                      BoxCase{4 + 256, "\n", kIdNo, {"[No]"}},
+                      BoxCase{308, "", kIdNo, {"[Warning]"}},
+                      BoxCase{308, "y\n", kIdYes, {}},
+                      BoxCase{4, "  No \n", kIdNo, {}},
+                      BoxCase{4, "2\n", kIdNo, {}},
+                      BoxCase{4, "maybe\n9\nYES\n", kIdYes, {"Please answer"}},
+                      BoxCase{3, "c\n", kIdCancel, {"Cancel"}},
+                      BoxCase{1, "cancel\n", kIdCancel, {}},
+                      BoxCase{16, "\n", kIdOk, {"[Error]"}},
+                      BoxCase{64, "ok\n", kIdOk, {"[Information]"}}));
+
+TEST(TerminalInputBoxTest, TypedTextDefaultAndCancel) {
+  struct Case {
+    std::string typed;
+    std::string default_text;
+    std::optional<std::string> answer;
+  };
+  const std::vector<Case> cases = {
+      {"5001\n", "", "5001"},
+      {"\n", "77", "77"},
+      {"  spaced  \n", "", "  spaced  "},
+      {"", "77", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    TerminalUi ui(in, out);
+    EXPECT_EQ(ui.InputBox("New order number for order 1001:", "Back Order", c.default_text),
+              c.answer)
+        << c.typed;
+    EXPECT_NE(out.str().find("New order number for order 1001:"), std::string::npos);
+    EXPECT_NE(out.str().find("Back Order"), std::string::npos);
+    if (!c.default_text.empty()) {
+      EXPECT_NE(out.str().find("[" + c.default_text + "]"), std::string::npos);
+    }
+  }
+}
+
+TEST(TerminalUiTest, BoxesInARowShareTheInput) {
+  std::istringstream in("n\n5001\ny\n");
+  std::ostringstream out;
+  TerminalUi ui(in, out);
+  EXPECT_EQ(ui.MessageBox("First?", kMbYesNo, "t"), kIdNo);
+  EXPECT_EQ(ui.InputBox("Number:", "t", ""), "5001");
+  EXPECT_EQ(ui.MessageBox("Second?", kMbYesNo, "t"), kIdYes);
+  EXPECT_EQ(ui.AppTitle(), kApplicationTitle);
+}
+
+TEST(ParseAnswersTest, ButtonsTextsAndCancels) {
+  auto answers = ParseAnswers(nlohmann::json::parse(R"([6,"5001",null,7,""])"));
+  ASSERT_EQ(answers.size(), 5u);
+  EXPECT_TRUE(answers[0].is_button);
+  EXPECT_EQ(answers[0].button, 6);
+  EXPECT_FALSE(answers[1].is_button);
+  EXPECT_EQ(answers[1].text, "5001");
+  EXPECT_FALSE(answers[2].is_button);
+  EXPECT_EQ(answers[2].text, std::nullopt);
+  EXPECT_EQ(answers[3].button, 7);
+  EXPECT_EQ(answers[4].text, "");
+}
+
+TEST(ParseAnswersTest, AnythingElseIsRefused) {
+  for (const char* bad : {"{}", "5", "[-1]", "[1.5]", "[true]", "[[6]]", "[{\"b\":6}]"}) {
+    EXPECT_THROW(ParseAnswers(nlohmann::json::parse(bad)), AutomationError) << bad;
+  }
+  EXPECT_THROW(ParseAnswersText("[6,"), AutomationError);
+  EXPECT_EQ(ParseAnswersText("[]").size(), 0u);
+}
+
+TEST(ScriptedUiPlumbingTest, QueueAnswersBoxesAndListenerSeesEvents) {
+  ScriptedUi ui;
+  std::vector<std::string> lines;
+  ui.SetListener([&](const UiEvent& e) { lines.push_back(EventJson(e).dump()); });
+  ui.SetAnswers(ParseAnswersText(R"([6,"5001",null])"));
+  EXPECT_EQ(ui.MessageBox("Create back orders?", kMbYesNo + kMbQuestion, "Back Order"), kIdYes);
+  EXPECT_EQ(ui.InputBox("Order number:", "Back Order", "1"), "5001");
+  EXPECT_EQ(ui.InputBox("Order number:", "Back Order", "2"), std::nullopt);
+  // Queue used up: the default button, and input boxes cancel.
+  EXPECT_EQ(ui.MessageBox("Delete?", 308, "Delete Records"), kIdNo);
+  EXPECT_EQ(ui.InputBox("Again:", "Back Order", "3"), std::nullopt);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0],
+            R"({"event":"msgbox","text":"Create back orders?","style":36,"title":"Back Order","answer":6})");
+  EXPECT_EQ(lines[1],
+            R"({"event":"inputbox","prompt":"Order number:","title":"Back Order","default":"1","answer":"5001"})");
+  EXPECT_EQ(lines[2],
+            R"({"event":"inputbox","prompt":"Order number:","title":"Back Order","default":"2","answer":null})");
+  EXPECT_EQ(lines[3],
+            R"({"event":"msgbox","text":"Delete?","style":308,"title":"Delete Records","answer":7})");
+}
+
+TEST(CommandUiTest, AnswersOnTheCommandLineMakeAScriptedUi) {
+  auto ui = MakeCommandUi(std::string("[7]"));
+  ASSERT_NE(dynamic_cast<ScriptedUi*>(ui.get()), nullptr);
+  EXPECT_EQ(ui->MessageBox("Sure?", kMbYesNo, "t"), kIdNo);
+  EXPECT_THROW(MakeCommandUi(std::string("[oops")), AutomationError);
+}
+
+}  // namespace
+}  // namespace tarvik::host

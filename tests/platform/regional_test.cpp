@@ -1,0 +1,257 @@
+#include "platform/regional.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+namespace tarvik::regional {
+namespace {
+
+struct NumberCase {
+  const char* text;
+  std::optional<double> expected;
+};
+
+TEST(ParseNumber, AcceptsTheUnitedStatesForms) {
+  const NumberCase cases[] = {
+      {"42", 42},          {" 42 ", 42},          {"\t7\t", 7},
+      {"-5", -5},          {"+5", 5},             {"5-", -5},
+      {"(5)", -5},         {"1,234", 1234},       {"1,234,567.5", 1234567.5},
+      {"12.50", 12.5},     {".5", 0.5},           {"5.", 5},
+      {"1e-3", 0.001},     {"1.5E+2", 150},       {"-2.5e1", -25},
+      {"&H1F", 31},        {"&hff", 255},         {"&HFFFF", -1},
+      {"&H10000", 65536},  {"&HFFFFFFFF", -1},    {"&O17", 15},
+      {"$1,234.50", 1234.5}, {"0", 0},            {"007", 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::optional<double> got = ParseNumber(c.text);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_DOUBLE_EQ(*got, *c.expected);
+  }
+}
+
+TEST(ParseNumber, RejectsTextThatIsNotNumeric) {
+  const char* cases[] = {"",    "   ",  "abc", "12a",  "1..2", ",5",  "1,",
+                         "e5",  "1e",   "--5", "&H",   "&HZZ", "1 2", "3/15/2001",
+                         "-",   "(5",   "+",   "1.2.3", "&H123456789", "5 -3", "1,,2"};
+  for (const char* text : cases) {
+    EXPECT_FALSE(ParseNumber(text).has_value()) << "'" << text << "'";
+  }
+}
+
+TEST(ParseNumber, HugeExponentIsInfiniteTinyIsZero) {
+  std::optional<double> huge = ParseNumber("1e400");
+  ASSERT_TRUE(huge.has_value());
+  EXPECT_TRUE(std::isinf(*huge));
+  std::optional<double> tiny = ParseNumber("1e-400");
+  ASSERT_TRUE(tiny.has_value());
+  EXPECT_EQ(*tiny, 0.0);
+}
+
+TEST(BankersRound, HalvesGoToTheEvenNeighbour) {
+  const std::pair<double, double> cases[] = {
+      {2.5, 2},   {3.5, 4},   {-2.5, -2}, {-3.5, -4}, {0.5, 0},   {1.5, 2},
+      {2.4, 2},   {2.6, 3},   {-2.6, -3}, {7, 7},     {-0.4, 0},  {2147483647.5, 2147483648.0},
+      {-2147483648.5, -2147483648.0},
+  };
+  for (auto [in, out] : cases) EXPECT_EQ(BankersRound(in), out) << in;
+}
+
+double Ole(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  std::optional<double> v = ToOleDate({y, m, d, hh, mm, ss});
+  EXPECT_TRUE(v.has_value()) << y << "-" << m << "-" << d;
+  return v.value_or(-1e9);
+}
+
+TEST(OleDate, KnownSerialNumbers) {
+  EXPECT_EQ(Ole(1899, 12, 30), 0.0);
+  EXPECT_EQ(Ole(1899, 12, 31), 1.0);
+  EXPECT_EQ(Ole(1900, 1, 1), 2.0);
+  EXPECT_EQ(Ole(2000, 1, 1), 36526.0);
+  EXPECT_EQ(Ole(2001, 3, 15), 36965.0);
+  EXPECT_DOUBLE_EQ(Ole(2001, 3, 15, 14, 30), 36965.0 + 14.5 / 24);
+  // Before the epoch the time still counts forward from the day.
+  EXPECT_DOUBLE_EQ(Ole(1899, 12, 29, 6), -1.25);
+}
+
+TEST(OleDate, RejectsFieldsThatAreNoRealDate) {
+  const DateTimeParts bad[] = {
+      {2001, 2, 29}, {2000, 2, 30}, {2001, 13, 1}, {2001, 0, 1},   {2001, 4, 31},
+      {2001, 1, 0},  {99, 1, 1},    {10000, 1, 1}, {2001, 1, 1, 24}, {2001, 1, 1, 0, 60},
+  };
+  for (const auto& p : bad) EXPECT_FALSE(ToOleDate(p).has_value()) << p.year << "-" << p.month << "-" << p.day;
+  EXPECT_TRUE(ToOleDate({2000, 2, 29}).has_value());
+}
+
+TEST(OleDate, FromOleDateRoundsToTheSecondAndCarries) {
+  DateTimeParts p = FromOleDate(36965.0 + (23 * 3600 + 59 * 60 + 59.7) / 86400.0);
+  EXPECT_EQ(p.year, 2001);
+  EXPECT_EQ(p.month, 3);
+  EXPECT_EQ(p.day, 16);
+  EXPECT_EQ(p.hour, 0);
+  EXPECT_EQ(p.minute, 0);
+  EXPECT_EQ(p.second, 0);
+  DateTimeParts n = FromOleDate(-1.25);
+  EXPECT_EQ(n.day, 29);
+  EXPECT_EQ(n.hour, 6);
+  for (double d : {0.0, 1.0, 36965.5, 2958465.0, -657434.0}) {
+    DateTimeParts q = FromOleDate(d);
+    EXPECT_DOUBLE_EQ(*ToOleDate(q), d);
+  }
+}
+
+struct DateCase {
+  const char* text;
+  int y, m, d, hh, mm, ss;
+};
+
+TEST(ParseDate, AcceptsTheListedForms) {
+  const DateCase cases[] = {
+      {"3/15/2001", 2001, 3, 15, 0, 0, 0},
+      {"03/15/2001", 2001, 3, 15, 0, 0, 0},
+      {" 3/15/2001 ", 2001, 3, 15, 0, 0, 0},
+      {"3-15-2001", 2001, 3, 15, 0, 0, 0},
+      {"2001-03-15", 2001, 3, 15, 0, 0, 0},
+      {"2001-3-5", 2001, 3, 5, 0, 0, 0},
+      {"2001/3/15", 2001, 3, 15, 0, 0, 0},
+      {"15-Mar-2001", 2001, 3, 15, 0, 0, 0},
+      {"15 March 2001", 2001, 3, 15, 0, 0, 0},
+      {"March 15, 2001", 2001, 3, 15, 0, 0, 0},
+      {"mar 15 2001", 2001, 3, 15, 0, 0, 0},
+      {"Sept 1, 2001", 2001, 9, 1, 0, 0, 0},
+      {"Thursday, March 15, 2001", 2001, 3, 15, 0, 0, 0},
+      {"15-Mar-01", 2001, 3, 15, 0, 0, 0},
+      {"3/15/01", 2001, 3, 15, 0, 0, 0},
+      {"3/15/49", 2049, 3, 15, 0, 0, 0},
+      {"3/15/50", 1950, 3, 15, 0, 0, 0},
+      {"3/15/99", 1999, 3, 15, 0, 0, 0},
+      {"3/15/00", 2000, 3, 15, 0, 0, 0},
+      {"3/15", 2026, 3, 15, 0, 0, 0},
+      {"15-Mar", 2026, 3, 15, 0, 0, 0},
+      {"March 2001", 2001, 3, 1, 0, 0, 0},
+      {"13/1/2001", 2001, 1, 13, 0, 0, 0},
+      {"2/29/2000", 2000, 2, 29, 0, 0, 0},
+      {"3/15/2001 2:30 PM", 2001, 3, 15, 14, 30, 0},
+      {"3/15/2001 14:30:15", 2001, 3, 15, 14, 30, 15},
+      {"2001-03-15 14:30:00", 2001, 3, 15, 14, 30, 0},
+      {"March 15, 2001 9:05:07 am", 2001, 3, 15, 9, 5, 7},
+      {"2:30 PM", 1899, 12, 30, 14, 30, 0},
+      {"2:30PM", 1899, 12, 30, 14, 30, 0},
+      {"14:30", 1899, 12, 30, 14, 30, 0},
+      {"2.5", 1899, 12, 30, 2, 5, 0},
+      {"10.30 pm", 1899, 12, 30, 22, 30, 0},
+      {"12:00 AM", 1899, 12, 30, 0, 0, 0},
+      {"12:30 PM", 1899, 12, 30, 12, 30, 0},
+      {"3 PM", 1899, 12, 30, 15, 0, 0},
+      {"2:30 PM 3/15/2001", 2001, 3, 15, 14, 30, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::optional<double> got = ParseDate(c.text, 2026);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_DOUBLE_EQ(*got, Ole(c.y, c.m, c.d, c.hh, c.mm, c.ss));
+  }
+}
+
+TEST(ParseDate, RejectsWhatIsNoUsDate) {
+  const char* cases[] = {"",           "   ",          "abc",          "15.03.2001",
+                         "2/30/2001",  "13/13/2001",   "3/15/2001 25:00", "3/15/2001/5",
+                         "3//15/2001", "/3/15",        "3/15/",        "Foo 15, 2001",
+                         "3 PM 4 PM",  "2001",         "42",           "#3/15/2001#",
+                         "3/15-2001",  "March April 2001", "13:00 PM",  "1:60",
+                         "3/15/12345", "3:15:2001:1"};
+  for (const char* text : cases) {
+    EXPECT_FALSE(ParseDate(text, 2026).has_value()) << "'" << text << "'";
+  }
+}
+
+TEST(ParseDate, MissingYearIsTheCurrentOne) {
+  EXPECT_DOUBLE_EQ(*ParseDate("7/4", 1999), Ole(1999, 7, 4));
+  EXPECT_DOUBLE_EQ(*ParseDate("4-Jul", 2030), Ole(2030, 7, 4));
+}
+
+TEST(FormatDate, UsShortDateThenTimeWhenNotMidnight) {
+  const std::pair<double, const char*> cases[] = {
+      {36965.0, "3/15/2001"},
+      {36965.0 + 14.5 / 24, "3/15/2001 2:30:00 PM"},
+      {36892.0 + 1.0 / 86400, "1/1/2001 12:00:01 AM"},
+      {36892.0 + 0.5, "1/1/2001 12:00:00 PM"},
+      {0.5, "12:00:00 PM"},
+      {0.0, "12:00:00 AM"},
+      {14.5 / 24, "2:30:00 PM"},
+      {1.0, "12/31/1899"},
+      {-1.0, "12/29/1899"},
+      {2958465.0, "12/31/9999"},
+      {-657434.0, "1/1/0100"},
+      {Ole(2010, 11, 9, 23, 59, 59), "11/9/2010 11:59:59 PM"},
+  };
+  for (auto [date, text] : cases) EXPECT_EQ(FormatDate(date), text) << date;
+}
+
+TEST(FormatDate, ParsesBackToTheSameDate) {
+  for (double d : {36965.0, 36965.75, 0.25, 40000.123456, 2.0}) {
+    std::optional<double> back = ParseDate(FormatDate(d), 2026);
+    ASSERT_TRUE(back.has_value()) << FormatDate(d);
+    EXPECT_NEAR(*back, d, 1.0 / 86400);
+  }
+}
+
+TEST(IsoDate, FormatAndParse) {
+  EXPECT_EQ(FormatIsoDate(36965.0), "2001-03-15");
+  EXPECT_EQ(FormatIsoDate(36965.0 + 14.5 / 24), "2001-03-15 14:30:00");
+  EXPECT_EQ(FormatIsoDate(0.0), "1899-12-30");
+  EXPECT_DOUBLE_EQ(*ParseIsoDate("2001-03-15"), 36965.0);
+  EXPECT_DOUBLE_EQ(*ParseIsoDate("2001-03-15 14:30:00"), 36965.0 + 14.5 / 24);
+  EXPECT_DOUBLE_EQ(*ParseIsoDate("2001-03-15T14:30"), 36965.0 + 14.5 / 24);
+  EXPECT_DOUBLE_EQ(*ParseIsoDate("2001-03-15 14:30:00.250"), 36965.0 + 14.5 / 24);
+  for (const char* bad : {"", "2001-3-15", "2001-02-30", "15/03/2001", "2001-03-15 14",
+                          "2001-03-15 14:30:00x", "abcd-ef-gh", "2001-03-15 25:00:00"}) {
+    EXPECT_FALSE(ParseIsoDate(bad).has_value()) << bad;
+  }
+}
+
+TEST(FormatNumber, SingleHasSevenSignificantDigits) {
+  const std::pair<float, const char*> cases[] = {
+      {12345678.0f, "1.234568E+07"}, {1234567.89f, "1234568"}, {1234567.0f, "1234567"},
+      {12.5f, "12.5"},               {0.1f, "0.1"},            {1e8f, "1E+08"},
+      {-3.25f, "-3.25"},             {0.0f, "0"},              {-0.0f, "0"},
+      {100.0f, "100"},               {0.0001f, "0.0001"},      {1.5e-10f, "1.5E-10"},
+      {3.4028235e38f, "3.402823E+38"},
+  };
+  for (auto [v, text] : cases) EXPECT_EQ(FormatSingle(v), text) << v;
+}
+
+TEST(FormatNumber, DoubleHasFifteenSignificantDigits) {
+  const std::pair<double, const char*> cases[] = {
+      {1e15, "1E+15"},
+      {5.6789e-12, "5.6789E-12"},
+      {123456789012345.0, "123456789012345"},
+      {1234567890123456.0, "1.23456789012346E+15"},
+      {0.1 + 0.2, "0.3"},
+      {12.5, "12.5"},
+      {1.0 / 3, "0.333333333333333"},
+      {1234567.89, "1234567.89"},
+      {-0.0, "0"},
+      {-42.0, "-42"},
+      {2147483648.0, "2147483648"},
+  };
+  for (auto [v, text] : cases) EXPECT_EQ(FormatDouble(v), text) << v;
+}
+
+TEST(FormatNumber, TextParsesBackToTheValue) {
+  for (double v : {12.5, -0.001, 1e15, 5.6789e-12, 98765.4321}) {
+    EXPECT_DOUBLE_EQ(*ParseNumber(FormatDouble(v)), v);
+  }
+}
+
+TEST(Today, IsAWholeDay) {
+  const double t = Today();
+  EXPECT_EQ(t, std::floor(t));
+  EXPECT_GT(t, Ole(2020, 1, 1));
+}
+
+}  // namespace
+}  // namespace tarvik::regional
