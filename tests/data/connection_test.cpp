@@ -1,0 +1,225 @@
+// The connection contract on a real SQLite file: nested transactions, the
+// stored query catalog and the runner, record sets and their readers.
+#include <gtest/gtest.h>
+
+#include "data/data_recordset.h"
+#include "data/stored_query.h"
+#include "platform/collection.h"
+#include "platform/error.h"
+#include "tests/support/temp_database.h"
+
+namespace tarvik::data {
+namespace {
+
+using testing::ScalarNumber;
+using testing::ScalarText;
+using testing::TempDatabase;
+
+int ErrorNumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+double Options(HostConnection& c) { return ScalarNumber(c, "SELECT count(*) FROM System"); }
+
+TEST(Transactions, InnerCommitIsUndoneByOuterRollback) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  const double before = Options(*c);
+  c->BeginTrans();
+  c->BeginTrans();
+  ASSERT_TRUE(c->Execute("INSERT INTO System (option_name, option_value) VALUES ('A', '1')"));
+  c->CommitTrans();
+  ASSERT_TRUE(c->Execute("INSERT INTO System (option_name, option_value) VALUES ('B', '1')"));
+  c->Rollback();
+  EXPECT_EQ(Options(*c), before);
+  EXPECT_EQ(c->TransactionDepth(), 0);
+}
+
+TEST(Transactions, InnerRollbackKeepsOuterWork) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  const double before = Options(*c);
+  c->BeginTrans();
+  c->Execute("INSERT INTO System (option_name, option_value) VALUES ('A', '1')");
+  c->BeginTrans();
+  c->Execute("INSERT INTO System (option_name, option_value) VALUES ('B', '1')");
+  c->Rollback();
+  c->CommitTrans();
+  EXPECT_EQ(Options(*c), before + 1);
+  EXPECT_EQ(ScalarText(*c, "SELECT option_name FROM System WHERE option_name IN ('A','B')"), "A");
+}
+
+TEST(Transactions, CommitAndRollbackWithoutTransactionAreHarmless) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  EXPECT_NO_THROW(c->Rollback());
+  EXPECT_NO_THROW(c->CommitTrans());
+}
+
+TEST(Transactions, ClosingWithOpenTransactionKeepsNothing) {
+  TempDatabase db(true, false);
+  double before;
+  {
+    auto c = db.Connect();
+    before = Options(*c);
+    c->BeginTrans();
+    c->Execute("INSERT INTO System (option_name, option_value) VALUES ('A', '1')");
+  }
+  auto c = db.Connect();
+  EXPECT_EQ(Options(*c), before);
+}
+
+TEST(Execute, ClassicDialectAndRecordsAffected) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  ASSERT_TRUE(c->Execute(
+      "INSERT INTO Invoice_Header (invoice_no, invoice_date, bill_to) VALUES (7, #3/15/2001#, 'It''s # -- ;')"));
+  EXPECT_EQ(c->RecordsAffected(), 1);
+  EXPECT_EQ(ScalarText(*c, "SELECT invoice_date FROM Invoice_Header"), "2001-03-15");
+  EXPECT_EQ(ScalarText(*c, "SELECT bill_to FROM Invoice_Header"), "It's # -- ;");
+  ASSERT_TRUE(c->Execute("DELETE FROM Invoice_Header Where Invoice_No = 8"));
+  EXPECT_EQ(c->RecordsAffected(), 0);
+}
+
+TEST(Execute, DuplicateKeyIsAClearError) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
+  EXPECT_EQ(ErrorNumberOf([&] { c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)"); }),
+            kErrKeyViolation);
+}
+
+TEST(Catalog, ParametersFollowTheDeclaredOrderAndTypes) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  ComPtr<QueryDef> q = c->GetDatabase()->GetQueryDefs().Item("V_INVOICEDET_BYORDPACK");
+  ASSERT_EQ(q->GetParameters().Count(), 2);
+  EXPECT_EQ(q->GetParameters().Item(0).Type(), ParamType::kLong);
+  EXPECT_EQ(q->GetParameters().Item(1).Type(), ParamType::kText);
+  EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(2); }), kErrItemNotFound);
+  // A value the declared type cannot take is refused at once.
+  EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(0).SetValue(Variant::String("abc")); }),
+            kErrTypeMismatch);
+}
+
+TEST(RunStoredQuery, EdgeCases) {
+  TempDatabase db(true, true);
+  auto c = db.Connect();
+  const double ledger = ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger");
+  // Unknown name: error, nothing runs.
+  EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_No_Such_Query", {}); }), kErrItemNotFound);
+  // Too few values: error before anything runs.
+  EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_InvoiceDet_byOrdPack", {Variant::Long(1)}); }),
+            kErrSubscriptOutOfRange);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail"), 0);
+  // A query without parameters ignores the values; surplus values are ignored.
+  EXPECT_TRUE(RunStoredQuery(*c, "v_Invoice_Up_Det_Tax", {Variant::String("x")}));
+  c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (900)");
+  EXPECT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byOrdPack",
+                             {Variant::Long(1), Variant::String("900"), Variant::String("surplus")}));
+  EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE invoice_no = 900"), 0);
+  // One list for two queries: each gets the values afresh.
+  std::vector<Variant> list{Variant::String("900")};
+  EXPECT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", list));
+  EXPECT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory_LS", list));
+  EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger"), ledger);
+}
+
+TEST(RunStoredQuery, NeverSetParameterIsRefused) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  EXPECT_EQ(ErrorNumberOf([&] { c->ExecuteQueryDef("v_Invoice_Relieve_Inventory"); }), kErrTooFewParameters);
+}
+
+TEST(RunStoredQuery, FailingStatementLeavesNothingOfTheQuery) {
+  TempDatabase db(true, true);
+  auto c = db.Connect();
+  // The relief query has two statements; break the second with a trigger.
+  c->ExecuteWith("CREATE TRIGGER fail BEFORE UPDATE ON Inventory BEGIN SELECT RAISE(ABORT, 'blocked'); END", {});
+  c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
+  c->Execute("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price,"
+             " amount) VALUES (1, 1, 1, 'NEW-ITEM', 'MAIN', 3, 1, 3)");
+  EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {Variant::String("1")}); }),
+            kErrDatabase);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Inventory WHERE item_number = 'NEW-ITEM'"), 0);
+}
+
+class RecordsetTest : public ::testing::Test {
+ protected:
+  RecordsetTest() : c_(db_.Connect()), rs_(NewDataRecordset()) { rs_->SetConnection(c_); }
+  TempDatabase db_{true, true};
+  ComPtr<HostConnection> c_;
+  ComPtr<DataRecordset> rs_;
+};
+
+TEST_F(RecordsetTest, MaxOverEmptyTableReadsAsZero) {
+  ASSERT_TRUE(rs_->OpenRecordset("Select Max(invoice_no) From Invoice_Header"));
+  EXPECT_EQ(rs_->ReadLong(0), 0);
+}
+
+TEST_F(RecordsetTest, FailedOpenCountsNoRows) {
+  EXPECT_FALSE(rs_->OpenRecordset("SELECT * FROM Invoice_Header"));
+  EXPECT_EQ(rs_->RecordCount(), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { rs_->ReadString(0); }), kErrNoCurrentRecord);
+  rs_->CloseRecordset();
+  rs_->CloseRecordset();
+}
+
+TEST_F(RecordsetTest, ImplicitColumnPositionRestartsAfterMoves) {
+  c_->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_date, freight, invoice_by) VALUES (1, #1/2/2003#, 12.5, 2)");
+  c_->Execute("INSERT INTO Invoice_Header (invoice_no, ship_date, freight) VALUES (2, #3/4/2005 2:30:00 PM#, 0.1)");
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY Invoice_No "));
+  EXPECT_EQ(rs_->RecordCount(), 2);
+  EXPECT_EQ(rs_->ReadString(0), "1");
+  EXPECT_EQ(rs_->ReadString(), "1/2/2003");
+  EXPECT_EQ(rs_->ReadString(), "");  // Null ship date
+  EXPECT_EQ(rs_->ReadString(), "");
+  EXPECT_EQ(rs_->ReadString(), "12.5");
+  EXPECT_EQ(rs_->ReadString(), "");
+  EXPECT_EQ(rs_->ReadInteger(), 2);
+  ASSERT_TRUE(rs_->MoveNext());
+  EXPECT_EQ(rs_->ReadLong(), 2);
+  EXPECT_EQ(rs_->ReadString(), "");
+  EXPECT_EQ(rs_->ReadString(), "3/4/2005 2:30:00 PM");
+  EXPECT_FALSE(rs_->MoveNext());
+  EXPECT_TRUE(rs_->MovePrevious());
+  EXPECT_EQ(rs_->ReadLong(), 2);
+  EXPECT_TRUE(rs_->MoveFirst());
+  EXPECT_EQ(rs_->ReadLong(), 1);
+}
+
+TEST_F(RecordsetTest, FindFirstAndReaderOverflow) {
+  for (int n : {10, 20, 30}) {
+    c_->Execute("INSERT INTO Invoice_Header (invoice_no, export_flag) VALUES (" + std::to_string(n) + ", " +
+                std::to_string(n * 10) + ")");
+  }
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT invoice_no, export_flag FROM Invoice_Header ORDER BY invoice_no"));
+  ASSERT_TRUE(rs_->MoveLast());
+  EXPECT_TRUE(rs_->FindFirst(Variant::String("invoice_no = 20")));
+  EXPECT_EQ(rs_->ReadLong(0), 20);
+  EXPECT_FALSE(rs_->FindFirst(Variant::String("invoice_no = 25")));
+  EXPECT_EQ(ErrorNumberOf([&] { rs_->FindFirst(Variant::String("invoice_no; DROP TABLE x")); }),
+            kErrInvalidProcedureCall);
+  c_->Execute("UPDATE Invoice_Header SET export_flag = 40000 WHERE invoice_no = 10");
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT export_flag FROM Invoice_Header ORDER BY invoice_no"));
+  EXPECT_EQ(ErrorNumberOf([&] { rs_->ReadInteger(0); }), kErrOverflow);
+}
+
+TEST_F(RecordsetTest, StoredSelectWithParameters) {
+  auto params = NewCollection();
+  params->Add(Variant::String("1001"));
+  params->Add(Variant::String("1003"));
+  rs_->SetParameters(params);
+  rs_->SetQueryDefName("v_Order_Keys");
+  ASSERT_TRUE(rs_->OpenRecordset(""));
+  EXPECT_EQ(rs_->RecordCount(), 3);
+  EXPECT_EQ(rs_->ReadLong(0), 1);
+}
+
+}  // namespace
+}  // namespace tarvik::data

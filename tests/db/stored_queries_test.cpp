@@ -1,0 +1,220 @@
+// The shipped stored queries on the demo data, checked by their effect on
+// real rows and by the invariants of the books.
+#include <gtest/gtest.h>
+
+#include "data/data_recordset.h"
+#include "data/stored_query.h"
+#include "db/initialize.h"
+#include "platform/collection.h"
+#include "platform/error.h"
+#include "tests/support/temp_database.h"
+
+namespace tarvik::db {
+namespace {
+
+using data::HostConnection;
+using data::RunStoredQuery;
+using testing::ScalarNumber;
+using testing::TempDatabase;
+
+Variant T(const std::string& s) { return Variant::String(s); }
+
+void ExpectBooksBalance(HostConnection& c) {
+  EXPECT_EQ(ScalarNumber(c, "SELECT count(*) FROM Inventory i WHERE abs(i.on_hand - i.opening_on_hand - coalesce("
+                            "(SELECT sum(l.quantity) FROM Inventory_Ledger l WHERE l.item_number = i.item_number"
+                            " AND l.site = i.site), 0)) > 1e-9"),
+            0)
+      << "on hand differs from opening stock plus ledger";
+  EXPECT_EQ(ScalarNumber(c, "SELECT count(*) FROM Order_Detail d WHERE abs(d.quantity_invoiced - coalesce("
+                            "(SELECT sum(i.quantity) FROM Invoice_Detail i WHERE i.order_key = d.order_key"
+                            " AND i.line_no = d.line_no), 0)) > 1e-9"),
+            0)
+      << "invoiced quantity differs from the invoice details";
+}
+
+// A fingerprint of everything an invoice touches.
+std::string Snapshot(HostConnection& c) {
+  auto rs = c.OpenQuery(
+      "SELECT group_concat(x, '|') FROM ("
+      " SELECT item_number || site || on_hand AS x FROM Inventory"
+      " UNION ALL SELECT order_key || '.' || line_no || ':' || quantity_packed || '/' || quantity_invoiced || '/' ||"
+      "   line_status FROM Order_Detail"
+      " UNION ALL SELECT order_key || '=' || order_status FROM Order_Header)");
+  return rs->Seek(0) ? std::get<std::string>(rs->Column(0)) : "";
+}
+
+void Invoice(HostConnection& c, int order_key, const std::string& invoice_no) {
+  c.Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (" + invoice_no + ", 0)");
+  ASSERT_TRUE(RunStoredQuery(c, "v_InvoiceDet_byOrdPack", {Variant::Long(order_key), T(invoice_no)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Up_LineStat_byOrdPack", {Variant::Long(order_key)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory", {T(invoice_no)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory_LS", {T(invoice_no)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Up_OrderStat_byOrdPack", {Variant::Long(order_key)}));
+}
+
+TEST(ShippedCatalog, EveryQueryIsLoadedWithItsParameters) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  const auto queries = ShippedQueries();
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM QueryDefs"), static_cast<double>(queries.size()));
+  for (const auto& q : queries) {
+    ComPtr<data::QueryDef> def = c->GetDatabase()->GetQueryDefs().Item(q.name);
+    EXPECT_EQ(def->GetParameters().Count(), static_cast<int>(q.params.size())) << q.name;
+  }
+  // The sister queries' spellings are kept as they are.
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM QueryDefs WHERE name GLOB 'v_Invoice_Up_LineStat_ByCustOrdPack'"), 1);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM QueryDefs WHERE name GLOB 'v_invoice_del_custid'"), 1);
+}
+
+TEST(Initialize, RefusesADatabaseThatHasTheSchema) {
+  TempDatabase db(true, true);
+  auto backend = data::OpenBackend(db.path());
+  EXPECT_THROW(InitializeDatabase(*backend, true), AutomationError);
+  auto c = db.Connect();
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Order_Header"), 24);
+}
+
+struct RangeCase {
+  std::string begin, end;
+  int keys;
+};
+
+TEST(OrderKeys, NumericRangesCompareAsNumbersOthersAsText) {
+  TempDatabase db;
+  auto c = db.Connect();
+  c->Execute("INSERT INTO Order_Header (order_key, order_number, cust_id) VALUES (100, '999', 'C100')");
+  c->Execute("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, quantity_packed)"
+             " VALUES (100, 1, 'NUT-10', 'MAIN', 1, 1)");
+  const RangeCase cases[] = {
+      {"1001", "1012", 12},  // packed orders only count when they have packed lines
+      {"999", "1001", 2},    // as numbers: 999 and 1001
+      {"1001", "1001", 1},
+      {"1021", "1024", 0},   // open orders have nothing packed
+      {"1001x", "1003", 2},  // as text: 1002 and 1003 sort between
+      {"1001x", "1001z", 0},
+      {"", "", 0},
+  };
+  for (const auto& rc : cases) {
+    auto rs = c->OpenStoredQuery("v_Order_Keys", {T(rc.begin), T(rc.end)});
+    EXPECT_EQ(rs->RowCount(), rc.keys) << rc.begin << ".." << rc.end;
+  }
+  auto rs = c->OpenStoredQuery("v_Order_Keys", {T("999"), T("1002")});
+  ASSERT_TRUE(rs->Seek(0));
+  EXPECT_EQ(std::get<std::int64_t>(rs->Column(0)), 100) << "999 comes before 1001 by number";
+}
+
+TEST(PartialPicking, FindsOnlyPartlyPickedLines) {
+  TempDatabase db;
+  auto c = db.Connect();
+  EXPECT_EQ(c->OpenStoredQuery("v_Invoice_All_Picked", {T("1001"), T("1012")})->RowCount(), 0);
+  EXPECT_EQ(c->OpenStoredQuery("v_Invoice_All_Picked", {T("1013"), T("1016")})->RowCount(), 4);
+}
+
+TEST(Postings, ReliefAndDeletionResetsReturnTheBooksExactly) {
+  TempDatabase db;
+  auto c = db.Connect();
+  const std::string before = Snapshot(*c);
+  Invoice(*c, 1, "0007");  // text with leading zeros is the number 7
+  ExpectBooksBalance(*c);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE invoice_no = 7"),
+            ScalarNumber(*c, "SELECT count(*) FROM Order_Detail WHERE order_key = 1"));
+  EXPECT_EQ(ScalarNumber(*c, "SELECT order_status FROM Order_Header WHERE order_key = 1"), 2);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT min(line_status) FROM Order_Detail WHERE order_key = 1"), 4);
+  EXPECT_NE(Snapshot(*c), before);
+
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty", {T("7")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty_LS", {T("7")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {T("7")}));
+  ASSERT_TRUE(c->Execute("DELETE FROM Invoice_Header Where Invoice_No = 7"));
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail"), 0) << "details go with their header";
+  EXPECT_EQ(Snapshot(*c), before);
+  ExpectBooksBalance(*c);
+}
+
+TEST(Postings, GroupingsSelectTheirOrders) {
+  struct Case {
+    const char* detail;
+    const char* line_status;
+    std::vector<std::string> selection;
+  };
+  const Case cases[] = {
+      {"v_InvoiceDet_byShipPack", "v_Invoice_Up_LineStat_byShipPack", {"C200", "WAREHOUSE"}},
+      {"v_InvoiceDet_byCustPack", "v_Invoice_Up_LineStat_byCustPack", {"C200"}},
+      {"v_InvoiceDet_byCustOrdPack", "v_Invoice_Up_LineStat_ByCustOrdPack", {"C200", "1001", "1010"}},
+  };
+  for (const auto& k : cases) {
+    TempDatabase db;
+    auto c = db.Connect();
+    std::vector<Variant> sel;
+    for (const auto& s : k.selection) sel.push_back(T(s));
+    std::string where = "h.cust_id = 'C200' AND d.quantity_packed > 0";
+    if (k.selection.size() == 2) where += " AND h.shipto_name = 'WAREHOUSE'";
+    if (k.selection.size() == 3) where += " AND CAST(h.order_number AS INTEGER) BETWEEN 1001 AND 1010";
+    const double expected =
+        ScalarNumber(*c, "SELECT count(*) FROM Order_Detail d JOIN Order_Header h USING (order_key) WHERE " + where);
+    ASSERT_GT(expected, 0) << k.detail;
+    c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
+    auto detail_values = sel;
+    detail_values.push_back(T("1"));
+    ASSERT_TRUE(RunStoredQuery(*c, k.detail, detail_values));
+    EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail"), expected) << k.detail;
+    ASSERT_TRUE(RunStoredQuery(*c, k.line_status, sel));
+    EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Order_Detail d JOIN Order_Header h USING (order_key) WHERE " +
+                                   where),
+              0)
+        << k.line_status << " leaves no packed line of the selection";
+    ExpectBooksBalance(*c);
+  }
+}
+
+TEST(BackOrderDetail, TwentyThreeColumnsForLinesNotInvoicedInFull) {
+  TempDatabase db;
+  auto c = db.Connect();
+  Invoice(*c, 17, "501");  // order 1017 is packed only in part on its last line
+  auto rs = c->OpenStoredQuery("v_BO_Detail", {T("501")});
+  ASSERT_EQ(rs->ColumnCount(), 23);
+  ASSERT_EQ(rs->RowCount(), 1);
+  ASSERT_TRUE(rs->Seek(0));
+  EXPECT_EQ(std::get<std::int64_t>(rs->Column(0)), 501);
+  EXPECT_EQ(std::get<std::int64_t>(rs->Column(1)), 17);
+  EXPECT_EQ(std::get<std::string>(rs->Column(2)), "1017");
+  EXPECT_TRUE(std::holds_alternative<data::DateValue>(rs->Column(6))) << "due date is a date";
+  const double ordered = std::get<double>(rs->Column(17));
+  const double invoiced = std::get<double>(rs->Column(22));
+  EXPECT_DOUBLE_EQ(invoiced, 1);
+  EXPECT_DOUBLE_EQ(std::get<double>(rs->Column(18)), ordered - invoiced);
+
+  // Back-ordering marks the open line and removes it from the detail.
+  ASSERT_TRUE(RunStoredQuery(*c, "v_BO_Update_Line_Status", {Variant::Long(99), T("17")}));
+  EXPECT_EQ(c->OpenStoredQuery("v_BO_Detail", {T("501")})->RowCount(), 0);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Order_Detail WHERE backorder_key = 99 AND line_status = 5"), 1);
+}
+
+TEST(Report, TotalsAddUpForEveryGrouping) {
+  const std::vector<std::vector<std::string>> groupings = {
+      {"v_Invoice_Up_OrderNo"},
+      {"v_invoice_del_custid", "v_invoice_up_shipto"},
+      {"v_invoice_del_custid", "v_invoice_up_custid"},
+      {"v_invoice_del_custid"},
+  };
+  for (const auto& group : groupings) {
+    TempDatabase db;
+    auto c = db.Connect();
+    Invoice(*c, 3, "42");  // customer C300, tax 8.25 %
+    c->Execute("UPDATE Invoice_Header SET freight = 12.5, other_charge = 3 WHERE invoice_no = 42");
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Hdr", {T("42")}));
+    for (const auto& q : group) ASSERT_TRUE(c->ExecuteQueryDef(q)) << q;
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Det", {T("42")}));
+    ASSERT_TRUE(c->ExecuteQueryDef("v_Invoice_Up_Hdr_Tax"));
+    ASSERT_TRUE(c->ExecuteQueryDef("v_Invoice_Up_Det_Tax"));
+    const double subtotal = ScalarNumber(*c, "SELECT subtotal FROM RPT_Invoice_Hdr");
+    EXPECT_NEAR(subtotal, ScalarNumber(*c, "SELECT sum(amount) FROM Invoice_Detail WHERE invoice_no = 42"), 0.005);
+    EXPECT_NEAR(ScalarNumber(*c, "SELECT tax FROM RPT_Invoice_Hdr"), subtotal * 0.0825, 0.006);
+    EXPECT_NEAR(ScalarNumber(*c, "SELECT total - subtotal - freight - other_charge - tax FROM RPT_Invoice_Hdr"), 0,
+                1e-9);
+    EXPECT_EQ(testing::ScalarText(*c, "SELECT customer_name FROM RPT_Invoice_Hdr"), "Kivi Ehitus OÜ") << group[0];
+  }
+}
+
+}  // namespace
+}  // namespace tarvik::db
