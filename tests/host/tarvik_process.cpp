@@ -28,7 +28,7 @@ TempDir::~TempDir() {
 
 std::string TarvikPath() {
   const char* dir = std::getenv("TARVIK_BUILD_DIR");
-  return std::string(dir ? dir : ".") + "/tarvik";
+  return std::string(dir ? dir : TARVIK_BUILD_DIR_DEFAULT) + "/tarvik";
 }
 
 std::string ReadFile(const std::string& path) {
