@@ -184,7 +184,7 @@ TEST(Errors, FillExcepInfo) {
   EXPECT_EQ(info.scode, HResultFromError(94));
   SysFreeString(info.bstrDescription);
   SysFreeString(info.bstrSource);
-  FillExcepInfo(AutomationError(5), nullptr);  // no EXCEPINFO is fine
+  FillExcepInfo(AutomationError(5, ""), nullptr);  // no EXCEPINFO is fine
 }
 
 }  // namespace

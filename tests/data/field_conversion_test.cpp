@@ -1,0 +1,74 @@
+// Property values to SQL pieces and numbers.
+#include "data/field_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+
+namespace tarvik::data {
+namespace {
+
+Variant S(const char* s) { return Variant::String(s); }
+
+int ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(Field2SqlText, QuotesAndNull) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"O'Brien", "'O''Brien'"}, {"", "Null"},       {"'", "''''"},
+      {"   ", "'   '"},          {"a''b", "'a''''b'"}, {"x; DROP TABLE t --", "'x; DROP TABLE t --'"},
+      {"Kivi Ehitus OÜ", "'Kivi Ehitus OÜ'"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(Field2SqlText(S(in)), out) << in;
+  EXPECT_EQ(ErrorOf([] { Field2SqlText(Variant::Null()); }), kErrInvalidUseOfNull);
+}
+
+TEST(Field2SqlDate, DatesAreReformattedOthersAreNull) {
+  const std::pair<Variant, const char*> cases[] = {
+      {S("3/15/2001"), "#3/15/2001#"},
+      {S("2001-03-15"), "#3/15/2001#"},
+      {S("15-Mar-2001"), "#3/15/2001#"},
+      {S("March 15, 2001 2:30 PM"), "#3/15/2001 2:30:00 PM#"},
+      {S(""), "Null"},
+      {S("abc"), "Null"},
+      {S("2/30/2001"), "Null"},
+      {Variant::Null(), "Null"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(Field2SqlDate(in), out) << in.ToString16().size();
+}
+
+TEST(Field2Long, NumbersRoundHalfToEvenOthersAreZero) {
+  const std::pair<Variant, std::int32_t> cases[] = {
+      {S(""), 0},      {S("abc"), 0},      {Variant::Null(), 0}, {S(" 42 "), 42},
+      {S("1,234"), 1234}, {S("2.5"), 2},   {S("3.5"), 4},        {S("-2.5"), -2},
+      {S("12abc"), 0}, {Variant::Byte(1), 1}, {S("2147483647"), 2147483647},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(Field2Long(in), out);
+  EXPECT_EQ(ErrorOf([] { Field2Long(S("2147483648")); }), kErrOverflow);
+  EXPECT_EQ(ErrorOf([] { Field2Long(S("1e20")); }), kErrOverflow);
+}
+
+TEST(Field2Integer, SixteenBitRange) {
+  EXPECT_EQ(Field2Integer(Variant::Byte(1)), 1);
+  EXPECT_EQ(Field2Integer(S("-32768")), -32768);
+  EXPECT_EQ(ErrorOf([] { Field2Integer(S("40000")); }), kErrOverflow);
+}
+
+TEST(Field2Double, AndSingle) {
+  EXPECT_EQ(Field2Double(S("12.50")), 12.5);
+  EXPECT_EQ(Field2Double(S("")), 0);
+  EXPECT_EQ(Field2Single(S("abc")), 0);
+  EXPECT_EQ(NumberText(Field2Single(S("1234567.89"))), "1234568");
+  EXPECT_EQ(NumberText(Field2Single(S("12345678"))), "1.234568E+07");
+  EXPECT_EQ(NumberText(Field2Double(S("12.50"))), "12.5");
+  EXPECT_EQ(ErrorOf([] { Field2Single(S("1e300")); }), kErrOverflow);
+}
+
+}  // namespace
+}  // namespace tarvik::data

@@ -1,0 +1,66 @@
+// The Collection object, directly and late-bound.
+#include "platform/collection.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "platform/late_bound.h"
+#include "platform/ui_services.h"
+
+namespace tarvik {
+namespace {
+
+int ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(Collection, OneBasedKeyedItems) {
+  auto c = NewCollection();
+  c->Add(Variant::String("first"));
+  c->Add(Variant::Long(2), Variant::String("Title"));
+  EXPECT_EQ(c->Count(), 2);
+  EXPECT_EQ(c->Item(Variant::Long(1)).ToString(), "first");
+  EXPECT_EQ(c->Item(Variant::String("TITLE")).ToLong(), 2) << "keys compare without case";
+  EXPECT_EQ(ErrorOf([&] { c->Add(Variant::String("again"), Variant::String("title")); }), kErrDuplicateKey);
+  EXPECT_EQ(c->Count(), 2) << "a refused Add adds nothing";
+  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::Long(0)); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::Long(3)); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::String("missing")); }), kErrInvalidProcedureCall);
+  c->Remove(Variant::Long(1));
+  EXPECT_EQ(c->Item(Variant::Long(1)).ToLong(), 2);
+}
+
+TEST(Collection, LateBoundMembersRaiseTheSameErrors) {
+  auto c = NewCollection();
+  InvokeByName(c.get(), "Add", CallKind::kMethod, {Variant::String("x"), Variant::String("Title")});
+  EXPECT_EQ(InvokeByName(c.get(), "count", CallKind::kGet).ToLong(), 1);
+  EXPECT_EQ(InvokeByName(c.get(), "Item", CallKind::kMethod, {Variant::String("title")}).ToString(), "x");
+  EXPECT_EQ(ErrorOf([&] {
+              InvokeByName(c.get(), "Add", CallKind::kMethod, {Variant::String("y"), Variant::String("Title")});
+            }),
+            kErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { GetDispId(c.get(), "NoSuchMember"); }), kErrObjectDoesntSupport);
+}
+
+TEST(ScriptedUi, AnswersInOrderThenDefaults) {
+  ScriptedUi ui;
+  ui.SetAnswers({{true, kIdNo, {}}, {false, 0, std::string("5001")}, {false, 0, std::nullopt}});
+  EXPECT_EQ(ui.MessageBox("Delete?", kMbYesNo | kMbExclamation | kMbDefaultButton2, "Delete Records"), kIdNo);
+  EXPECT_EQ(ui.InputBox("Number?", "New Order Number", "1001"), std::optional<std::string>("5001"));
+  EXPECT_EQ(ui.InputBox("Number?", "New Order Number", "1001"), std::nullopt);
+  // Queue empty: default button, input cancelled.
+  EXPECT_EQ(ui.MessageBox("Sure?", kMbYesNo | kMbDefaultButton2, "t"), kIdNo);
+  EXPECT_EQ(ui.MessageBox("Sure?", 68, "t"), kIdYes);
+  EXPECT_EQ(ui.InputBox("p", "t", "d"), std::nullopt);
+  ASSERT_EQ(ui.events().size(), 6u);
+  EXPECT_EQ(ui.events()[0].style, 308);
+  EXPECT_EQ(ui.events()[0].title, "Delete Records");
+}
+
+}  // namespace
+}  // namespace tarvik
