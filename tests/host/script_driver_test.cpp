@@ -210,7 +210,7 @@ TEST_F(ScriptDriverTest, UnknownClassIsRefusedAndNothingIsKept) {
   });
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0]["ok"], false);
-  EXPECT_EQ(replies[0]["error"]["hresult"], "0x80040154");
+  EXPECT_EQ(replies[0]["error"]["hresult"], "0x800A01AD");
   EXPECT_EQ(replies[0]["error"]["number"], 429);
   EXPECT_NE(replies[0]["error"]["description"].get<std::string>().find("TarvikInvoice.Nothing"),
             std::string::npos);
