@@ -162,7 +162,7 @@ class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
   std::string name_;
 };
 
-class Connection : public ComObject<Connection, HostConnection> {
+class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
  public:
   explicit Connection(std::unique_ptr<Backend> backend)
       : backend_(std::move(backend)), database_(MakeCom<CatalogDatabase>(*backend_)) {}
@@ -177,16 +177,6 @@ class Connection : public ComObject<Connection, HostConnection> {
   void* QueryInterfaceExtra(REFIID riid) {
     if (riid == IID_HostConnection || riid == IID_IDispatch) return static_cast<HostConnection*>(this);
     return nullptr;
-  }
-
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
   }
 
   bool ExecuteQueryDef(const std::string& name) override {

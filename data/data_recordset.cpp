@@ -74,22 +74,12 @@ std::int64_t AsWhole(const Value& v, std::int64_t lo, std::int64_t hi) {
   return n;
 }
 
-class DefaultRecordset : public ComObject<DefaultRecordset, DataRecordset> {
+class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecordset> {
  public:
   void* QueryInterfaceExtra(REFIID riid) {
     if (riid == IID_DataRecordset || riid == IID_IDispatch) return static_cast<DataRecordset*>(this);
     return nullptr;
   }
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
-
   void SetParameters(ComPtr<Collection> values) override { params_ = std::move(values); }
   std::int32_t RecordCount() override {
     return result_ ? static_cast<std::int32_t>(result_->RowCount()) : 0;

@@ -55,6 +55,22 @@ class ComObject : public Primary {
   std::atomic<ULONG> refs_{0};
 };
 
+// For objects that travel in a Variant as IDispatch (so hosts can hand them
+// over) but are used only through their C++ interface: no late-bound members.
+template <class Derived, class Primary>
+class OpaqueDispatchObject : public ComObject<Derived, Primary> {
+ public:
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+};
+
 template <class T, class... Args>
 ComPtr<T> MakeCom(Args&&... args) {
   return ComPtr<T>(new T(std::forward<Args>(args)...));
