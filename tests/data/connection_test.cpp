@@ -6,6 +6,7 @@
 #include "data/stored_query.h"
 #include "platform/collection.h"
 #include "platform/error.h"
+#include "tests/support/recording_connection.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::data {
@@ -219,6 +220,35 @@ TEST_F(RecordsetTest, StoredSelectWithParameters) {
   ASSERT_TRUE(rs_->OpenRecordset(""));
   EXPECT_EQ(rs_->RecordCount(), 3);
   EXPECT_EQ(rs_->ReadLong(0), 1);
+}
+
+}  // namespace
+}  // namespace tarvik::data
+
+namespace tarvik::data {
+namespace {
+
+TEST(RunStoredQueryContract, LooksUpSetsThenRunsByName) {
+  TempDatabase db(true, true);
+  auto rec = testing::RecordAround(db.Connect());
+  EXPECT_TRUE(RunStoredQuery(*rec, "v_Invoice_Relieve_Inventory", {Variant::String("0007")}));
+  EXPECT_EQ(rec->log(), (std::vector<std::string>{"Database", "ExecuteQueryDef: v_Invoice_Relieve_Inventory [0007]"}));
+}
+
+TEST(RunStoredQueryContract, AFalseRunIsPassedOnAsIs) {
+  TempDatabase db(true, true);
+  auto rec = testing::RecordAround(db.Connect());
+  rec->SetFault([](const std::string& call) { return call.rfind("ExecuteQueryDef", 0) == 0; });
+  const double ledger = ScalarNumber(*rec, "SELECT count(*) FROM Inventory_Ledger");
+  EXPECT_FALSE(RunStoredQuery(*rec, "v_Invoice_Relieve_Inventory_LS", {Variant::String("1")}));
+  EXPECT_EQ(ScalarNumber(*rec, "SELECT count(*) FROM Inventory_Ledger"), ledger);
+}
+
+TEST(RunStoredQueryContract, UnknownQueryRunsNothing) {
+  TempDatabase db(true, false);
+  auto rec = testing::RecordAround(db.Connect());
+  EXPECT_THROW(RunStoredQuery(*rec, "v_Missing", {}), AutomationError);
+  EXPECT_EQ(rec->log(), (std::vector<std::string>{"Database"}));
 }
 
 }  // namespace

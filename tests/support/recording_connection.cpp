@@ -1,0 +1,90 @@
+#include "tests/support/recording_connection.h"
+
+#include "platform/com_object.h"
+#include "platform/error.h"
+
+namespace tarvik::testing {
+namespace {
+
+// Parameter values set on a query, as the log shows them.
+std::string ParameterText(data::HostConnection& real, const std::string& name) {
+  std::string out = " [";
+  ComPtr<data::QueryDef> def = real.GetDatabase()->GetQueryDefs().Item(name);
+  data::Parameters& params = def->GetParameters();
+  for (int i = 0; i < params.Count(); ++i) {
+    if (i) out += ", ";
+    out += params.Item(i).HasValue() ? params.Item(i).GetValue().ToString() : "?";
+  }
+  return out + "]";
+}
+
+class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
+ public:
+  explicit Recorder(ComPtr<data::HostConnection> real) : real_(std::move(real)) {}
+
+  void* QueryInterfaceExtra(REFIID riid) {
+    if (riid == data::IID_HostConnection || riid == IID_IDispatch) return static_cast<data::HostConnection*>(this);
+    return nullptr;
+  }
+
+  const std::vector<std::string>& log() const override { return log_; }
+  void ClearLog() override { log_.clear(); }
+  void SetFault(FaultRule rule) override { fault_ = std::move(rule); }
+
+  bool ExecuteQueryDef(const std::string& name) override {
+    std::string call = "ExecuteQueryDef: " + name;
+    try {
+      call += ParameterText(*real_, name);
+    } catch (const AutomationError&) {
+      // Unknown query: the real call below raises the error.
+    }
+    if (Faulted(call)) return false;
+    return real_->ExecuteQueryDef(name);
+  }
+  void Rollback() override { Fail("Rollback"), real_->Rollback(); }
+  void CommitTrans() override { Fail("CommitTrans"), real_->CommitTrans(); }
+  void BeginTrans() override { Fail("BeginTrans"), real_->BeginTrans(); }
+  bool Execute(const std::string& sql) override {
+    return Faulted("Execute: " + sql) ? false : real_->Execute(sql);
+  }
+  std::string DatabaseName() override { return Fail("DatabaseName"), real_->DatabaseName(); }
+  ComPtr<data::Database> GetDatabase() override { return Fail("Database"), real_->GetDatabase(); }
+  std::int32_t RecordsAffected() override { return Fail("RecordsAffected"), real_->RecordsAffected(); }
+  std::unique_ptr<data::ResultSet> OpenQuery(const std::string& sql) override {
+    return Fail("OpenQuery: " + sql), real_->OpenQuery(sql);
+  }
+  std::unique_ptr<data::ResultSet> OpenStoredQuery(const std::string& name,
+                                                   const std::vector<Variant>& values) override {
+    std::string call = "OpenStoredQuery: " + name + " [";
+    for (std::size_t i = 0; i < values.size(); ++i) call += (i ? ", " : "") + values[i].ToString();
+    return Fail(call + "]"), real_->OpenStoredQuery(name, values);
+  }
+  std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
+    return Fail("ExecuteWith: " + sql), real_->ExecuteWith(sql, values);
+  }
+  int TransactionDepth() override { return real_->TransactionDepth(); }
+
+ private:
+  // Records the call; true when the fault rule picks it.
+  bool Faulted(const std::string& call) {
+    log_.push_back(call);
+    return fault_ && fault_(call);
+  }
+  // For calls without a Boolean answer a fault is an error.
+  int Fail(const std::string& call) {
+    if (Faulted(call)) RaiseError(kErrDatabase, "Injected failure: " + call);
+    return 0;
+  }
+
+  ComPtr<data::HostConnection> real_;
+  std::vector<std::string> log_;
+  FaultRule fault_;
+};
+
+}  // namespace
+
+ComPtr<RecordingConnection> RecordAround(ComPtr<data::HostConnection> real) {
+  return ComPtr<RecordingConnection>(MakeCom<Recorder>(std::move(real)).get());
+}
+
+}  // namespace tarvik::testing
