@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/variant_json.h"
 #include "platform/error.h"
 #include "platform/regional.h"
 
@@ -79,20 +80,6 @@ std::string Text(const data::Value& v) {
       v);
 }
 
-ojson Json(const data::Value& v) {
-  return std::visit(
-      [](const auto& x) -> ojson {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return nullptr;
-        } else if constexpr (std::is_same_v<T, data::DateValue>) {
-          return regional::FormatIsoDate(x.ole);
-        } else {
-          return x;
-        }
-      },
-      v);
-}
 
 bool IsNumber(const data::Value& v) {
   return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
@@ -171,14 +158,14 @@ void WriteDatabaseInfo(data::Backend& backend, std::ostream& out, bool json) {
     ojson doc;
     doc["database"] = backend.DatabaseName();
     ojson tables = ojson::object();
-    for (const auto& row : counts.rows) tables[Text(row[0])] = Json(row[1]);
+    for (const auto& row : counts.rows) tables[Text(row[0])] = ValueToJson(row[1]);
     doc["tables"] = std::move(tables);
     ojson errors = ojson::array();
     for (std::size_t i = 0; i < kSections.size(); ++i) {
       ojson rows = ojson::array();
       for (const auto& row : sections[i].rows) {
         ojson r;
-        for (std::size_t c = 0; c < row.size(); ++c) r[sections[i].columns[c]] = Json(row[c]);
+        for (std::size_t c = 0; c < row.size(); ++c) r[sections[i].columns[c]] = ValueToJson(row[c]);
         rows.push_back(std::move(r));
       }
       doc[kSections[i].key] = std::move(rows);

@@ -51,20 +51,6 @@ ojson ErrorJson(HRESULT h, std::int32_t number, const std::string& description) 
   return e;
 }
 
-ojson CellJson(const data::Value& v) {
-  return std::visit(
-      [](const auto& x) -> ojson {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return nullptr;
-        } else if constexpr (std::is_same_v<T, data::DateValue>) {
-          return regional::FormatIsoDate(x.ole);
-        } else {
-          return x;
-        }
-      },
-      v);
-}
 
 // A failed CreateObject keeps the registry's HRESULT beside number 429.
 struct CreateError : std::runtime_error {
@@ -263,7 +249,7 @@ ScriptDriver::Reply ScriptDriver::Sql(const json& req) {
   Reply rows = Reply::array();
   for (std::int64_t r = 0; rs->Seek(r); ++r) {
     Reply row = Reply::array();
-    for (int i = 0; i < rs->ColumnCount(); ++i) row.push_back(CellJson(rs->Column(i)));
+    for (int i = 0; i < rs->ColumnCount(); ++i) row.push_back(ValueToJson(rs->Column(i)));
     rows.push_back(std::move(row));
   }
   Reply out;

@@ -147,4 +147,19 @@ nlohmann::ordered_json VariantToJson(const Variant& v) {
   }
 }
 
+nlohmann::ordered_json ValueToJson(const data::Value& v) {
+  return std::visit(
+      [](const auto& x) -> nlohmann::ordered_json {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return nullptr;
+        } else if constexpr (std::is_same_v<T, data::DateValue>) {
+          return regional::FormatIsoDate(x.ole);
+        } else {
+          return x;
+        }
+      },
+      v);
+}
+
 }  // namespace tarvik::host

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "data/value.h"
 #include "platform/com.h"
 #include "platform/variant.h"
 
@@ -33,5 +34,8 @@ Variant ForceType(const Variant& v, std::string_view vt_name);
 std::string VtName(VARTYPE vt);
 
 nlohmann::ordered_json VariantToJson(const Variant& v);
+
+// A database value as JSON: Null as null, dates as ISO text.
+nlohmann::ordered_json ValueToJson(const data::Value& v);
 
 }  // namespace tarvik::host

@@ -2,6 +2,8 @@
 // stored query catalog and the runner, record sets and their readers.
 #include <gtest/gtest.h>
 
+#include "tests/support/error_number.h"
+
 #include "data/data_recordset.h"
 #include "data/stored_query.h"
 #include "platform/collection.h"
@@ -16,14 +18,7 @@ using testing::ScalarNumber;
 using testing::ScalarText;
 using testing::TempDatabase;
 
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 double Options(HostConnection& c) { return ScalarNumber(c, "SELECT count(*) FROM System"); }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/error_number.h"
+
 #include "platform/error.h"
 
 namespace tarvik::data {
@@ -10,14 +12,7 @@ namespace {
 
 Variant S(const char* s) { return Variant::String(s); }
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(Field2SqlText, QuotesAndNull) {
   const std::pair<const char*, const char*> cases[] = {
@@ -26,7 +21,7 @@ TEST(Field2SqlText, QuotesAndNull) {
       {"Kivi Ehitus OÜ", "'Kivi Ehitus OÜ'"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(Field2SqlText(S(in)), out) << in;
-  EXPECT_EQ(ErrorOf([] { Field2SqlText(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([] { Field2SqlText(Variant::Null()); }), kErrInvalidUseOfNull);
 }
 
 TEST(Field2SqlDate, DatesAreReformattedOthersAreNull) {
@@ -50,14 +45,14 @@ TEST(Field2Long, NumbersRoundHalfToEvenOthersAreZero) {
       {S("12abc"), 0}, {Variant::Byte(1), 1}, {S("2147483647"), 2147483647},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(Field2Long(in), out);
-  EXPECT_EQ(ErrorOf([] { Field2Long(S("2147483648")); }), kErrOverflow);
-  EXPECT_EQ(ErrorOf([] { Field2Long(S("1e20")); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Field2Long(S("2147483648")); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Field2Long(S("1e20")); }), kErrOverflow);
 }
 
 TEST(Field2Integer, SixteenBitRange) {
   EXPECT_EQ(Field2Integer(Variant::Byte(1)), 1);
   EXPECT_EQ(Field2Integer(S("-32768")), -32768);
-  EXPECT_EQ(ErrorOf([] { Field2Integer(S("40000")); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Field2Integer(S("40000")); }), kErrOverflow);
 }
 
 TEST(Field2Double, AndSingle) {
@@ -67,7 +62,7 @@ TEST(Field2Double, AndSingle) {
   EXPECT_EQ(NumberText(Field2Single(S("1234567.89"))), "1234568");
   EXPECT_EQ(NumberText(Field2Single(S("12345678"))), "1.234568E+07");
   EXPECT_EQ(NumberText(Field2Double(S("12.50"))), "12.5");
-  EXPECT_EQ(ErrorOf([] { Field2Single(S("1e300")); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Field2Single(S("1e300")); }), kErrOverflow);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/error_number.h"
+
 #include "platform/error.h"
 #include "platform/late_bound.h"
 #include "platform/ui_services.h"
@@ -10,14 +12,7 @@
 namespace tarvik {
 namespace {
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(Collection, OneBasedKeyedItems) {
   auto c = NewCollection();
@@ -26,11 +21,11 @@ TEST(Collection, OneBasedKeyedItems) {
   EXPECT_EQ(c->Count(), 2);
   EXPECT_EQ(c->Item(Variant::Long(1)).ToString(), "first");
   EXPECT_EQ(c->Item(Variant::String("TITLE")).ToLong(), 2) << "keys compare without case";
-  EXPECT_EQ(ErrorOf([&] { c->Add(Variant::String("again"), Variant::String("title")); }), kErrDuplicateKey);
+  EXPECT_EQ(ErrorNumberOf([&] { c->Add(Variant::String("again"), Variant::String("title")); }), kErrDuplicateKey);
   EXPECT_EQ(c->Count(), 2) << "a refused Add adds nothing";
-  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::Long(0)); }), kErrInvalidProcedureCall);
-  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::Long(3)); }), kErrInvalidProcedureCall);
-  EXPECT_EQ(ErrorOf([&] { c->Item(Variant::String("missing")); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumberOf([&] { c->Item(Variant::Long(0)); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumberOf([&] { c->Item(Variant::Long(3)); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumberOf([&] { c->Item(Variant::String("missing")); }), kErrInvalidProcedureCall);
   c->Remove(Variant::Long(1));
   EXPECT_EQ(c->Item(Variant::Long(1)).ToLong(), 2);
 }
@@ -40,11 +35,11 @@ TEST(Collection, LateBoundMembersRaiseTheSameErrors) {
   InvokeByName(c.get(), "Add", CallKind::kMethod, {Variant::String("x"), Variant::String("Title")});
   EXPECT_EQ(InvokeByName(c.get(), "count", CallKind::kGet).ToLong(), 1);
   EXPECT_EQ(InvokeByName(c.get(), "Item", CallKind::kMethod, {Variant::String("title")}).ToString(), "x");
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(ErrorNumberOf([&] {
               InvokeByName(c.get(), "Add", CallKind::kMethod, {Variant::String("y"), Variant::String("Title")});
             }),
             kErrDuplicateKey);
-  EXPECT_EQ(ErrorOf([&] { GetDispId(c.get(), "NoSuchMember"); }), kErrObjectDoesntSupport);
+  EXPECT_EQ(ErrorNumberOf([&] { GetDispId(c.get(), "NoSuchMember"); }), kErrObjectDoesntSupport);
 }
 
 TEST(ScriptedUi, AnswersInOrderThenDefaults) {
