@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "data/sql_text.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/regional.h"
@@ -21,19 +22,12 @@ DataRecordsetFactory& Factory() {
   return factory;
 }
 
-std::string Trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return std::string(s.substr(b, e - b));
-}
-
 // "column = 123" or "column = 'text'".
 void ParseCriteria(const std::string& criteria, std::string* column, Value* value) {
   auto eq = criteria.find('=');
   if (eq == std::string::npos) RaiseError(kErrInvalidProcedureCall, "Unsupported search criteria: " + criteria);
-  *column = Trim(std::string_view(criteria).substr(0, eq));
-  std::string rhs = Trim(std::string_view(criteria).substr(eq + 1));
+  *column = TrimBlanks(std::string_view(criteria).substr(0, eq));
+  std::string rhs = TrimBlanks(std::string_view(criteria).substr(eq + 1));
   bool ident = !column->empty();
   for (char c : *column) ident = ident && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
   if (!ident) RaiseError(kErrInvalidProcedureCall, "Unsupported search criteria: " + criteria);

@@ -40,14 +40,14 @@ bool IsBlank(std::string_view text) {
   return true;
 }
 
-std::string Trim(std::string_view text) {
+}  // namespace
+
+std::string TrimBlanks(std::string_view text) {
   std::size_t b = 0, e = text.size();
   while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
   while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
   return std::string(text.substr(b, e - b));
 }
-
-}  // namespace
 
 void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::string_view)>& piece) {
   std::size_t code_begin = 0;
@@ -86,7 +86,7 @@ std::vector<std::string> SplitStatements(std::string_view sql) {
   std::string current;
   bool has_content = false;  // something besides blanks and comments
   auto finish = [&] {
-    if (has_content) out.push_back(Trim(current));
+    if (has_content) out.push_back(TrimBlanks(current));
     current.clear();
     has_content = false;
   };

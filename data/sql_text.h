@@ -22,4 +22,7 @@ void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::strin
 // and comments; keeps each statement's text otherwise unchanged (trimmed).
 std::vector<std::string> SplitStatements(std::string_view sql);
 
+// The text without leading and trailing white space.
+std::string TrimBlanks(std::string_view text);
+
 }  // namespace tarvik::data

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "data/sql_text.h"
 #include "db/demo_data.h"
 #include "platform/error.h"
 
@@ -12,12 +13,6 @@ extern const char* const kQueries;
 }  // namespace embedded
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t\r\n");
-  auto e = s.find_last_not_of(" \t\r\n");
-  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
 
 bool HasSchema(data::Backend& backend) {
   auto rs = backend.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'QueryDefs'", {});
@@ -58,7 +53,7 @@ std::vector<StoredQuery> ShippedQueries() {
       current->sql += line + "\n";
     }
   }
-  for (auto& q : out) q.sql = Trim(q.sql);
+  for (auto& q : out) q.sql = data::TrimBlanks(q.sql);
   return out;
 }
 
