@@ -209,6 +209,8 @@ class Invoice final : public ComObject<Invoice, server::DispatchImpl<_Invoice>> 
   bool LoadOrderKeys();
   bool NextOrderKey();
   // Postings (postings.cpp).
+  enum class Posting : int;
+  bool RunPosting(Posting posting);
   bool CreateInvoiceDetail();
   bool UpdateLineStatus();
   bool UpdateOrderStatus();
@@ -230,6 +232,9 @@ class Invoice final : public ComObject<Invoice, server::DispatchImpl<_Invoice>> 
 
   // Empties the current header (state.cpp).
   void ClearFields();
+
+  // The host's connection; error 91 when Connect never handed one over.
+  data::HostConnection& Conn();
 
   // Reports by the ShowMessageBox rule: a box with text, style and title, or
   // info_text left in InfoMsg.

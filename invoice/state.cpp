@@ -69,6 +69,11 @@ void Invoice::Connect(IDispatch* connection) {
   report_->SetConnection(connection_);
 }
 
+data::HostConnection& Invoice::Conn() {
+  if (!connection_) RaiseError(kErrObjectVariableNotSet, "Invoice: no database connection (Connect)");
+  return *connection_;
+}
+
 void Invoice::SetReportFormula(IDispatch* formula) {
   if (!formula) {
     report_formula_ = nullptr;

@@ -161,7 +161,6 @@ TEST_F(InvoiceSurfaceTest, ReportFormulaHoldsTheHostsCollection) {
 // Delete always asks first; the answer comes from the queue and the box is
 // reported as an event line before the reply of the call.
 TEST_F(InvoiceSurfaceTest, DeleteConfirmationIsAnsweredFromTheQueue) {
-  GTEST_SKIP() << "Invoice.Delete is not built yet";
   std::string db = InitDatabase("t.db", false);
   const std::vector<std::string> prelude = {
       R"({"op":"open","db":")" + db + R"(","as":"c"})",

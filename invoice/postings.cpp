@@ -1,0 +1,105 @@
+// Order and inventory postings: the stored-query families chosen by the
+// grouping, and the inventory relief pair in a transaction of its own.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "data/stored_query.h"
+#include "invoice/invoice.h"
+#include "platform/ui_services.h"
+
+namespace tarvik::invoice {
+namespace {
+
+// Which selection properties a grouping passes, in parameter order.
+enum Selection : unsigned { kOrderKey = 1, kCustId = 2, kShipTo = 4, kOrderRange = 8 };
+
+struct QueryFamily {
+  const char* detail;
+  const char* line_status;
+  const char* order_status;
+  unsigned selection;
+};
+
+// Indexed by InvoiceBy. The customer-order line status query is spelt with
+// a capital B in the database; it is passed exactly so.
+constexpr std::array<QueryFamily, 4> kFamilies{{
+    {"v_InvoiceDet_byOrdPack", "v_Invoice_Up_LineStat_byOrdPack",
+     "v_Invoice_Up_OrderStat_byOrdPack", kOrderKey},
+    {"v_InvoiceDet_byShipPack", "v_Invoice_Up_LineStat_byShipPack",
+     "v_Invoice_Up_OrderStat_byShipPack", kCustId | kShipTo},
+    {"v_InvoiceDet_byCustPack", "v_Invoice_Up_LineStat_byCustPack",
+     "v_Invoice_Up_OrderStat_byCustPack", kCustId},
+    {"v_InvoiceDet_byCustOrdPack", "v_Invoice_Up_LineStat_ByCustOrdPack",
+     "v_Invoice_Up_OrderStat_byCustOrdPack", kCustId | kOrderRange},
+}};
+
+const QueryFamily* FamilyFor(InvoiceBy by) {
+  const auto index = static_cast<std::int32_t>(by);
+  if (index < 0 || index >= static_cast<std::int32_t>(kFamilies.size())) return nullptr;
+  return &kFamilies[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+enum class Invoice::Posting : int { kDetail, kLineStatus, kOrderStatus };
+
+// One routine for the three families. A grouping outside the table has no
+// query name: the run then fails with the catalog's item-not-found error.
+bool Invoice::RunPosting(Posting posting) {
+  const QueryFamily* family = FamilyFor(print_invoice_by_);
+  std::string name;
+  std::vector<Variant> values;
+  if (family) {
+    name = posting == Posting::kDetail       ? family->detail
+           : posting == Posting::kLineStatus ? family->line_status
+                                             : family->order_status;
+    auto text = [](const TextProperty& p) { return Variant::String16(p.value()); };
+    if (family->selection & kOrderKey) values.push_back(Variant::Long(order_key_));
+    if (family->selection & kCustId) values.push_back(text(cust_id_));
+    if (family->selection & kShipTo) values.push_back(text(ship_to_));
+    if (family->selection & kOrderRange) {
+      values.push_back(text(begin_order_));
+      values.push_back(text(end_order_));
+    }
+    if (posting == Posting::kDetail) values.push_back(text(invoice_no_));
+  }
+  return data::RunStoredQuery(Conn(), name, values);
+}
+
+bool Invoice::CreateInvoiceDetail() {
+  bool ok = RunPosting(Posting::kDetail);
+  Ui().DoEvents();
+  return ok;
+}
+
+bool Invoice::UpdateLineStatus() {
+  bool ok = RunPosting(Posting::kLineStatus);
+  Ui().DoEvents();
+  return ok;
+}
+
+bool Invoice::UpdateOrderStatus() { return RunPosting(Posting::kOrderStatus); }
+
+bool Invoice::RelieveInventory() {
+  const std::vector<Variant> values{Variant::String16(invoice_no_.value())};
+  bool relieved = false;
+  data::HostConnection& connection = Conn();
+  connection.BeginTrans();
+  try {
+    if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&
+        data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory_LS", values)) {
+      connection.CommitTrans();
+      relieved = true;
+    } else {
+      connection.Rollback();
+    }
+  } catch (const AutomationError& error) {
+    connection.Rollback();
+    ReportError(error, kMbInformation);
+  }
+  Ui().DoEvents();
+  return relieved;
+}
+
+}  // namespace tarvik::invoice
