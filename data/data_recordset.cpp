@@ -171,8 +171,14 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
     return true;
   }
   const Value& Next(std::optional<int> index) {
-    if (!on_row_) RaiseError(kErrNoCurrentRecord, "No current record.");
+    // Off a row (empty or closed result, or past either end) every reader
+    // answers its Null value: a browse that found nothing still loads.
+    static const Value kNull;
     int col = index ? *index : next_column_;
+    if (!on_row_) {
+      next_column_ = col + 1;
+      return kNull;
+    }
     if (col < 0 || col >= result_->ColumnCount()) {
       RaiseError(kErrItemNotFound, "Item not found in this collection: column " + std::to_string(col));
     }

@@ -1,7 +1,8 @@
 // A record set that reads rows forwards and backwards over a result of the
 // connection. Typed readers take an optional 0-based column index; without
 // one they read the column after the one read last, and the first read after
-// an open or a move reads column 0. Null reads as 0, empty text or False.
+// an open or a move reads column 0. Null reads as 0, empty text or False,
+// and so does every column when the record set stands on no row.
 // Errors are thrown as AutomationError.
 #pragma once
 

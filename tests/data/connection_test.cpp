@@ -161,7 +161,10 @@ TEST_F(RecordsetTest, MaxOverEmptyTableReadsAsZero) {
 TEST_F(RecordsetTest, FailedOpenCountsNoRows) {
   EXPECT_FALSE(rs_->OpenRecordset("SELECT * FROM Invoice_Header"));
   EXPECT_EQ(rs_->RecordCount(), 0);
-  EXPECT_EQ(ErrorNumberOf([&] { rs_->ReadString(0); }), kErrNoCurrentRecord);
+  EXPECT_EQ(rs_->ReadString(0), "");
+  EXPECT_EQ(rs_->ReadLong(), 0);
+  EXPECT_FALSE(rs_->MoveLast());
+  EXPECT_EQ(rs_->ReadInteger(7), 0);
   rs_->CloseRecordset();
   rs_->CloseRecordset();
 }

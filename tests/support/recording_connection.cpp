@@ -30,6 +30,7 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   const std::vector<std::string>& log() const override { return log_; }
   void ClearLog() override { log_.clear(); }
   void SetFault(FaultRule rule) override { fault_ = std::move(rule); }
+  void SetRaise(FaultRule rule) override { raise_ = std::move(rule); }
 
   bool ExecuteQueryDef(const std::string& name) override {
     std::string call = "ExecuteQueryDef: " + name;
@@ -38,18 +39,20 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
     } catch (const AutomationError&) {
       // Unknown query: the real call below raises the error.
     }
-    if (Faulted(call)) return false;
-    return real_->ExecuteQueryDef(name);
+    return Answer(call, [&] { return real_->ExecuteQueryDef(name); });
   }
   void Rollback() override { Fail("Rollback"), real_->Rollback(); }
   void CommitTrans() override { Fail("CommitTrans"), real_->CommitTrans(); }
   void BeginTrans() override { Fail("BeginTrans"), real_->BeginTrans(); }
   bool Execute(const std::string& sql) override {
-    return Faulted("Execute: " + sql) ? false : real_->Execute(sql);
+    return Answer("Execute: " + sql, [&] { return real_->Execute(sql); });
   }
   std::string DatabaseName() override { return Fail("DatabaseName"), real_->DatabaseName(); }
   ComPtr<data::Database> GetDatabase() override { return Fail("Database"), real_->GetDatabase(); }
-  std::int32_t RecordsAffected() override { return Fail("RecordsAffected"), real_->RecordsAffected(); }
+  std::int32_t RecordsAffected() override {
+    Fail("RecordsAffected");
+    return faked_false_ ? 0 : real_->RecordsAffected();
+  }
   std::unique_ptr<data::ResultSet> OpenQuery(const std::string& sql) override {
     return Fail("OpenQuery: " + sql), real_->OpenQuery(sql);
   }
@@ -65,10 +68,17 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   int TransactionDepth() override { return real_->TransactionDepth(); }
 
  private:
-  // Records the call; true when the fault rule picks it.
+  // Records the call; raises when the raise rule picks it; true when the
+  // fault rule picks it.
   bool Faulted(const std::string& call) {
     log_.push_back(call);
+    if (raise_ && raise_(call)) RaiseError(kErrDatabase, "Injected failure: " + call);
     return fault_ && fault_(call);
+  }
+  template <typename Forward>
+  bool Answer(const std::string& call, Forward forward) {
+    faked_false_ = Faulted(call);
+    return faked_false_ ? false : forward();
   }
   // For calls without a Boolean answer a fault is an error.
   int Fail(const std::string& call) {
@@ -79,6 +89,8 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   ComPtr<data::HostConnection> real_;
   std::vector<std::string> log_;
   FaultRule fault_;
+  FaultRule raise_;
+  bool faked_false_ = false;
 };
 
 }  // namespace

@@ -14,7 +14,9 @@ namespace tarvik::testing {
 class RecordingConnection;
 
 // Decides the fate of a call before it is forwarded: return true to make it
-// fail (Boolean operations answer False; others raise error 3146).
+// fail (Boolean operations answer False; others raise error 3146). A faked
+// False of Execute or ExecuteQueryDef changed nothing, so the
+// RecordsAffected that follows answers 0.
 using FaultRule = std::function<bool(const std::string& call)>;
 
 ComPtr<RecordingConnection> RecordAround(ComPtr<data::HostConnection> real);
@@ -24,6 +26,8 @@ class RecordingConnection : public data::HostConnection {
   virtual const std::vector<std::string>& log() const = 0;
   virtual void ClearLog() = 0;
   virtual void SetFault(FaultRule rule) = 0;
+  // Calls this rule picks raise error 3146, Boolean operations included.
+  virtual void SetRaise(FaultRule rule) = 0;
 
  protected:
   ~RecordingConnection() = default;
