@@ -78,7 +78,11 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
   std::int32_t RecordCount() override {
     return result_ ? static_cast<std::int32_t>(result_->RowCount()) : 0;
   }
-  void SetConnection(ComPtr<HostConnection> connection) override { connection_ = std::move(connection); }
+  // A result belongs to the connection that opened it and must go before it.
+  void SetConnection(ComPtr<HostConnection> connection) override {
+    if (connection.get() != connection_.get()) CloseRecordset();
+    connection_ = std::move(connection);
+  }
   bool MoveFirst() override { return MoveTo(0); }
   bool MoveLast() override { return result_ ? MoveTo(result_->RowCount() - 1) : false; }
   bool MovePrevious() override { return MoveTo(row_ - 1); }

@@ -192,6 +192,24 @@ TEST_F(RecordsetTest, ImplicitColumnPositionRestartsAfterMoves) {
   EXPECT_EQ(rs_->ReadLong(), 1);
 }
 
+// The last reference to a connection may be the record set's own: handing
+// it another connection while a result is open must close that result first.
+TEST_F(RecordsetTest, NewConnectionClosesTheResultOfTheOldOne) {
+  TempDatabase other_db{true, true};
+  {
+    ComPtr<HostConnection> only_here = other_db.Connect();
+    rs_->SetConnection(only_here);
+  }
+  ASSERT_FALSE(rs_->OpenRecordset("SELECT * FROM Invoice_Header"));
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT order_key FROM Order_Header ORDER BY order_key"));
+  EXPECT_EQ(rs_->ReadLong(0), 1);
+  rs_->SetConnection(c_);  // releases the other connection with a result open
+  EXPECT_EQ(rs_->RecordCount(), 0);
+  EXPECT_FALSE(rs_->MoveFirst());
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT count(*) FROM Order_Header"));
+  EXPECT_GT(rs_->ReadLong(0), 0);
+}
+
 TEST_F(RecordsetTest, FindFirstAndReaderOverflow) {
   for (int n : {10, 20, 30}) {
     c_->Execute("INSERT INTO Invoice_Header (invoice_no, export_flag) VALUES (" + std::to_string(n) + ", " +

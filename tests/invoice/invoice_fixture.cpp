@@ -79,6 +79,13 @@ std::string InvoiceTest::Snapshot() {
   return out;
 }
 
+void InvoiceTest::UseFreshDatabase() {
+  more_databases_.push_back(std::make_unique<TempDatabase>());
+  real_ = more_databases_.back()->Connect();
+  recorder_ = RecordAround(real_);
+  inv().Connect(ComPtr<data::HostConnection>(recorder_.get()).get());
+}
+
 std::vector<std::string> InvoiceTest::Calls() const { return recorder_->log(); }
 
 void InvoiceTest::Answer(std::vector<int> buttons) {

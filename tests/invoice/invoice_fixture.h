@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,12 +61,16 @@ class InvoiceTest : public ::testing::Test {
   // Every row of the tables a posting touches, as text, to prove "nothing changed".
   std::string Snapshot();
 
+  // Moves the object to a new demo database (a fresh recorder around it).
+  void UseFreshDatabase();
+
   // Calls on the connection, without the reads the tests make themselves.
   std::vector<std::string> Calls() const;
   void Answer(std::vector<int> buttons);
   const std::vector<UiEvent>& Boxes() const { return ui_.events(); }
 
   TempDatabase db_;
+  std::vector<std::unique_ptr<TempDatabase>> more_databases_;
   ComPtr<data::HostConnection> real_;
   ComPtr<RecordingConnection> recorder_;
   RecordsetRecording recordsets_;
