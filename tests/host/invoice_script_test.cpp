@@ -1,0 +1,194 @@
+// Invoice operations driven the way a suite script drives them: late-bound
+// through `tarvik script` on a demo database, effects read back with the
+// host's own queries.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "data/backend.h"
+#include "tests/host/tarvik_process.h"
+
+namespace tarvik::host_test {
+namespace {
+
+using nlohmann::json;
+
+std::string Let(const std::string& member, const json& value) {
+  return json{{"op", "let"}, {"obj", "i"}, {"member", member}, {"value", value}}.dump();
+}
+std::string Get(const std::string& member) {
+  return json{{"op", "get"}, {"obj", "i"}, {"member", member}}.dump();
+}
+std::string Call(const std::string& member, const json& args = json::array()) {
+  return json{{"op", "call"}, {"obj", "i"}, {"member", member}, {"args", args}}.dump();
+}
+std::string Sql(const std::string& query) {
+  return json{{"op", "sql"}, {"conn", "c"}, {"query", query}}.dump();
+}
+
+// What an invoice's creation and deletion touch, in one read.
+const char* const kState =
+    "SELECT (SELECT group_concat(invoice_no) FROM Invoice_Header), "
+    "(SELECT count(*) FROM Invoice_Detail), (SELECT sum(on_hand) FROM Inventory), "
+    "(SELECT group_concat(order_status) FROM Order_Header), "
+    "(SELECT group_concat(line_status) FROM Order_Detail), (SELECT count(*) FROM Invoice_Delete)";
+
+class InvoiceScriptTest : public ::testing::Test, public TarvikTest {
+ protected:
+  void SetUp() override { db_ = InitDatabase("demo.db", true); }
+
+  // Opens, creates and connects, then invoices orders 1001 to 1003 as 1, 2, 3.
+  std::vector<std::string> Prelude() const {
+    return {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
+            R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
+            R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
+            Let("InvoiceNo", "1"),
+            Let("BeginOrder", "1001"),
+            Let("EndOrder", "1003"),
+            Let("TransactionMode", 1),
+            Call("Save")};
+  }
+  // The replies of the lines after the prelude, each checked for success.
+  std::vector<json> Run(const std::vector<std::string>& lines) {
+    std::vector<std::string> all = Prelude();
+    all.insert(all.end(), lines.begin(), lines.end());
+    std::vector<json> out = Script(all);
+    events_.clear();
+    std::vector<json> replies;
+    for (const json& line : out) {
+      if (line.contains("event")) {
+        events_.push_back(line);
+      } else {
+        replies.push_back(line);
+      }
+    }
+    EXPECT_EQ(replies.size(), all.size());
+    for (std::size_t i = 0; i < Prelude().size() && i < replies.size(); ++i) {
+      EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
+    }
+    replies.erase(replies.begin(), replies.begin() + static_cast<long>(Prelude().size()));
+    return replies;
+  }
+
+  std::string db_;
+  std::vector<json> events_;
+};
+
+TEST_F(InvoiceScriptTest, BrowsingAsAHostSeesIt) {
+  auto r = Run({
+      Let("Filter", ""), Call("OpenRecordset"), Get("InvoiceNo"), Get("RecordCount"),
+      Call("MoveNext"), Get("InvoiceNo"),
+      // Mark invoice 2 for export through an edit.
+      Let("Filter", "INVOICE_NUMBER"), Let("InvoiceNo", "2"), Call("OpenRecordset"),
+      json{{"op", "let"}, {"obj", "i"}, {"member", "Export_Flag"}, {"value", 1}, {"vt", "UI1"}}
+          .dump(),
+      Let("TransactionMode", 2), Call("Save"),
+      Let("Filter", "export"), Call("OpenRecordset"), Get("InvoiceNo"), Get("RecordCount"),
+      Let("Filter", "EXPORT"), Call("Find"), Get("InvoiceNo"), Get("RecordCount"), Get("Filter"),
+      // Invoice number 0 exists once a header was added without a number.
+      Let("InvoiceNo", "abc"), Call("AddHeader"), Let("Filter", ""), Call("OpenRecordset"),
+      Call("SeekRecord", json::array({"12abc"})), Get("InvoiceNo"),
+      Call("SeekRecord", json::array({17})), Get("InvoiceNo"),
+      Call("SeekRecord", json::array({"3"})), Get("InvoiceNo")});
+  ASSERT_EQ(r.size(), 31u);
+  EXPECT_EQ(r[1]["value"], -1);
+  EXPECT_EQ(r[2]["value"], "3");  // the last header after open
+  EXPECT_EQ(r[3]["value"], 3);
+  EXPECT_EQ(r[4]["value"], 0);
+  EXPECT_EQ(r[5]["value"], "3");
+  EXPECT_EQ(r[11]["value"], -1) << r[11].dump();
+  EXPECT_EQ(r[13]["value"], -1);  // "export" selects like "EXPORT"
+  EXPECT_EQ(r[14]["value"], "2");
+  EXPECT_EQ(r[15]["value"], 1);
+  EXPECT_EQ(r[18]["value"], "2");
+  EXPECT_EQ(r[19]["value"], 1);
+  EXPECT_EQ(r[20]["value"], "EXPORT");  // Find keeps Filter
+  EXPECT_EQ(r[22]["value"], -1);
+  EXPECT_EQ(r[25]["value"], -1);  // 12abc looks for invoice 0
+  EXPECT_EQ(r[26]["value"], "0");
+  EXPECT_EQ(r[27]["value"], 0);
+  EXPECT_EQ(r[28]["value"], "0");
+  EXPECT_EQ(r[29]["value"], -1);
+  EXPECT_EQ(r[30]["value"], "3");
+}
+
+TEST_F(InvoiceScriptTest, NumberingAndHeaderInsertQuoteWhatTheyWrite) {
+  auto r = Run({Call("Get_Next_Invoice_No"), Let("InvoiceNo", "1042"), Let("BillTo", "O'Brien"),
+                Let("FreightAmount", "12.50"), Let("Extra1", "x'); DROP TABLE Invoice_Header; --"),
+                Let("ShipDate", "2/30/2024"), Call("AddHeader"), Call("Get_Next_Invoice_No"),
+                Sql("SELECT bill_to, freight, extra1, ship_date FROM Invoice_Header "
+                    "WHERE invoice_no = 1042")});
+  ASSERT_EQ(r.size(), 9u);
+  EXPECT_EQ(r[0]["value"], "4");
+  EXPECT_EQ(r[6]["value"], -1);
+  EXPECT_EQ(r[7]["value"], "1043");
+  EXPECT_EQ(r[8]["rows"], json::parse(R"([["O'Brien", 12.5, "x'); DROP TABLE Invoice_Header; --", null]])"));
+}
+
+TEST_F(InvoiceScriptTest, EditOfADeletedInvoiceAnswersFalse) {
+  auto r = Run({Let("Filter", "INVOICE_NUMBER"), Let("InvoiceNo", "2"), Call("OpenRecordset"),
+                R"({"op":"answers","queue":[6]})", Call("Delete"),
+                Let("InvoiceNo", "2"), Let("BillTo", "too late"), Let("TransactionMode", 2),
+                Call("Save"), Sql("SELECT count(*) FROM Invoice_Header WHERE bill_to = 'too late'")});
+  ASSERT_EQ(r.size(), 10u);
+  EXPECT_EQ(r[4]["value"], -1);
+  EXPECT_EQ(r[8]["value"], 0);
+  EXPECT_EQ(r[9]["rows"], json::parse("[[0]]"));
+}
+
+TEST_F(InvoiceScriptTest, DeleteAnsweredNoChangesNothing) {
+  auto r = Run({Sql(kState), Let("InvoiceNo", "2"), R"({"op":"answers","queue":[7]})",
+                Call("Delete"), Sql(kState), Get("InvoiceNo")});
+  ASSERT_EQ(r.size(), 6u);
+  ASSERT_EQ(events_.size(), 1u);
+  EXPECT_EQ(events_[0]["text"], "Are you sure you want to delete Invoice '2'?");
+  EXPECT_EQ(events_[0]["answer"], 7);
+  EXPECT_EQ(r[3]["value"], 0);
+  EXPECT_EQ(r[4]["rows"], r[0]["rows"]);
+  EXPECT_EQ(r[5]["value"], "2");
+}
+
+TEST_F(InvoiceScriptTest, DeleteWhoseLogInsertFailsLeavesEverythingAsItWas) {
+  // Sets up the prelude's invoices first, then makes the log refuse rows.
+  Run({});
+  data::OpenBackend(db_)->ExecuteScript(
+      "CREATE TRIGGER log_refuses BEFORE INSERT ON Invoice_Delete "
+      "BEGIN SELECT RAISE(ABORT, 'deletion log is read-only'); END;");
+  std::vector<std::string> lines = {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
+                                    R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
+                                    R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
+                                    Sql(kState),
+                                    Let("ShowMessageBox", false),
+                                    Let("InvoiceNo", "2"),
+                                    R"({"op":"answers","queue":[6]})",
+                                    Call("Delete"),
+                                    Get("InfoMsg"),
+                                    Sql(kState)};
+  auto out = Replies(Script(lines));
+  ASSERT_EQ(out.size(), lines.size());
+  EXPECT_EQ(out[7]["value"], 0);
+  EXPECT_NE(out[8]["value"].get<std::string>().find("deletion log is read-only"),
+            std::string::npos);
+  EXPECT_EQ(out[9]["rows"], out[3]["rows"]);
+  EXPECT_EQ(out[3]["rows"][0][0], "1,2,3");
+}
+
+TEST_F(InvoiceScriptTest, ConfirmedDeletePutsStockAndStatusBack) {
+  auto r = Run({Sql(kState), Let("InvoiceNo", "3"), Let("UserID", "clerk"),
+                R"({"op":"answers","queue":[6]})", Call("Delete"), Sql(kState),
+                Sql("SELECT invoice_no, userid FROM Invoice_Delete"),
+                Let("Filter", ""), Call("DeleteByFilter")});
+  ASSERT_EQ(r.size(), 9u);
+  EXPECT_EQ(r[4]["value"], -1);
+  EXPECT_EQ(r[5]["rows"][0][0], "1,2");
+  EXPECT_LT(r[5]["rows"][0][1].get<int>(), r[0]["rows"][0][1].get<int>());
+  EXPECT_GT(r[5]["rows"][0][2].get<double>(), r[0]["rows"][0][2].get<double>());
+  EXPECT_EQ(r[6]["rows"], json::parse(R"([[3, "clerk"]])"));
+  // An empty Filter would reach every header: refused with a clear error.
+  EXPECT_EQ(r[8]["ok"], false);
+  EXPECT_EQ(r[8]["error"]["number"], 5);
+}
+
+}  // namespace
+}  // namespace tarvik::host_test
