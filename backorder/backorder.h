@@ -1,7 +1,7 @@
 // The BackOrder class: the detail rows of one invoice that were not invoiced
 // in full (record.cpp), and the workflow that turns them into new orders
 // through the order component (workflow.cpp, creation.cpp). It implements
-// _BackOrder. Members not built yet are defined in pending.cpp.
+// _BackOrder.
 #pragma once
 
 #include <cstdint>
@@ -138,6 +138,8 @@ class BackOrder final : public BackOrderBase {
 
   // Detail record (record.cpp).
   void LoadFields();
+  // The host's connection; error 91 when Connect never handed one over.
+  data::HostConnection& Conn();
   // Workflow (workflow.cpp).
   bool AutoBackOrderEnabled();
   bool ConfirmBackOrder();

@@ -162,6 +162,25 @@ class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
   std::string name_;
 };
 
+// Values of the suite's own components, bound by their automation type.
+std::vector<Value> Bind(const std::vector<Variant>& values) {
+  std::vector<Value> bound;
+  for (const auto& v : values) {
+    if (v.is_null() || v.is_empty()) {
+      bound.emplace_back(std::monostate{});
+    } else if (v.vt() == VT_BSTR) {
+      bound.emplace_back(v.ToString());
+    } else if (v.vt() == VT_DATE) {
+      bound.emplace_back(DateValue{v.ToDate()});
+    } else if (v.vt() == VT_R4 || v.vt() == VT_R8) {
+      bound.emplace_back(v.ToDouble());
+    } else {
+      bound.emplace_back(static_cast<std::int64_t>(v.ToLong()));
+    }
+  }
+  return bound;
+}
+
 class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
  public:
   explicit Connection(std::unique_ptr<Backend> backend)
@@ -251,21 +270,11 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     return backend_->Query(TranslateClassic(def->SQL(), backend_->dialect()), bound);
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
-    std::vector<Value> bound;
-    for (const auto& v : values) {
-      if (v.is_null() || v.is_empty()) {
-        bound.emplace_back(std::monostate{});
-      } else if (v.vt() == VT_BSTR) {
-        bound.emplace_back(v.ToString());
-      } else if (v.vt() == VT_DATE) {
-        bound.emplace_back(DateValue{v.ToDate()});
-      } else if (v.vt() == VT_R4 || v.vt() == VT_R8) {
-        bound.emplace_back(v.ToDouble());
-      } else {
-        bound.emplace_back(static_cast<std::int64_t>(v.ToLong()));
-      }
-    }
-    return backend_->Execute(TranslateClassic(sql, backend_->dialect()), bound);
+    return backend_->Execute(TranslateClassic(sql, backend_->dialect()), Bind(values));
+  }
+  std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
+                                       const std::vector<Variant>& values) override {
+    return backend_->Query(TranslateClassic(sql, backend_->dialect()), Bind(values));
   }
   int TransactionDepth() override { return depth_; }
 

@@ -46,6 +46,9 @@ struct HostConnection : IDispatch {
   // (used by the suite's own components, never by the invoicing logic);
   // returns rows changed.
   virtual std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) = 0;
+  // A SELECT with ?n markers bound to values (the suite's own components).
+  virtual std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
+                                               const std::vector<Variant>& values) = 0;
   virtual int TransactionDepth() = 0;
 
  protected:

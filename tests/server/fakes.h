@@ -84,6 +84,10 @@ class FakeConnection final : public ComObject<FakeConnection, NoDispatch<data::H
     RaiseError(kErrDatabase, "not in the fake");
   }
   std::int64_t ExecuteWith(const std::string&, const std::vector<Variant>&) override { return 0; }
+  std::unique_ptr<data::ResultSet> QueryWith(const std::string& sql,
+                                             const std::vector<Variant>&) override {
+    return OpenQuery(sql);
+  }
   int TransactionDepth() override { return 0; }
 
   // Rows answered for any query; nullopt makes every query fail.

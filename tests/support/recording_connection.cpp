@@ -65,6 +65,10 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
     return Fail("ExecuteWith: " + sql), real_->ExecuteWith(sql, values);
   }
+  std::unique_ptr<data::ResultSet> QueryWith(const std::string& sql,
+                                             const std::vector<Variant>& values) override {
+    return Fail("QueryWith: " + sql), real_->QueryWith(sql, values);
+  }
   int TransactionDepth() override { return real_->TransactionDepth(); }
 
  private:
