@@ -15,6 +15,7 @@
 #include "db/initialize.h"
 #include "host/answers.h"
 #include "host/database_info.h"
+#include "host/invoice_commands.h"
 #include "host/script_driver.h"
 #include "host/server_library.h"
 #include "host/terminal_ui.h"
@@ -124,6 +125,8 @@ int Main(int argc, char** argv) {
   auto* info = app.add_subcommand("info", "List what a database holds");
   info->add_flag("--json", o.json, "Write JSON instead of tables");
 
+  InvoiceCommands invoices(app, o.db);
+
   CLI11_PARSE(app, argc, argv);
 
   try {
@@ -131,7 +134,8 @@ int Main(int argc, char** argv) {
     // script driver brings its own.
     std::unique_ptr<UiServices> ui;
     if (!script->parsed()) {
-      ui = MakeCommandUi(o.answers);
+      ui = invoices.ConfirmationUi();
+      if (!ui) ui = MakeCommandUi(o.answers);
       InstallUi(ui.get());
     }
     struct Uninstall {
@@ -143,6 +147,7 @@ int Main(int argc, char** argv) {
     if (unreg->parsed()) return Register(true);
     if (script->parsed()) return Script(o);
     if (info->parsed()) return Info(o);
+    if (auto status = invoices.Run(std::cout, std::cerr)) return *status;
   } catch (const UsageError& e) {
     std::cerr << "tarvik: " << e.what() << "\n";
     return 1;

@@ -86,7 +86,7 @@ void InvoiceTest::UseFreshDatabase() {
   inv().Connect(ComPtr<data::HostConnection>(recorder_.get()).get());
 }
 
-std::vector<std::string> InvoiceTest::Calls() const { return recorder_->log(); }
+const std::vector<std::string>& InvoiceTest::Calls() const { return recorder_->log(); }
 
 void InvoiceTest::Answer(std::vector<int> buttons) {
   std::vector<ScriptedUi::Answer> answers;

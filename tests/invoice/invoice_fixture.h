@@ -65,7 +65,7 @@ class InvoiceTest : public ::testing::Test {
   void UseFreshDatabase();
 
   // Calls on the connection, without the reads the tests make themselves.
-  std::vector<std::string> Calls() const;
+  const std::vector<std::string>& Calls() const;
   void Answer(std::vector<int> buttons);
   const std::vector<UiEvent>& Boxes() const { return ui_.events(); }
 

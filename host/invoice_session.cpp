@@ -1,0 +1,60 @@
+#include "host/invoice_session.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "host/database_info.h"
+#include "host/server_library.h"
+#include "platform/class_registry.h"
+#include "platform/error.h"
+#include "platform/late_bound.h"
+
+namespace tarvik::host {
+namespace {
+
+ComPtr<IDispatch> CreateInvoice() {
+  EnsureServerRegistered();
+  ComPtr<IDispatch> object;
+  const HRESULT h = CreateObject(kInvoiceProgId, &object);
+  if (Failed(h) || !object) {
+    auto record = TakeErrorRecord();
+    if (record && record->hresult == h) {
+      throw AutomationError(record->number, record->description, record->source);
+    }
+    RaiseError(kErrCannotCreateObject,
+               std::string("Cannot create object \"") + kInvoiceProgId + "\": " +
+                   (h == REGDB_E_CLASSNOTREG ? "class not registered" : "creation failed"));
+  }
+  return object;
+}
+
+}  // namespace
+
+InvoiceSession::InvoiceSession(const std::string& database) {
+  if (auto path = LocalDatabasePath(database); path && !std::filesystem::exists(*path)) {
+    throw std::runtime_error("no database at " + *path + " (create one with: tarvik init " +
+                             database + ")");
+  }
+  connection_ = data::OpenConnection(database);
+  invoice_ = CreateInvoice();
+  InvokeByName(invoice_.get(), "Connect", CallKind::kSet,
+               {Variant::Dispatch(connection_.get())});
+}
+
+Variant InvoiceSession::Get(std::string_view member) {
+  return InvokeByName(invoice_.get(), member, CallKind::kGet);
+}
+
+std::string InvoiceSession::GetText(std::string_view member) { return Get(member).ToString(); }
+
+void InvoiceSession::Let(std::string_view member, Variant value) {
+  InvokeByName(invoice_.get(), member, CallKind::kLet, {std::move(value)});
+}
+
+Variant InvoiceSession::Call(std::string_view member) {
+  return InvokeByName(invoice_.get(), member, CallKind::kMethod);
+}
+
+bool InvoiceSession::Succeeds(std::string_view member) { return Call(member).ToBoolean(); }
+
+}  // namespace tarvik::host
