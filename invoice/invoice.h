@@ -7,8 +7,7 @@
 // The capabilities live one source unit each: state.cpp (this object's state,
 // Connect, ReportFormula, ClearFields, reporting), browsing.cpp, creation.cpp,
 // numbering.cpp, postings.cpp, picking_check.cpp, header_update.cpp,
-// deletion.cpp, print_preparation.cpp, printing.cpp. Members that are not
-// built yet are defined in pending.cpp.
+// deletion.cpp, print_preparation.cpp, printing.cpp.
 #pragma once
 
 #include <cstdint>

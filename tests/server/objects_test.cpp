@@ -204,13 +204,6 @@ TEST_F(InvoiceState, ClearFieldsEmptiesTheHeaderButKeepsExportAndSettings) {
   EXPECT_EQ(GetProp(d_.get(), "RecordCount").result.ToLong(), 3);
 }
 
-TEST_F(InvoiceState, PendingMembersRaiseAnErrorNamingThem) {
-  CallOutcome r = CallMethod(d_.get(), "PrintInvoice");
-  ASSERT_EQ(r.hr, DISP_E_EXCEPTION);
-  EXPECT_EQ(r.scode, HResultFromError(445));
-  EXPECT_NE(r.description.find("PrintInvoice"), std::string::npos);
-}
-
 // --- BackOrder detail record ---------------------------------------------------
 
 std::vector<Variant> Row(std::int32_t invoice, std::int32_t key, const std::string& order,
