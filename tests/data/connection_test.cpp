@@ -90,6 +90,16 @@ TEST(Execute, DuplicateKeyIsAClearError) {
             kErrKeyViolation);
 }
 
+TEST(Execute, OneStatementOnly) {
+  TempDatabase db;
+  auto c = db.Connect();
+  EXPECT_EQ(ErrorNumberOf([&] { c->Execute("DELETE FROM Invoice_Header; DROP TABLE Customer"); }),
+            kErrDatabase);
+  EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Customer"), 0);
+  EXPECT_TRUE(c->Execute("DELETE FROM Invoice_Header ;  -- nothing after\n;"));
+  EXPECT_EQ(ErrorNumberOf([&] { c->OpenQuery("SELECT 1; SELECT 2"); }), kErrDatabase);
+}
+
 TEST(Catalog, ParametersFollowTheDeclaredOrderAndTypes) {
   TempDatabase db(true, false);
   auto c = db.Connect();

@@ -33,14 +33,30 @@ struct Finalize {
 };
 using Stmt = std::unique_ptr<sqlite3_stmt, Finalize>;
 
+// One statement only: text after it (other than blanks, semicolons and
+// comments) is refused rather than run or silently dropped.
 Stmt Prepare(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) != SQLITE_OK) {
     sqlite3_finalize(raw);
     RaiseSqlite(db);
   }
   if (!raw) RaiseError(kErrDatabase, "Database error: empty statement");
-  return Stmt(raw);
+  Stmt statement(raw);
+  const char* end = sql.c_str() + sql.size();
+  while (tail && tail < end) {
+    sqlite3_stmt* next = nullptr;
+    const char* after = nullptr;
+    const int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, &after);
+    sqlite3_finalize(next);
+    if (rc != SQLITE_OK || next) {
+      RaiseError(kErrDatabase, "Database error: only one statement can be run at a time: " + sql);
+    }
+    if (after == tail) break;
+    tail = after;
+  }
+  return statement;
 }
 
 // True when a row is ready, false at the end.
