@@ -85,8 +85,8 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
   }
   bool MoveFirst() override { return MoveTo(0); }
   bool MoveLast() override { return result_ ? MoveTo(result_->RowCount() - 1) : false; }
-  bool MovePrevious() override { return MoveTo(row_ - 1); }
-  bool MoveNext() override { return MoveTo(row_ + 1); }
+  bool MovePrevious() override { return MoveTo(Row() - 1); }
+  bool MoveNext() override { return MoveTo(Row() + 1); }
   void CloseRecordset() override {
     result_.reset();
     row_ = -1;
@@ -112,8 +112,12 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
     std::string column;
     Value value;
     ParseCriteria(criteria.ToString(), &column, &value);
-    auto row = result_->FindFirst(column, value, 0);
-    return row ? MoveTo(*row) : false;
+    // A miss leaves the position as it was.
+    if (!result_->SeekFirst(column, value)) return false;
+    row_ = kRowNotCounted;
+    on_row_ = true;
+    next_column_ = 0;
+    return true;
   }
   std::int32_t ReadLong(std::optional<int> index) override {
     return static_cast<std::int32_t>(AsWhole(Next(index), std::numeric_limits<std::int32_t>::min(),
@@ -162,6 +166,12 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
   }
 
  private:
+  // After a keyed FindFirst the position is counted only when a step needs it.
+  static constexpr std::int64_t kRowNotCounted = -2;
+  std::int64_t Row() {
+    if (row_ == kRowNotCounted) row_ = result_->SoughtRow();
+    return row_;
+  }
   bool MoveTo(std::int64_t row) {
     next_column_ = 0;
     if (!result_ || row < 0 || !result_->Seek(row)) {

@@ -29,6 +29,21 @@ class ResultSet {
   // lookup where they can.
   virtual std::optional<std::int64_t> FindFirst(const std::string& column, const Value& value,
                                                 std::int64_t from) = 0;
+
+  // Makes the first row whose column equals value current; false when none.
+  // Its position is worked out only when SoughtRow asks, so a keyed lookup
+  // need not count the rows before it.
+  virtual bool SeekFirst(const std::string& column, const Value& value) {
+    std::optional<std::int64_t> row = FindFirst(column, value, 0);
+    if (!row || !Seek(*row)) return false;
+    sought_row_ = *row;
+    return true;
+  }
+  // Position of the row the last successful SeekFirst made current.
+  virtual std::int64_t SoughtRow() { return sought_row_; }
+
+ protected:
+  std::int64_t sought_row_ = -1;
 };
 
 }  // namespace tarvik::data

@@ -113,4 +113,92 @@ std::vector<std::string> SplitStatements(std::string_view sql) {
   return out;
 }
 
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+}  // namespace
+
+std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql) {
+  // Where the last ORDER BY of the top level starts, in code only.
+  std::size_t clause = std::string_view::npos;
+  bool plain_tail = true;  // nothing but code after the clause
+  int depth = 0;
+  std::size_t offset = 0;
+  ScanSql(sql, [&](SqlPiece kind, std::string_view piece) {
+    if (kind == SqlPiece::kCode) {
+      const std::string upper = Upper(piece);
+      for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] == '(') ++depth;
+        if (piece[i] == ')') --depth;
+        if (depth == 0 && upper.compare(i, 5, "ORDER") == 0 && (i == 0 || !IsWordChar(piece[i - 1])) &&
+            (i + 5 < piece.size() && !IsWordChar(piece[i + 5]))) {
+          clause = offset + i;
+          plain_tail = true;
+        }
+      }
+    } else if (clause != std::string_view::npos && kind != SqlPiece::kComment) {
+      plain_tail = false;  // a quoted piece inside the clause
+    }
+    offset += piece.size();
+  });
+  if (clause == std::string_view::npos || !plain_tail) return std::nullopt;
+
+  std::string_view rest = sql.substr(clause + 5);
+  auto skip_blanks = [&] {
+    while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
+  };
+  auto word = [&] {
+    std::size_t n = 0;
+    while (n < rest.size() && (IsWordChar(rest[n]) || rest[n] == '.')) ++n;
+    std::string w(rest.substr(0, n));
+    rest.remove_prefix(n);
+    return w;
+  };
+  skip_blanks();
+  if (Upper(word()) != "BY") return std::nullopt;
+  OrderedSelect out;
+  out.base = TrimBlanks(sql.substr(0, clause));
+  for (;;) {
+    skip_blanks();
+    const std::string expression = word();
+    if (expression.empty() || std::isdigit(static_cast<unsigned char>(expression.front()))) {
+      return std::nullopt;
+    }
+    std::string column = expression;
+    if (auto dot = column.rfind('.'); dot != std::string::npos) column = column.substr(dot + 1);
+    if (column.empty()) return std::nullopt;
+    OrderTerm term{expression, column, false};
+    skip_blanks();
+    std::string_view before = rest;
+    const std::string direction = Upper(word());
+    if (direction == "DESC") {
+      term.descending = true;
+    } else if (direction != "ASC") {
+      rest = before;
+    }
+    out.terms.push_back(term);
+    skip_blanks();
+    if (rest.empty()) return out;
+    if (rest.front() != ',') return std::nullopt;
+    rest.remove_prefix(1);
+  }
+}
+
+std::string OrderByClause(const std::vector<OrderTerm>& terms, bool reversed) {
+  std::string out = " ORDER BY ";
+  for (std::size_t i = 0; i < terms.size(); ++i) {
+    if (i) out += ", ";
+    out += terms[i].expression;
+    out += (terms[i].descending != reversed) ? " DESC" : " ASC";
+  }
+  return out;
+}
+
 }  // namespace tarvik::data

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,5 +25,23 @@ std::vector<std::string> SplitStatements(std::string_view sql);
 
 // The text without leading and trailing white space.
 std::string TrimBlanks(std::string_view text);
+
+// A SELECT ending in a plain ORDER BY (column names, optionally qualified,
+// each with ASC or DESC): the text before the clause and the terms. Record
+// sets use it to read the end of a large result backwards and to find a
+// row's position by counting. nullopt when the clause is absent or holds
+// anything else (expressions, positions, COLLATE, NULLS ...).
+struct OrderTerm {
+  std::string expression;  // as written, e.g. h.order_number
+  std::string column;      // unqualified: the result's column name
+  bool descending = false;
+};
+struct OrderedSelect {
+  std::string base;  // the SELECT without its ORDER BY
+  std::vector<OrderTerm> terms;
+};
+std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql);
+// " ORDER BY " with the terms, each direction reversed when `reversed`.
+std::string OrderByClause(const std::vector<OrderTerm>& terms, bool reversed);
 
 }  // namespace tarvik::data

@@ -1,0 +1,42 @@
+// Statement helpers shared by the SQLite backend and its result sets.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/value.h"
+
+namespace SQLite {
+class Exception;
+}
+
+namespace tarvik::data::sqlite_detail {
+
+// Errors as AutomationError: key violations 3022, busy or locked 3260,
+// anything else 3146, with SQLite's message.
+[[noreturn]] void RaiseSqlite(int extended, const std::string& message);
+[[noreturn]] void RaiseSqlite(const SQLite::Exception& e);
+[[noreturn]] void RaiseSqlite(sqlite3* db);
+
+struct Finalize {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, Finalize>;
+
+// One statement only: text after it (other than blanks, semicolons and
+// comments) is refused rather than run or silently dropped.
+Stmt Prepare(sqlite3* db, const std::string& sql);
+// True when a row is ready, false at the end.
+bool Step(sqlite3* db, sqlite3_stmt* st);
+// Resets the statement and binds ?1..?n; surplus values are ignored.
+void Bind(sqlite3* db, sqlite3_stmt* st, const std::vector<Value>& params);
+// A column of the current row; text of DATE/DATETIME/TIMESTAMP columns
+// becomes a date.
+Value ColumnValue(sqlite3_stmt* raw, int col);
+// Equality for FindFirst: numbers by value, never Null.
+bool SameValue(const Value& a, const Value& b);
+
+}  // namespace tarvik::data::sqlite_detail
