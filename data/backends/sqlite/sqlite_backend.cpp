@@ -3,6 +3,7 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <list>
 #include <memory>
 #include <unordered_map>
 
@@ -65,16 +66,33 @@ class SqliteBackend : public Backend {
       RaiseSqlite(e);
     }
   }
-  // Each distinct text is prepared once and reused.
+  // Each distinct text is prepared once and reused. Statements built with literal values are all different: the cache keeps
+  // the most recently used ones only, so it cannot grow with the books.
   sqlite3_stmt* Prepared(const std::string& sql) {
     auto it = cache_.find(sql);
-    if (it == cache_.end()) it = cache_.emplace(sql, Prepare(db_.getHandle(), sql)).first;
-    return it->second.get();
+    if (it != cache_.end()) {
+      recent_.splice(recent_.begin(), recent_, it->second.used);
+      return it->second.statement.get();
+    }
+    Stmt statement = Prepare(db_.getHandle(), sql);
+    if (cache_.size() >= kCachedStatements) {
+      cache_.erase(recent_.back());
+      recent_.pop_back();
+    }
+    recent_.push_front(sql);
+    it = cache_.emplace(sql, Cached{std::move(statement), recent_.begin()}).first;
+    return it->second.statement.get();
   }
 
   std::string path_;
   SQLite::Database db_;  // before the cache: statements finalize first
-  std::unordered_map<std::string, Stmt> cache_;
+  static constexpr std::size_t kCachedStatements = 256;
+  struct Cached {
+    Stmt statement;
+    std::list<std::string>::iterator used;
+  };
+  std::list<std::string> recent_;  // most recent first
+  std::unordered_map<std::string, Cached> cache_;
 };
 
 }  // namespace
