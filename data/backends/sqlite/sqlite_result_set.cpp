@@ -34,7 +34,7 @@ class SqliteResultSet : public ResultSet {
       if (done_) {
         count_ = static_cast<std::int64_t>(streamed_.size());
       } else {
-        std::vector<Row> rows = Run("SELECT count(*) FROM (" + sql_ + ")", {}, 1);
+        std::vector<Row> rows = Run("SELECT count(*) FROM (" + Unordered() + ")", {}, 1);
         count_ = std::get<std::int64_t>(rows.at(0).at(0));
       }
     }
@@ -112,6 +112,10 @@ class SqliteResultSet : public ResultSet {
 
  private:
   static constexpr std::int64_t kNotCounted = -2;
+
+  // Counting needs no order, and SQLite counts a plain table without
+  // visiting its rows only when the subquery has none.
+  const std::string& Unordered() const { return ordered_ ? ordered_->base : sql_; }
 
   // The text becomes a subquery of the count, window and key lookups.
   static std::string WithoutFinalSemicolon(const std::string& sql) {
@@ -229,7 +233,7 @@ class SqliteResultSet : public ResultSet {
           where = term.descending ? name + " > " + marker
                                   : "(" + name + " < " + marker + " OR " + name + " IS NULL)";
         }
-        std::vector<Row> n = Run("SELECT count(*) FROM (" + sql_ + ") WHERE " + where, params, 1);
+        std::vector<Row> n = Run("SELECT count(*) FROM (" + Unordered() + ") WHERE " + where, params, 1);
         return std::get<std::int64_t>(n.at(0).at(0));
       }
     }

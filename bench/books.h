@@ -1,0 +1,20 @@
+// Sets of books for the benchmarks: a new SQLite file with the schema and
+// catalog, customers, items on hand at two sites, and packed orders.
+#pragma once
+
+#include <string>
+
+namespace tarvik::bench {
+
+struct BooksShape {
+  int orders = 10000;
+  int lines_per_order = 5;
+  int customers = 10;        // orders are dealt out to them in turn
+  int invoice_headers = 0;   // existing invoices 1..n (without lines)
+};
+
+// Creates the file (removing an older one). Order numbers run from 100001;
+// every line is packed in full; both options are off.
+void CreateBooks(const std::string& path, const BooksShape& shape);
+
+}  // namespace tarvik::bench

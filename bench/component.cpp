@@ -1,0 +1,29 @@
+#include "bench/component.h"
+
+#include <stdexcept>
+
+#include "invoice/invoice.h"
+#include "platform/late_bound.h"
+
+namespace tarvik::bench {
+
+ComponentHost::ComponentHost(const std::string& path)
+    : connection_(data::OpenConnection(path)),
+      invoice_(ComPtr<IDispatch>(invoice::NewInvoice().get())) {
+  InvokeByName(invoice_.get(), "Connect", CallKind::kSet, {Variant::Dispatch(connection_.get())});
+  Let("ShowMessageBox", Variant::Boolean(false));
+}
+
+void ComponentHost::Let(const std::string& member, Variant value) {
+  InvokeByName(invoice_.get(), member, CallKind::kLet, {std::move(value)});
+}
+
+Variant ComponentHost::Call(const std::string& member, std::vector<Variant> args) {
+  return InvokeByName(invoice_.get(), member, CallKind::kMethod, std::move(args));
+}
+
+bool ComponentHost::Succeeds(const std::string& member, std::vector<Variant> args) {
+  return Call(member, std::move(args)).ToBoolean();
+}
+
+}  // namespace tarvik::bench

@@ -1,0 +1,18 @@
+// Invoicing run: one Save over packed orders in each grouping, beside the
+// raw baseline that makes the same row changes with the same statements.
+#pragma once
+
+#include "bench/harness.h"
+
+namespace tarvik::bench {
+
+struct InvoicingOptions {
+  int orders = 10000;
+  int lines_per_order = 5;
+  int customers = 10;
+  int runs = 1;  // best of
+};
+
+void RunInvoicingBenchmarks(const InvoicingOptions& options, Report& report);
+
+}  // namespace tarvik::bench
