@@ -40,9 +40,10 @@ void CreateBooks(const std::string& path, const BooksShape& shape) {
       const int item = 1 + (o * 7 + l) % kItems;
       db->Execute("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
                   "quantity_picked, quantity_packed, unit_price, line_status) "
-                  "VALUES (?1, ?2, ?3, ?4, 2, 2, 2, ?5, 2)",
+                  "VALUES (?1, ?2, ?3, ?4, ?6, 2, 2, ?5, 2)",
                   {std::int64_t{o}, std::int64_t{l}, "ITEM-" + std::to_string(item),
-                   std::string(l % 2 ? "MAIN" : "EAST"), 1.0 + item});
+                   std::string(l % 2 ? "MAIN" : "EAST"), 1.0 + item,
+                   2.0 + shape.open_per_line});
     }
   }
   for (int n = 1; n <= shape.invoice_headers; ++n) {

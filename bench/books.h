@@ -11,6 +11,7 @@ struct BooksShape {
   int lines_per_order = 5;
   int customers = 10;        // orders are dealt out to them in turn
   int invoice_headers = 0;   // existing invoices 1..n (without lines)
+  int open_per_line = 0;     // ordered beyond what is packed, left open
 };
 
 // Creates the file (removing an older one). Order numbers run from 100001;

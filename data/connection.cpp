@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <unordered_map>
 
 #include "data/backend.h"
 #include "data/dialect.h"
@@ -99,6 +100,13 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
   Parameters& GetParameters() override { return params_; }
 
   bool is_action() const { return kind_ == "action"; }
+  // The statements in the backend's dialect, split and translated once.
+  const std::vector<std::string>& Statements(Dialect dialect) {
+    if (statements_.empty()) {
+      for (const auto& s : SplitStatements(sql_)) statements_.push_back(TranslateClassic(s, dialect));
+    }
+    return statements_;
+  }
   // Values in position order; every parameter must have been given one.
   std::vector<Value> BoundValues() {
     std::vector<Value> out;
@@ -115,6 +123,7 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
 
  private:
   std::string name_, kind_, sql_;
+  std::vector<std::string> statements_;
 };
 
 class CatalogQueryDefs : public QueryDefs {
@@ -169,7 +178,9 @@ std::vector<Value> Bind(const std::vector<Variant>& values) {
     if (v.is_null() || v.is_empty()) {
       bound.emplace_back(std::monostate{});
     } else if (v.vt() == VT_BSTR) {
-      bound.emplace_back(v.ToString());
+      bound.emplace_back(Utf8(v.raw().bstrVal));
+    } else if (v.vt() == VT_I4) {
+      bound.emplace_back(static_cast<std::int64_t>(v.raw().lVal));
     } else if (v.vt() == VT_DATE) {
       bound.emplace_back(DateValue{v.ToDate()});
     } else if (v.vt() == VT_R4 || v.vt() == VT_R8) {
@@ -202,17 +213,21 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     auto def = database_->defs_.Find(name);
     if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
     std::vector<Value> values = def->BoundValues();
-    std::vector<std::string> statements = SplitStatements(def->SQL());
+    const std::vector<std::string>& statements = def->Statements(backend_->dialect());
     std::int64_t changed = 0;
-    // Several statements run as one unit.
-    const std::string sp = "qd" + std::to_string(depth_ + 1);
-    backend_->Savepoint(sp);
-    try {
-      for (const auto& s : statements) changed += backend_->Execute(TranslateClassic(s, backend_->dialect()), values);
-      backend_->ReleaseSavepoint(sp);
-    } catch (...) {
-      backend_->RollbackToSavepoint(sp);
-      throw;
+    if (statements.size() == 1) {
+      changed = backend_->Execute(statements.front(), values);  // one statement is atomic
+    } else {
+      // Several statements run as one unit.
+      const std::string sp = "qd" + std::to_string(depth_ + 1);
+      backend_->Savepoint(sp);
+      try {
+        for (const auto& s : statements) changed += backend_->Execute(s, values);
+        backend_->ReleaseSavepoint(sp);
+      } catch (...) {
+        backend_->RollbackToSavepoint(sp);
+        throw;
+      }
     }
     affected_ = static_cast<std::int32_t>(changed);
     return true;
@@ -267,18 +282,29 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       params[i].SetValue(values[i]);
       bound.push_back(params[i].bound());
     }
-    return backend_->Query(TranslateClassic(def->SQL(), backend_->dialect()), bound);
+    return backend_->Query(Translated(def->SQL()), bound);
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
-    return backend_->Execute(TranslateClassic(sql, backend_->dialect()), Bind(values));
+    return backend_->Execute(Translated(sql), Bind(values));
   }
   std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                        const std::vector<Variant>& values) override {
-    return backend_->Query(TranslateClassic(sql, backend_->dialect()), Bind(values));
+    return backend_->Query(Translated(sql), Bind(values));
   }
   int TransactionDepth() override { return depth_; }
 
  private:
+  // Texts with parameter markers come back again and again (the suite's
+  // components, stored selects): translated once. Texts built with literal
+  // values are translated on each call and never kept.
+  const std::string& Translated(const std::string& sql) {
+    auto it = translated_.find(sql);
+    if (it != translated_.end()) return it->second;
+    if (translated_.size() >= 512) translated_.clear();
+    return translated_.emplace(sql, TranslateClassic(sql, backend_->dialect())).first->second;
+  }
+  std::unordered_map<std::string, std::string> translated_;
+
   std::unique_ptr<Backend> backend_;
   ComPtr<CatalogDatabase> database_;
   int depth_ = 0;

@@ -15,6 +15,12 @@ namespace {
              "Syntax error in date in query expression '" + std::string(literal) + "'.");
 }
 
+// A translated date beside a quoted string would read as one string with a
+// doubled quote inside ('2001-03-15''x'), so a blank keeps them apart.
+void SeparateQuotes(std::string& out, char next) {
+  if (!out.empty() && out.back() == '\'' && next == '\'') out += ' ';
+}
+
 void AppendDate(std::string& out, std::string_view literal, Dialect target) {
   // literal includes both '#' marks.
   std::string_view inner = literal.substr(1, literal.size() - 2);
@@ -24,6 +30,7 @@ void AppendDate(std::string& out, std::string_view literal, Dialect target) {
   if (!blank) date = regional::ParseDate(inner);
   if (!date) MalformedDate(literal);
   if (target == Dialect::kPostgres) out += "TIMESTAMP ";
+  SeparateQuotes(out, '\'');
   out += '\'';
   out += regional::FormatIsoDate(*date);
   out += '\'';
@@ -64,7 +71,10 @@ class Translator {
       }
     }
   }
-  void Verbatim(std::string_view text) { out_.append(text); }
+  void Verbatim(std::string_view text) {
+    SeparateQuotes(out_, text.front());
+    out_.append(text);
+  }
   std::string Take() { return std::move(out_); }
 
  private:

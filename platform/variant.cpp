@@ -727,6 +727,7 @@ struct Converted {
 }  // namespace
 
 std::string Variant::ToString() const {
+  if (v_.vt == VT_BSTR) return Utf8(v_.bstrVal);  // the common case, without a copy
   Converted c(v_, VT_BSTR);
   return Utf8(c.v.bstrVal);
 }
@@ -736,12 +737,19 @@ std::u16string Variant::ToString16() const {
   return std::u16string(c.v.bstrVal ? c.v.bstrVal : u"", SysStringLen(c.v.bstrVal));
 }
 
-std::int32_t Variant::ToLong() const { return Converted(v_, VT_I4).v.lVal; }
+std::int32_t Variant::ToLong() const {
+  if (v_.vt == VT_I4) return v_.lVal;
+  if (v_.vt == VT_I2) return v_.iVal;
+  return Converted(v_, VT_I4).v.lVal;
+}
 std::int16_t Variant::ToInteger() const { return Converted(v_, VT_I2).v.iVal; }
 std::uint8_t Variant::ToByte() const { return Converted(v_, VT_UI1).v.bVal; }
 bool Variant::ToBoolean() const { return Converted(v_, VT_BOOL).v.boolVal != VARIANT_FALSE; }
 float Variant::ToSingle() const { return Converted(v_, VT_R4).v.fltVal; }
-double Variant::ToDouble() const { return Converted(v_, VT_R8).v.dblVal; }
+double Variant::ToDouble() const {
+  if (v_.vt == VT_R8) return v_.dblVal;
+  return Converted(v_, VT_R8).v.dblVal;
+}
 DATE Variant::ToDate() const { return Converted(v_, VT_DATE).v.date; }
 
 IUnknown* Variant::ToUnknown() const {

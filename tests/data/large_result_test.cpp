@@ -100,6 +100,21 @@ TEST_F(LargeResult, AnyOtherOrderStillLandsOnTheRowsOfAFullRead) {
                                      "2000 % 7 AND invoice_no > 2000 ORDER BY invoice_no LIMIT 1"));
 }
 
+// A forward scan keeps only a stretch of rows; going back past it reads
+// them again by window.
+TEST_F(LargeResult, ScanToTheEndThenWalkBack) {
+  ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY invoice_no % 5, invoice_no"));
+  int rows = 1;
+  while (rs_->MoveNext()) ++rows;
+  EXPECT_EQ(rows, kHeaders);
+  for (int i = 0; i < kHeaders; ++i) ASSERT_TRUE(rs_->MovePrevious());  // from past the end
+  EXPECT_EQ(Key(), 5);  // first in the order: remainder 0, smallest number
+  EXPECT_FALSE(rs_->MovePrevious());
+  ASSERT_TRUE(Find("invoice_no = 7"));
+  ASSERT_TRUE(rs_->MoveNext());
+  EXPECT_EQ(Key(), 12);
+}
+
 TEST_F(LargeResult, AnOpenResultSurvivesARollbackOnItsConnection) {
   ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY Invoice_No "));
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(rs_->MoveNext());

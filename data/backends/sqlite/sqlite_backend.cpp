@@ -45,7 +45,7 @@ class SqliteBackend : public Backend {
     return changes;
   }
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
-    return NewSqliteResultSet(db_.getHandle(), sql, params);
+    return NewSqliteResultSet(db_.getHandle(), pool_, sql, params);
   }
   void ExecuteScript(std::string_view sql) override { Exec(std::string(sql)); }
   void Begin() override { Exec("BEGIN IMMEDIATE"); }
@@ -93,6 +93,7 @@ class SqliteBackend : public Backend {
   };
   std::list<std::string> recent_;  // most recent first
   std::unordered_map<std::string, Cached> cache_;
+  std::shared_ptr<StatementPool> pool_ = std::make_shared<StatementPool>();
 };
 
 }  // namespace

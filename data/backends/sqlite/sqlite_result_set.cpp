@@ -1,6 +1,7 @@
 #include "data/backends/sqlite/sqlite_result_set.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 
 #include "data/backends/sqlite/sqlite_statement.h"
@@ -18,21 +19,27 @@ using Row = std::vector<Value>;
 // read a window instead.
 constexpr std::int64_t kStreamAhead = 512;
 constexpr std::int64_t kWindowRows = 256;
+constexpr std::int64_t kKeptRows = 1024;
 
 class SqliteResultSet : public ResultSet {
  public:
-  SqliteResultSet(sqlite3* db, const std::string& sql, std::vector<Value> params)
-      : db_(db), sql_(WithoutFinalSemicolon(sql)), params_(std::move(params)),
-        stream_(Prepare(db_, sql_)) {
+  SqliteResultSet(sqlite3* db, std::weak_ptr<StatementPool> pool, const std::string& sql,
+                  std::vector<Value> params)
+      : db_(db), pool_(std::move(pool)), sql_(WithoutFinalSemicolon(sql)),
+        params_(std::move(params)), stream_(Acquire(sql_)) {
     Bind(db_, stream_.get(), params_);
     columns_ = sqlite3_column_count(stream_.get());
     ordered_ = SplitTrailingOrderBy(sql_);
   }
 
+  ~SqliteResultSet() override { Give(sql_, std::move(stream_)); }
+  SqliteResultSet(const SqliteResultSet&) = delete;
+  SqliteResultSet& operator=(const SqliteResultSet&) = delete;
+
   std::int64_t RowCount() override {
     if (!count_) {
       if (done_) {
-        count_ = static_cast<std::int64_t>(streamed_.size());
+        count_ = StreamEnd();
       } else {
         std::vector<Row> rows = Run("SELECT count(*) FROM (" + Unordered() + ")", {}, 1);
         count_ = std::get<std::int64_t>(rows.at(0).at(0));
@@ -49,11 +56,11 @@ class SqliteResultSet : public ResultSet {
 
   bool Seek(std::int64_t row) override {
     if (row < 0) return false;
-    const auto streamed = static_cast<std::int64_t>(streamed_.size());
-    if (row < streamed || done_ || row < streamed + kStreamAhead) {
+    const std::int64_t streamed = StreamEnd();
+    if (row >= stream_base_ && (row < streamed || done_ || row < streamed + kStreamAhead)) {
       Stream(row);
-      if (row >= static_cast<std::int64_t>(streamed_.size())) return false;
-      current_ = &streamed_[static_cast<std::size_t>(row)];
+      if (row >= StreamEnd()) return false;
+      current_ = Streamed(row);
       return true;
     }
     if (!InWindow(row)) {
@@ -75,8 +82,8 @@ class SqliteResultSet : public ResultSet {
     const int col = ColumnIndex(column);
     for (std::int64_t r = std::max<std::int64_t>(from, 0);; ++r) {
       Stream(r);
-      if (r >= static_cast<std::int64_t>(streamed_.size())) return std::nullopt;
-      if (SameValue(streamed_[static_cast<std::size_t>(r)][static_cast<std::size_t>(col)], value)) {
+      if (r >= StreamEnd()) return std::nullopt;
+      if (SameValue((*Streamed(r))[static_cast<std::size_t>(col)], value)) {
         return r;
       }
     }
@@ -85,14 +92,14 @@ class SqliteResultSet : public ResultSet {
   // Rows already read answer at once; otherwise one keyed query.
   bool SeekFirst(const std::string& column, const Value& value) override {
     const int col = ColumnIndex(column);
-    for (std::size_t r = 0; r < streamed_.size(); ++r) {
-      if (SameValue(streamed_[r][static_cast<std::size_t>(col)], value)) {
-        current_ = &streamed_[r];
-        sought_row_ = static_cast<std::int64_t>(r);
+    for (std::int64_t r = stream_base_; stream_base_ == 0 && r < StreamEnd(); ++r) {
+      if (SameValue((*Streamed(r))[static_cast<std::size_t>(col)], value)) {
+        current_ = Streamed(r);
+        sought_row_ = r;
         return true;
       }
     }
-    if (done_) return false;
+    if (done_ && stream_base_ == 0) return false;
     std::vector<Value> params = params_;
     params.push_back(value);
     std::vector<Row> rows = Run("SELECT * FROM (" + sql_ + ") WHERE " + Quoted(ColumnName(col)) +
@@ -112,6 +119,14 @@ class SqliteResultSet : public ResultSet {
 
  private:
   static constexpr std::int64_t kNotCounted = -2;
+
+  Stmt Acquire(const std::string& sql) {
+    if (auto pool = pool_.lock()) return pool->Acquire(db_, sql);
+    return Prepare(db_, sql);
+  }
+  void Give(const std::string& sql, Stmt st) {
+    if (auto pool = pool_.lock()) pool->Release(sql, std::move(st));
+  }
 
   // Counting needs no order, and SQLite counts a plain table without
   // visiting its rows only when the subquery has none.
@@ -140,16 +155,22 @@ class SqliteResultSet : public ResultSet {
   // Runs an auxiliary query over this result's SQL; at most `limit` rows.
   std::vector<Row> Run(const std::string& sql, std::vector<Value> params, std::int64_t limit) {
     if (params.empty()) params = params_;
-    Stmt st = Prepare(db_, sql);
-    Bind(db_, st.get(), params);
+    Stmt st = Acquire(sql);
     std::vector<Row> rows;
-    const int columns = sqlite3_column_count(st.get());
-    while (static_cast<std::int64_t>(rows.size()) < limit && Step(db_, st.get())) {
-      Row r;
-      r.reserve(static_cast<std::size_t>(columns));
-      for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st.get(), c));
-      rows.push_back(std::move(r));
+    try {
+      Bind(db_, st.get(), params);
+      const int columns = sqlite3_column_count(st.get());
+      while (static_cast<std::int64_t>(rows.size()) < limit && Step(db_, st.get())) {
+        Row r;
+        r.reserve(static_cast<std::size_t>(columns));
+        for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st.get(), c));
+        rows.push_back(std::move(r));
+      }
+    } catch (...) {
+      Give(sql, std::move(st));
+      throw;
     }
+    Give(sql, std::move(st));
     return rows;
   }
 
@@ -159,7 +180,7 @@ class SqliteResultSet : public ResultSet {
     int rc = sqlite3_step(stream_.get());
     if (rc == SQLITE_ABORT) {
       Bind(db_, stream_.get(), params_);
-      for (std::size_t skipped = 0; skipped < streamed_.size(); ++skipped) {
+      for (std::int64_t skipped = 0; skipped < StreamEnd(); ++skipped) {
         if (!Step(db_, stream_.get())) return false;
       }
       rc = sqlite3_step(stream_.get());
@@ -169,8 +190,31 @@ class SqliteResultSet : public ResultSet {
     RaiseSqlite(db_);
   }
 
+  std::int64_t StreamEnd() const { return stream_base_ + static_cast<std::int64_t>(streamed_.size()); }
+  const Row* Streamed(std::int64_t row) const {
+    return &streamed_[static_cast<std::size_t>(row - stream_base_)];
+  }
+
+  // Starts the stream again from the first row (a scan that must look at
+  // rows no longer kept).
+  void RestartStream() {
+    if (current_ && stream_base_ > 0 && !streamed_.empty() && current_ >= &streamed_.front() &&
+        current_ <= &streamed_.back()) {
+      window_.assign(1, *current_);  // keep the current row readable
+      window_start_ = -1;
+      current_ = &window_.front();
+    }
+    Bind(db_, stream_.get(), params_);
+    streamed_.clear();
+    stream_base_ = 0;
+    done_ = false;
+  }
+
+  // Rows are kept only a stretch behind the newest, so a long forward scan
+  // holds a bounded number of them; earlier rows come back by window.
   void Stream(std::int64_t row) {
-    while (!done_ && static_cast<std::int64_t>(streamed_.size()) <= row) {
+    if (row < stream_base_) RestartStream();
+    while (!done_ && StreamEnd() <= row) {
       if (!StepStream()) {
         done_ = true;
         break;
@@ -178,12 +222,13 @@ class SqliteResultSet : public ResultSet {
       Row r;
       r.reserve(static_cast<std::size_t>(columns_));
       for (int c = 0; c < columns_; ++c) r.push_back(ColumnValue(stream_.get(), c));
-      // Growing the vector moves rows: the current row is re-pointed after.
-      const bool at_stream = current_ && current_ >= streamed_.data() &&
-                             current_ < streamed_.data() + streamed_.size();
-      const std::size_t at = at_stream ? static_cast<std::size_t>(current_ - streamed_.data()) : 0;
+      // A deque keeps the addresses of the rows it holds.
       streamed_.push_back(std::move(r));
-      if (at_stream) current_ = &streamed_[at];
+      while (static_cast<std::int64_t>(streamed_.size()) > kKeptRows &&
+             current_ != &streamed_.front()) {
+        streamed_.pop_front();
+        ++stream_base_;
+      }
     }
   }
 
@@ -239,18 +284,20 @@ class SqliteResultSet : public ResultSet {
     }
     for (std::int64_t r = 0;; ++r) {
       Stream(r);
-      if (r >= static_cast<std::int64_t>(streamed_.size())) return r;
-      if (streamed_[static_cast<std::size_t>(r)] == row) return r;
+      if (r >= StreamEnd()) return r;
+      if (*Streamed(r) == row) return r;
     }
   }
 
   sqlite3* db_;
+  std::weak_ptr<StatementPool> pool_;
   std::string sql_;
   std::vector<Value> params_;
   Stmt stream_;
   int columns_ = 0;
   std::optional<OrderedSelect> ordered_;
-  std::vector<Row> streamed_;
+  std::deque<Row> streamed_;
+  std::int64_t stream_base_ = 0;  // position of streamed_.front()
   bool done_ = false;
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;
@@ -261,9 +308,10 @@ class SqliteResultSet : public ResultSet {
 
 }  // namespace
 
-std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db, const std::string& sql,
+std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db, std::weak_ptr<StatementPool> pool,
+                                              const std::string& sql,
                                               const std::vector<Value>& params) {
-  return std::make_unique<SqliteResultSet>(db, sql, params);
+  return std::make_unique<SqliteResultSet>(db, std::move(pool), sql, params);
 }
 
 }  // namespace tarvik::data

@@ -16,7 +16,15 @@
 
 namespace tarvik::data {
 
-std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db, const std::string& sql,
+namespace sqlite_detail {
+class StatementPool;
+}
+
+// Statements come from the pool and go back to it when the result ends (or
+// are finalized when the pool is gone).
+std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db,
+                                              std::weak_ptr<sqlite_detail::StatementPool> pool,
+                                              const std::string& sql,
                                               const std::vector<Value>& params);
 
 }  // namespace tarvik::data

@@ -119,4 +119,21 @@ bool SameValue(const Value& a, const Value& b) {
   return a == b;
 }
 
+Stmt StatementPool::Acquire(sqlite3* db, const std::string& sql) {
+  auto it = idle_.find(sql);
+  if (it == idle_.end() || it->second.empty()) return Prepare(db, sql);
+  Stmt st = std::move(it->second.back());
+  it->second.pop_back();
+  --idle_count_;
+  return st;
+}
+
+void StatementPool::Release(const std::string& sql, Stmt statement) {
+  if (!statement || idle_count_ >= kIdleLimit) return;  // finalized here
+  sqlite3_reset(statement.get());
+  sqlite3_clear_bindings(statement.get());
+  idle_[sql].push_back(std::move(statement));
+  ++idle_count_;
+}
+
 }  // namespace tarvik::data::sqlite_detail

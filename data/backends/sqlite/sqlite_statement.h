@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/value.h"
@@ -29,6 +30,19 @@ using Stmt = std::unique_ptr<sqlite3_stmt, Finalize>;
 // One statement only: text after it (other than blanks, semicolons and
 // comments) is refused rather than run or silently dropped.
 Stmt Prepare(sqlite3* db, const std::string& sql);
+// Prepared SELECT statements lent to result sets and taken back when they
+// are done, so the same query opened again is not prepared again.
+class StatementPool {
+ public:
+  Stmt Acquire(sqlite3* db, const std::string& sql);
+  void Release(const std::string& sql, Stmt statement);
+
+ private:
+  static constexpr std::size_t kIdleLimit = 128;
+  std::unordered_map<std::string, std::vector<Stmt>> idle_;
+  std::size_t idle_count_ = 0;
+};
+
 // True when a row is ready, false at the end.
 bool Step(sqlite3* db, sqlite3_stmt* st);
 // Resets the statement and binds ?1..?n; surplus values are ignored.
