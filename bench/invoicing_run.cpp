@@ -135,6 +135,12 @@ std::string Outcome(const std::string& path) {
 
 }  // namespace
 
+void RawOrderNumberRun(const std::string& path, int orders) {
+  InvoicingOptions o;
+  o.orders = orders;
+  Baseline(path, kGroupings[0], SelectionFor(o));
+}
+
 void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
   const std::string dir = std::filesystem::temp_directory_path() / "tarvik-bench";
   std::filesystem::create_directories(dir);

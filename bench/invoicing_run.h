@@ -2,6 +2,8 @@
 // raw baseline that makes the same row changes with the same statements.
 #pragma once
 
+#include <string>
+
 #include "bench/harness.h"
 
 namespace tarvik::bench {
@@ -14,5 +16,7 @@ struct InvoicingOptions {
 };
 
 void RunInvoicingBenchmarks(const InvoicingOptions& options, Report& report);
+// The raw baseline of an order-number run over orders 100001..100000+orders.
+void RawOrderNumberRun(const std::string& path, int orders);
 
 }  // namespace tarvik::bench

@@ -15,9 +15,9 @@
 
 int main(int argc, char** argv) {
   using namespace tarvik::bench;
-  if (argc == 4 && std::strcmp(argv[1], "--memory-child") == 0) {
+  if (argc == 4 && std::strncmp(argv[1], "--memory-child", 14) == 0) {
     try {
-      return MemoryChild(argv[2], std::stoi(argv[3]));
+      return MemoryChild(argv[2], std::stoi(argv[3]), std::strcmp(argv[1], "--memory-child-raw") == 0);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
       return 2;

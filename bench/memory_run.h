@@ -13,6 +13,6 @@ struct MemoryOptions {
 
 void RunMemoryBenchmarks(const MemoryOptions& options, Report& report, const char* self);
 // The child's side: one order-number Save over every order of the file.
-int MemoryChild(const char* path, int orders);
+int MemoryChild(const char* path, int orders, bool raw);
 
 }  // namespace tarvik::bench

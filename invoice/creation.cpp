@@ -2,15 +2,57 @@
 // posting of the call in one transaction, inventory relieved per invoice
 // after the commit.
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/field_conversion.h"
 #include "invoice/invoice.h"
+#include "platform/bstr.h"
 #include "platform/collection.h"
 #include "platform/ui_services.h"
 
 namespace tarvik::invoice {
+namespace {
+
+// The invoice numbers one AddNew created, in order. In order-number mode
+// they run first, n + 1, n + 2 ... (n the first one's value), so a run is
+// kept as its first text and a count: memory stays flat however many
+// orders one call invoices.
+class CreatedNumbers {
+ public:
+  void Add(const std::u16string& text) {
+    if (!runs_.empty() && runs_.back().start &&
+        text == Utf16(std::to_string(*runs_.back().start + runs_.back().more + 1))) {
+      ++runs_.back().more;
+      return;
+    }
+    Run run{text, std::nullopt, 0};
+    try {
+      run.start = data::Field2Long(Variant::String16(text));
+    } catch (const AutomationError&) {
+      // Not a number: nothing can follow it in the same run.
+    }
+    runs_.push_back(std::move(run));
+  }
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (const Run& run : runs_) {
+      visit(run.first);
+      for (std::int64_t i = 1; i <= run.more; ++i) visit(Utf16(std::to_string(*run.start + i)));
+    }
+  }
+
+ private:
+  struct Run {
+    std::u16string first;
+    std::optional<std::int64_t> start;  // the first one's value
+    std::int64_t more = 0;              // numbers after it
+  };
+  std::vector<Run> runs_;
+};
+
+}  // namespace
 
 bool Invoice::Save() {
   const bool adding = transaction_mode_ == server::tmAdd;
@@ -43,7 +85,7 @@ bool Invoice::Save() {
 }
 
 bool Invoice::AddNew() {
-  std::vector<std::u16string> created;
+  CreatedNumbers created;
   bool relieved_any = false;
   try {
     data::HostConnection& connection = Conn();
@@ -51,7 +93,7 @@ bool Invoice::AddNew() {
     bool succeeded = false;
     if (print_invoice_by_ != server::ibOrderNumber) {
       if (AddHeader() && CreateInvoiceDetail() && UpdateLineStatus()) {
-        created.push_back(invoice_no_.value());
+        created.Add(invoice_no_.value());
         succeeded = true;
       }
     } else if (CheckPartialPicking()) {
@@ -66,7 +108,7 @@ bool Invoice::AddNew() {
           go_on = true;
           succeeded = true;
         }
-        created.push_back(invoice_no_.value());
+        created.Add(invoice_no_.value());
         if (number == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
         invoice_no_.set_utf8(std::to_string(number + 1));
       } while (go_on);
@@ -78,7 +120,7 @@ bool Invoice::AddNew() {
     }
     connection.CommitTrans();
     Ui().DoEvents();
-    for (const std::u16string& number : created) {
+    created.ForEach([&](const std::u16string& number) {
       invoice_no_.set(number);
       if (RelieveInventory()) {
         relieved_any = true;
@@ -87,7 +129,7 @@ bool Invoice::AddNew() {
         DeleteByFilter();
         filter_.clear();
       }
-    }
+    });
   } catch (const AutomationError& error) {
     if (connection_) connection_->Rollback();
     ReportError(error, kMbExclamation);
