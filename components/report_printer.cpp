@@ -1,23 +1,64 @@
-// The report component as far as it is built: it keeps every value set on it.
-// Rendering (PrintReport) is not available in this build yet.
+// The report component: reads the report tables through the host's
+// connection and renders them with a layout file into a PDF, which goes to a
+// CUPS queue when the formulas name a printer. See docs/report_layout.md for
+// the layout format, the formulas it reads and the one it writes back.
 #include "components/report_printer.h"
 
+#include <filesystem>
+#include <map>
+#include <optional>
 #include <utility>
 
+#include "components/report/cups_queue.h"
+#include "components/report/layout.h"
+#include "components/report/pdf_renderer.h"
+#include "components/report/report_data.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
+
+#ifndef TARVIK_REPORTS_DIR
+#define TARVIK_REPORTS_DIR "reports"
+#endif
 
 namespace tarvik::components {
 namespace {
 
+namespace fs = std::filesystem;
+
+constexpr const char* kDefaultLayout = "invoice.layout";
+constexpr const char* kOutputFormula = "OutputFile";
+constexpr const char* kPrinterFormula = "Printer";
+constexpr const char* kPrintedFormula = "PrintedFile";
+
+data::Value ToValue(const Variant& v) {
+  switch (v.vt()) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return {};
+    case VT_I2:
+    case VT_I4:
+    case VT_UI1:
+    case VT_BOOL:
+      return std::int64_t{v.ToLong()};
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+      return v.ToDouble();
+    case VT_DATE:
+      return data::DateValue{v.ToDate()};
+    default:
+      try {
+        return v.ToString();
+      } catch (const AutomationError&) {
+        return {};  // an object: nothing printable
+      }
+  }
+}
+
 class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinter> {
  public:
   void SetFormulas(ComPtr<Collection> formulas) override { formulas_ = std::move(formulas); }
-  bool PrintReport(SAFEARRAY**) override {
-    RaiseError(445,
-               "Object doesn't support this action (ReportPrinter.PrintReport is not "
-               "available in this build)");
-  }
+  bool PrintReport(SAFEARRAY**) override;
   void SetDatabaseName(const std::string& name) override { database_name_ = name; }
   void SetParentHandle(std::int32_t handle) override { parent_handle_ = handle; }
   void SetReportPath(const std::string& path) override { report_path_ = path; }
@@ -26,9 +67,17 @@ class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinte
   }
   void SetReportFile(const std::string& file) override { report_file_ = file; }
   void SetDocumentName(const std::string& name) override { document_name_ = name; }
-  std::string DocumentTitle() override { return document_name_; }
+  // The document's name is its title; an unnamed document is a "Report".
+  std::string DocumentTitle() override {
+    return document_name_.empty() ? std::string("Report") : document_name_;
+  }
 
  private:
+  std::string LayoutPath() const;
+  std::optional<data::Value> Formula(const std::string& name);
+  std::string FormulaText(const std::string& name);
+  void RecordPrintedFile(const std::string& path);
+
   ComPtr<Collection> formulas_;
   std::string database_name_;
   std::int32_t parent_handle_ = 0;
@@ -36,7 +85,77 @@ class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinte
   ComPtr<data::HostConnection> connection_;
   std::string report_file_;
   std::string document_name_;
+  std::map<std::string, std::optional<data::Value>> formula_cache_;  // one run
 };
+
+// An absolute file stands alone; otherwise it lies in the report path, or,
+// with none, in the current folder or among the shipped layouts.
+std::string ReportPrinterImpl::LayoutPath() const {
+  const fs::path file = report_file_.empty() ? fs::path(kDefaultLayout) : fs::path(report_file_);
+  if (file.is_absolute()) return file.string();
+  if (!report_path_.empty()) return (fs::path(report_path_) / file).string();
+  std::error_code ec;
+  if (fs::is_regular_file(file, ec)) return file.string();
+  return (fs::path(TARVIK_REPORTS_DIR) / file).string();
+}
+
+std::optional<data::Value> ReportPrinterImpl::Formula(const std::string& name) {
+  auto cached = formula_cache_.find(name);
+  if (cached != formula_cache_.end()) return cached->second;
+  std::optional<data::Value> value;
+  if (formulas_) {
+    try {
+      value = ToValue(formulas_->Item(Variant::String(name)));
+    } catch (const AutomationError& e) {
+      if (e.number() != kErrInvalidProcedureCall) throw;
+    }
+  }
+  if (!value && name == "Title") value = DocumentTitle();
+  formula_cache_.emplace(name, value);
+  return value;
+}
+
+std::string ReportPrinterImpl::FormulaText(const std::string& name) {
+  auto v = Formula(name);
+  return v ? report::FormatValue(*v, report::Format::kText) : std::string();
+}
+
+// The host reads the produced file back from the formulas it handed over.
+void ReportPrinterImpl::RecordPrintedFile(const std::string& path) {
+  if (!formulas_) return;
+  try {
+    formulas_->Remove(Variant::String(kPrintedFormula));
+  } catch (const AutomationError& e) {
+    if (e.number() != kErrInvalidProcedureCall) throw;
+  }
+  formulas_->Add(Variant::String(path), Variant::String(kPrintedFormula));
+}
+
+bool ReportPrinterImpl::PrintReport(SAFEARRAY**) {
+  if (!connection_) {
+    RaiseError(kErrObjectVariableNotSet, "ReportPrinter has no connection to read the report from");
+  }
+  formula_cache_.clear();
+  const report::Layout layout = report::LoadLayout(LayoutPath());
+  const std::vector<report::InvoiceData> invoices = report::ReadReportTables(*connection_);
+  if (invoices.empty()) return false;
+
+  const std::string number =
+      report::FormatValue(invoices.front().header.Find("invoice_no").value_or(data::Value{}),
+                          report::Format::kText);
+  std::string output = FormulaText(kOutputFormula);
+  if (output.empty()) output = "invoice-" + number + ".pdf";
+  output = fs::absolute(output).lexically_normal().string();
+
+  const std::string title = DocumentTitle() + " " + number;
+  report::RenderPdf(layout, invoices, [this](const std::string& n) { return Formula(n); }, title,
+                    output);
+  if (const std::string printer = FormulaText(kPrinterFormula); !printer.empty()) {
+    report::SubmitToPrinter(printer, output, title);
+  }
+  RecordPrintedFile(output);
+  return true;
+}
 
 ReportPrinterFactory& Factory() {
   static ReportPrinterFactory factory;

@@ -1,5 +1,6 @@
-# Writes the SQL scripts as C++ string constants. Raw literals are split in
-# chunks so no single literal exceeds what compilers accept.
+# Writes the SQL scripts as C++ string constants: kSchema/kQueries for SQLite,
+# kPgSchema/kPgQueries for PostgreSQL. Raw literals are split in chunks so no
+# single literal exceeds what compilers accept.
 function(embed var file out)
   file(READ ${file} text)
   string(LENGTH "${text}" len)
@@ -12,7 +13,9 @@ function(embed var file out)
   endwhile()
   file(APPEND ${out} "extern const char* const ${var};\nconst char* const ${var} =\n${body};\n")
 endfunction()
-file(WRITE ${OUT} "// Generated from db/sqlite/*.sql; do not edit.\nnamespace tarvik::db::embedded {\n")
+file(WRITE ${OUT} "// Generated from db/*/*.sql; do not edit.\nnamespace tarvik::db::embedded {\n")
 embed(kSchema ${SCHEMA} ${OUT})
 embed(kQueries ${QUERIES} ${OUT})
+embed(kPgSchema ${PG_SCHEMA} ${OUT})
+embed(kPgQueries ${PG_QUERIES} ${OUT})
 file(APPEND ${OUT} "}  // namespace tarvik::db::embedded\n")

@@ -10,12 +10,20 @@ namespace tarvik::db {
 namespace embedded {
 extern const char* const kSchema;
 extern const char* const kQueries;
+extern const char* const kPgSchema;
+extern const char* const kPgQueries;
 }  // namespace embedded
 
 namespace {
 
+bool IsPostgres(data::Backend& backend) { return backend.dialect() == data::Dialect::kPostgres; }
+
 bool HasSchema(data::Backend& backend) {
-  auto rs = backend.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'QueryDefs'", {});
+  auto rs = backend.Query(IsPostgres(backend)
+                              ? "SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                                "current_schema() AND lower(table_name) = 'querydefs'"
+                              : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'QueryDefs'",
+                          {});
   return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
 }
 
@@ -29,9 +37,9 @@ const std::vector<std::pair<std::string, std::string>> kDefaultOptions = {
 
 }  // namespace
 
-std::vector<StoredQuery> ShippedQueries() {
+std::vector<StoredQuery> ShippedQueries(data::Dialect dialect) {
   std::vector<StoredQuery> out;
-  std::istringstream in(embedded::kQueries);
+  std::istringstream in(dialect == data::Dialect::kPostgres ? embedded::kPgQueries : embedded::kQueries);
   std::string line;
   StoredQuery* current = nullptr;
   bool in_header = false;
@@ -60,12 +68,12 @@ std::vector<StoredQuery> ShippedQueries() {
 void InitializeDatabase(data::Backend& backend, bool demo) {
   if (HasSchema(backend)) {
     RaiseError(kErrDatabase, "The database '" + backend.DatabaseName() +
-                                 "' already holds an order-processing schema; use a new file.");
+                                 "' already holds an order-processing schema; use a new database.");
   }
   backend.Begin();
   try {
-    backend.ExecuteScript(embedded::kSchema);
-    for (const auto& q : ShippedQueries()) {
+    backend.ExecuteScript(IsPostgres(backend) ? embedded::kPgSchema : embedded::kSchema);
+    for (const auto& q : ShippedQueries(backend.dialect())) {
       backend.Execute("INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql});
       for (std::size_t i = 0; i < q.params.size(); ++i) {
         backend.Execute("INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",

@@ -20,6 +20,6 @@ struct StoredQuery {
   std::string sql;
 };
 // The catalog as shipped, in file order.
-std::vector<StoredQuery> ShippedQueries();
+std::vector<StoredQuery> ShippedQueries(data::Dialect dialect = data::Dialect::kSqlite);
 
 }  // namespace tarvik::db

@@ -12,17 +12,17 @@
 namespace tarvik::host {
 namespace {
 
-ComPtr<IDispatch> CreateInvoice() {
+ComPtr<IDispatch> CreateServerObject(const std::string& progid) {
   EnsureServerRegistered();
   ComPtr<IDispatch> object;
-  const HRESULT h = CreateObject(kInvoiceProgId, &object);
+  const HRESULT h = CreateObject(progid, &object);
   if (Failed(h) || !object) {
     auto record = TakeErrorRecord();
     if (record && record->hresult == h) {
       throw AutomationError(record->number, record->description, record->source);
     }
     RaiseError(kErrCannotCreateObject,
-               std::string("Cannot create object \"") + kInvoiceProgId + "\": " +
+               "Cannot create object \"" + progid + "\": " +
                    (h == REGDB_E_CLASSNOTREG ? "class not registered" : "creation failed"));
   }
   return object;
@@ -30,13 +30,16 @@ ComPtr<IDispatch> CreateInvoice() {
 
 }  // namespace
 
-InvoiceSession::InvoiceSession(const std::string& database) {
+InvoiceSession::InvoiceSession(const std::string& database)
+    : InvoiceSession(database, kInvoiceProgId) {}
+
+InvoiceSession::InvoiceSession(const std::string& database, const std::string& progid) {
   if (auto path = LocalDatabasePath(database); path && !std::filesystem::exists(*path)) {
     throw std::runtime_error("no database at " + *path + " (create one with: tarvik init " +
                              database + ")");
   }
   connection_ = data::OpenConnection(database);
-  invoice_ = CreateInvoice();
+  invoice_ = CreateServerObject(progid);
   InvokeByName(invoice_.get(), "Connect", CallKind::kSet,
                {Variant::Dispatch(connection_.get())});
 }

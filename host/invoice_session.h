@@ -12,6 +12,8 @@
 
 namespace tarvik::host {
 
+inline constexpr const char* kBackOrderProgId = "TarvikInvoice.BackOrder";
+
 class InvoiceSession {
  public:
   // Opens the database (a missing SQLite file is refused, never created),
@@ -19,6 +21,9 @@ class InvoiceSession {
   // sets its Connect. Throws AutomationError with the reason (std::runtime_error
   // for a missing database file).
   explicit InvoiceSession(const std::string& database);
+  // The same for another class of the server library (kBackOrderProgId);
+  // every class of it takes its connection through Connect.
+  InvoiceSession(const std::string& database, const std::string& progid);
   InvoiceSession(const InvoiceSession&) = delete;
   InvoiceSession& operator=(const InvoiceSession&) = delete;
 

@@ -16,6 +16,7 @@
 #include "host/answers.h"
 #include "host/database_info.h"
 #include "host/invoice_commands.h"
+#include "host/job_commands.h"
 #include "host/script_driver.h"
 #include "host/server_library.h"
 #include "host/terminal_ui.h"
@@ -126,6 +127,7 @@ int Main(int argc, char** argv) {
   info->add_flag("--json", o.json, "Write JSON instead of tables");
 
   InvoiceCommands invoices(app, o.db);
+  JobCommands jobs(app, o.db);
 
   CLI11_PARSE(app, argc, argv);
 
@@ -135,6 +137,7 @@ int Main(int argc, char** argv) {
     std::unique_ptr<UiServices> ui;
     if (!script->parsed()) {
       ui = invoices.ConfirmationUi();
+      if (!ui) ui = jobs.CommandUi(o.answers);
       if (!ui) ui = MakeCommandUi(o.answers);
       InstallUi(ui.get());
     }
@@ -148,6 +151,7 @@ int Main(int argc, char** argv) {
     if (script->parsed()) return Script(o);
     if (info->parsed()) return Info(o);
     if (auto status = invoices.Run(std::cout, std::cerr)) return *status;
+    if (auto status = jobs.Run(std::cout, std::cerr)) return *status;
   } catch (const UsageError& e) {
     std::cerr << "tarvik: " << e.what() << "\n";
     return 1;

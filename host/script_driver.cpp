@@ -93,7 +93,11 @@ void ScriptDriver::Run(std::istream& in) {
   while (std::getline(in, line)) HandleLine(line);
 }
 
-void ScriptDriver::Write(const ojson& line) { out_ << line.dump() << '\n' << std::flush; }
+// A request that was not valid UTF-8 is echoed in its error reply: its bad
+// bytes are replaced rather than ending the driver.
+void ScriptDriver::Write(const ojson& line) {
+  out_ << line.dump(-1, ' ', false, ojson::error_handler_t::replace) << '\n' << std::flush;
+}
 
 void ScriptDriver::HandleLine(const std::string& raw) {
   if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return;

@@ -62,6 +62,20 @@ int MatchButton(const std::vector<Button>& buttons, const std::string& typed) {
   return -1;
 }
 
+// The component ends lines with a bare carriage return, which a terminal
+// would take as "back to the start of this line".
+std::string ScreenText(const std::string& text) {
+  std::string shown;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      shown += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      shown += '\n';
+    }
+  }
+  return shown;
+}
+
 void PrintHeader(std::ostream& out, const std::string& title) {
   out << "\n== " << (title.empty() ? std::string(kApplicationTitle) : title) << " ==\n";
 }
@@ -78,7 +92,7 @@ int TerminalUi::MessageBox(const std::string& text, int style, const std::string
   for (const auto& icon : kIcons) {
     if ((style & 0x70) == icon.bits) out_ << "[" << icon.label << "] ";
   }
-  out_ << text << "\n";
+  out_ << ScreenText(text) << "\n";
   for (;;) {
     for (std::size_t i = 0; i < buttons.size(); ++i) {
       out_ << (i ? "  " : "") << i + 1 << ") " << buttons[i].label;
@@ -101,7 +115,7 @@ std::optional<std::string> TerminalUi::InputBox(const std::string& prompt,
                                                 const std::string& title,
                                                 const std::string& default_text) {
   PrintHeader(out_, title);
-  out_ << prompt << "\n";
+  out_ << ScreenText(prompt) << "\n";
   if (!default_text.empty()) out_ << "[" << default_text << "] ";
   out_ << "(Ctrl-D cancels): " << std::flush;
   std::string line;
@@ -115,16 +129,96 @@ std::optional<std::string> TerminalUi::InputBox(const std::string& prompt,
   return line;
 }
 
+namespace {
+
+std::unique_ptr<UiServices> EchoingQueue(std::vector<ScriptedUi::Answer> answers) {
+  auto ui = std::make_unique<ScriptedUi>();
+  ui->SetAnswers(std::move(answers));
+  ui->SetListener([](const UiEvent& e) { std::cerr << EventJson(e).dump() << std::endl; });
+  return ui;
+}
+
+}  // namespace
+
 std::unique_ptr<UiServices> MakeCommandUi(const std::optional<std::string>& answers_json) {
-  if (answers_json) {
-    auto ui = std::make_unique<ScriptedUi>();
-    ui->SetAnswers(ParseAnswersText(*answers_json));
-    ui->SetListener(
-        [](const UiEvent& e) { std::cerr << EventJson(e).dump() << std::endl; });
-    return ui;
-  }
+  if (answers_json) return EchoingQueue(ParseAnswersText(*answers_json));
   if (isatty(STDIN_FILENO)) return std::make_unique<TerminalUi>(std::cin, std::cerr);
   return std::make_unique<NonInteractiveUi>();
+}
+
+std::unique_ptr<UiServices> MakeEchoingCommandUi(const std::optional<std::string>& answers_json) {
+  if (!answers_json && !isatty(STDIN_FILENO)) return EchoingQueue({});
+  return MakeCommandUi(answers_json);
+}
+
+// --- Progress ------------------------------------------------------------------
+
+namespace {
+
+constexpr std::array<char, 4> kSpinner = {'|', '/', '-', '\\'};
+constexpr int kBarWidth = 20;
+constexpr const char* kEraseLine = "\r\x1b[K";
+
+}  // namespace
+
+void ProgressLine::Begin(const std::string& label, int items, int done) {
+  label_ = label;
+  items_ = items > 0 ? items : 0;
+  done_ = done < 0 ? 0 : (done > items_ ? items_ : done);
+  pumps_ = 0;
+  Draw();
+}
+
+void ProgressLine::Relabel(const std::string& label) {
+  label_ = label;
+  Draw();
+}
+
+void ProgressLine::Pump() {
+  ++pumps_;
+  Draw();
+}
+
+void ProgressLine::ItemDone() {
+  if (done_ < items_) ++done_;
+  Draw();
+}
+
+void ProgressLine::Clear() {
+  if (!shown_) return;
+  out_ << kEraseLine << std::flush;
+  shown_ = false;
+}
+
+void ProgressLine::Draw() {
+  if (!enabled_) return;
+  out_ << kEraseLine << kSpinner[static_cast<std::size_t>(pumps_) % kSpinner.size()] << ' '
+       << label_;
+  if (items_ > 0) {
+    const int filled = done_ * kBarWidth / items_;
+    out_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << done_
+         << '/' << items_;
+  }
+  out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps") << std::flush;
+  shown_ = true;
+}
+
+int ProgressUi::MessageBox(const std::string& text, int style, const std::string& title) {
+  line_.Clear();
+  return inner_->MessageBox(text, style, title);
+}
+
+std::optional<std::string> ProgressUi::InputBox(const std::string& prompt,
+                                                const std::string& title,
+                                                const std::string& default_text) {
+  line_.Clear();
+  return inner_->InputBox(prompt, title, default_text);
+}
+
+void ProgressUi::DoEvents() {
+  inner_->DoEvents();
+  line_.Pump();
 }
 
 }  // namespace tarvik::host

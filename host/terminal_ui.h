@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/ui_services.h"
 
@@ -35,5 +36,63 @@ class TerminalUi : public UiServices {
 // NonInteractiveUi. Boxes answered from a queue are echoed to stderr as JSON
 // event lines so a batch run still shows what was asked.
 std::unique_ptr<UiServices> MakeCommandUi(const std::optional<std::string>& answers_json);
+
+// As MakeCommandUi, but without a terminal and without answers the boxes
+// take their defaults through an empty queue, so a batch run still echoes
+// to stderr what it was asked and what was answered.
+std::unique_ptr<UiServices> MakeEchoingCommandUi(const std::optional<std::string>& answers_json);
+
+// One line of progress on a terminal, fed by the component's event pumps:
+// a spinner with the count of steps so far and, when the number of items
+// is known, a bar of the items done. Draws nothing unless enabled.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+  ~ProgressLine() { Clear(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  // Starts a task; items 0 means unknown (spinner only); done of them are
+  // behind already (a task in several parts keeps one bar).
+  // The count of steps starts again with every task.
+  void Begin(const std::string& label, int items = 0, int done = 0);
+  // Names what the current task is doing now; its bar and count stay.
+  void Relabel(const std::string& label);
+  void Pump();
+  void ItemDone();
+  // Erases the line (before a box, or when the task ends).
+  void Clear();
+  int pumps() const { return pumps_; }
+
+ private:
+  void Draw();
+
+  std::ostream& out_;
+  bool enabled_;
+  bool shown_ = false;
+  std::string label_;
+  int items_ = 0;
+  int done_ = 0;
+  int pumps_ = 0;
+};
+
+// Forwards everything to inner; an event pump also moves the progress line,
+// and the line is erased before any box so prompts stand on their own.
+class ProgressUi : public UiServices {
+ public:
+  ProgressUi(std::unique_ptr<UiServices> inner, ProgressLine& line)
+      : inner_(std::move(inner)), line_(line) {}
+
+  int MessageBox(const std::string& text, int style, const std::string& title) override;
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& default_text) override;
+  void DoEvents() override;
+  void SetMousePointer(int pointer) override { inner_->SetMousePointer(pointer); }
+  std::string AppTitle() override { return inner_->AppTitle(); }
+
+ private:
+  std::unique_ptr<UiServices> inner_;
+  ProgressLine& line_;
+};
 
 }  // namespace tarvik::host

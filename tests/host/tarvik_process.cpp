@@ -1,4 +1,5 @@
 #include "tests/host/tarvik_process.h"
+#include "tests/support/temp_database.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -119,7 +120,8 @@ std::vector<nlohmann::json> TarvikTest::Script(const std::vector<std::string>& l
 }
 
 std::string TarvikTest::InitDatabase(const std::string& name, bool demo) const {
-  std::string path = dir_.file(name);
+  // Against a PostgreSQL server every call gets its own fresh database.
+  std::string path = testing::TestPostgresServer().empty() ? dir_.file(name) : testing::NewPostgresDatabase();
   std::vector<std::string> args = {"init"};
   if (demo) args.push_back("--demo");
   args.push_back(path);

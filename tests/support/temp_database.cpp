@@ -1,7 +1,12 @@
 #include "tests/support/temp_database.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 
 #include "data/backend.h"
@@ -9,12 +14,89 @@
 #include "platform/regional.h"
 
 namespace tarvik::testing {
+namespace {
+
+// The server URI with its database part replaced.
+std::string WithDatabase(const std::string& server, const std::string& name) {
+  const std::size_t scheme = server.find("://");
+  std::size_t slash = server.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  std::size_t query = server.find('?', slash == std::string::npos ? 0 : slash);
+  const std::string options = query == std::string::npos ? "" : server.substr(query);
+  std::string base = server.substr(0, slash == std::string::npos ? (query == std::string::npos ? server.size() : query)
+                                                                 : slash);
+  return base + "/" + name + options;
+}
+
+std::string NameOf(const std::string& uri) {
+  const std::size_t scheme = uri.find("://");
+  std::size_t slash = uri.find('/', scheme + 3);
+  std::size_t query = uri.find('?', slash);
+  return uri.substr(slash + 1, query == std::string::npos ? std::string::npos : query - slash - 1);
+}
+
+// Databases still to drop when the program ends, whatever the tests did.
+class Leftovers {
+ public:
+  static Leftovers& Get() {
+    static Leftovers all;
+    return all;
+  }
+  void Add(const std::string& uri) {
+    std::lock_guard<std::mutex> lock(mu_);
+    uris_.insert(uri);
+  }
+  bool Remove(const std::string& uri) {
+    std::lock_guard<std::mutex> lock(mu_);
+    return uris_.erase(uri) > 0;
+  }
+  ~Leftovers() {
+    for (const auto& uri : uris_) Drop(uri);
+  }
+  static void Drop(const std::string& uri) noexcept {
+    try {
+      auto admin = data::OpenBackend(TestPostgresServer());
+      admin->ExecuteScript("DROP DATABASE IF EXISTS \"" + NameOf(uri) + "\" WITH (FORCE)");
+    } catch (...) {
+      // A leftover database on a throw-away server harms nobody.
+    }
+  }
+
+ private:
+  std::mutex mu_;
+  std::set<std::string> uris_;
+};
+
+}  // namespace
+
+std::string TestPostgresServer() {
+  const char* server = std::getenv("TARVIK_TEST_POSTGRES");
+  return server ? server : "";
+}
+
+std::string NewPostgresDatabase() {
+  static std::atomic<int> counter{0};
+  const std::string name = "tarvik_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  auto admin = data::OpenBackend(TestPostgresServer());
+  admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
+  const std::string uri = WithDatabase(TestPostgresServer(), name);
+  Leftovers::Get().Add(uri);
+  return uri;
+}
+
+void DropPostgresDatabase(const std::string& uri) {
+  if (Leftovers::Get().Remove(uri)) Leftovers::Drop(uri);
+}
 
 TempDatabase::TempDatabase(bool initialize, bool demo) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
-  dir_ = tmpl;
-  path_ = dir_ + "/test.db";
+  if (!TestPostgresServer().empty()) {
+    path_ = NewPostgresDatabase();
+    pg_name_ = NameOf(path_);
+  } else {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
+    dir_ = tmpl;
+    path_ = dir_ + "/test.db";
+  }
   if (initialize) {
     auto backend = data::OpenBackend(path_);
     db::InitializeDatabase(*backend, demo);
@@ -22,6 +104,10 @@ TempDatabase::TempDatabase(bool initialize, bool demo) {
 }
 
 TempDatabase::~TempDatabase() {
+  if (postgres()) {
+    DropPostgresDatabase(path_);
+    return;
+  }
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
 }
@@ -32,6 +118,19 @@ namespace {
 data::Value First(data::HostConnection& c, const std::string& sql) {
   auto rs = c.OpenQuery(sql);
   return rs->Seek(0) ? rs->Column(0) : data::Value{};
+}
+
+std::string Text(const data::Value& v) {
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
+  if (auto* d = std::get_if<double>(&v)) {
+    std::string t = std::to_string(*d);
+    t.erase(t.find_last_not_of('0') + 1);
+    if (!t.empty() && t.back() == '.') t.pop_back();
+    return t;
+  }
+  if (auto* d = std::get_if<data::DateValue>(&v)) return regional::FormatIsoDate(d->ole);
+  return {};
 }
 }  // namespace
 
@@ -44,10 +143,18 @@ double ScalarNumber(data::HostConnection& c, const std::string& sql) {
 
 std::string ScalarText(data::HostConnection& c, const std::string& sql) {
   data::Value v = First(c, sql);
-  if (auto* s = std::get_if<std::string>(&v)) return *s;
-  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-  if (auto* d = std::get_if<data::DateValue>(&v)) return regional::FormatIsoDate(d->ole);
-  return {};
+  if (std::holds_alternative<double>(v)) return {};
+  return Text(v);
+}
+
+std::string JoinedColumn(data::HostConnection& c, const std::string& sql, const std::string& sep) {
+  auto rs = c.OpenQuery(sql);
+  std::string out;
+  for (std::int64_t row = 0; rs->Seek(row); ++row) {
+    if (row > 0) out += sep;
+    out += Text(rs->Column(0));
+  }
+  return out;
 }
 
 }  // namespace tarvik::testing

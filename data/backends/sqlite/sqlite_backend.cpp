@@ -106,13 +106,4 @@ std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path) {
   }
 }
 
-std::unique_ptr<Backend> OpenBackend(const std::string& database) {
-  if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0) {
-    RaiseError(kErrDatabase, "PostgreSQL backend is not available in this build: " + database);
-  }
-  std::string path = database.rfind("sqlite:", 0) == 0 ? database.substr(7) : database;
-  if (path.empty()) RaiseError(kErrDatabase, "No database file given.");
-  return OpenSqliteBackend(path);
-}
-
 }  // namespace tarvik::data

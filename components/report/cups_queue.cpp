@@ -1,0 +1,19 @@
+#include "components/report/cups_queue.h"
+
+#include <cups/cups.h>
+
+#include "platform/error.h"
+
+namespace tarvik::components::report {
+
+int SubmitToPrinter(const std::string& printer, const std::string& file, const std::string& title) {
+  const int job = cupsPrintFile(printer.c_str(), file.c_str(), title.c_str(), 0, nullptr);
+  if (job <= 0) {
+    const char* why = cupsLastErrorString();
+    RaiseError(482, "Printer error: printer \"" + printer + "\" refused " + file + ": " +
+                        (why && *why ? why : "unknown reason"));
+  }
+  return job;
+}
+
+}  // namespace tarvik::components::report

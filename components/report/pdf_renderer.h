@@ -1,0 +1,32 @@
+// Draws invoices with a layout into a PDF file (cairo + pango, fonts from
+// the system). Every page carries the footer; pages after the first of an
+// invoice start with the "continued" text and, while lines remain, the
+// column heads. Texts wrap at word (or, for over-long words, character)
+// boundaries; nothing is cut.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "components/report/layout.h"
+#include "components/report/report_data.h"
+
+namespace tarvik::components::report {
+
+// Values that are not columns of the report tables (the formulas).
+using FormulaLookup = std::function<std::optional<data::Value>(const std::string& name)>;
+
+struct RenderedDocument {
+  int pages = 0;
+};
+
+// Writes the PDF to `path` (through a temporary file beside it, so a failed
+// run leaves no half-written document). An unknown placeholder raises
+// kErrReportFileMalformed naming the layout file and line.
+RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>& invoices,
+                           const FormulaLookup& formulas, const std::string& title,
+                           const std::string& path);
+
+}  // namespace tarvik::components::report

@@ -1,0 +1,287 @@
+#include "data/backends/postgres/postgres_backend.h"
+
+#include <pqxx/pqxx>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "data/sql_text.h"
+#include "platform/error.h"
+#include "platform/regional.h"
+
+namespace tarvik::data {
+namespace {
+
+// Type oids of the built-in types the books use.
+constexpr pqxx::oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
+                    kNumeric = 1700, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184;
+
+// Section of a server message after "label: ", up to the end of its line.
+std::string MessageLine(const std::string& text, const std::string& label) {
+  std::size_t at = text.find(label);
+  if (at == std::string::npos) return {};
+  at += label.size();
+  return TrimBlanks(text.substr(at, text.find('\n', at) - at));
+}
+
+[[noreturn]] void RaisePostgres(const pqxx::sql_error& e) {
+  const std::string state = e.sqlstate();
+  const std::string text = e.what();
+  std::string message = MessageLine(text, "ERROR:");
+  if (message.empty()) message = TrimBlanks(text);
+  if (state == "23505") {
+    // DETAIL names the key: "Key (invoice_no)=(500) already exists."
+    std::string detail = MessageLine(text, "DETAIL:");
+    RaiseError(kErrKeyViolation, "Duplicate value: " + (detail.empty() ? message : detail));
+  }
+  if (state == "40001" || state == "40P01" || state == "55P03" || state == "57014") {
+    RaiseError(kErrLocked, "The database is in use by another user: " + message);
+  }
+  RaiseError(kErrDatabase, "Database error: " + message);
+}
+
+std::string NumberText(double d) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", d);
+  return buf;
+}
+
+Value ToValue(const pqxx::field& f, pqxx::oid type) {
+  if (f.is_null()) return {};
+  const char* text = f.c_str();
+  switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+      return static_cast<std::int64_t>(std::stoll(text));
+    case kBool:
+      return static_cast<std::int64_t>(text[0] == 't' ? 1 : 0);
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+      return std::stod(text);
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz: {
+      // Fractions and zones are cut: dates are kept to the second.
+      std::string s(text);
+      if (s.size() > 19) s.resize(19);
+      if (std::optional<double> d = regional::ParseIsoDate(s)) return DateValue{*d};
+      return std::string(text);
+    }
+    default:
+      return std::string(text);
+  }
+}
+
+class PostgresResultSet : public ResultSet {
+ public:
+  explicit PostgresResultSet(pqxx::result result) : result_(std::move(result)) {
+    for (pqxx::row_size_type c = 0; c < result_.columns(); ++c) types_.push_back(result_.column_type(c));
+  }
+  std::int64_t RowCount() override { return static_cast<std::int64_t>(result_.size()); }
+  int ColumnCount() override { return static_cast<int>(result_.columns()); }
+  std::string ColumnName(int column) override {
+    if (column < 0 || column >= ColumnCount()) RaiseError(kErrItemNotFound, "Item not found in this collection.");
+    return result_.column_name(static_cast<pqxx::row_size_type>(column));
+  }
+  bool Seek(std::int64_t row) override {
+    if (row < 0 || row >= RowCount()) return false;
+    if (row != current_) {
+      current_ = row;
+      values_.clear();
+      const pqxx::row r = result_[static_cast<pqxx::result::size_type>(row)];
+      for (int c = 0; c < ColumnCount(); ++c) values_.push_back(ToValue(r[c], types_[static_cast<std::size_t>(c)]));
+    }
+    return true;
+  }
+  const Value& Column(int column) override {
+    if (column < 0 || column >= static_cast<int>(values_.size())) {
+      RaiseError(kErrItemNotFound, "Item not found in this collection.");
+    }
+    return values_[static_cast<std::size_t>(column)];
+  }
+  std::optional<std::int64_t> FindFirst(const std::string& column, const Value& value, std::int64_t from) override {
+    int index = -1;
+    for (int c = 0; c < ColumnCount(); ++c) {
+      if (EqualsIgnoreCase(ColumnName(c), column)) {
+        index = c;
+        break;
+      }
+    }
+    if (index < 0) RaiseError(kErrItemNotFound, "Item not found in this collection: " + column);
+    const pqxx::oid type = types_[static_cast<std::size_t>(index)];
+    for (std::int64_t row = from < 0 ? 0 : from; row < RowCount(); ++row) {
+      const pqxx::field f = result_[static_cast<pqxx::result::size_type>(row)][index];
+      if (Same(ToValue(f, type), value)) return row;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  static bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+  }
+  // Whole numbers and reals compare by value, as SQL does.
+  static bool Same(const Value& a, const Value& b) {
+    auto number = [](const Value& v) -> std::optional<double> {
+      if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
+      if (auto* d = std::get_if<double>(&v)) return *d;
+      return std::nullopt;
+    };
+    if (auto x = number(a)) {
+      auto y = number(b);
+      return y && *x == *y;
+    }
+    return !IsNull(a) && a == b;
+  }
+
+  pqxx::result result_;
+  std::vector<pqxx::oid> types_;
+  std::int64_t current_ = -1;
+  std::vector<Value> values_;
+};
+
+class PostgresBackend : public Backend {
+ public:
+  explicit PostgresBackend(const std::string& uri) : name_(RedactedUri(uri)), conn_(uri), work_(conn_) {
+    work_.exec(
+        "SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
+        " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
+        " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'");
+  }
+  Dialect dialect() const override { return Dialect::kPostgres; }
+  std::string DatabaseName() const override { return name_; }
+
+  std::int64_t Execute(const std::string& sql, const std::vector<Value>& params) override {
+    return static_cast<std::int64_t>(Run(sql, params).affected_rows());
+  }
+  std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
+    return std::make_unique<PostgresResultSet>(Run(sql, params));
+  }
+  void ExecuteScript(std::string_view sql) override {
+    Guarded([&] { return work_.exec(std::string(sql)); });
+  }
+  void Begin() override {
+    Raw("BEGIN ISOLATION LEVEL READ COMMITTED");
+    in_transaction_ = true;
+  }
+  void Commit() override {
+    in_transaction_ = false;
+    Raw("COMMIT");
+  }
+  void Rollback() override {
+    in_transaction_ = false;
+    Raw("ROLLBACK");
+  }
+  void Savepoint(const std::string& name) override { Raw("SAVEPOINT " + name); }
+  void ReleaseSavepoint(const std::string& name) override { Raw("RELEASE SAVEPOINT " + name); }
+  void RollbackToSavepoint(const std::string& name) override {
+    Raw("ROLLBACK TO SAVEPOINT " + name);
+    Raw("RELEASE SAVEPOINT " + name);
+  }
+
+ private:
+  void Raw(const std::string& sql) {
+    try {
+      work_.exec(sql);
+    } catch (const pqxx::sql_error& e) {
+      RaisePostgres(e);
+    } catch (const pqxx::failure& e) {
+      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+    }
+  }
+
+  template <typename F>
+  pqxx::result Guarded(F&& run) {
+    // A failed statement aborts a PostgreSQL transaction; the savepoint keeps
+    // the rest of it alive, so callers see SQLite's per-statement behaviour.
+    if (in_transaction_) work_.exec("SAVEPOINT tarvik_statement");
+    try {
+      pqxx::result r = run();
+      if (in_transaction_) work_.exec("RELEASE SAVEPOINT tarvik_statement");
+      return r;
+    } catch (const pqxx::sql_error& e) {
+      Restore();
+      RaisePostgres(e);
+    } catch (const pqxx::failure& e) {
+      Restore();
+      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+    } catch (const std::exception& e) {
+      Restore();
+      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+    }
+  }
+  void Restore() noexcept {
+    if (!in_transaction_) return;
+    try {
+      work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement; RELEASE SAVEPOINT tarvik_statement");
+    } catch (...) {
+      // The connection is gone; the next call reports it.
+    }
+  }
+
+  pqxx::result Run(const std::string& sql, const std::vector<Value>& params) {
+    std::vector<std::string> texts(params.size());
+    std::vector<const char*> args(params.size(), nullptr);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const Value& v = params[i];
+      if (IsNull(v)) continue;
+      if (auto* n = std::get_if<std::int64_t>(&v)) texts[i] = std::to_string(*n);
+      else if (auto* d = std::get_if<double>(&v)) texts[i] = NumberText(*d);
+      else if (auto* s = std::get_if<std::string>(&v)) texts[i] = *s;
+      else texts[i] = regional::FormatIsoDate(std::get<DateValue>(v).ole);
+      args[i] = texts[i].c_str();
+    }
+    const std::string& name = Prepared(sql);
+    return Guarded([&] { return work_.exec_prepared(name, pqxx::prepare::make_dynamic_params(args)); });
+  }
+  // The statement name for a text, preparing it on first use. Statements
+  // built with literal values all differ, so the cache is bounded.
+  const std::string& Prepared(const std::string& sql) {
+    auto it = names_.find(sql);
+    if (it != names_.end()) return it->second;
+    if (names_.size() >= kCachedStatements) {
+      for (auto& [text, name] : names_) conn_.unprepare(name);
+      names_.clear();
+    }
+    std::string name = "tarvik_" + std::to_string(++counter_);
+    conn_.prepare(name, sql);
+    return names_.emplace(sql, std::move(name)).first->second;
+  }
+
+  static constexpr std::size_t kCachedStatements = 512;
+  std::string name_;
+  pqxx::connection conn_;
+  pqxx::nontransaction work_;  // the one session object; transactions are plain SQL
+  bool in_transaction_ = false;
+  std::unordered_map<std::string, std::string> names_;
+  std::uint64_t counter_ = 0;
+};
+
+}  // namespace
+
+std::string RedactedUri(const std::string& uri) {
+  const std::size_t scheme = uri.find("://");
+  const std::size_t at = uri.find('@');
+  if (scheme == std::string::npos || at == std::string::npos) return uri;
+  const std::size_t colon = uri.find(':', scheme + 3);
+  if (colon == std::string::npos || colon > at) return uri;
+  return uri.substr(0, colon) + uri.substr(at);
+}
+
+std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri) {
+  try {
+    return std::make_unique<PostgresBackend>(uri);
+  } catch (const std::exception& e) {
+    RaiseError(kErrDatabase, "Cannot open database '" + RedactedUri(uri) + "': " + TrimBlanks(e.what()));
+  }
+}
+
+}  // namespace tarvik::data

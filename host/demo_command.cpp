@@ -1,0 +1,601 @@
+#include "host/demo_command.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "data/backend.h"
+#include "data/result_set.h"
+#include "db/initialize.h"
+#include "host/answers.h"
+#include "host/backorder_command.h"
+#include "host/command_failure.h"
+#include "host/create_command.h"
+#include "host/invoice_session.h"
+#include "host/posting_readback.h"
+#include "host/server_library.h"
+#include "host/table_output.h"
+#include "host/terminal_ui.h"
+#include "platform/class_registry.h"
+#include "platform/regional.h"
+
+extern char** environ;
+
+namespace tarvik::host {
+namespace {
+
+namespace fs = std::filesystem;
+using ojson = nlohmann::ordered_json;
+
+constexpr int kFirstNewOrderNumber = 5001;
+constexpr const char* kPartialPickingOption = "Invoice No Partial Picking";
+
+// Yes to every question, the default to every other box, and a new order
+// number to every input box, so the run never waits for anyone.
+class DemoAnswers : public UiServices {
+ public:
+  int MessageBox(const std::string& text, int style, const std::string& title) override {
+    const int buttons = style & 0xF;
+    const bool question = buttons == kMbYesNo || buttons == 3;  // Yes/No, Yes/No/Cancel
+    UiEvent e{UiEvent::kMessageBox, text, style, title};
+    e.answer = question ? kIdYes : DefaultAnswer(style);
+    Record(e);
+    return e.answer;
+  }
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& default_text) override {
+    UiEvent e{UiEvent::kInputBox, prompt, 0, title, default_text};
+    e.input = std::to_string(next_number_++);
+    Record(e);
+    return e.input;
+  }
+  void DoEvents() override {}
+  void SetMousePointer(int) override {}
+  std::string AppTitle() override { return kApplicationTitle; }
+
+  void SetListener(std::function<void(const UiEvent&)> listener) { listener_ = std::move(listener); }
+  std::vector<UiEvent> TakeEvents() { return std::exchange(events_, {}); }
+
+ private:
+  void Record(const UiEvent& e) {
+    events_.push_back(e);
+    if (listener_) listener_(e);
+  }
+
+  int next_number_ = kFirstNewOrderNumber;
+  std::vector<UiEvent> events_;
+  std::function<void(const UiEvent&)> listener_;
+};
+
+std::string OneLine(std::string text) {
+  for (char& ch : text) {
+    if (ch == '\r' || ch == '\n') ch = ' ';
+  }
+  return text;
+}
+
+std::string AnswerText(const UiEvent& e) {
+  if (e.kind == UiEvent::kInputBox) return e.input ? *e.input : "(cancelled)";
+  switch (e.answer) {
+    case kIdOk: return "OK";
+    case kIdCancel: return "Cancel";
+    case kIdYes: return "Yes";
+    case kIdNo: return "No";
+  }
+  return std::to_string(e.answer);
+}
+
+// --- Folder, database, registry ------------------------------------------------
+
+std::string Timestamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+// A chosen folder must be new or empty; the default one is made unique.
+fs::path DemoFolder(const std::string& chosen) {
+  if (!chosen.empty()) {
+    const fs::path dir(chosen);
+    if (fs::exists(dir) && (!fs::is_directory(dir) || !fs::is_empty(dir))) {
+      throw std::runtime_error("demo: " + chosen +
+                               " already exists and is not an empty folder; refusing to "
+                               "overwrite it (remove it or choose another --dir)");
+    }
+    fs::create_directories(dir);
+    return dir;
+  }
+  const fs::path base = fs::path("demo-output") / Timestamp();
+  fs::path dir = base;
+  for (int n = 2; fs::exists(dir); ++n) dir = base.string() + "-" + std::to_string(n);
+  fs::create_directories(dir);
+  return dir;
+}
+
+bool ClassesUsable() {
+  try {
+    for (const char* progid : {kInvoiceProgId, kBackOrderProgId}) {
+      auto reg = FindClassByProgId(progid);
+      if (!reg || !fs::exists(reg->library)) return false;
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;  // an unreadable registry is no registration
+  }
+}
+
+// The registry the run uses, after registering into the folder when the
+// current one names no usable server. Children of this process inherit it.
+std::string PrepareRegistry(const fs::path& dir, bool& registered_here) {
+  registered_here = !ClassesUsable();
+  if (registered_here) {
+    const std::string file = fs::absolute(dir / "classes.json").string();
+    setenv("TARVIK_CLASS_REGISTRY", file.c_str(), 1);
+    RegisterServer(ServerLibraryPath());
+  }
+  return ClassRegistryPath();
+}
+
+void SetOption(const std::string& database, const std::string& name, const std::string& value) {
+  auto c = data::OpenConnection(database);
+  c->ExecuteWith("UPDATE System SET option_value = ?1 WHERE option_name = ?2",
+                 {Variant::String(value), Variant::String(name)});
+}
+
+// Puts an option back when the run that switched it ends, however it ends.
+class OptionSwitch {
+ public:
+  OptionSwitch(std::string database, std::string name, const std::string& value)
+      : database_(std::move(database)), name_(std::move(name)) {
+    SetOption(database_, name_, value);
+  }
+  ~OptionSwitch() {
+    try {
+      SetOption(database_, name_, "0");
+    } catch (const std::exception&) {
+    }
+  }
+  OptionSwitch(const OptionSwitch&) = delete;
+  OptionSwitch& operator=(const OptionSwitch&) = delete;
+
+ private:
+  std::string database_, name_;
+};
+
+double Scalar(const std::string& database, const std::string& sql) {
+  auto c = data::OpenConnection(database);
+  auto rs = c->OpenQuery(sql);
+  if (!rs->Seek(0)) return 0;
+  const data::Value& v = rs->Column(0);
+  if (auto i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
+  if (auto d = std::get_if<double>(&v)) return *d;
+  return 0;
+}
+
+// --- The runs ----------------------------------------------------------------------
+
+struct Step {
+  std::string title;
+  CreateRequest request;
+  bool refuse_partial_picking = false;  // the option on; a refusal is what should happen
+};
+
+std::vector<Step> DemoSteps() {
+  const Variant ship_date = Variant::String(regional::FormatDate(regional::Today()));
+  auto request = [&](std::string by, std::string from, std::string to, std::string customer,
+                     std::string ship_to, const char* freight) {
+    CreateRequest r;
+    r.grouping = std::move(by);
+    r.from = std::move(from);
+    r.to = std::move(to);
+    r.customer = std::move(customer);
+    r.ship_to = std::move(ship_to);
+    r.header = {{"ShipDate", ship_date}, {"FreightAmount", Variant::String(freight)}};
+    return r;
+  };
+  return {
+      {"One invoice per order, orders 1001 to 1004", request("order", "1001", "1004", "", "", "8.5")},
+      {"Partly picked orders 1013 to 1016 with \"Invoice No Partial Picking\" on",
+       request("order", "1013", "1016", "", "", "0"), true},
+      {"Customer C100: one invoice for all its packed orders",
+       request("customer", "", "", "C100", "", "15")},
+      {"Customer C200 at ship-to HQ: one invoice for the location",
+       request("shipto", "", "", "C200", "HQ", "12.75")},
+      {"Customer C300, orders 1001 to 1024: one invoice for the range",
+       request("custorder", "1001", "1024", "C300", "", "9.9")},
+      {"Every other packed order, one invoice per order, orders 1001 to 1024",
+       request("order", "1001", "1024", "", "", "4.25")},
+  };
+}
+
+struct StepResult {
+  std::string title;
+  std::string grouping;
+  bool expected_refusal = false;
+  bool saved = false;
+  std::string message;
+  std::vector<InvoiceMade> invoices;
+  std::vector<BackOrderMade> back_orders;
+  std::vector<UiEvent> boxes;
+  std::vector<std::vector<std::string>> partly_picked;  // order, line, item, ordered, picked
+};
+
+std::vector<std::vector<std::string>> PartlyPicked(const std::string& database,
+                                                   const CreateRequest& r) {
+  auto c = data::OpenConnection(database);
+  auto rs = c->OpenStoredQuery("v_Invoice_All_Picked",
+                               {Variant::String(r.from), Variant::String(r.to)});
+  std::vector<std::vector<std::string>> rows;
+  for (std::int64_t i = 0; rs->Seek(i); ++i) {
+    std::vector<std::string> row;
+    for (int col = 0; col < 5; ++col) {
+      const data::Value& v = rs->Column(col);
+      if (auto s = std::get_if<std::string>(&v)) row.push_back(*s);
+      else if (auto n = std::get_if<std::int64_t>(&v)) row.push_back(std::to_string(*n));
+      else if (auto d = std::get_if<double>(&v)) row.push_back(regional::FormatDouble(*d));
+      else row.emplace_back();
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+ojson BoxesJson(const std::vector<UiEvent>& boxes) {
+  ojson list = ojson::array();
+  for (const auto& e : boxes) list.push_back(EventJson(e));
+  return list;
+}
+
+// --- PDFs ------------------------------------------------------------------------
+
+struct PrintResult {
+  std::int32_t invoice_no = 0;
+  std::string pdf;
+  bool ok = false;
+};
+
+// Runs this program's own `print` command, as a clerk would, without a
+// terminal: nothing it could ask may wait.
+bool PrintToPdf(const std::string& database, std::int32_t number, const std::string& pdf,
+                const std::string& log) {
+  std::error_code ec;
+  const std::string self = fs::read_symlink("/proc/self/exe", ec).string();
+  if (ec) return false;
+  std::vector<std::string> args = {self, "--db", database, "print", std::to_string(number),
+                                   "--out", pdf};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(pdf);
+}
+
+std::string Range(const std::vector<std::string>& texts) {
+  if (texts.empty()) return "";
+  if (texts.size() == 1) return texts.front();
+  return texts.front() + " to " + texts.back();
+}
+
+std::string Units(double v) {
+  return regional::FormatDouble(v) + (v == 1 ? " unit" : " units");
+}
+
+// One run of the demo: its folder and database, the narration and what
+// each part did.
+class DemoRun {
+ public:
+  DemoRun(const fs::path& folder, std::ostream& say, ProgressLine& progress, DemoAnswers& answers,
+          bool can_print)
+      : folder_(folder),
+        database_((folder / "demo.db").string()),
+        say_(say),
+        progress_(progress),
+        answers_(answers),
+        steps_(DemoSteps()),
+        parts_(static_cast<int>(steps_.size()) + 1 + (can_print ? 1 : 0)),
+        can_print_(can_print) {}
+
+  // Creates the database and makes sure the classes can be created.
+  void Prepare();
+  void InvoiceEverything();
+  void BackOrderTheRest();
+  void PrintToPdfs();
+  // The summary, from the database; the problems met, empty when none.
+  std::vector<std::string> Finish(std::ostream& out, bool json);
+
+ private:
+  void Part(std::size_t index, const std::string& title);
+  void Narrate(StepResult& r, std::size_t index);
+
+  fs::path folder_;
+  std::string database_;
+  std::ostream& say_;
+  ProgressLine& progress_;
+  DemoAnswers& answers_;
+  const std::vector<Step> steps_;
+  const int parts_;
+  const bool can_print_;
+  std::string registry_;
+  bool registered_here_ = false;
+  std::vector<StepResult> results_;
+  std::vector<InvoiceMade> made_;
+  std::vector<PrintResult> prints_;
+  std::vector<std::string> problems_;
+};
+
+void DemoRun::Prepare() {
+  {
+    auto backend = data::OpenBackend(database_);
+    db::InitializeDatabase(*backend, true);
+  }
+  registry_ = PrepareRegistry(folder_, registered_here_);
+  say_ << "Demo in " << folder_.string() << "\n"
+       << "  Database:  " << database_ << " (schema, stored queries, options and demo data)\n"
+       << "  Classes:   " << (registered_here_ ? "registered in " : "as registered in ")
+       << registry_ << "\n";
+  answers_.SetListener([this](const UiEvent& e) {
+    progress_.Clear();
+    say_ << "    asked  [" << e.title << "] " << OneLine(e.text) << "  -> " << AnswerText(e)
+         << "\n";
+  });
+}
+
+void DemoRun::Part(std::size_t index, const std::string& title) {
+  progress_.Begin(title, parts_, static_cast<int>(index));
+  progress_.Clear();
+  say_ << "\n" << index + 1 << ". " << title << "\n";
+}
+
+void DemoRun::InvoiceEverything() {
+  for (std::size_t i = 0; i < steps_.size(); ++i) {
+    const Step& step = steps_[i];
+    Part(i, step.title);
+    StepResult r;
+    r.title = step.title;
+    r.grouping = step.request.grouping;
+    r.expected_refusal = step.refuse_partial_picking;
+    CreateOutcome outcome;
+    if (step.refuse_partial_picking) {
+      OptionSwitch on(database_, kPartialPickingOption, "1");
+      outcome = CreateInvoices(database_, step.request, progress_);
+      r.partly_picked = PartlyPicked(database_, step.request);
+    } else {
+      outcome = CreateInvoices(database_, step.request, progress_);
+    }
+    progress_.Clear();
+    r.saved = outcome.saved;
+    r.message = outcome.message;
+    r.invoices = outcome.invoices;
+    r.back_orders = outcome.back_orders;
+    r.boxes = answers_.TakeEvents();
+    made_.insert(made_.end(), r.invoices.begin(), r.invoices.end());
+    Narrate(r, i);
+    results_.push_back(std::move(r));
+  }
+}
+
+void DemoRun::Narrate(StepResult& r, std::size_t index) {
+  const std::string step = "step " + std::to_string(index + 1);
+  if (r.expected_refusal) {
+    if (r.saved) problems_.push_back(step + " was not refused");
+    say_ << "  Refused: " << (r.message.empty() ? "(no message)" : r.message)
+         << "  Nothing was written.\n";
+    if (!r.partly_picked.empty()) {
+      TextTable table;
+      table.columns = {{"Order", false}, {"Line", true}, {"Item", false}, {"Ordered", true},
+                       {"Picked", true}};
+      table.rows = r.partly_picked;
+      say_ << "  Partly picked lines:\n";
+      WriteTable(say_, table, "    ");
+    }
+  } else if (!r.saved) {
+    problems_.push_back(step + ": " + r.message);
+    say_ << "  Not created: " << r.message << "\n";
+  } else {
+    say_ << "  Created " << r.invoices.size()
+         << (r.invoices.size() == 1 ? " invoice:\n" : " invoices:\n");
+    WriteInvoices(say_, r.invoices, "    ");
+    if (!r.message.empty()) say_ << "  Note: " << r.message << "\n";
+  }
+  if (!r.back_orders.empty()) {
+    say_ << "  Back orders created:\n";
+    WriteBackOrders(say_, r.back_orders, "    ");
+  }
+}
+
+// What the automatic offers did not reach: the invoices made earlier in a
+// run of several, whose lines are still open.
+void DemoRun::BackOrderTheRest() {
+  StepResult r;
+  r.title = "Back orders for the lines still open";
+  r.grouping = "backorder";
+  r.saved = true;
+  Part(steps_.size(), r.title);
+  for (const auto& invoice : made_) {
+    if (OpenBackOrderLines(database_, invoice.number) == 0) continue;
+    say_ << "  Invoice " << invoice.number << " (orders " << JoinTexts(invoice.orders) << ")\n";
+    progress_.Relabel("Back-ordering invoice " + std::to_string(invoice.number));
+    const BackOrderOutcome outcome = BackOrderInvoice(database_, invoice.number);
+    progress_.Clear();
+    if (!outcome.created) {
+      problems_.push_back("invoice " + std::to_string(invoice.number) + " was not back-ordered");
+      r.saved = false;
+    }
+    r.back_orders.insert(r.back_orders.end(), outcome.orders.begin(), outcome.orders.end());
+  }
+  r.boxes = answers_.TakeEvents();
+  if (r.back_orders.empty()) {
+    say_ << "  Nothing left open.\n";
+  } else {
+    WriteBackOrders(say_, r.back_orders, "    ");
+  }
+  results_.push_back(std::move(r));
+}
+
+void DemoRun::PrintToPdfs() {
+  if (!can_print_ || made_.empty()) return;
+  Part(steps_.size() + 1, "Invoices printed to PDF");
+  const std::string log = (folder_ / "print.log").string();
+  for (const auto& invoice : made_) {
+    PrintResult p;
+    p.invoice_no = invoice.number;
+    p.pdf = (folder_ / ("invoice-" + std::to_string(invoice.number) + ".pdf")).string();
+    p.ok = PrintToPdf(database_, invoice.number, p.pdf, log);
+    progress_.Pump();
+    progress_.Clear();
+    say_ << "  " << (p.ok ? p.pdf : "invoice " + std::to_string(p.invoice_no) + " NOT printed")
+         << "\n";
+    if (!p.ok) problems_.push_back("invoice " + std::to_string(p.invoice_no) + " was not printed");
+    prints_.push_back(std::move(p));
+  }
+  std::error_code ec;
+  if (fs::exists(log, ec) && fs::file_size(log, ec) == 0) fs::remove(log, ec);
+  if (fs::exists(log, ec)) say_ << "  What the print runs said: " << log << "\n";
+}
+
+std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
+  progress_.Begin("Done", parts_, parts_);
+  progress_.Clear();
+  std::vector<BackOrderMade> back_orders;
+  for (const auto& r : results_) {
+    back_orders.insert(back_orders.end(), r.back_orders.begin(), r.back_orders.end());
+  }
+  double units = 0, relieved = 0;
+  std::vector<std::string> numbers, new_orders, pdfs;
+  for (const auto& i : made_) {
+    units += i.units;
+    relieved += i.relieved;
+    numbers.push_back(std::to_string(i.number));
+  }
+  for (const auto& b : back_orders) new_orders.push_back(b.order_number);
+  for (const auto& p : prints_) {
+    if (p.ok) pdfs.push_back(fs::path(p.pdf).filename().string());
+  }
+  const double on_hand_drop =
+      Scalar(database_, "SELECT SUM(opening_on_hand - on_hand) FROM Inventory");
+
+  if (!json) {
+    say_ << "\nSummary\n";
+    WriteFields(say_, {
+        {"Invoices made", std::to_string(made_.size()) +
+                              (numbers.empty() ? "" : " (" + Range(numbers) + ")")},
+        {"Stock relieved", Units(relieved) + " (" + Units(units) + " invoiced, on hand down " +
+                               regional::FormatDouble(on_hand_drop) + ")"},
+        {"Back orders created", std::to_string(back_orders.size()) +
+                                    (new_orders.empty() ? "" : " (" + JoinTexts(new_orders) + ")")},
+        {"PDFs written", can_print_ ? std::to_string(pdfs.size()) +
+                                          (pdfs.empty() ? "" : " in " + folder_.string())
+                                    : "none (this build has no print command)"},
+    });
+    return problems_;
+  }
+  ojson doc;
+  doc["ok"] = problems_.empty();
+  doc["folder"] = folder_.string();
+  doc["database"] = database_;
+  doc["registry"] = registry_;
+  doc["registered_in_folder"] = registered_here_;
+  doc["steps"] = ojson::array();
+  for (const auto& r : results_) {
+    doc["steps"].push_back({{"title", r.title},
+                            {"grouping", r.grouping},
+                            {"expected_refusal", r.expected_refusal},
+                            {"saved", r.saved},
+                            {"message", r.message},
+                            {"invoices", InvoicesJson(r.invoices)},
+                            {"back_orders", BackOrdersJson(r.back_orders)},
+                            {"boxes", BoxesJson(r.boxes)}});
+  }
+  doc["summary"] = {{"invoices_made", made_.size()},
+                    {"invoice_numbers", numbers},
+                    {"units_invoiced", units},
+                    {"stock_relieved_by_ledger", relieved},
+                    {"on_hand_drop", on_hand_drop},
+                    {"back_orders_created", back_orders.size()},
+                    {"back_order_numbers", new_orders},
+                    {"print_available", can_print_},
+                    {"pdfs_written", pdfs}};
+  doc["problems"] = problems_;
+  out << doc.dump(2) << "\n";
+  return problems_;
+}
+
+}  // namespace
+
+struct DemoCommand::State {
+  CLI::App& app;
+  CLI::App* command = nullptr;
+  std::string dir;
+  bool json = false;
+  DemoAnswers* answers = nullptr;
+};
+
+DemoCommand::DemoCommand(CLI::App& app) : state_(std::make_unique<State>(State{app})) {
+  State& s = *state_;
+  s.command = app.add_subcommand(
+      "demo", "Run the whole job on a fresh demo database in a new folder (answers its own boxes)");
+  s.command->add_option("--dir", s.dir,
+                        "Folder for the database, registry and PDFs; must be new or empty "
+                        "(default: demo-output/<date-time>)");
+  s.command->add_flag("--json", s.json, "Write one JSON summary instead of the narration");
+}
+
+DemoCommand::~DemoCommand() = default;
+
+bool DemoCommand::parsed() const { return state_->command->parsed(); }
+
+std::unique_ptr<UiServices> DemoCommand::MakeUi() {
+  auto ui = std::make_unique<DemoAnswers>();
+  state_->answers = ui.get();
+  return ui;
+}
+
+int DemoCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progress) {
+  State& s = *state_;
+  return RunReportingFailure(out, err, s.json, [&] {
+    if (!s.answers) throw std::logic_error("demo: its answering services are not installed");
+    std::ostringstream discard;
+    std::ostream& say = s.json ? discard : out;  // the narration
+    const bool can_print =
+        !s.app.get_subcommands([](CLI::App* a) { return a->get_name() == "print"; }).empty();
+    DemoRun run(DemoFolder(s.dir), say, progress, *s.answers, can_print);
+    run.Prepare();
+    run.InvoiceEverything();
+    run.BackOrderTheRest();
+    run.PrintToPdfs();
+    const std::vector<std::string> problems = run.Finish(out, s.json);
+    if (problems.empty()) return 0;
+    err << "tarvik: demo: " << JoinTexts(problems) << "\n";
+    return 1;
+  });
+}
+
+}  // namespace tarvik::host

@@ -1,0 +1,228 @@
+// `tarvik demo` run as the real program on a fresh clone's terms (its own
+// registry, no terminal, no answers), its database checked afterwards; and
+// the progress line the long jobs draw, in process.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "data/host_connection.h"
+#include "host/terminal_ui.h"
+#include "tests/host/tarvik_process.h"
+#include "tests/support/temp_database.h"
+
+namespace tarvik::host_test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::ScalarNumber;
+using testing::ScalarText;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class DemoCommandTest : public ::testing::Test, public TarvikTest {
+ protected:
+  // The registry named by the test environment does not exist.
+  json RunDemo(const std::string& folder) const {
+    RunResult r = RunCli({"demo", "--dir", folder, "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.err << r.out;
+    return json::parse(r.out);
+  }
+  double Number(const std::string& db, const std::string& sql) const {
+    return ScalarNumber(*data::OpenConnection(db), sql);
+  }
+};
+
+TEST_F(DemoCommandTest, TheMainJobInvoicesEveryPackedOrderAndBackOrdersTheRest) {
+  const std::string folder = dir().file("run");
+  json doc = RunDemo(folder);
+  ASSERT_EQ(doc["ok"], true) << doc.dump(2);
+  const std::string db = folder + "/demo.db";
+  ASSERT_TRUE(fs::exists(db));
+
+  // Every packed line is invoiced; every invoice has its lines.
+  EXPECT_EQ(Number(db, "SELECT SUM(quantity_packed) FROM Order_Detail"), 0);
+  const double headers = Number(db, "SELECT COUNT(*) FROM Invoice_Header");
+  EXPECT_EQ(doc["summary"]["invoices_made"], headers);
+  EXPECT_EQ(headers, 13);
+  EXPECT_EQ(Number(db, "SELECT COUNT(*) FROM Invoice_Header h WHERE NOT EXISTS (SELECT 1 FROM "
+                       "Invoice_Detail d WHERE d.invoice_no = h.invoice_no)"),
+            0);
+  // Each grouping was used.
+  for (int by : {0, 1, 2, 3}) {
+    EXPECT_GT(Number(db, "SELECT COUNT(*) FROM Invoice_Header WHERE invoice_by = " +
+                             std::to_string(by)),
+              0)
+        << by;
+  }
+
+  // Stock relieved equals the ledger equals the invoiced quantity.
+  const double invoiced = Number(db, "SELECT SUM(quantity) FROM Invoice_Detail");
+  EXPECT_GT(invoiced, 0);
+  EXPECT_DOUBLE_EQ(Number(db, "SELECT SUM(opening_on_hand - on_hand) FROM Inventory"), invoiced);
+  EXPECT_DOUBLE_EQ(-Number(db, "SELECT SUM(quantity) FROM Inventory_Ledger"), invoiced);
+  EXPECT_DOUBLE_EQ(doc["summary"]["stock_relieved_by_ledger"].get<double>(), invoiced);
+  EXPECT_DOUBLE_EQ(doc["summary"]["on_hand_drop"].get<double>(), invoiced);
+
+  // No open line is left without a back order, and each back order is linked.
+  EXPECT_EQ(Number(db, "SELECT COUNT(*) FROM Order_Detail d WHERE d.order_key IN (SELECT "
+                       "order_key FROM Invoice_Detail) AND d.quantity_invoiced < "
+                       "d.quantity_ordered AND d.line_status <> 5"),
+            0);
+  const double back_orders = Number(
+      db, "SELECT COUNT(*) FROM Order_Header WHERE order_comment LIKE 'System Generated Backorder.%'");
+  EXPECT_EQ(back_orders, 8);
+  EXPECT_EQ(doc["summary"]["back_orders_created"], back_orders);
+  EXPECT_EQ(Number(db, "SELECT COUNT(*) FROM Order_Header o WHERE o.order_comment LIKE 'System%' "
+                       "AND NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.backorder_key = "
+                       "o.order_key)"),
+            0);
+  EXPECT_DOUBLE_EQ(
+      Number(db, "SELECT SUM(d.quantity_ordered) FROM Order_Detail d JOIN Order_Header o ON "
+                 "o.order_key = d.order_key WHERE o.order_comment LIKE 'System%'"),
+      Number(db, "SELECT SUM(quantity_ordered - quantity_invoiced) FROM Order_Detail WHERE "
+                 "line_status = 5"));
+
+  // The partial-picking run was refused and wrote nothing; the option is off again.
+  bool refused_seen = false;
+  for (const auto& step : doc["steps"]) {
+    if (!step["expected_refusal"].get<bool>()) continue;
+    refused_seen = true;
+    EXPECT_EQ(step["saved"], false);
+    EXPECT_EQ(step["message"], "Items are partially picked.");
+    EXPECT_TRUE(step["invoices"].empty());
+  }
+  EXPECT_TRUE(refused_seen);
+  EXPECT_EQ(ScalarText(*data::OpenConnection(db), "SELECT option_value FROM System WHERE "
+                                                  "option_name = 'Invoice No Partial Picking'"),
+            "0");
+
+  // With no usable registration the classes were registered in the folder.
+  EXPECT_EQ(doc["registered_in_folder"], true);
+  const std::string registry = ReadFile(folder + "/classes.json");
+  EXPECT_TRUE(Contains(registry, "TarvikInvoice.BackOrder")) << registry;
+  EXPECT_TRUE(Contains(registry, "libtarvikinvoice.so")) << registry;
+  EXPECT_FALSE(fs::exists(this->registry())) << "the test's own registry was left alone";
+
+  // PDFs only when this build has the print command; then one per invoice.
+  if (doc["summary"]["print_available"].get<bool>()) {
+    ASSERT_EQ(doc["summary"]["pdfs_written"].size(), 13u);
+    for (const auto& name : doc["summary"]["pdfs_written"]) {
+      EXPECT_EQ(ReadFile(folder + "/" + name.get<std::string>()).substr(0, 5), "%PDF-") << name;
+    }
+  } else {
+    EXPECT_TRUE(doc["summary"]["pdfs_written"].empty());
+  }
+}
+
+TEST_F(DemoCommandTest, TheNarrationEndsWithTheSummary) {
+  RunResult r = RunCli({"demo", "--dir", "narrated"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  for (const char* part : {"One invoice per order", "Items are partially picked.",
+                           "Backorder Incomplete Line Items", "Summary", "Invoices made:",
+                           "13 (1 to 13)", "Back orders created:", "5001"}) {
+    EXPECT_TRUE(Contains(r.out, part)) << part << "\n" << r.out;
+  }
+  EXPECT_LT(r.out.find("One invoice per order"), r.out.find("Summary"));
+}
+
+TEST_F(DemoCommandTest, AnUsedFolderIsRefusedAndLeftAsItWas) {
+  const std::string folder = dir().file("used");
+  RunDemo(folder);
+  const std::string before = ReadFile(folder + "/demo.db");
+  RunResult again = RunCli({"demo", "--dir", folder});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_TRUE(Contains(again.err, "refusing to overwrite")) << again.err;
+  EXPECT_EQ(ReadFile(folder + "/demo.db"), before);
+
+  fs::create_directories(dir().file("other"));
+  std::ofstream(dir().file("other/notes.txt")) << "keep";
+  EXPECT_EQ(RunCli({"demo", "--dir", dir().file("other")}).exit_code, 1);
+  EXPECT_EQ(ReadFile(dir().file("other/notes.txt")), "keep");
+  EXPECT_FALSE(fs::exists(dir().file("other/demo.db")));
+}
+
+TEST_F(DemoCommandTest, WithoutAFolderEachRunGetsANewOneUnderDemoOutput) {
+  for (int run = 0; run < 2; ++run) {
+    RunResult r = RunCli({"demo", "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+  }
+  std::vector<fs::path> runs;
+  for (const auto& e : fs::directory_iterator(dir().path() / "demo-output")) runs.push_back(e.path());
+  ASSERT_EQ(runs.size(), 2u);
+  for (const auto& p : runs) EXPECT_TRUE(fs::exists(p / "demo.db")) << p;
+}
+
+// --- Progress line -------------------------------------------------------------
+
+TEST(ProgressLineTest, DrawsSpinnerAndBarOnlyWhenEnabled) {
+  std::ostringstream shown;
+  {
+    host::ProgressLine line(shown, true);
+    line.Begin("Creating invoices", 4);
+    EXPECT_TRUE(Contains(shown.str(), "Creating invoices")) << shown.str();
+    EXPECT_TRUE(Contains(shown.str(), "0/4")) << shown.str();
+    line.Pump();
+    line.Pump();
+    line.ItemDone();
+    line.ItemDone();
+    EXPECT_EQ(line.pumps(), 2);
+    const std::string last = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_TRUE(Contains(last, "[##########..........] 2/4")) << last;
+    EXPECT_TRUE(Contains(last, "2 steps")) << last;
+    // More items done than there are stops at the end of the bar.
+    for (int i = 0; i < 5; ++i) line.ItemDone();
+    EXPECT_TRUE(Contains(shown.str().substr(shown.str().rfind('\r')), "4/4"));
+    line.Relabel("Relieving stock");
+    std::string relabelled = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_TRUE(Contains(relabelled, "Relieving stock [####################] 4/4  2 steps"))
+        << relabelled;
+    line.Begin("Back-ordering", 0);
+    const std::string fresh = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_FALSE(Contains(fresh, "]")) << "spinner only: " << fresh;
+    EXPECT_TRUE(Contains(fresh, "0 steps")) << "a new task counts again: " << fresh;
+  }
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K") << "erased at the end";
+
+  std::ostringstream quiet;
+  host::ProgressLine off(quiet, false);
+  off.Begin("Creating invoices", 3);
+  off.Pump();
+  off.ItemDone();
+  off.Clear();
+  EXPECT_EQ(off.pumps(), 1);
+  EXPECT_TRUE(quiet.str().empty()) << quiet.str();
+}
+
+TEST(ProgressUiTest, PumpsMoveTheLineAndBoxesStandOnAClearedLine) {
+  std::ostringstream shown;
+  host::ProgressLine line(shown, true);
+  auto scripted = std::make_unique<ScriptedUi>();
+  ScriptedUi* inner = scripted.get();
+  inner->SetAnswers({{true, kIdNo, std::nullopt}, {false, 0, std::string("5001")}});
+  host::ProgressUi ui(std::move(scripted), line);
+  line.Begin("Saving");
+  ui.DoEvents();
+  ui.DoEvents();
+  EXPECT_EQ(inner->pumps(), 2) << "the pump reaches the inner services";
+  EXPECT_EQ(line.pumps(), 2);
+
+  EXPECT_EQ(ui.MessageBox("Backorder now?", kMbYesNo, "Backorder"), kIdNo);
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K");
+  ui.DoEvents();
+  EXPECT_EQ(ui.InputBox("New order number", "New Order Number", "1013"), "5001");
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K");
+  ASSERT_EQ(inner->events().size(), 2u);
+  EXPECT_EQ(inner->events()[1].default_text, "1013");
+  ui.SetMousePointer(kPointerBusy);
+  EXPECT_EQ(inner->pointer(), kPointerBusy);
+}
+
+}  // namespace
+}  // namespace tarvik::host_test
