@@ -13,6 +13,7 @@
 
 #include "data/value.h"
 #include "host/invoice_session.h"
+#include "host/option_checks.h"
 #include "host/table_output.h"
 #include "host/variant_json.h"
 #include "platform/error.h"
@@ -163,8 +164,6 @@ std::string ValueText(const data::Value& v) {
 
 // --- Edit options ------------------------------------------------------------
 
-enum class ValueKind { kText, kNumber, kDate, kByte };
-
 struct EditField {
   const char* option;
   const char* member;
@@ -186,44 +185,8 @@ constexpr std::array<EditField, 9> kEditFields = {{
      "Date the invoice was exported (\"\" clears it)"},
 }};
 
-bool AllDigits(const std::string& s) {
-  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// "" when the text fits the kind, else why not. The component would turn a
-// text it cannot read into 0 or Null and so lose the stored value.
-std::string CheckValue(ValueKind kind, const std::string& text) {
-  switch (kind) {
-    case ValueKind::kText:
-      return "";
-    case ValueKind::kNumber:
-      if (text.empty() || regional::ParseNumber(text)) return "";
-      return "'" + text + "' is not a number";
-    case ValueKind::kDate:
-      if (text.empty() || regional::ParseDate(text)) return "";
-      return "'" + text + "' is not a date";
-    case ValueKind::kByte:
-      if (AllDigits(text) && text.size() <= 3 && std::stoi(text) <= 255) return "";
-      return "must be a whole number from 0 to 255, got '" + text + "'";
-  }
-  return "";
-}
-
-Variant EditValue(ValueKind kind, const std::string& text) {
-  if (kind == ValueKind::kByte) return Variant::Byte(static_cast<std::uint8_t>(std::stoi(text)));
-  return Variant::String(text);
-}
-
-std::string CheckInvoiceNumber(const std::string& text) {
-  if (AllDigits(text) && text.size() <= 10 &&
-      std::stoll(text) <= std::numeric_limits<std::int32_t>::max()) {
-    return "";
-  }
-  return "invoice number must be a whole number from 0 to 2147483647, got '" + text + "'";
-}
-
 // "0007" and "7" name the same invoice; the messages use the plain form.
-std::string CanonicalNumber(const std::string& text) { return std::to_string(std::stoll(text)); }
+std::string CanonicalNumber(const std::string& text) { return std::to_string(InvoiceNumberOf(text)); }
 
 }  // namespace
 
@@ -435,7 +398,7 @@ int InvoiceCommands::State::Edit(std::ostream& out) {
   InvoiceSession invoice(database);
   LoadInvoice(invoice, number);
   for (std::size_t i = 0; i < kEditFields.size(); ++i) {
-    if (edits[i]) invoice.Let(kEditFields[i].member, EditValue(kEditFields[i].kind, *edits[i]));
+    if (edits[i]) invoice.Let(kEditFields[i].member, PropertyValue(kEditFields[i].kind, *edits[i]));
   }
   invoice.Let("TransactionMode", Variant::Long(kTmEdit));
   invoice.Let("ShowMessageBox", Variant::Boolean(false));
