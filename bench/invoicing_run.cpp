@@ -1,13 +1,20 @@
 #include "bench/invoicing_run.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
 #include "bench/books.h"
 #include "bench/component.h"
+#include "bench/raw_postgres.h"
 #include "bench/raw_sqlite.h"
+#include "data/backend.h"
 #include "platform/regional.h"
+
+extern char** environ;
 
 namespace tarvik::bench {
 namespace {
@@ -51,9 +58,10 @@ std::vector<RawValue> SelectionValues(const Grouping& g, const Selection& s, std
   }
 }
 
-void Component(const std::string& path, const Grouping& g, const Selection& s) {
+void Component(const std::string& path, const Grouping& g, const Selection& s,
+               int first_invoice = kFirstInvoice) {
   ComponentHost host(path);
-  host.Let("InvoiceNo", Variant::String(std::to_string(kFirstInvoice)));
+  host.Let("InvoiceNo", Variant::String(std::to_string(first_invoice)));
   host.Let("PrintInvoiceBy", Variant::Long(g.by));
   host.Let("BeginOrder", Variant::String(s.first));
   host.Let("EndOrder", Variant::String(s.last));
@@ -65,14 +73,16 @@ void Component(const std::string& path, const Grouping& g, const Selection& s) {
   if (!host.Succeeds("Save")) throw std::runtime_error("Save answered False");
 }
 
-void Option(RawDatabase& db, const char* name) {
+template <class Db>
+void Option(Db& db, const char* name) {
   db.Run(db.Statement("SELECT option_value FROM System WHERE option_name = ?1"), {std::string(name)});
 }
 
+template <class Db>
 void Baseline(const std::string& path, const Grouping& g, const Selection& s) {
-  RawDatabase db(path);
+  Db db(path);
   const std::string today = regional::FormatIsoDate(regional::Today());
-  sqlite3_stmt* header = db.Statement(
+  const typename Db::Handle header = db.Statement(
       "INSERT INTO Invoice_Header (invoice_no, invoice_date, ship_date, bill_to, freight, "
       "other_charge, invoice_by, extra1, extra2, paid, export_flag ) VALUES "
       "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
@@ -83,7 +93,7 @@ void Baseline(const std::string& path, const Grouping& g, const Selection& s) {
   std::vector<std::int64_t> keys;
   std::vector<std::int64_t> invoices;
   if (g.by == 0) db.RunStored("v_Order_Keys", {s.first, s.last}, &keys);
-  db.Exec("BEGIN IMMEDIATE");
+  db.BeginWrite();
   if (g.by == 0) {
     Option(db, "Invoice No Partial Picking");
     std::int64_t number = kFirstInvoice;
@@ -105,7 +115,7 @@ void Baseline(const std::string& path, const Grouping& g, const Selection& s) {
   }
   db.Exec("COMMIT");
   for (std::int64_t number : invoices) {
-    db.Exec("BEGIN IMMEDIATE");
+    db.BeginWrite();
     db.RunStored("v_Invoice_Relieve_Inventory", {std::to_string(number)});
     db.RunStored("v_Invoice_Relieve_Inventory_LS", {std::to_string(number)});
     db.Exec("COMMIT");
@@ -119,12 +129,13 @@ void Baseline(const std::string& path, const Grouping& g, const Selection& s) {
 }
 
 // Both sides change the same rows: compare what they left behind.
+template <class Db>
 std::string Outcome(const std::string& path) {
-  RawDatabase db(path);
+  Db db(path);
   std::vector<std::int64_t> v;
   for (const char* sql :
        {"SELECT count(*) FROM Invoice_Header", "SELECT count(*) FROM Invoice_Detail",
-        "SELECT CAST(sum(on_hand) AS INTEGER) FROM Inventory", "SELECT count(*) FROM Inventory_Ledger",
+        "SELECT CAST(sum(on_hand) AS BIGINT) FROM Inventory", "SELECT count(*) FROM Inventory_Ledger",
         "SELECT sum(line_status) FROM Order_Detail", "SELECT sum(order_status) FROM Order_Header"}) {
     db.Run(db.Statement(sql), {}, &v);
   }
@@ -133,12 +144,104 @@ std::string Outcome(const std::string& path) {
   return out;
 }
 
+// The server's URI with another database name.
+std::string WithDatabase(const std::string& server, const std::string& name) {
+  const std::size_t slash = server.rfind('/');
+  const std::size_t query = server.find('?', slash);
+  return server.substr(0, slash + 1) + name + (query == std::string::npos ? "" : server.substr(query));
+}
+
+// A fresh copy of the template database `from`, as `name`.
+std::string CopyDatabase(const std::string& server, const std::string& from, const std::string& name) {
+  auto admin = data::OpenBackend(server);
+  admin->ExecuteScript("DROP DATABASE IF EXISTS " + name);
+  admin->ExecuteScript("CREATE DATABASE " + name + " TEMPLATE " + from);
+  return WithDatabase(server, name);
+}
+
+// Wall-clock seconds for `hosts` child processes invoicing disjoint
+// stretches of the orders at the same time, each under its own numbers.
+double ConcurrentSeconds(const char* self, const std::string& uri, int orders, int hosts) {
+  return Seconds([&] {
+    std::vector<pid_t> children;
+    const int share = orders / hosts;
+    for (int h = 0; h < hosts; ++h) {
+      const std::string first = std::to_string(100001 + h * share);
+      const std::string last = std::to_string(100000 + (h + 1) * share);
+      const std::string invoice = std::to_string(kFirstInvoice + h * share);
+      const char* argv[] = {self, "--invoicing-host", uri.c_str(), first.c_str(), last.c_str(),
+                            invoice.c_str(), nullptr};
+      pid_t pid = 0;
+      if (posix_spawn(&pid, self, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        throw std::runtime_error("cannot start an invoicing host");
+      }
+      children.push_back(pid);
+    }
+    bool failed = false;
+    for (pid_t pid : children) {
+      int status = 0;
+      failed |= waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    }
+    if (failed) throw std::runtime_error("an invoicing host failed");
+  });
+}
+
 }  // namespace
+
+int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
+                  int first_invoice) {
+  Selection s{first, last, "C1001", "HQ"};
+  Component(database, kGroupings[0], s, first_invoice);
+  return 0;
+}
+
+void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* self) {
+  const std::string books = "tarvik_bench_books";
+  {
+    auto admin = data::OpenBackend(o.server);
+    admin->ExecuteScript("DROP DATABASE IF EXISTS " + books);
+    admin->ExecuteScript("CREATE DATABASE " + books + " TEMPLATE template0 ENCODING 'UTF8'");
+  }
+  CreateBooks(WithDatabase(o.server, books), {o.orders, 5, 10, 0});
+  InvoicingOptions shape;
+  shape.orders = o.orders;
+  const Selection s = SelectionFor(shape);
+  double component = 1e300, baseline = 1e300;
+  std::string component_outcome, baseline_outcome;
+  for (int run = 0; run < o.runs; ++run) {
+    const std::string a = CopyDatabase(o.server, books, "tarvik_bench_component");
+    component = std::min(component, Seconds([&] { Component(a, kGroupings[0], s); }));
+    component_outcome = Outcome<RawPostgres>(a);
+    const std::string b = CopyDatabase(o.server, books, "tarvik_bench_baseline");
+    baseline = std::min(baseline, Seconds([&] { Baseline<RawPostgres>(b, kGroupings[0], s); }));
+    baseline_outcome = Outcome<RawPostgres>(b);
+  }
+  if (component_outcome != baseline_outcome) {
+    throw std::runtime_error("PostgreSQL invoicing: component and baseline changed different rows: " +
+                             component_outcome + "/ " + baseline_outcome);
+  }
+  report.Add({"PostgreSQL: invoicing by order number", "seconds", component, baseline});
+  report.Check({"PostgreSQL invoicing vs baseline", component / baseline, 2.0, true});
+
+  // Four hosts against one, each side in child processes on a fresh copy.
+  double one = 1e300, four = 1e300;
+  for (int run = 0; run < o.runs; ++run) {
+    one = std::min(one, ConcurrentSeconds(self, CopyDatabase(o.server, books, "tarvik_bench_one"), o.orders, 1));
+    four = std::min(four, ConcurrentSeconds(self, CopyDatabase(o.server, books, "tarvik_bench_four"), o.orders, 4));
+  }
+  report.Add({"PostgreSQL: " + std::to_string(o.orders) + " orders, 1 host / 4 hosts", "seconds", four, one});
+  report.Check({"PostgreSQL 4 concurrent hosts, time against one host", four / one, 1.0, true});
+  auto admin = data::OpenBackend(o.server);
+  for (const char* name : {"tarvik_bench_component", "tarvik_bench_baseline", "tarvik_bench_one",
+                           "tarvik_bench_four", "tarvik_bench_books"}) {
+    admin->ExecuteScript(std::string("DROP DATABASE IF EXISTS ") + name);
+  }
+}
 
 void RawOrderNumberRun(const std::string& path, int orders) {
   InvoicingOptions o;
   o.orders = orders;
-  Baseline(path, kGroupings[0], SelectionFor(o));
+  Baseline<RawDatabase>(path, kGroupings[0], SelectionFor(o));
 }
 
 void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
@@ -159,10 +262,10 @@ void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
     for (int run = 0; run < o.runs; ++run) {
       const std::string a = fresh("component");
       component = std::min(component, Seconds([&] { Component(a, g, s); }));
-      component_outcome = Outcome(a);
+      component_outcome = Outcome<RawDatabase>(a);
       const std::string b = fresh("baseline");
-      baseline = std::min(baseline, Seconds([&] { Baseline(b, g, s); }));
-      baseline_outcome = Outcome(b);
+      baseline = std::min(baseline, Seconds([&] { Baseline<RawDatabase>(b, g, s); }));
+      baseline_outcome = Outcome<RawDatabase>(b);
     }
     if (component_outcome != baseline_outcome) {
       throw std::runtime_error(std::string("invoicing by ") + g.name +

@@ -16,6 +16,18 @@ struct InvoicingOptions {
 };
 
 void RunInvoicingBenchmarks(const InvoicingOptions& options, Report& report);
+
+struct PostgresOptions {
+  std::string server;  // postgresql://... of a database the run may create others from
+  int orders = 10000;
+  int runs = 1;
+};
+// The order-number run on PostgreSQL beside its libpqxx baseline, and four
+// concurrent hosts on disjoint ranges against one host doing them all.
+void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const char* self);
+// A child host of the concurrent run: one order-number Save over first..last.
+int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
+                  int first_invoice);
 // The raw baseline of an order-number run over orders 100001..100000+orders.
 void RawOrderNumberRun(const std::string& path, int orders);
 

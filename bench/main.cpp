@@ -1,6 +1,7 @@
 // tarvik_bench: the performance figures of the component beside its
 // baselines, and one line per target.
-// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory]
+// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|postgres]
+//                     [--postgres URI]
 // (--memory-child PATH ORDERS is its own child process for the memory run).
 #include <cstdio>
 #include <cstring>
@@ -23,11 +24,21 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (argc == 6 && std::strcmp(argv[1], "--invoicing-host") == 0) {
+    try {
+      return InvoicingHost(argv[2], argv[3], argv[4], std::stoi(argv[5]));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
+      return 2;
+    }
+  }
   bool quick = false;
+  std::string postgres;  // --postgres URI
   std::string only;  // --only invoicing|books|backorders|memory
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) quick = true;
     if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
+    if (std::strcmp(argv[i], "--postgres") == 0 && i + 1 < argc) postgres = argv[++i];
   }
   auto wanted = [&](const char* name) { return only.empty() || only == name; };
   Report report;
@@ -47,6 +58,11 @@ int main(int argc, char** argv) {
     MemoryOptions memory;
     if (quick) memory = {1000, 10000};
     if (wanted("memory")) RunMemoryBenchmarks(memory, report, "/proc/self/exe");
+    if (!postgres.empty() && wanted("postgres")) {
+      PostgresOptions pg{postgres, quick ? 2000 : 10000, quick ? 1 : 2};
+      std::printf("PostgreSQL 15 on loopback: %s\n", postgres.c_str());
+      RunPostgresInvoicing(pg, report, "/proc/self/exe");
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
     return 2;

@@ -17,12 +17,14 @@ using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>
 
 class RawDatabase {
  public:
+  using Handle = sqlite3_stmt*;
   explicit RawDatabase(const std::string& path);  // same pragmas as the backend
   ~RawDatabase();
   RawDatabase(const RawDatabase&) = delete;
   RawDatabase& operator=(const RawDatabase&) = delete;
 
   void Exec(const char* sql);
+  void BeginWrite() { Exec("BEGIN IMMEDIATE"); }
   // A prepared statement of this database, reused.
   sqlite3_stmt* Statement(const std::string& sql);
   // Binds ?1..?n, steps to the end; rows of the first column when asked.

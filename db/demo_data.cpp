@@ -1,5 +1,7 @@
 #include "db/demo_data.h"
 
+#include "data/dialect.h"
+
 #include <string>
 #include <vector>
 
@@ -45,22 +47,27 @@ Stage StageOf(int index) {
   return Stage::kOpen;
 }
 
+// The inserts are written in the classic dialect; each backend wants its own markers.
+void Exec(data::Backend& b, const std::string& sql, const std::vector<data::Value>& params) {
+  b.Execute(data::TranslateClassic(sql, b.dialect()), params);
+}
+
 }  // namespace
 
 void LoadDemoData(data::Backend& b) {
   for (const auto& c : kCustomers) {
-    b.Execute("INSERT INTO Customer (cust_id, name, address, city, tax_rate) VALUES (?1, ?2, ?3, ?4, ?5)",
+    Exec(b, "INSERT INTO Customer (cust_id, name, address, city, tax_rate) VALUES (?1, ?2, ?3, ?4, ?5)",
               {c.id, c.name, c.address, c.city, c.tax_rate});
     for (const char* loc : {"HQ", "WAREHOUSE"}) {
-      b.Execute("INSERT INTO ShipTo (cust_id, shipto_name, address, city) VALUES (?1, ?2, ?3, ?4)",
+      Exec(b, "INSERT INTO ShipTo (cust_id, shipto_name, address, city) VALUES (?1, ?2, ?3, ?4)",
                 {c.id, loc, std::string(loc == std::string("HQ") ? "" : "Unit 7, ") + c.address, c.city});
     }
   }
   for (const auto& it : kItems) {
-    b.Execute("INSERT INTO Item (item_number, description, unit_price) VALUES (?1, ?2, ?3)",
+    Exec(b, "INSERT INTO Item (item_number, description, unit_price) VALUES (?1, ?2, ?3)",
               {it.number, it.description, it.price});
     for (const char* site : kSites) {
-      b.Execute("INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) VALUES (?1, ?2, 500, 500)",
+      Exec(b, "INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) VALUES (?1, ?2, 500, 500)",
                 {it.number, site});
     }
   }
@@ -70,7 +77,7 @@ void LoadDemoData(data::Backend& b) {
     const std::string number = std::to_string(1001 + i);
     const std::string shipto = (i / 4) % 2 == 0 ? "HQ" : "WAREHOUSE";
     const std::string due = "2026-12-" + std::string(i % 28 + 1 < 10 ? "0" : "") + std::to_string(i % 28 + 1);
-    b.Execute(
+    Exec(b,
         "INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, reference_no, order_date, due_date,"
         " order_header_discount, ship_via, price_struct, oeextra1, oeextra2, nonmerch_order, header_text_a,"
         " header_text_b, order_flag, order_comment, order_status)"
@@ -97,7 +104,7 @@ void LoadDemoData(data::Backend& b) {
           picked = packed = 0, status = 0;
           break;
       }
-      b.Execute(
+      Exec(b,
           "INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, quantity_picked,"
           " quantity_packed, quantity_invoiced, unit_price, order_detail_discount, line_code, line_status)"
           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, 0, ?8, ?9, ?10, ?11)",

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "data/dialect.h"
 #include "data/sql_text.h"
 #include "db/demo_data.h"
 #include "platform/error.h"
@@ -17,6 +18,10 @@ extern const char* const kPgQueries;
 namespace {
 
 bool IsPostgres(data::Backend& backend) { return backend.dialect() == data::Dialect::kPostgres; }
+
+void Exec(data::Backend& b, const std::string& sql, const std::vector<data::Value>& params) {
+  b.Execute(data::TranslateClassic(sql, b.dialect()), params);
+}
 
 bool HasSchema(data::Backend& backend) {
   auto rs = backend.Query(IsPostgres(backend)
@@ -74,14 +79,14 @@ void InitializeDatabase(data::Backend& backend, bool demo) {
   try {
     backend.ExecuteScript(IsPostgres(backend) ? embedded::kPgSchema : embedded::kSchema);
     for (const auto& q : ShippedQueries(backend.dialect())) {
-      backend.Execute("INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql});
+      Exec(backend, "INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql});
       for (std::size_t i = 0; i < q.params.size(); ++i) {
-        backend.Execute("INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",
+        Exec(backend, "INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",
                         {q.name, static_cast<std::int64_t>(i), q.params[i].first, q.params[i].second});
       }
     }
     for (const auto& [name, value] : kDefaultOptions) {
-      backend.Execute("INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value});
+      Exec(backend, "INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value});
     }
     if (demo) LoadDemoData(backend);
     backend.Commit();

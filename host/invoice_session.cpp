@@ -54,6 +54,10 @@ void InvoiceSession::Let(std::string_view member, Variant value) {
   InvokeByName(invoice_.get(), member, CallKind::kLet, {std::move(value)});
 }
 
+void InvoiceSession::Set(std::string_view member, Variant object) {
+  InvokeByName(invoice_.get(), member, CallKind::kSet, {std::move(object)});
+}
+
 Variant InvoiceSession::Call(std::string_view member) {
   return InvokeByName(invoice_.get(), member, CallKind::kMethod);
 }

@@ -30,6 +30,8 @@ class InvoiceSession {
   Variant Get(std::string_view member);
   std::string GetText(std::string_view member);
   void Let(std::string_view member, Variant value);
+  // Property Set: an object reference (ReportFormula takes a Collection).
+  void Set(std::string_view member, Variant object);
   // A function without arguments.
   Variant Call(std::string_view member);
   // A function answering a Boolean.

@@ -17,6 +17,7 @@
 #include "host/database_info.h"
 #include "host/invoice_commands.h"
 #include "host/job_commands.h"
+#include "host/print_command.h"
 #include "host/script_driver.h"
 #include "host/server_library.h"
 #include "host/terminal_ui.h"
@@ -128,6 +129,7 @@ int Main(int argc, char** argv) {
 
   InvoiceCommands invoices(app, o.db);
   JobCommands jobs(app, o.db);
+  PrintCommand print(app, o.db);
 
   CLI11_PARSE(app, argc, argv);
 
@@ -152,6 +154,7 @@ int Main(int argc, char** argv) {
     if (info->parsed()) return Info(o);
     if (auto status = invoices.Run(std::cout, std::cerr)) return *status;
     if (auto status = jobs.Run(std::cout, std::cerr)) return *status;
+    if (auto status = print.Run(std::cout, std::cerr)) return *status;
   } catch (const UsageError& e) {
     std::cerr << "tarvik: " << e.what() << "\n";
     return 1;

@@ -162,7 +162,7 @@ WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1:
 -- param: InvoiceNo Text
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, -sum(quantity), invoice_no, 'invoice'
-FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site
+FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site, invoice_no
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty action
 -- param: InvoiceNo Text
@@ -176,7 +176,7 @@ WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1:
 -- param: InvoiceNo Text
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, sum(quantity), invoice_no, 'invoice deleted'
-FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site
+FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site, invoice_no
 
 -- Puts the invoiced quantities back to packed and recomputes line and
 -- order status; runs before the header (and by cascade its lines) is deleted.

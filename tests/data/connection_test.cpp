@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "tests/support/recording_connection.h"
 #include "tests/support/temp_database.h"
+#include "tests/support/portable_sql.h"
 
 namespace tarvik::data {
 namespace {
@@ -146,7 +147,7 @@ TEST(RunStoredQuery, FailingStatementLeavesNothingOfTheQuery) {
   TempDatabase db(true, true);
   auto c = db.Connect();
   // The relief query has two statements; break the second with a trigger.
-  c->ExecuteWith("CREATE TRIGGER fail BEFORE UPDATE ON Inventory BEGIN SELECT RAISE(ABORT, 'blocked'); END", {});
+  testing::InstallRefusingTrigger(db.path(), "Inventory", "UPDATE", "blocked");
   c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
   c->Execute("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price,"
              " amount) VALUES (1, 1, 1, 'NEW-ITEM', 'MAIN', 3, 1, 3)");

@@ -47,7 +47,7 @@ class CreateCommandTest : public ::testing::Test, public TarvikTest {
   std::string OrdersOf(int n) const {
     return Text("SELECT group_concat(order_number, ',') FROM (SELECT DISTINCT o.order_number "
                 "FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key "
-                "WHERE d.invoice_no = " + std::to_string(n) + " ORDER BY o.order_number)");
+                "WHERE d.invoice_no = " + std::to_string(n) + " ORDER BY o.order_number) AS t");
   }
 
   // On-hand stock, the ledger and the invoiced lines tell the same story.

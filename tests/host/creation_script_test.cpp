@@ -31,14 +31,17 @@ std::string Sql(const std::string& query) {
 std::string Answers(const json& queue) { return json{{"op", "answers"}, {"queue", queue}}.dump(); }
 
 // Everything creation and back orders write, row by row, in a stable order.
+// Columns are read as text so the six tables line up on either backend.
 const char* const kInvoiceState =
-    "SELECT 'H', invoice_no, NULL, NULL FROM Invoice_Header UNION ALL "
-    "SELECT 'D', invoice_no, order_key, line_no FROM Invoice_Detail UNION ALL "
-    "SELECT 'I', item_number, site, on_hand FROM Inventory UNION ALL "
-    "SELECT 'L', entry_id, invoice_no, quantity FROM Inventory_Ledger UNION ALL "
-    "SELECT 'O', order_key, order_number, order_status FROM Order_Header UNION ALL "
-    "SELECT 'S', order_key, line_no, line_status FROM Order_Detail "
-    "ORDER BY 1, 2, 3, 4";
+    "SELECT 'H', CAST(invoice_no AS TEXT), '', '' FROM Invoice_Header UNION ALL "
+    "SELECT 'D', CAST(invoice_no AS TEXT), CAST(order_key AS TEXT), CAST(line_no AS TEXT) "
+    "FROM Invoice_Detail UNION ALL "
+    "SELECT 'I', item_number, site, CAST(on_hand AS TEXT) FROM Inventory UNION ALL "
+    "SELECT 'L', CAST(entry_id AS TEXT), CAST(invoice_no AS TEXT), CAST(quantity AS TEXT) "
+    "FROM Inventory_Ledger UNION ALL "
+    "SELECT 'O', CAST(order_key AS TEXT), order_number, CAST(order_status AS TEXT) FROM Order_Header "
+    "UNION ALL SELECT 'S', CAST(order_key AS TEXT), CAST(line_no AS TEXT), CAST(line_status AS TEXT) "
+    "FROM Order_Detail ORDER BY 1, 2, 3, 4";
 
 class CreationScriptTest : public ::testing::Test, public TarvikTest {
  protected:

@@ -9,6 +9,7 @@
 #include "data/host_connection.h"
 #include "tests/host/tarvik_process.h"
 #include "tests/support/temp_database.h"
+#include "tests/support/portable_sql.h"
 
 namespace tarvik::host_test {
 namespace {
@@ -306,10 +307,7 @@ TEST_F(InvoiceCommandsTest, AFailedOperationEndsWithTheComponentsMessage) {
   // The deletion log refuses every row: the component rolls everything back
   // and leaves the database's description for the host.
   ASSERT_TRUE(Db()->Execute("DELETE FROM Invoice_Delete"));
-  auto c = Db();
-  c->ExecuteWith("CREATE TRIGGER refuse_log BEFORE INSERT ON Invoice_Delete "
-                 "BEGIN SELECT RAISE(ABORT, 'deletion log is read-only'); END",
-                 {});
+  testing::InstallRefusingTrigger(db_, "Invoice_Delete", "INSERT", "deletion log is read-only");
   RunResult r = Run({"delete", "3", "--yes"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_TRUE(Contains(r.err, "deletion log is read-only")) << r.err;

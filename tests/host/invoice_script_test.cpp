@@ -8,6 +8,7 @@
 
 #include "data/backend.h"
 #include "tests/host/tarvik_process.h"
+#include "tests/support/portable_sql.h"
 
 namespace tarvik::host_test {
 namespace {
@@ -29,10 +30,10 @@ std::string Sql(const std::string& query) {
 
 // What an invoice's creation and deletion touch, in one read.
 const char* const kState =
-    "SELECT (SELECT group_concat(invoice_no) FROM Invoice_Header), "
+    "SELECT (SELECT group_concat(invoice_no) FROM (SELECT invoice_no FROM Invoice_Header ORDER BY 1) AS t), "
     "(SELECT count(*) FROM Invoice_Detail), (SELECT sum(on_hand) FROM Inventory), "
-    "(SELECT group_concat(order_status) FROM Order_Header), "
-    "(SELECT group_concat(line_status) FROM Order_Detail), (SELECT count(*) FROM Invoice_Delete)";
+    "(SELECT group_concat(order_status) FROM (SELECT order_status FROM Order_Header ORDER BY order_key) AS t), "
+    "(SELECT group_concat(line_status) FROM (SELECT line_status FROM Order_Detail ORDER BY order_key, line_no) AS t), (SELECT count(*) FROM Invoice_Delete)";
 
 class InvoiceScriptTest : public ::testing::Test, public TarvikTest {
  protected:
@@ -152,9 +153,7 @@ TEST_F(InvoiceScriptTest, DeleteAnsweredNoChangesNothing) {
 TEST_F(InvoiceScriptTest, DeleteWhoseLogInsertFailsLeavesEverythingAsItWas) {
   // Sets up the prelude's invoices first, then makes the log refuse rows.
   Run({});
-  data::OpenBackend(db_)->ExecuteScript(
-      "CREATE TRIGGER log_refuses BEFORE INSERT ON Invoice_Delete "
-      "BEGIN SELECT RAISE(ABORT, 'deletion log is read-only'); END;");
+  testing::InstallRefusingTrigger(db_, "Invoice_Delete", "INSERT", "deletion log is read-only");
   std::vector<std::string> lines = {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
                                     R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
                                     R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",

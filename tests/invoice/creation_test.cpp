@@ -37,7 +37,7 @@ class Creation : public InvoiceTest {
   std::string Headers() {
     return ScalarString(
         "SELECT coalesce(group_concat(invoice_no), '') FROM (SELECT invoice_no FROM "
-        "Invoice_Header ORDER BY 1)");
+        "Invoice_Header ORDER BY 1) AS t");
   }
   void SetOption(const std::string& value) {
     real_->Execute("UPDATE System SET option_value = '" + value +

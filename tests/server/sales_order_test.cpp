@@ -5,6 +5,7 @@
 #include "components/sales_order.h"
 #include "tests/support/error_number.h"
 #include "tests/support/temp_database.h"
+#include "tests/support/portable_sql.h"
 
 namespace tarvik::testing {
 namespace {
@@ -62,9 +63,9 @@ TEST_F(SalesOrderStore, SaveStoresHeaderAndLinesAndGivesTheKey) {
                             "order_header_discount || '|' || nonmerch_order || '|' || order_comment "
                             "FROM Order_Header WHERE order_key = " + k),
             "7001|C100|HQ|2026-12-07|null|2.5|1|it's a back order");
-  EXPECT_EQ(ScalarText(*c_, "SELECT group_concat(line_no || ':' || quantity_ordered || ':' || "
-                            "unit_price || ':' || line_code, ' ') FROM Order_Detail WHERE order_key = " + k),
-            "1:1.5:12.5:3 2:0.0:12.5:3 3:4.5:12.5:3");
+  EXPECT_EQ(ScalarText(*c_, "SELECT group_concat(line_no || ':' || CAST(round(quantity_ordered * 100) AS INTEGER) || ':' || "
+                            "CAST(round(unit_price * 100) AS INTEGER) || ':' || line_code, ' ') FROM Order_Detail WHERE order_key = " + k),
+            "1:150:1250:3 2:0:1250:3 3:450:1250:3");
   EXPECT_TRUE(Exists("7001", "HQ"));
   EXPECT_FALSE(Exists("7001", "WAREHOUSE"));  // numbers are per customer and ship-to
   EXPECT_TRUE(Exists("1001", "HQ"));
@@ -103,8 +104,7 @@ TEST_F(SalesOrderStore, RefusesWhatItCannotStoreAndWritesNothing) {
 TEST_F(SalesOrderStore, LineThatCannotBeStoredUndoesTheWholeOrder) {
   Fill("7005", 2);
   order_->Details()->Item(Variant::Integer(2))->SetItem_Number(std::string());
-  c_->Execute("CREATE TRIGGER no_empty_items BEFORE INSERT ON Order_Detail WHEN NEW.item_number = '' "
-              "BEGIN SELECT RAISE(ABORT, 'item required'); END");
+  InstallRefusingTrigger(db_.path(), "Order_Detail", "INSERT", "item required", "NEW.item_number = ''");
   EXPECT_NE(ErrorNumberOf([&] { order_->Save(); }), 0);
   EXPECT_EQ(ScalarNumber(*c_, "SELECT count(*) FROM Order_Header WHERE order_number = '7005'"), 0);
   EXPECT_EQ(c_->TransactionDepth(), 0);

@@ -80,6 +80,16 @@ std::string NewPostgresDatabase() {
   admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
   const std::string uri = WithDatabase(TestPostgresServer(), name);
   Leftovers::Get().Add(uri);
+  // Checks join rows with group_concat; PostgreSQL gets the same aggregate
+  // (',' or a given separator, Nulls skipped) so one check reads on both.
+  data::OpenBackend(uri)->ExecuteScript(
+      "CREATE FUNCTION tarvik_test_concat(acc text, v anyelement, sep text) RETURNS text AS $$"
+      " SELECT CASE WHEN v IS NULL THEN acc WHEN acc IS NULL THEN v::text ELSE acc || sep || v::text END"
+      " $$ LANGUAGE sql IMMUTABLE;"
+      " CREATE FUNCTION tarvik_test_concat(acc text, v anyelement) RETURNS text AS $$"
+      " SELECT tarvik_test_concat(acc, v, ',') $$ LANGUAGE sql IMMUTABLE;"
+      " CREATE AGGREGATE group_concat(anyelement, text) (SFUNC = tarvik_test_concat, STYPE = text);"
+      " CREATE AGGREGATE group_concat(anyelement) (SFUNC = tarvik_test_concat, STYPE = text);");
   return uri;
 }
 

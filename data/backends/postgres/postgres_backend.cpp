@@ -174,15 +174,30 @@ class PostgresBackend : public Backend {
   }
   void Commit() override {
     in_transaction_ = false;
+    outer_savepoint_.clear();
     Raw("COMMIT");
   }
   void Rollback() override {
     in_transaction_ = false;
+    outer_savepoint_.clear();
     Raw("ROLLBACK");
   }
-  void Savepoint(const std::string& name) override { Raw("SAVEPOINT " + name); }
-  void ReleaseSavepoint(const std::string& name) override { Raw("RELEASE SAVEPOINT " + name); }
+  // Outside a transaction a savepoint opens one, as it does in SQLite;
+  // releasing or rolling back to that savepoint then ends it.
+  void Savepoint(const std::string& name) override {
+    if (!in_transaction_) {
+      Begin();
+      outer_savepoint_ = name;
+      return;
+    }
+    Raw("SAVEPOINT " + name);
+  }
+  void ReleaseSavepoint(const std::string& name) override {
+    if (in_transaction_ && outer_savepoint_ == name) return Commit();
+    Raw("RELEASE SAVEPOINT " + name);
+  }
   void RollbackToSavepoint(const std::string& name) override {
+    if (in_transaction_ && outer_savepoint_ == name) return Rollback();
     Raw("ROLLBACK TO SAVEPOINT " + name);
     Raw("RELEASE SAVEPOINT " + name);
   }
@@ -261,6 +276,7 @@ class PostgresBackend : public Backend {
   pqxx::connection conn_;
   pqxx::nontransaction work_;  // the one session object; transactions are plain SQL
   bool in_transaction_ = false;
+  std::string outer_savepoint_;  // set when a savepoint opened the transaction
   std::unordered_map<std::string, std::string> names_;
   std::uint64_t counter_ = 0;
 };

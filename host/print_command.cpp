@@ -1,0 +1,87 @@
+#include "host/print_command.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "host/command_failure.h"
+#include "host/invoice_session.h"
+#include "host/option_checks.h"
+#include "host/server_library.h"
+#include "platform/collection.h"
+#include "platform/error.h"
+
+namespace tarvik::host {
+namespace fs = std::filesystem;
+
+std::string ShippedReportDir() {
+  const fs::path exe = ExecutableDir();
+  for (const fs::path& dir : {exe / "reports", exe.parent_path() / "reports"}) {
+    std::error_code ec;
+    if (fs::is_regular_file(dir / "invoice.layout", ec)) return dir.lexically_normal().string();
+  }
+  return {};
+}
+
+PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& request) {
+  InvoiceSession invoice(database);
+  ComPtr<Collection> formulas = NewCollection();
+  const std::string out = request.out.empty() ? "invoice-" + request.invoice_no + ".pdf" : request.out;
+  formulas->Add(Variant::String(fs::absolute(out).lexically_normal().string()),
+                Variant::String("OutputFile"));
+  if (!request.printer.empty()) {
+    formulas->Add(Variant::String(request.printer), Variant::String("Printer"));
+  }
+  invoice.Let("InvoiceNo", Variant::String(request.invoice_no));
+  invoice.Set("ReportFormula", Variant::Dispatch(formulas.get()));
+  invoice.Let("InvoiceReport", Variant::String("invoice.layout"));
+  invoice.Let("ReportPath", Variant::String(ShippedReportDir()));
+  invoice.Let("ShowMessageBox", Variant::Boolean(false));
+  invoice.Let("Generate_Only", Variant::Boolean(request.generate_only));
+
+  PrintOutcome outcome;
+  outcome.printed = invoice.Succeeds("PrintInvoice");
+  if (!outcome.printed) {
+    outcome.message = invoice.GetText("InfoMsg");
+    if (outcome.message.empty()) outcome.message = "Invoice " + request.invoice_no + " was not printed.";
+    return outcome;
+  }
+  if (!request.generate_only) {
+    try {
+      outcome.file = formulas->Item(Variant::String("PrintedFile")).ToString();
+    } catch (const AutomationError&) {
+      outcome.printed = false;
+      outcome.message = "The report component named no printed file.";
+    }
+  }
+  return outcome;
+}
+
+PrintCommand::PrintCommand(CLI::App& app, const std::string& database) : database_(database) {
+  command_ = app.add_subcommand("print", "Print an invoice to a PDF file (or a CUPS printer)");
+  command_->add_option("N", request_.invoice_no, "Invoice number")
+      ->required()
+      ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
+  command_->add_option("--out", request_.out, "PDF file to write (default: invoice-N.pdf)");
+  command_->add_option("--printer", request_.printer, "CUPS queue to send the PDF to");
+  command_->add_flag("--generate-only", request_.generate_only,
+                     "Only fill the report tables; write no file");
+}
+
+std::optional<int> PrintCommand::Run(std::ostream& out, std::ostream& err) {
+  if (!command_->parsed()) return std::nullopt;
+  return RunReportingFailure(out, err, false, [&] {
+    request_.invoice_no = std::to_string(std::stoll(request_.invoice_no));
+    const PrintOutcome outcome = PrintOneInvoice(database_, request_);
+    if (!outcome.printed) return Fail(out, err, false, 0, outcome.message);
+    if (request_.generate_only) {
+      out << "Report tables filled for invoice " << request_.invoice_no << ".\n";
+    } else {
+      out << outcome.file << "\n";
+    }
+    return 0;
+  });
+}
+
+}  // namespace tarvik::host

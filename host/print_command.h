@@ -1,0 +1,52 @@
+// `tarvik print N [--out FILE.pdf] [--printer NAME] [--generate-only]`:
+// fills the report tables for invoice N through the Invoice object and has
+// the report component render them. Prints the path of the PDF written;
+// --generate-only stops after the report tables and writes no file.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace tarvik::host {
+
+struct PrintRequest {
+  std::string invoice_no;
+  std::string out;      // empty: "invoice-<N>.pdf" in the current folder
+  std::string printer;  // empty: the file only
+  bool generate_only = false;
+};
+
+struct PrintOutcome {
+  bool printed = false;
+  std::string file;     // the PDF written (empty for generate-only)
+  std::string message;  // why not, when !printed
+};
+
+// The folder holding the shipped layouts: "reports" beside the executable
+// or one level up (the build tree); empty when neither has invoice.layout,
+// which leaves the component to its compiled-in default.
+std::string ShippedReportDir();
+
+// Prints one invoice on `database`. Errors the component raises while
+// setting up come as AutomationError; a False from PrintInvoice is an
+// outcome with the Invoice's message.
+PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& request);
+
+class PrintCommand {
+ public:
+  PrintCommand(CLI::App& app, const std::string& database);
+  // nullopt when the command was not given.
+  std::optional<int> Run(std::ostream& out, std::ostream& err);
+
+ private:
+  const std::string& database_;
+  CLI::App* command_ = nullptr;
+  PrintRequest request_;
+};
+
+}  // namespace tarvik::host

@@ -1,0 +1,139 @@
+// `tarvik print` and printing through `tarvik script`, on a demo database
+// with invoice 1 made from order 1001.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/host/tarvik_process.h"
+
+namespace tarvik::host_test {
+namespace {
+
+using nlohmann::json;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+std::string Let(const std::string& member, const json& value) {
+  return json{{"op", "let"}, {"obj", "i"}, {"member", member}, {"value", value}}.dump();
+}
+std::string Call(const std::string& obj, const std::string& member,
+                 const json& args = json::array()) {
+  return json{{"op", "call"}, {"obj", obj}, {"member", member}, {"args", args}}.dump();
+}
+
+class PrintCommandTest : public ::testing::Test, public TarvikTest {
+ protected:
+  void SetUp() override {
+    db_ = InitDatabase("demo.db", true);
+    const RunResult made = RunCli({"--db", db_, "create", "--by", "order", "--from", "1001",
+                                   "--to", "1001", "--invoice-no", "1"});
+    ASSERT_EQ(made.exit_code, 0) << made.out << made.err;
+  }
+
+  // Opens, creates, connects, hands a formula collection naming `pdf` and
+  // the shipped layout; the lines that follow run after these.
+  std::vector<std::string> Prelude(const std::string& pdf) const {
+    return {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
+            R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
+            R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
+            R"({"op":"collection","as":"f"})",
+            Call("f", "Add", {pdf, "OutputFile"}),
+            R"({"op":"set","obj":"i","member":"ReportFormula","ref":"f"})",
+            Let("InvoiceNo", "1"),
+            Let("InvoiceReport", "invoice.layout"),
+            Let("ReportPath", TARVIK_BUILD_DIR_DEFAULT "/reports"),
+            Let("ShowMessageBox", false)};
+  }
+
+  // Replies (events left out) of the lines after the prelude; the prelude must succeed.
+  std::vector<json> Run(const std::string& pdf, const std::vector<std::string>& lines) const {
+    std::vector<std::string> all = Prelude(pdf);
+    const std::size_t prelude = all.size();
+    all.insert(all.end(), lines.begin(), lines.end());
+    std::vector<json> replies;
+    for (const json& line : Script(all)) {
+      if (!line.contains("event")) replies.push_back(line);
+    }
+    EXPECT_EQ(replies.size(), all.size());
+    for (std::size_t i = 0; i < prelude && i < replies.size(); ++i) {
+      EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
+    }
+    if (replies.size() < prelude) return {};
+    replies.erase(replies.begin(), replies.begin() + static_cast<long>(prelude));
+    return replies;
+  }
+
+  std::string db_;
+};
+
+TEST_F(PrintCommandTest, PrintWritesTheNamedPdfAndSaysWhere) {
+  const std::string pdf = dir().file("one.pdf");
+  const RunResult r = RunCli({"--db", db_, "print", "1", "--out", pdf});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, pdf + "\n");
+  EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
+}
+
+TEST_F(PrintCommandTest, PrintDefaultsToInvoiceNumberInTheCurrentFolder) {
+  const RunResult r = RunCli({"--db", db_, "print", "0001"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(fs::path(r.out.substr(0, r.out.size() - 1)).filename(), "invoice-1.pdf");
+  EXPECT_TRUE(fs::exists(dir().file("invoice-1.pdf")));
+}
+
+TEST_F(PrintCommandTest, GenerateOnlyWritesNoFile) {
+  const std::string pdf = dir().file("none.pdf");
+  const RunResult r = RunCli({"--db", db_, "print", "1", "--out", pdf, "--generate-only"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(fs::exists(pdf));
+}
+
+TEST_F(PrintCommandTest, AnUnknownInvoiceFailsWithTheMessage) {
+  const std::string pdf = dir().file("x.pdf");
+  const RunResult r = RunCli({"--db", db_, "print", "77", "--out", pdf});
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_THAT(r.err, HasSubstr("tarvik: "));
+  EXPECT_GT(r.err.size(), std::string("tarvik: \n").size());
+  EXPECT_FALSE(fs::exists(pdf));
+}
+
+TEST_F(PrintCommandTest, ABadNumberIsRefusedBeforeTheDatabaseIsOpened) {
+  const RunResult r = RunCli({"--db", dir().file("absent.db"), "print", "abc"});
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_FALSE(fs::exists(dir().file("absent.db")));
+}
+
+TEST_F(PrintCommandTest, ASecondPrintWithTheSameFormulasHitsTheDuplicateTitle) {
+  const std::string pdf = dir().file("twice.pdf");
+  auto r = Run(pdf, {Call("i", "PrintInvoice"), Call("i", "PrintInvoice"),
+                     json{{"op", "get"}, {"obj", "i"}, {"member", "InfoMsg"}}.dump()});
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[0]["value"], -1) << r[0].dump();
+  EXPECT_TRUE(fs::exists(pdf));
+  EXPECT_EQ(r[1]["value"], 0) << r[1].dump();
+  EXPECT_THAT(r[2]["value"].get<std::string>(),
+              HasSubstr("This key is already associated with an element of this collection"));
+}
+
+TEST_F(PrintCommandTest, GenerateOnlyThroughAScriptFillsTheReportTables) {
+  const std::string pdf = dir().file("tables.pdf");
+  auto r = Run(pdf, {Let("Generate_Only", true), Call("i", "PrintInvoice"),
+                     json{{"op", "sql"}, {"conn", "c"},
+                          {"query", "SELECT (SELECT count(*) FROM RPT_Invoice_Hdr), "
+                                    "(SELECT count(*) FROM RPT_Invoice_Det), "
+                                    "(SELECT count(*) FROM Invoice_Detail WHERE invoice_no = 1)"}}
+                         .dump()});
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[1]["value"], -1) << r[1].dump();
+  const json row = r[2]["rows"][0];
+  EXPECT_EQ(row[0], 1) << r[2].dump();
+  EXPECT_GT(row[2].get<int>(), 0);
+  EXPECT_EQ(row[1], row[2]);
+  EXPECT_FALSE(fs::exists(pdf));
+}
+
+}  // namespace
+}  // namespace tarvik::host_test
