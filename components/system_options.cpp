@@ -3,6 +3,7 @@
 #include "components/system_options.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,7 @@ class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOption
   bool Open() override {
     options_.clear();
     current_ = -1;
+    open_error_.reset();
     if (!connection_) return false;
     try {
       std::unique_ptr<data::ResultSet> rows =
@@ -45,12 +47,16 @@ class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOption
       }
       options_ = std::move(read);
       return true;
-    } catch (const AutomationError&) {
-      return false;  // no System table, or not readable
+    } catch (const AutomationError& error) {
+      // Callers that ignore Open's answer must not take an unreadable
+      // table for an option that is off: the lookup raises the reason.
+      open_error_ = error;
+      return false;
     }
   }
 
   bool FindOption(const Variant& name) override {
+    if (open_error_) throw *open_error_;
     const std::string wanted = name.ToString();
     for (std::size_t i = 0; i < options_.size(); ++i) {
       if (options_[i].first == wanted) {
@@ -69,6 +75,7 @@ class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOption
   ComPtr<data::HostConnection> connection_;
   std::vector<std::pair<std::string, std::string>> options_;
   long current_ = -1;
+  std::optional<AutomationError> open_error_;
 };
 
 }  // namespace

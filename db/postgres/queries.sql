@@ -147,16 +147,18 @@ WHERE cust_id = ?1
             ELSE order_number BETWEEN ?2::text AND ?3::text END)
   AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
 
+-- The stock postings join the invoice's totals to the stock rows by key, so
+-- they touch only those rows however many old versions the table holds
+-- while other clerks' long invoicing runs keep them from being pruned.
 -- query: v_Invoice_Relieve_Inventory action
 -- param: InvoiceNo Text
 INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand)
   SELECT DISTINCT item_number, site, 0, 0 FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text)
   ON CONFLICT DO NOTHING;
-UPDATE Inventory SET on_hand = on_hand - (
-  SELECT sum(d.quantity) FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
+UPDATE Inventory SET on_hand = Inventory.on_hand - t.quantity
+FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) t
+WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Relieve_Inventory_LS action
 -- param: InvoiceNo Text
@@ -166,11 +168,10 @@ FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty action
 -- param: InvoiceNo Text
-UPDATE Inventory SET on_hand = on_hand + (
-  SELECT sum(d.quantity) FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
+UPDATE Inventory SET on_hand = Inventory.on_hand + t.quantity
+FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) t
+WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty_LS action
 -- param: InvoiceNo Text

@@ -345,12 +345,13 @@ TEST(SystemOptions, ReadsTheSystemTableAndMatchesNamesExactly) {
   EXPECT_EQ(o->OptionValue(), "0");
 }
 
-TEST(SystemOptions, OpenIsFalseWhenTheTableCannotBeRead) {
+TEST(SystemOptions, UnreadableTableIsNeverTakenForAnOptionThatIsOff) {
   ComPtr<FakeConnection> c = MakeCom<FakeConnection>();
   ComPtr<components::SystemOptions> o = components::NewSystemOptions();
   o->SetConnection(c);
   EXPECT_FALSE(o->Open());
-  EXPECT_FALSE(o->FindOption(Variant::String("Auto Backorder")));
+  // A caller that went on regardless learns why when it looks an option up.
+  EXPECT_THROW(o->FindOption(Variant::String("Invoice No Partial Picking")), AutomationError);
 }
 
 TEST(SalesOrder, LinesAreAKeyedCollection) {

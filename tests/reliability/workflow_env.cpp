@@ -1,0 +1,169 @@
+#include "tests/reliability/workflow_env.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <variant>
+
+#include "components/report_printer.h"
+#include "platform/com_object.h"
+#include "platform/late_bound.h"
+#include "platform/regional.h"
+#include "tests/support/temp_database.h"
+
+namespace tarvik::testing {
+namespace {
+
+std::string ValueText(const data::Value& v) {
+  if (auto* s = std::get_if<std::string>(&v)) return "'" + *s + "'";
+  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
+  if (auto* d = std::get_if<double>(&v)) return regional::FormatDouble(*d);
+  if (auto* t = std::get_if<data::DateValue>(&v)) return regional::FormatIsoDate(t->ole);
+  return "Null";
+}
+
+// The folder of this program's copies, removed when the program ends.
+struct RunFolder {
+  RunFolder()
+      : path(std::filesystem::temp_directory_path() / ("tarvik-rely-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~RunFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::filesystem::path path;
+};
+
+std::string FreshPath() {
+  static const RunFolder folder;
+  static int serial = 0;
+  return (folder.path / ("run" + std::to_string(++serial) + ".db")).string();
+}
+
+// Produces every report without writing a document.
+class QuietPrinter final : public ComObject<QuietPrinter, components::ReportPrinter> {
+ public:
+  void SetFormulas(ComPtr<Collection>) override {}
+  bool PrintReport(SAFEARRAY**) override { return true; }
+  void SetDatabaseName(const std::string&) override {}
+  void SetParentHandle(std::int32_t) override {}
+  void SetReportPath(const std::string&) override {}
+  void SetConnection(ComPtr<data::HostConnection>) override {}
+  void SetReportFile(const std::string&) override {}
+  void SetDocumentName(const std::string&) override {}
+  std::string DocumentTitle() override { return "Invoice"; }
+};
+
+}  // namespace
+
+WorkflowEnv::WorkflowEnv(const std::string& template_path, bool copy)
+    : path_(copy ? FreshPath() : template_path), owned_(copy) {
+  if (copy) {
+    std::filesystem::copy_file(template_path, path_, std::filesystem::copy_options::overwrite_existing);
+  }
+  real_ = data::OpenConnection(path_);
+  recorder_ = RecordAround(real_);
+  InstallUi(&ui_);
+  components::SetReportPrinterFactory(
+      [] { return ComPtr<components::ReportPrinter>(MakeCom<QuietPrinter>().get()); });
+  invoice_ = invoice::NewInvoice();
+  components::SetReportPrinterFactory(nullptr);
+  InvokeByName(invoice_.get(), "Connect", CallKind::kSet,
+               {Variant::Dispatch(ComPtr<data::HostConnection>(recorder_.get()).get())});
+}
+
+WorkflowEnv::~WorkflowEnv() {
+  backorder_.reset();
+  invoice_.reset();
+  InstallUi(nullptr);
+  recorder_.reset();
+  real_.reset();
+  if (owned_) {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+}
+
+void WorkflowEnv::Let(const std::string& name, const std::string& value) {
+  InvokeByName(invoice_.get(), name, CallKind::kLet, {Variant::String(value)});
+}
+
+void WorkflowEnv::LetNumber(const std::string& name, std::int32_t value) {
+  InvokeByName(invoice_.get(), name, CallKind::kLet, {Variant::Long(value)});
+}
+
+std::string WorkflowEnv::Text(const std::string& name) {
+  return InvokeByName(invoice_.get(), name, CallKind::kGet).ToString();
+}
+
+bool WorkflowEnv::Call(const std::string& method) {
+  return InvokeByName(invoice_.get(), method, CallKind::kMethod).ToBoolean();
+}
+
+bool WorkflowEnv::CallBackOrder(const std::string& invoice_no) {
+  backorder_ = backorder::NewBackOrder();
+  InvokeByName(backorder_.get(), "Connect", CallKind::kSet,
+               {Variant::Dispatch(ComPtr<data::HostConnection>(recorder_.get()).get())});
+  InvokeByName(backorder_.get(), "Invoice_No", CallKind::kLet, {Variant::String(invoice_no)});
+  return InvokeByName(backorder_.get(), "BackOrder", CallKind::kMethod).ToBoolean();
+}
+
+std::string DatabaseSnapshot(data::HostConnection& c) {
+  static const char* const kTables[] = {
+      "SELECT * FROM Invoice_Header ORDER BY invoice_no",
+      "SELECT * FROM Invoice_Detail ORDER BY invoice_no, order_key, line_no",
+      "SELECT invoice_no, userid FROM Invoice_Delete ORDER BY 1",
+      "SELECT * FROM Inventory ORDER BY item_number, site",
+      "SELECT item_number, site, quantity, invoice_no FROM Inventory_Ledger ORDER BY 1, 2, 3, 4",
+      "SELECT * FROM Order_Header ORDER BY order_key",
+      "SELECT * FROM Order_Detail ORDER BY order_key, line_no",
+      "SELECT * FROM System ORDER BY option_name",
+  };
+  std::string out;
+  for (const char* sql : kTables) {
+    auto rows = c.OpenQuery(sql);
+    out += sql;
+    out += "\n";
+    for (std::int64_t r = 0; rows->Seek(r); ++r) {
+      for (int col = 0; col < rows->ColumnCount(); ++col) out += ValueText(rows->Column(col)) + "|";
+      out += "\n";
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> BrokenInvariants(data::HostConnection& c) {
+  struct Invariant {
+    const char* name;
+    const char* violations;  // counts the rows that break it
+  };
+  static const Invariant kInvariants[] = {
+      {"stock equals opening plus ledger",
+       "SELECT count(*) FROM Inventory i WHERE i.on_hand <> i.opening_on_hand + "
+       "(SELECT coalesce(sum(l.quantity), 0) FROM Inventory_Ledger l "
+       "WHERE l.item_number = i.item_number AND l.site = i.site)"},
+      {"every header has detail rows",
+       "SELECT count(*) FROM Invoice_Header h WHERE NOT EXISTS "
+       "(SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = h.invoice_no)"},
+      {"invoiced quantity equals its detail rows",
+       "SELECT count(*) FROM Order_Detail o WHERE o.quantity_invoiced <> "
+       "(SELECT coalesce(sum(quantity), 0) FROM Invoice_Detail i "
+       "WHERE i.order_key = o.order_key AND i.line_no = o.line_no)"},
+      {"header numbers are unique",
+       "SELECT count(*) - count(DISTINCT invoice_no) FROM Invoice_Header"},
+  };
+  std::vector<std::string> broken;
+  for (const Invariant& inv : kInvariants) {
+    const double n = ScalarNumber(c, inv.violations);
+    if (n != 0) broken.push_back(std::string(inv.name) + " (" + std::to_string(static_cast<long>(n)) + " rows)");
+  }
+  return broken;
+}
+
+const std::string& TemplateDatabase() {
+  static const TempDatabase db;
+  return db.path();
+}
+
+}  // namespace tarvik::testing
