@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <ostream>
 
 #include <nlohmann/json.hpp>
@@ -120,6 +121,34 @@ void Render(std::ostream& out, const std::string& title, const Table& t) {
   }
 }
 
+const char* const kSchemaTables[] = {
+    "Customer",       "Inventory",       "Inventory_Ledger", "Invoice_Delete", "Invoice_Detail",
+    "Invoice_Header", "Item",            "Order_Detail",     "Order_Header",   "QueryDefParams",
+    "QueryDefs",      "RPT_Invoice_Det", "RPT_Invoice_Hdr",  "ShipTo",         "System"};
+
+bool IsSchemaTable(const std::string& name) {
+  return std::find(std::begin(kSchemaTables), std::end(kSchemaTables), name) != std::end(kSchemaTables);
+}
+
+// PostgreSQL folds unquoted names to lower case; the books' own tables are
+// shown as the schema spells them. Other tables keep the server's spelling.
+std::string SchemaSpelling(const std::string& name) {
+  auto same = [&](const char* t) {
+    std::size_t i = 0;
+    for (; t[i] != '\0'; ++i) {
+      if (i >= name.size() || std::tolower(static_cast<unsigned char>(name[i])) !=
+                                  std::tolower(static_cast<unsigned char>(t[i]))) {
+        return false;
+      }
+    }
+    return i == name.size();
+  };
+  for (const char* t : kSchemaTables) {
+    if (same(t)) return t;
+  }
+  return name;
+}
+
 }  // namespace
 
 std::optional<std::string> LocalDatabasePath(const std::string& database) {
@@ -139,7 +168,9 @@ std::vector<std::string> ListTables(data::Backend& backend) {
             "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name";
   std::vector<std::string> names;
   auto rs = backend.Query(sql, {});
-  for (std::int64_t r = 0; rs->Seek(r); ++r) names.push_back(Text(rs->Column(0)));
+  for (std::int64_t r = 0; rs->Seek(r); ++r) names.push_back(SchemaSpelling(Text(rs->Column(0))));
+  // Byte order, as SQLite sorts them, so both list the same way.
+  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -147,7 +178,9 @@ void WriteDatabaseInfo(data::Backend& backend, std::ostream& out, bool json) {
   Table counts;
   counts.columns = {"table", "rows"};
   for (const auto& name : ListTables(backend)) {
-    Table n = Read(backend, "SELECT COUNT(*) FROM " + QuoteIdentifier(name));
+    // The books' tables go unquoted so the server folds them as it did on creation.
+    const bool ours = IsSchemaTable(name);
+    Table n = Read(backend, "SELECT COUNT(*) FROM " + (ours ? name : QuoteIdentifier(name)));
     data::Value count = n.rows.empty() ? data::Value{} : n.rows[0][0];
     counts.rows.push_back({name, count});
   }

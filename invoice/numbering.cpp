@@ -43,7 +43,16 @@ bool Invoice::AddHeader() {
   sql += std::to_string(data::Field2Integer(Variant::Byte(export_flag_)));
   sql += ") ";
 
-  bool added = Conn().Execute(sql) && Conn().RecordsAffected() == 1;
+  const std::int32_t number = data::Field2Long(text(invoice_no_));
+  bool added = false;
+  try {
+    added = Conn().Execute(sql) && Conn().RecordsAffected() == 1;
+  } catch (const AutomationError& e) {
+    // Two hosts can be handed the same next number; the loser needs to know
+    // which one to replace, not which index refused it.
+    if (e.number() != kErrKeyViolation) throw;
+    RaiseError(kErrKeyViolation, "invoice number " + std::to_string(number) + " is already used");
+  }
   Ui().DoEvents();
   return added;
 }

@@ -59,7 +59,7 @@ TEST_F(SalesOrderStore, SaveStoresHeaderAndLinesAndGivesTheKey) {
   ASSERT_GT(key, 24);
   const std::string k = std::to_string(key);
   EXPECT_EQ(ScalarText(*c_, "SELECT order_number || '|' || cust_id || '|' || shipto_name || '|' || "
-                            "order_date || '|' || coalesce(due_date, 'null') || '|' || "
+                            "substr(CAST(order_date AS TEXT), 1, 10) || '|' || coalesce(CAST(due_date AS TEXT), 'null') || '|' || "
                             "order_header_discount || '|' || nonmerch_order || '|' || order_comment "
                             "FROM Order_Header WHERE order_key = " + k),
             "7001|C100|HQ|2026-12-07|null|2.5|1|it's a back order");

@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "data/backends/postgres/null_order.h"
 #include "data/sql_text.h"
 #include "platform/error.h"
 #include "platform/regional.h"
@@ -267,7 +268,7 @@ class PostgresBackend : public Backend {
       names_.clear();
     }
     std::string name = "tarvik_" + std::to_string(++counter_);
-    conn_.prepare(name, sql);
+    conn_.prepare(name, WithSqliteNullOrder(sql));
     return names_.emplace(sql, std::move(name)).first->second;
   }
 
