@@ -129,27 +129,14 @@ fs::path DemoFolder(const std::string& chosen) {
   return dir;
 }
 
-bool ClassesUsable() {
-  try {
-    for (const char* progid : {kInvoiceProgId, kBackOrderProgId}) {
-      auto reg = FindClassByProgId(progid);
-      if (!reg || !fs::exists(reg->library)) return false;
-    }
-    return true;
-  } catch (const std::exception&) {
-    return false;  // an unreadable registry is no registration
-  }
-}
-
-// The registry the run uses, after registering into the folder when the
-// current one names no usable server. Children of this process inherit it.
+// The demo shows this build: its classes are registered in a registry of
+// the folder's own, whatever the user's registry names (perhaps another
+// build's library). Children of this process inherit it.
 std::string PrepareRegistry(const fs::path& dir, bool& registered_here) {
-  registered_here = !ClassesUsable();
-  if (registered_here) {
-    const std::string file = fs::absolute(dir / "classes.json").string();
-    setenv("TARVIK_CLASS_REGISTRY", file.c_str(), 1);
-    RegisterServer(ServerLibraryPath());
-  }
+  registered_here = true;
+  const std::string file = fs::absolute(dir / "classes.json").string();
+  setenv("TARVIK_CLASS_REGISTRY", file.c_str(), 1);
+  RegisterServer(ServerLibraryPath());
   return ClassRegistryPath();
 }
 

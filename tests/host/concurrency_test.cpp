@@ -2,11 +2,6 @@
 // are not reserved, so racing creators clash on the key and retry with a
 // fresh number; whatever the interleaving, every packed order ends up
 // invoiced once and the stock agrees with the ledger.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -21,8 +16,6 @@
 #include "tests/host/tarvik_process.h"
 #include "tests/support/temp_database.h"
 
-extern char** environ;
-
 namespace tarvik::host_test {
 namespace {
 
@@ -32,59 +25,8 @@ constexpr int kFirstOrder = 9000;
 constexpr auto kProcessLimit = std::chrono::seconds(60);
 constexpr int kAttempts = 40;
 
-struct Outcome {
-  RunResult result;
-  bool hung = false;
-};
-
-// RunTarvik with a bound: a process still running past the limit is killed
-// and reported, so a deadlock fails the test instead of stalling it.
-Outcome RunBounded(const std::vector<std::string>& args, const std::string& registry, const std::string& cwd) {
-  TempDir io;
-  const std::string out_path = io.file("out"), err_path = io.file("err");
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e; ++e) {
-    if (std::string(*e).rfind("TARVIK_CLASS_REGISTRY=", 0) != 0) env_text.emplace_back(*e);
-  }
-  env_text.push_back("TARVIK_CLASS_REGISTRY=" + registry);
-  std::vector<char*> env;
-  for (auto& s : env_text) env.push_back(s.data());
-  env.push_back(nullptr);
-  std::vector<std::string> argv_text = {TarvikPath()};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : argv_text) argv.push_back(s.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  Outcome o;
-  if (rc != 0) {
-    o.result.err = "cannot start " + argv_text[0];
-    return o;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + kProcessLimit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      o.hung = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  o.result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  o.result.out = ReadFile(out_path);
-  o.result.err = ReadFile(err_path);
-  return o;
+RunResult RunBounded(const std::vector<std::string>& args, const std::string& registry, const std::string& cwd) {
+  return RunTarvik(args, "", registry, cwd, kProcessLimit);
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -124,9 +66,9 @@ class ConcurrencyTest : public ::testing::Test, public TarvikTest {
   RunResult Retrying(const std::vector<std::string>& args) {
     RunResult last;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      Outcome o = RunBounded(args, registry(), dir().path().string());
+      RunResult o = RunBounded(args, registry(), dir().path().string());
       Note(args, o);
-      last = o.result;
+      last = o;
       if (o.hung || !LostARace(last)) break;
       std::lock_guard<std::mutex> lock(mutex_);
       ++lost_races_;
@@ -134,15 +76,15 @@ class ConcurrencyTest : public ::testing::Test, public TarvikTest {
     return last;
   }
   RunResult Once(const std::vector<std::string>& args) {
-    Outcome o = RunBounded(args, registry(), dir().path().string());
+    RunResult o = RunBounded(args, registry(), dir().path().string());
     Note(args, o);
-    return o.result;
+    return o;
   }
   // Failures are collected under a lock: gtest assertions belong on the main thread.
-  void Note(const std::vector<std::string>& args, const Outcome& o) {
+  void Note(const std::vector<std::string>& args, const RunResult& o) {
     std::string what;
     for (const auto& a : args) what += a + " ";
-    const RunResult& r = o.result;
+    const RunResult& r = o;
     std::lock_guard<std::mutex> lock(mutex_);
     if (o.hung) problems_.push_back(what + "did not end within the limit and was killed");
     if (r.exit_code > 1) problems_.push_back(what + "ended with " + std::to_string(r.exit_code) + ": " + r.err);

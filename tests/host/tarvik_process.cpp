@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <csignal>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +42,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
-                    const std::string& registry, const std::string& cwd) {
+                    const std::string& registry, const std::string& cwd,
+                    std::chrono::milliseconds limit) {
   // Files rather than pipes: nothing can block however much either side writes.
   TempDir io;
   const std::string in_path = io.file("in"), out_path = io.file("out"), err_path = io.file("err");
@@ -76,7 +79,20 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
     return r;
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  if (limit == std::chrono::milliseconds::zero()) {
+    waitpid(pid, &status, 0);
+  } else {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        r.hung = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
   r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   r.out = ReadFile(out_path);
   r.err = ReadFile(err_path);

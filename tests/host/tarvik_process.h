@@ -2,6 +2,7 @@
 // would, with its own class registry file so parallel tests never share one.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ struct RunResult {
   int exit_code = -1;
   std::string out;
   std::string err;
+  bool hung = false;  // still running at the limit, and killed
 };
 
 // A fresh folder under the system temp folder, removed with the object.
@@ -34,9 +36,11 @@ class TempDir {
 std::string TarvikPath();
 
 // Runs tarvik with args, input on stdin; TARVIK_CLASS_REGISTRY = registry.
-// Working folder: cwd.
+// Working folder: cwd. With a limit, a run still going past it is killed
+// (SIGKILL) and marked hung, so a deadlock fails a test instead of stalling it.
 RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
-                    const std::string& registry, const std::string& cwd);
+                    const std::string& registry, const std::string& cwd,
+                    std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
 
 // One JSON value per non-empty line; a line that is not JSON fails the test.
 std::vector<nlohmann::json> JsonLines(const std::string& text);
