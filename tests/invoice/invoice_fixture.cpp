@@ -4,19 +4,9 @@
 
 #include "platform/late_bound.h"
 #include "platform/regional.h"
+#include "tests/support/table_dump.h"
 
 namespace tarvik::testing {
-namespace {
-
-std::string ValueText(const data::Value& v) {
-  if (auto* s = std::get_if<std::string>(&v)) return "'" + *s + "'";
-  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-  if (auto* d = std::get_if<double>(&v)) return regional::FormatDouble(*d);
-  if (auto* t = std::get_if<data::DateValue>(&v)) return regional::FormatIsoDate(t->ole);
-  return "Null";
-}
-
-}  // namespace
 
 InvoiceTest::InvoiceTest()
     : real_(db_.Connect()), recorder_(RecordAround(real_)), object_(invoice::NewInvoice()) {
@@ -57,26 +47,14 @@ void InvoiceTest::InsertHeader(std::int32_t number, const std::string& bill_to, 
 }
 
 std::string InvoiceTest::Snapshot() {
-  static const char* const kTables[] = {
+  return DumpQueries(*real_, {
       "SELECT * FROM Invoice_Header ORDER BY invoice_no",
       "SELECT * FROM Invoice_Detail ORDER BY invoice_no, order_key, line_no",
       "SELECT invoice_no, invoice_date, userid FROM Invoice_Delete ORDER BY 1",
       "SELECT * FROM Inventory ORDER BY item_number, site",
       "SELECT item_number, site, quantity, invoice_no FROM Inventory_Ledger ORDER BY 1, 2, 3, 4",
       "SELECT order_key, order_status FROM Order_Header ORDER BY order_key",
-      "SELECT * FROM Order_Detail ORDER BY order_key, line_no",
-  };
-  std::string out;
-  for (const char* sql : kTables) {
-    auto rows = real_->OpenQuery(sql);
-    out += sql;
-    out += "\n";
-    for (std::int64_t r = 0; rows->Seek(r); ++r) {
-      for (int c = 0; c < rows->ColumnCount(); ++c) out += ValueText(rows->Column(c)) + "|";
-      out += "\n";
-    }
-  }
-  return out;
+      "SELECT * FROM Order_Detail ORDER BY order_key, line_no"});
 }
 
 void InvoiceTest::UseFreshDatabase() {

@@ -9,18 +9,12 @@
 #include "platform/com_object.h"
 #include "platform/late_bound.h"
 #include "platform/regional.h"
+#include "tests/support/table_dump.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
 namespace {
 
-std::string ValueText(const data::Value& v) {
-  if (auto* s = std::get_if<std::string>(&v)) return "'" + *s + "'";
-  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-  if (auto* d = std::get_if<double>(&v)) return regional::FormatDouble(*d);
-  if (auto* t = std::get_if<data::DateValue>(&v)) return regional::FormatIsoDate(t->ole);
-  return "Null";
-}
 
 // The folder of this program's copies, removed when the program ends.
 struct RunFolder {
@@ -110,7 +104,7 @@ bool WorkflowEnv::CallBackOrder(const std::string& invoice_no) {
 }
 
 std::string DatabaseSnapshot(data::HostConnection& c) {
-  static const char* const kTables[] = {
+  return DumpQueries(c, {
       "SELECT * FROM Invoice_Header ORDER BY invoice_no",
       "SELECT * FROM Invoice_Detail ORDER BY invoice_no, order_key, line_no",
       "SELECT invoice_no, userid FROM Invoice_Delete ORDER BY 1",
@@ -118,19 +112,7 @@ std::string DatabaseSnapshot(data::HostConnection& c) {
       "SELECT item_number, site, quantity, invoice_no FROM Inventory_Ledger ORDER BY 1, 2, 3, 4",
       "SELECT * FROM Order_Header ORDER BY order_key",
       "SELECT * FROM Order_Detail ORDER BY order_key, line_no",
-      "SELECT * FROM System ORDER BY option_name",
-  };
-  std::string out;
-  for (const char* sql : kTables) {
-    auto rows = c.OpenQuery(sql);
-    out += sql;
-    out += "\n";
-    for (std::int64_t r = 0; rows->Seek(r); ++r) {
-      for (int col = 0; col < rows->ColumnCount(); ++col) out += ValueText(rows->Column(col)) + "|";
-      out += "\n";
-    }
-  }
-  return out;
+      "SELECT * FROM System ORDER BY option_name"});
 }
 
 std::vector<std::string> BrokenInvariants(data::HostConnection& c) {
