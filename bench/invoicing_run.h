@@ -25,9 +25,10 @@ struct PostgresOptions {
 // The order-number run on PostgreSQL beside its libpqxx baseline, and four
 // concurrent hosts on disjoint ranges against one host doing them all.
 void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const char* self);
-// A child host of the concurrent run: one order-number Save over first..last.
+// A child host of the concurrent run: one order-number Save over
+// first..last, or with `raw` the baseline's statements for the same range.
 int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
-                  int first_invoice);
+                  int first_invoice, bool raw);
 // The raw baseline of an order-number run over orders 100001..100000+orders.
 void RawOrderNumberRun(const std::string& path, int orders);
 

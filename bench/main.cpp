@@ -24,9 +24,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (argc == 6 && std::strcmp(argv[1], "--invoicing-host") == 0) {
+  if (argc == 6 && std::strncmp(argv[1], "--invoicing-host", 16) == 0) {
     try {
-      return InvoicingHost(argv[2], argv[3], argv[4], std::stoi(argv[5]));
+      return InvoicingHost(argv[2], argv[3], argv[4], std::stoi(argv[5]),
+                           std::strcmp(argv[1], "--invoicing-host-raw") == 0);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
       return 2;

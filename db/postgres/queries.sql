@@ -149,15 +149,22 @@ WHERE cust_id = ?1
 
 -- The stock postings join the invoice's totals to the stock rows by key, so
 -- they touch only those rows however many old versions the table holds
--- while other clerks' long invoicing runs keep them from being pruned.
+-- while other clerks' long invoicing runs keep them from being pruned. They
+-- lock those rows in key order, so that two clerks relieving the same items
+-- queue instead of deadlocking; the insert tries only the missing keys, so it
+-- does not wait on rows that others are relieving.
 -- query: v_Invoice_Relieve_Inventory action
 -- param: InvoiceNo Text
 INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand)
-  SELECT DISTINCT item_number, site, 0, 0 FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text)
+  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
+    AND NOT EXISTS (SELECT 1 FROM Inventory i WHERE i.item_number = d.item_number AND i.site = d.site)
   ON CONFLICT DO NOTHING;
 UPDATE Inventory SET on_hand = Inventory.on_hand - t.quantity
-FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-      WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) t
+FROM (SELECT i.item_number, i.site, d.quantity
+      FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+            WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) d
+      JOIN Inventory i ON i.item_number = d.item_number AND i.site = d.site
+      ORDER BY i.item_number, i.site FOR UPDATE OF i) t
 WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Relieve_Inventory_LS action
@@ -169,8 +176,11 @@ FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number
 -- query: v_Invoice_Delete_Reset_Inv_Qty action
 -- param: InvoiceNo Text
 UPDATE Inventory SET on_hand = Inventory.on_hand + t.quantity
-FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-      WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) t
+FROM (SELECT i.item_number, i.site, d.quantity
+      FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+            WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) d
+      JOIN Inventory i ON i.item_number = d.item_number AND i.site = d.site
+      ORDER BY i.item_number, i.site FOR UPDATE OF i) t
 WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty_LS action

@@ -71,6 +71,36 @@ TEST(Transactions, ClosingWithOpenTransactionKeepsNothing) {
   EXPECT_EQ(Options(*c), before);
 }
 
+// Inside a transaction a failed statement takes back only itself, at every
+// depth and whether it failed to run or to compile; the rest commits.
+TEST(Transactions, AFailedStatementTakesBackOnlyItself) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  auto insert = [&](const std::string& name) {
+    return c->Execute("INSERT INTO System (option_name, option_value) VALUES ('" + name + "', '1')");
+  };
+  const double before = Options(*c);
+  c->BeginTrans();
+  ASSERT_TRUE(insert("A"));
+  EXPECT_EQ(ErrorNumberOf([&] { insert("A"); }), kErrKeyViolation);
+  ASSERT_TRUE(insert("B"));
+  c->BeginTrans();
+  ASSERT_TRUE(insert("C"));
+  EXPECT_EQ(ErrorNumberOf([&] { c->Execute("INSERT INTO No_Such_Table VALUES (1)"); }), kErrDatabase);
+  ASSERT_TRUE(insert("D"));
+  c->Rollback();  // C and D
+  EXPECT_EQ(ErrorNumberOf([&] { insert("B"); }), kErrKeyViolation);
+  c->BeginTrans();
+  ASSERT_TRUE(insert("E"));
+  EXPECT_EQ(ErrorNumberOf([&] { c->OpenQuery("SELECT no_such_column FROM System"); }), kErrDatabase);
+  c->CommitTrans();
+  ASSERT_TRUE(insert("F"));
+  c->CommitTrans();
+  EXPECT_EQ(c->TransactionDepth(), 0);
+  EXPECT_EQ(Options(*c), before + 4);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM System WHERE option_name IN ('A','B','E','F')"), 4);
+}
+
 TEST(Execute, ClassicDialectAndRecordsAffected) {
   TempDatabase db(true, false);
   auto c = db.Connect();

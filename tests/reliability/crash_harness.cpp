@@ -10,6 +10,7 @@
 #include <random>
 #include <thread>
 
+#include "data/backend.h"
 #include "platform/error.h"
 #include "platform/late_bound.h"
 #include "tests/reliability/workflow_env.h"
@@ -86,6 +87,61 @@ void Enlarge(data::HostConnection& c, int copies) {
   _exit(3);  // only an error ends the job; a clean run is always killed
 }
 
+// The server's URI with another database name.
+std::string OnServer(const std::string& uri, const std::string& name) {
+  const std::size_t slash = uri.rfind('/');
+  const std::size_t query = uri.find('?', slash);
+  return uri.substr(0, slash + 1) + name + (query == std::string::npos ? "" : uri.substr(query));
+}
+
+// The database part of a server URI.
+std::string NameIn(const std::string& uri) {
+  const std::size_t slash = uri.rfind('/');
+  return uri.substr(slash + 1, uri.find('?', slash) == std::string::npos ? std::string::npos
+                                                                       : uri.find('?', slash) - slash - 1);
+}
+
+void DropBooks(const std::string& work) {
+  auto admin = data::OpenBackend(TestPostgresServer());
+  admin->ExecuteScript("DROP DATABASE IF EXISTS \"" + NameIn(work) + "\" WITH (FORCE)");
+}
+
+// The work copy of the prepared books: a file copy, or on a server a new
+// database made from the prepared one.
+void CopyBooks(const std::string& prepared, const std::string& work) {
+  if (TestPostgresServer().empty()) {
+    std::filesystem::copy_file(prepared, work, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(work + "-journal");
+    std::filesystem::remove(work + "-wal");
+    return;
+  }
+  DropBooks(work);
+  auto admin = data::OpenBackend(TestPostgresServer());
+  admin->ExecuteScript("CREATE DATABASE \"" + NameIn(work) + "\" TEMPLATE \"" + NameIn(prepared) + "\"");
+}
+
+// Ends the server sessions on the work database, as a failed network or an
+// administrator would; true when there was one to end.
+bool CutConnections(const std::string& work) {
+  auto admin = data::OpenBackend(TestPostgresServer());
+  auto rs = admin->Query(
+      "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = $1 AND pid <> pg_backend_pid()",
+      {data::Value{NameIn(work)}});
+  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
+}
+
+// Waits until the server has ended every session of the work database, so
+// that the checks and the next job do not meet a dying one.
+void AwaitNoSessions(const std::string& work) {
+  auto admin = data::OpenBackend(TestPostgresServer());
+  for (int i = 0; i < 200; ++i) {
+    auto rs = admin->Query("SELECT count(*) FROM pg_stat_activity WHERE datname = $1",
+                           {data::Value{NameIn(work)}});
+    if (rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) == 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
 // Grows with every posting the job commits: proof the kills land mid-work.
 double Progress(const std::string& path) {
   auto c = data::OpenConnection(path);
@@ -94,8 +150,10 @@ double Progress(const std::string& path) {
 
 std::string Checked(const std::string& path) {
   auto c = data::OpenConnection(path);
-  const std::string integrity = ScalarText(*c, "PRAGMA integrity_check");
-  if (integrity != "ok") return "integrity_check: " + integrity;
+  if (TestPostgresServer().empty()) {
+    const std::string integrity = ScalarText(*c, "PRAGMA integrity_check");
+    if (integrity != "ok") return "integrity_check: " + integrity;
+  }
   std::string wrong;
   for (const std::string& broken : BrokenInvariants(*c)) wrong += (wrong.empty() ? "" : "; ") + broken;
   return wrong;
@@ -109,7 +167,8 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
     auto c = data::OpenConnection(prepared.path());
     Enlarge(*c, run.copies);
   }
-  const std::string work = prepared.path() + ".crash";
+  const bool server = !TestPostgresServer().empty();
+  const std::string work = server ? OnServer(prepared.path(), "tarvik_crash_work") : prepared.path() + ".crash";
   std::mt19937 random(run.seed);
   // The delay range grows while kills land before any commit, so a slow
   // machine (or a sanitizer build) is still killed in the middle of work.
@@ -119,9 +178,7 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
   for (int i = 0; i < run.kills; ++i) {
     // A fresh copy now and then, so early states are hit again too.
     if (i % 25 == 0) {
-      std::filesystem::copy_file(prepared.path(), work, std::filesystem::copy_options::overwrite_existing);
-      std::filesystem::remove(work + "-journal");
-      std::filesystem::remove(work + "-wal");
+      CopyBooks(prepared.path(), work);
       progress = Progress(work);
     }
     const int delay = std::uniform_int_distribution<int>(1, longest_ms)(random);
@@ -133,12 +190,21 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
     int status = 0;
     const bool ended_early = waitpid(child, &status, WNOHANG) == child;
     if (!ended_early) {
+      // On a server every other kill cuts the job's connection instead: the
+      // server ends the session in mid-transaction and the job dies of it.
+      if (server && i % 2 == 1 && CutConnections(work)) {
+        for (int wait = 0; wait < 100 && waitpid(child, &status, WNOHANG) != child; ++wait) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ++result.cuts;
+      }
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
       ++result.kills;
     } else {
       out << "kill " << i << ": the job ended by itself (status " << status << ")\n";
     }
+    if (server) AwaitNoSessions(work);
     const std::string wrong = Checked(work);
     if (wrong.empty()) {
       const double now = Progress(work);
@@ -155,9 +221,15 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
       out << "kill " << i << " after " << delay << " ms: " << wrong << "\n";
     }
   }
-  std::filesystem::remove(work);
+  if (server) {
+    DropBooks(work);
+  } else {
+    std::filesystem::remove(work);
+  }
   out << "kills after which committed work was found: " << result.progressed << "\n";
-  out << "target crash-consistency: " << result.kills << " kills, " << result.consistent << " consistent "
+  out << "target crash-consistency" << (server ? "-postgres" : "") << ": " << result.kills << " kills";
+  if (server) out << " (" << result.cuts << " by cutting the connection)";
+  out << ", " << result.consistent << " consistent "
       << (result.kills == run.kills && result.consistent == result.kills ? "pass" : "fail") << std::endl;
   return result;
 }

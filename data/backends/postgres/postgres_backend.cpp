@@ -167,21 +167,27 @@ class PostgresBackend : public Backend {
     return std::make_unique<PostgresResultSet>(Run(sql, params));
   }
   void ExecuteScript(std::string_view sql) override {
-    Guarded([&] { return work_.exec(std::string(sql)); });
+    Guarded([&] { return work_.exec(Ahead() + std::string(sql)); });
   }
+  // BEGIN and the caller's savepoints go to the server with the next
+  // statement, in its round trip: they cannot fail on a sound connection,
+  // and a transaction is a chain of short statements here.
   void Begin() override {
-    Raw("BEGIN ISOLATION LEVEL READ COMMITTED");
     in_transaction_ = true;
+    begin_pending_ = true;
+    guard_set_ = false;
+    pending_.clear();
   }
   void Commit() override {
-    in_transaction_ = false;
-    outer_savepoint_.clear();
-    Raw("COMMIT");
+    const bool sent = !begin_pending_;
+    std::string ahead = std::move(pending_);
+    End();
+    if (sent) Raw(ahead + "COMMIT");
   }
   void Rollback() override {
-    in_transaction_ = false;
-    outer_savepoint_.clear();
-    Raw("ROLLBACK");
+    const bool sent = !begin_pending_;
+    End();
+    if (sent) Raw("ROLLBACK");
   }
   // Outside a transaction a savepoint opens one, as it does in SQLite;
   // releasing or rolling back to that savepoint then ends it.
@@ -191,19 +197,25 @@ class PostgresBackend : public Backend {
       outer_savepoint_ = name;
       return;
     }
-    Raw("SAVEPOINT " + name);
+    pending_ += Unguard() + "SAVEPOINT " + name + "; ";
   }
   void ReleaseSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Commit();
-    Raw("RELEASE SAVEPOINT " + name);
+    Unguard();  // released with the savepoint it is nested in
+    pending_ += "RELEASE SAVEPOINT " + name + "; ";
   }
   void RollbackToSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Rollback();
-    Raw("ROLLBACK TO SAVEPOINT " + name);
-    Raw("RELEASE SAVEPOINT " + name);
+    Unguard();  // ended by the rollback, nested as it is in the savepoint
+    pending_ += "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name + "; ";
   }
 
  private:
+  struct Statement {
+    std::string name;  // empty while the text has been seen once only
+    bool prepared = false;  // known to the server
+  };
+
   void Raw(const std::string& sql) {
     try {
       work_.exec(sql);
@@ -213,16 +225,42 @@ class PostgresBackend : public Backend {
       RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
     }
   }
+  void End() {
+    in_transaction_ = begin_pending_ = guard_set_ = false;
+    pending_.clear();
+    outer_savepoint_.clear();
+  }
+
+  // A failed statement aborts a PostgreSQL transaction; inside one, every
+  // statement runs under the savepoint "tarvik_statement" so that callers
+  // see SQLite's per-statement behaviour. The savepoint stays set after the
+  // statement and is released and set again in the round trip of the next.
+  std::string Guard() {
+    if (!in_transaction_) return {};
+    std::string prefix = guard_set_ ? "RELEASE SAVEPOINT tarvik_statement; " : "";
+    guard_set_ = true;
+    return prefix + "SAVEPOINT tarvik_statement; ";
+  }
+  // Takes the guard away before a savepoint of the caller's is set or ended,
+  // so that the caller's savepoints nest as the caller nests them.
+  std::string Unguard() {
+    const bool set = guard_set_;
+    guard_set_ = false;
+    return set ? "RELEASE SAVEPOINT tarvik_statement; " : "";
+  }
+  // Everything that must reach the server before the next statement.
+  std::string Ahead() {
+    std::string out = begin_pending_ ? "BEGIN ISOLATION LEVEL READ COMMITTED; " : "";
+    begin_pending_ = false;
+    out += pending_;
+    pending_.clear();
+    return out + Guard();
+  }
 
   template <typename F>
   pqxx::result Guarded(F&& run) {
-    // A failed statement aborts a PostgreSQL transaction; the savepoint keeps
-    // the rest of it alive, so callers see SQLite's per-statement behaviour.
-    if (in_transaction_) work_.exec("SAVEPOINT tarvik_statement");
     try {
-      pqxx::result r = run();
-      if (in_transaction_) work_.exec("RELEASE SAVEPOINT tarvik_statement");
-      return r;
+      return run();
     } catch (const pqxx::sql_error& e) {
       Restore();
       RaisePostgres(e);
@@ -235,41 +273,74 @@ class PostgresBackend : public Backend {
     }
   }
   void Restore() noexcept {
-    if (!in_transaction_) return;
+    if (!in_transaction_ || !guard_set_) return;
     try {
-      work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement; RELEASE SAVEPOINT tarvik_statement");
+      work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement");
     } catch (...) {
       // The connection is gone; the next call reports it.
+      guard_set_ = false;
     }
   }
 
+  // One round trip per statement where it can be: a prepared statement in a
+  // transaction goes by SQL EXECUTE behind what is ahead of it, its values
+  // as escaped literals, which the server converts to the parameters' types
+  // exactly as it converts bound texts.
   pqxx::result Run(const std::string& sql, const std::vector<Value>& params) {
     std::vector<std::string> texts(params.size());
     std::vector<const char*> args(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
-      const Value& v = params[i];
-      if (IsNull(v)) continue;
-      if (auto* n = std::get_if<std::int64_t>(&v)) texts[i] = std::to_string(*n);
-      else if (auto* d = std::get_if<double>(&v)) texts[i] = NumberText(*d);
-      else if (auto* s = std::get_if<std::string>(&v)) texts[i] = *s;
-      else texts[i] = regional::FormatIsoDate(std::get<DateValue>(v).ole);
+      if (IsNull(params[i])) continue;
+      texts[i] = Text(params[i]);
       args[i] = texts[i].c_str();
     }
-    const std::string& name = Prepared(sql);
-    return Guarded([&] { return work_.exec_prepared(name, pqxx::prepare::make_dynamic_params(args)); });
+    Statement* statement = Cached(sql);
+    return Guarded([&] {
+      std::string ahead = Ahead();
+      if (statement != nullptr && statement->prepared && !ahead.empty()) {
+        std::string text = ahead + "EXECUTE " + statement->name;
+        for (std::size_t i = 0; i < params.size(); ++i) {
+          text += i == 0 ? "(" : ", ";
+          text += args[i] == nullptr ? "NULL" : "'" + conn_.esc(texts[i]) + "'";
+        }
+        return work_.exec(params.empty() ? text : text + ")");
+      }
+      if (!ahead.empty()) work_.exec(ahead);  // the server prepares behind the guard too
+      if (statement == nullptr) return work_.exec_params(WithSqliteNullOrder(sql), pqxx::prepare::make_dynamic_params(args));
+      if (!statement->prepared) {
+        conn_.prepare_now(statement->name);
+        statement->prepared = true;
+      }
+      return work_.exec_prepared(statement->name, pqxx::prepare::make_dynamic_params(args));
+    });
   }
-  // The statement name for a text, preparing it on first use. Statements
-  // built with literal values all differ, so the cache is bounded.
-  const std::string& Prepared(const std::string& sql) {
-    auto it = names_.find(sql);
-    if (it != names_.end()) return it->second;
-    if (names_.size() >= kCachedStatements) {
-      for (auto& [text, name] : names_) conn_.unprepare(name);
-      names_.clear();
+  static std::string Text(const Value& v) {
+    if (auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
+    if (auto* d = std::get_if<double>(&v)) return NumberText(*d);
+    if (auto* s = std::get_if<std::string>(&v)) return *s;
+    return regional::FormatIsoDate(std::get<DateValue>(v).ole);
+  }
+  // The named statement for a text seen before, or null the first time:
+  // statements built with literal values are mostly seen once and not worth
+  // a round trip to prepare. The cache is bounded; one-off texts go first.
+  Statement* Cached(const std::string& sql) {
+    auto it = statements_.find(sql);
+    if (it != statements_.end()) {
+      if (it->second.name.empty()) {
+        it->second.name = "tarvik_" + std::to_string(++counter_);
+        conn_.prepare(it->second.name, WithSqliteNullOrder(sql));
+      }
+      return &it->second;
     }
-    std::string name = "tarvik_" + std::to_string(++counter_);
-    conn_.prepare(name, WithSqliteNullOrder(sql));
-    return names_.emplace(sql, std::move(name)).first->second;
+    if (statements_.size() >= kCachedStatements) {
+      std::erase_if(statements_, [](const auto& entry) { return entry.second.name.empty(); });
+      if (statements_.size() >= kCachedStatements / 2) {
+        for (auto& [text, statement] : statements_) conn_.unprepare(statement.name);
+        statements_.clear();
+      }
+    }
+    statements_.emplace(sql, Statement{});
+    return nullptr;
   }
 
   static constexpr std::size_t kCachedStatements = 512;
@@ -277,8 +348,11 @@ class PostgresBackend : public Backend {
   pqxx::connection conn_;
   pqxx::nontransaction work_;  // the one session object; transactions are plain SQL
   bool in_transaction_ = false;
+  bool begin_pending_ = false;  // BEGIN not sent yet
+  bool guard_set_ = false;      // "tarvik_statement" is set, innermost
+  std::string pending_;         // the caller's savepoint commands not sent yet
   std::string outer_savepoint_;  // set when a savepoint opened the transaction
-  std::unordered_map<std::string, std::string> names_;
+  std::unordered_map<std::string, Statement> statements_;
   std::uint64_t counter_ = 0;
 };
 
