@@ -3,6 +3,7 @@
 // the invariants and the outcome promised for that failure are checked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -15,8 +16,8 @@ namespace tarvik::testing {
 namespace {
 
 // The kinds of connection call a fault is injected into.
-const char* const kKinds[] = {"Execute",   "ExecuteQueryDef", "BeginTrans",    "CommitTrans",
-                              "OpenQuery", "OpenStoredQuery", "RecordsAffected", "Database"};
+const char* const kKinds[] = {"Execute",   "ExecuteQueryDef", "BeginTrans",      "CommitTrans",
+                              "OpenQuery", "OpenStoredQuery", "RecordsAffected", "Database", "Read"};
 
 std::string KindOf(const std::string& call) { return call.substr(0, call.find(':')); }
 
@@ -24,6 +25,7 @@ struct Point {
   std::string kind;
   int k = 0;
   bool raise = false;
+  bool rollback_fails = false;  // and every Rollback that follows raises too
 };
 
 struct Outcome {
@@ -87,6 +89,7 @@ class FaultSweep : public ::testing::TestWithParam<Workflow> {
     WorkflowEnv env(TemplateDatabase());
     w.prepare(env);
     env.recorder().ClearLog();
+    env.recorder().RecordReads(true);
     EXPECT_TRUE(w.run(env)) << "the clean run must succeed";
     EXPECT_TRUE(BrokenInvariants(env.real()).empty()) << Joined(BrokenInvariants(env.real()));
     *calls = env.recorder().log();
@@ -95,10 +98,14 @@ class FaultSweep : public ::testing::TestWithParam<Workflow> {
     return counts;
   }
 
-  std::string RunPoint(const Workflow& w, const Point& p, std::size_t first_commit, std::string* fired) {
+  // What is wrong after the run at p, empty when nothing; *rolled_back
+  // tells whether the run called Rollback after the fault.
+  std::string RunPoint(const Workflow& w, const Point& p, std::size_t first_commit, std::string* fired,
+                       bool* rolled_back) {
     WorkflowEnv env(TemplateDatabase());
     w.prepare(env);
     env.recorder().ClearLog();
+    env.recorder().RecordReads(true);
     env.ui().ClearEvents();
     Outcome o;
     o.before = DatabaseSnapshot(env.real());
@@ -106,6 +113,7 @@ class FaultSweep : public ::testing::TestWithParam<Workflow> {
     std::size_t index = 0;
     FaultRule rule = [&](const std::string& call) {
       ++index;
+      if (p.rollback_fails && call == "Rollback" && !o.fired.empty()) return true;
       if (KindOf(call) != p.kind || ++seen != p.k) return false;
       o.fired = call;
       o.fired_in_first_phase = index <= first_commit;
@@ -125,13 +133,16 @@ class FaultSweep : public ::testing::TestWithParam<Workflow> {
     }
     env.recorder().SetRaise(nullptr);
     env.recorder().SetFault(nullptr);
+    env.recorder().RecordReads(false);
     *fired = o.fired;
+    const auto& log = env.recorder().log();
+    *rolled_back = !o.fired.empty() &&
+                   std::find(std::find(log.begin(), log.end(), o.fired), log.end(), "Rollback") != log.end();
     return Judge(w, env, p, o);
   }
 };
 
 TEST_P(FaultSweep, EveryFailurePointKeepsTheDatabaseConsistent) {
-  if (!TestPostgresServer().empty()) GTEST_SKIP() << "the sweep copies a SQLite file per point";
   const Workflow& w = GetParam();
   std::vector<std::string> clean;
   const auto counts = CleanCounts(w, &clean);
@@ -143,25 +154,34 @@ TEST_P(FaultSweep, EveryFailurePointKeepsTheDatabaseConsistent) {
       break;
     }
   }
-  int points = 0, wrong = 0;
+  int points = 0, wrong = 0, rollbacks = 0, reads = 0;
   for (const char* kind : kKinds) {
     auto it = counts.find(kind);
     if (it == counts.end()) continue;
     for (int k = 1; k <= it->second; ++k) {
       for (bool raise : {false, true}) {
-        const Point p{kind, k, raise};
-        ++points;
-        std::string fired;
-        const std::string what = RunPoint(w, p, first_commit, &fired);
-        if (!what.empty()) {
-          ++wrong;
-          ADD_FAILURE() << w.name << ": " << kind << " #" << k << (raise ? " raises" : " answers False")
-                        << " (" << fired << "): " << what;
+        // Where the fault leads to a Rollback, the point runs again with
+        // that Rollback failing as well.
+        bool rolled_back = false;
+        for (bool rollback_fails : {false, true}) {
+          if (rollback_fails && !rolled_back) break;
+          const Point p{kind, k, raise, rollback_fails};
+          ++points;
+          rollbacks += rollback_fails;
+          reads += p.kind == "Read";
+          std::string fired;
+          const std::string what = RunPoint(w, p, first_commit, &fired, &rolled_back);
+          if (!what.empty()) {
+            ++wrong;
+            ADD_FAILURE() << w.name << ": " << kind << " #" << k << (raise ? " raises" : " answers False")
+                          << (rollback_fails ? ", then Rollback raises" : "") << " (" << fired << "): " << what;
+          }
         }
       }
     }
   }
-  std::cout << "fault sweep " << w.name << ": " << points << " points, " << wrong << " wrong" << std::endl;
+  std::cout << "fault sweep " << w.name << " (" << reads << " in row reads, " << rollbacks
+            << " with a failing Rollback): " << points << " points, " << wrong << " wrong" << std::endl;
   EXPECT_GT(points, 0);
 }
 
@@ -269,11 +289,17 @@ Workflow BackOrderDialogue() {
     env.ui().SetAnswers({{true, 6, std::nullopt}, {false, 0, "5001"}, {false, 0, "5002"}});
   };
   w.run = [](WorkflowEnv& env) { return env.CallBackOrder("500"); };
-  w.judge = [](WorkflowEnv& env, const Point&, const Outcome& o) -> std::string {
+  // A row of the open lines that cannot be read ends the line copy without
+  // a word, as any error there does: the pass saves what it copied, so the
+  // call may succeed with the first order only.
+  w.judge = [](WorkflowEnv& env, const Point& p, const Outcome& o) -> std::string {
     const double made =
         ScalarNumber(env.real(), "SELECT count(*) FROM Order_Header WHERE order_number IN ('5001', '5002')");
     if (!o.result && DatabaseSnapshot(env.real()) != o.before) return "failed back order changed the database";
-    if (o.result && made != 2) return "back order answered True with " + std::to_string(made) + " new orders";
+    const bool short_read = p.kind == "Read" && o.fired.rfind("Read: v_BO_Detail row ", 0) == 0;
+    if (o.result && made != 2 && !(short_read && made == 1)) {
+      return "back order answered True with " + std::to_string(made) + " new orders";
+    }
     return "";
   };
   return w;

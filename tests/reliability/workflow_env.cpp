@@ -52,8 +52,11 @@ class QuietPrinter final : public ComObject<QuietPrinter, components::ReportPrin
 }  // namespace
 
 WorkflowEnv::WorkflowEnv(const std::string& template_path, bool copy)
-    : path_(copy ? FreshPath() : template_path), owned_(copy) {
-  if (copy) {
+    : path_(template_path), owned_(copy) {
+  if (copy && !TestPostgresServer().empty()) {
+    path_ = CopyPostgresDatabase(template_path);
+  } else if (copy) {
+    path_ = FreshPath();
     std::filesystem::copy_file(template_path, path_, std::filesystem::copy_options::overwrite_existing);
   }
   real_ = data::OpenConnection(path_);
@@ -73,7 +76,9 @@ WorkflowEnv::~WorkflowEnv() {
   InstallUi(nullptr);
   recorder_.reset();
   real_.reset();
-  if (owned_) {
+  if (owned_ && !TestPostgresServer().empty()) {
+    DropPostgresDatabase(path_);
+  } else if (owned_) {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
   }

@@ -18,6 +18,29 @@ std::string ParameterText(data::HostConnection& real, const std::string& name) {
   return out + "]";
 }
 
+class Recorder;
+
+// A result whose row moves pass through the recorder as "Read" calls.
+class RecordedResult final : public data::ResultSet {
+ public:
+  RecordedResult(std::unique_ptr<data::ResultSet> real, std::string source, Recorder& recorder)
+      : real_(std::move(real)), source_(std::move(source)), recorder_(recorder) {}
+  std::int64_t RowCount() override { return real_->RowCount(); }
+  int ColumnCount() override { return real_->ColumnCount(); }
+  std::string ColumnName(int column) override { return real_->ColumnName(column); }
+  bool Seek(std::int64_t row) override;
+  const data::Value& Column(int column) override { return real_->Column(column); }
+  std::optional<std::int64_t> FindFirst(const std::string& column, const data::Value& value,
+                                        std::int64_t from) override {
+    return real_->FindFirst(column, value, from);
+  }
+
+ private:
+  std::unique_ptr<data::ResultSet> real_;
+  std::string source_;
+  Recorder& recorder_;
+};
+
 class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
  public:
   explicit Recorder(ComPtr<data::HostConnection> real) : real_(std::move(real)) {}
@@ -31,6 +54,7 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   void ClearLog() override { log_.clear(); }
   void SetFault(FaultRule rule) override { fault_ = std::move(rule); }
   void SetRaise(FaultRule rule) override { raise_ = std::move(rule); }
+  void RecordReads(bool on) override { reads_ = on; }
 
   bool ExecuteQueryDef(const std::string& name) override {
     std::string call = "ExecuteQueryDef: " + name;
@@ -41,7 +65,12 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
     }
     return Answer(call, [&] { return real_->ExecuteQueryDef(name); });
   }
-  void Rollback() override { Fail("Rollback"), real_->Rollback(); }
+  // A failed Rollback has rolled back and then lost its answer, as when
+  // the connection drops: the server undoes an unfinished transaction.
+  void Rollback() override {
+    real_->Rollback();
+    Fail("Rollback");
+  }
   void CommitTrans() override { Fail("CommitTrans"), real_->CommitTrans(); }
   void BeginTrans() override { Fail("BeginTrans"), real_->BeginTrans(); }
   bool Execute(const std::string& sql) override {
@@ -54,24 +83,31 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
     return faked_false_ ? 0 : real_->RecordsAffected();
   }
   std::unique_ptr<data::ResultSet> OpenQuery(const std::string& sql) override {
-    return Fail("OpenQuery: " + sql), real_->OpenQuery(sql);
+    return Recorded(sql, (Fail("OpenQuery: " + sql), real_->OpenQuery(sql)));
   }
   std::unique_ptr<data::ResultSet> OpenStoredQuery(const std::string& name,
                                                    const std::vector<Variant>& values) override {
     std::string call = "OpenStoredQuery: " + name + " [";
     for (std::size_t i = 0; i < values.size(); ++i) call += (i ? ", " : "") + values[i].ToString();
-    return Fail(call + "]"), real_->OpenStoredQuery(name, values);
+    return Recorded(name, (Fail(call + "]"), real_->OpenStoredQuery(name, values)));
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
     return Fail("ExecuteWith: " + sql), real_->ExecuteWith(sql, values);
   }
   std::unique_ptr<data::ResultSet> QueryWith(const std::string& sql,
                                              const std::vector<Variant>& values) override {
-    return Fail("QueryWith: " + sql), real_->QueryWith(sql, values);
+    return Recorded(sql, (Fail("QueryWith: " + sql), real_->QueryWith(sql, values)));
   }
   int TransactionDepth() override { return real_->TransactionDepth(); }
 
+  // A row move of a recorded result: false when the fault rule picks it.
+  bool ReadFaulted(const std::string& call) { return Faulted(call); }
+
  private:
+  std::unique_ptr<data::ResultSet> Recorded(const std::string& source, std::unique_ptr<data::ResultSet> real) {
+    if (!reads_) return real;
+    return std::make_unique<RecordedResult>(std::move(real), source, *this);
+  }
   // Records the call; raises when the raise rule picks it; true when the
   // fault rule picks it.
   bool Faulted(const std::string& call) {
@@ -95,7 +131,14 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
   FaultRule fault_;
   FaultRule raise_;
   bool faked_false_ = false;
+  bool reads_ = false;
 };
+
+// A faked False is a row the result does not have.
+bool RecordedResult::Seek(std::int64_t row) {
+  if (recorder_.ReadFaulted("Read: " + source_ + " row " + std::to_string(row))) return false;
+  return real_->Seek(row);
+}
 
 }  // namespace
 

@@ -28,6 +28,9 @@ class RecordingConnection : public data::HostConnection {
   virtual void SetFault(FaultRule rule) = 0;
   // Calls this rule picks raise error 3146, Boolean operations included.
   virtual void SetRaise(FaultRule rule) = 0;
+  // Also records (and lets the rules fail) every row move of the results
+  // the connection returns, as "Read: <query> row <n>"; off by default.
+  virtual void RecordReads(bool on) = 0;
 
  protected:
   ~RecordingConnection() = default;

@@ -93,6 +93,16 @@ std::string NewPostgresDatabase() {
   return uri;
 }
 
+std::string CopyPostgresDatabase(const std::string& uri) {
+  static std::atomic<int> counter{0};
+  const std::string name = "tarvik_copy_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  auto admin = data::OpenBackend(TestPostgresServer());
+  admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE \"" + NameOf(uri) + "\"");
+  const std::string copy = WithDatabase(TestPostgresServer(), name);
+  Leftovers::Get().Add(copy);
+  return copy;
+}
+
 void DropPostgresDatabase(const std::string& uri) {
   if (Leftovers::Get().Remove(uri)) Leftovers::Drop(uri);
 }

@@ -35,6 +35,9 @@ std::string TestPostgresServer();
 // URI; it is dropped when the test program ends (or by DropPostgresDatabase).
 std::string NewPostgresDatabase();
 void DropPostgresDatabase(const std::string& uri);
+// A new database on that server made from the one at uri, which must have
+// no open connection; dropped like the others.
+std::string CopyPostgresDatabase(const std::string& uri);
 
 // First column of the first row of a query, as a double (0 when no row or Null).
 double ScalarNumber(data::HostConnection& c, const std::string& sql);
