@@ -31,6 +31,13 @@ void RegionalTarget(std::string_view input);
 // Lines with "open" or "create" are dropped (they touch files and libraries).
 void ScriptLinesTarget(std::string_view input);
 
+// The conversion helpers on texts, numbers, dates and Null: only their
+// documented errors escape; numbers stay finite and in range; a text
+// literal is the text with quotes doubled (Null for the empty text); every
+// literal, put into a statement and translated for either backend, stays
+// one string with no ';' in the code around it.
+void FieldConversionTarget(std::string_view input);
+
 // The check ClassicDialectTarget makes on one translation; throws
 // InvariantBroken. Public so that its own tests can feed it bad pairs.
 void CheckTranslation(std::string_view input, std::string_view output, data::Dialect target);
@@ -44,6 +51,7 @@ inline constexpr Target kTargets[] = {
     {"classic_dialect", &ClassicDialectTarget},
     {"regional", &RegionalTarget},
     {"script_lines", &ScriptLinesTarget},
+    {"field_conversion", &FieldConversionTarget},
 };
 
 }  // namespace tarvik::fuzz

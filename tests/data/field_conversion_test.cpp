@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/support/error_number.h"
 
 #include "platform/error.h"
@@ -36,6 +38,16 @@ TEST(Field2SqlDate, DatesAreReformattedOthersAreNull) {
       {Variant::Null(), "Null"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(Field2SqlDate(in), out) << in.ToString16().size();
+}
+
+// A date value beyond the calendar (years 100 to 9999) overflows instead of
+// being taken apart as one.
+TEST(Field2SqlDate, DateValuesOutsideTheCalendarOverflow) {
+  EXPECT_EQ(Field2SqlDate(Variant::Date(-657434.5)), "#1/1/0100 12:00:00 PM#");
+  EXPECT_EQ(Field2SqlDate(Variant::Date(2958465.5)), "#12/31/9999 12:00:00 PM#");
+  for (const double bad : {-657435.0, 2958466.0, 1e300, -4e304, std::nan("")}) {
+    EXPECT_EQ(ErrorNumberOf([&] { Field2SqlDate(Variant::Date(bad)); }), kErrOverflow) << bad;
+  }
 }
 
 TEST(Field2Long, NumbersRoundHalfToEvenOthersAreZero) {
