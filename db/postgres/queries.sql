@@ -107,14 +107,18 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
 -- when some is invoiced, else unchanged. The per-order query refreshes
 -- every order whose status lags its lines, since it runs once per call
--- with the last order's key.
+-- with the last order's key. The rows are locked in key order first: clerks
+-- finishing at the same moment refresh overlapping sets of orders.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
 UPDATE Order_Header SET order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE (order_key = ?1 OR order_status < 2)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+FROM (SELECT o.order_key FROM Order_Header o
+      WHERE (o.order_key = ?1 OR o.order_status < 2)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+      ORDER BY o.order_key FOR UPDATE OF o) t
+WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byShipPack action
 -- param: CustID Text
@@ -122,16 +126,22 @@ WHERE (order_key = ?1 OR order_status < 2)
 UPDATE Order_Header SET order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1 AND shipto_name = ?2
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+FROM (SELECT o.order_key FROM Order_Header o
+      WHERE o.cust_id = ?1 AND o.shipto_name = ?2
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+      ORDER BY o.order_key FOR UPDATE OF o) t
+WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byCustPack action
 -- param: CustID Text
 UPDATE Order_Header SET order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+FROM (SELECT o.order_key FROM Order_Header o
+      WHERE o.cust_id = ?1
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+      ORDER BY o.order_key FOR UPDATE OF o) t
+WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byCustOrdPack action
 -- param: CustID Text
@@ -140,12 +150,15 @@ WHERE cust_id = ?1
 UPDATE Order_Header SET order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1
-  AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
-            THEN order_number <> '' AND order_number !~ '[^0-9]'
-                 AND tarvik_int(order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
-            ELSE order_number BETWEEN ?2::text AND ?3::text END)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+FROM (SELECT o.order_key FROM Order_Header o
+      WHERE o.cust_id = ?1
+        AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+                  THEN o.order_number <> '' AND o.order_number !~ '[^0-9]'
+                       AND tarvik_int(o.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                  ELSE o.order_number BETWEEN ?2::text AND ?3::text END)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+      ORDER BY o.order_key FOR UPDATE OF o) t
+WHERE Order_Header.order_key = t.order_key
 
 -- The stock postings join the invoice's totals to the stock rows by key, so
 -- they touch only those rows however many old versions the table holds
