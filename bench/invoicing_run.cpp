@@ -170,8 +170,8 @@ double ConcurrentSeconds(const char* self, const std::string& uri, int orders, i
       const std::string first = std::to_string(100001 + h * share);
       const std::string last = std::to_string(100000 + (h + 1) * share);
       const std::string invoice = std::to_string(kFirstInvoice + h * share);
-      const char* argv[] = {self, raw ? "--invoicing-host-raw" : "--invoicing-host", uri.c_str(), first.c_str(), last.c_str(),
-                            invoice.c_str(), nullptr};
+      const char* mode = raw ? "--invoicing-host-raw" : "--invoicing-host";
+      const char* argv[] = {self, mode, uri.c_str(), first.c_str(), last.c_str(), invoice.c_str(), nullptr};
       pid_t pid = 0;
       if (posix_spawn(&pid, self, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
         throw std::runtime_error("cannot start an invoicing host");

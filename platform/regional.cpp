@@ -189,14 +189,12 @@ std::optional<double> ToOleDate(const DateTimeParts& p) {
   return days < 0 ? days - time : days + time;
 }
 
-constexpr double kFirstOleDay = -657434.0 - 86399.0 / 86400;  // 1/1/100 11:59:59 PM
-constexpr double kLastOleDay = 2958465.0 + 86399.0 / 86400;   // 12/31/9999 11:59:59 PM
+bool InOleCalendar(double date) { return date > -657435.0 && date < 2958466.0; }
 
 DateTimeParts FromOleDate(double date) {
   // Callers check the calendar's range; beyond it the parts are those of
-  // its ends rather than undefined.
-  if (!(date >= kFirstOleDay)) date = kFirstOleDay;
-  if (!(date <= kLastOleDay)) date = kLastOleDay;
+  // its ends (1/1/100 or 12/31/9999, 11:59:59 PM) rather than undefined.
+  if (!InOleCalendar(date)) date = date > 0 ? 2958465.0 + 86399.0 / 86400 : -657434.0 - 86399.0 / 86400;
   double whole = std::trunc(date);
   std::int64_t seconds = std::llround(std::fabs(date - whole) * 86400.0);
   std::int64_t days = static_cast<std::int64_t>(whole);

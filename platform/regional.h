@@ -31,6 +31,9 @@ struct DateTimeParts {
 // nullopt when the fields do not make a real date (Feb 30, month 13, ...).
 std::optional<double> ToOleDate(const DateTimeParts& p);
 DateTimeParts FromOleDate(double date);  // rounded to the second
+// Within 1/1/100 to 12/31/9999 (each to the end of its day): the dates an
+// OLE date may hold. Before 1899 the day counts down while its time counts up.
+bool InOleCalendar(double date);
 
 // Text to OLE date; nullopt when not a date. current_year fills a missing year.
 std::optional<double> ParseDate(std::string_view text, int current_year);

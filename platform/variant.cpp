@@ -28,10 +28,6 @@ constexpr HRESULT DISP_E_BADINDEX = hr(0x8002000B);
 constexpr USHORT kNoValueProp = 0x1;  // VARIANT_NOVALUEPROP
 constexpr int kMaxValueDepth = 8;     // default members returning objects
 
-// Limits of the date type: 1/1/100 and 12/31/9999 23:59:59.
-// 1/1/100 to 12/31/9999, each to the end of its day: before 1899 the day
-// counts down while the time within it still counts up.
-constexpr bool InCalendar(double d) { return d > -657435.0 && d < 2958466.0; }
 
 VARIANT* Elements(SAFEARRAY* a) { return static_cast<VARIANT*>(a->pvData); }
 
@@ -195,7 +191,7 @@ HRESULT TextValue(const VARIANT& s, std::string* out) {
     case VT_R8: *out = regional::FormatDouble(s.dblVal); return S_OK;
     case VT_CY: *out = CurrencyText(s.cyVal.int64); return S_OK;
     case VT_DATE:
-      if (!InCalendar(s.date)) return DISP_E_OVERFLOW;
+      if (!regional::InOleCalendar(s.date)) return DISP_E_OVERFLOW;
       *out = regional::FormatDate(s.date);
       return S_OK;
     default:
@@ -310,7 +306,7 @@ HRESULT ToDateType(VARIANT* out, const VARIANT& s) {
     long double v = 0;
     HRESULT h = NumericValue(s, &v);
     if (Failed(h)) return h;
-    if (!InCalendar(static_cast<double>(v))) return DISP_E_OVERFLOW;
+    if (!regional::InOleCalendar(static_cast<double>(v))) return DISP_E_OVERFLOW;
     d = static_cast<double>(v);
   }
   out->date = d;
@@ -755,7 +751,7 @@ double Variant::ToDouble() const {
 // 9999) it overflows, as every conversion to a date does.
 DATE Variant::ToDate() const {
   const DATE d = Converted(v_, VT_DATE).v.date;
-  if (!InCalendar(d)) RaiseError(kErrOverflow);
+  if (!regional::InOleCalendar(d)) RaiseError(kErrOverflow);
   return d;
 }
 

@@ -87,37 +87,18 @@ void Enlarge(data::HostConnection& c, int copies) {
   _exit(3);  // only an error ends the job; a clean run is always killed
 }
 
-// The server's URI with another database name.
-std::string OnServer(const std::string& uri, const std::string& name) {
-  const std::size_t slash = uri.rfind('/');
-  const std::size_t query = uri.find('?', slash);
-  return uri.substr(0, slash + 1) + name + (query == std::string::npos ? "" : uri.substr(query));
-}
-
-// The database part of a server URI.
-std::string NameIn(const std::string& uri) {
-  const std::size_t slash = uri.rfind('/');
-  return uri.substr(slash + 1, uri.find('?', slash) == std::string::npos ? std::string::npos
-                                                                       : uri.find('?', slash) - slash - 1);
-}
-
-void DropBooks(const std::string& work) {
-  auto admin = data::OpenBackend(TestPostgresServer());
-  admin->ExecuteScript("DROP DATABASE IF EXISTS \"" + NameIn(work) + "\" WITH (FORCE)");
-}
-
-// The work copy of the prepared books: a file copy, or on a server a new
-// database made from the prepared one.
-void CopyBooks(const std::string& prepared, const std::string& work) {
-  if (TestPostgresServer().empty()) {
-    std::filesystem::copy_file(prepared, work, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(work + "-journal");
-    std::filesystem::remove(work + "-wal");
-    return;
+// A fresh work copy of the prepared books, the earlier one removed: a file
+// copy, or on a server a new database made from the prepared one.
+std::string FreshCopy(const std::string& prepared, const std::string& earlier) {
+  if (!TestPostgresServer().empty()) {
+    if (!earlier.empty()) DropPostgresDatabase(earlier);
+    return CopyPostgresDatabase(prepared);
   }
-  DropBooks(work);
-  auto admin = data::OpenBackend(TestPostgresServer());
-  admin->ExecuteScript("CREATE DATABASE \"" + NameIn(work) + "\" TEMPLATE \"" + NameIn(prepared) + "\"");
+  const std::string work = prepared + ".crash";
+  std::filesystem::copy_file(prepared, work, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::remove(work + "-journal");
+  std::filesystem::remove(work + "-wal");
+  return work;
 }
 
 // Ends the server sessions on the work database, as a failed network or an
@@ -126,7 +107,7 @@ bool CutConnections(const std::string& work) {
   auto admin = data::OpenBackend(TestPostgresServer());
   auto rs = admin->Query(
       "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = $1 AND pid <> pg_backend_pid()",
-      {data::Value{NameIn(work)}});
+      {data::Value{PostgresDatabaseName(work)}});
   return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
 }
 
@@ -136,7 +117,7 @@ void AwaitNoSessions(const std::string& work) {
   auto admin = data::OpenBackend(TestPostgresServer());
   for (int i = 0; i < 200; ++i) {
     auto rs = admin->Query("SELECT count(*) FROM pg_stat_activity WHERE datname = $1",
-                           {data::Value{NameIn(work)}});
+                           {data::Value{PostgresDatabaseName(work)}});
     if (rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) == 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -168,7 +149,7 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
     Enlarge(*c, run.copies);
   }
   const bool server = !TestPostgresServer().empty();
-  const std::string work = server ? OnServer(prepared.path(), "tarvik_crash_work") : prepared.path() + ".crash";
+  std::string work;
   std::mt19937 random(run.seed);
   // The delay range grows while kills land before any commit, so a slow
   // machine (or a sanitizer build) is still killed in the middle of work.
@@ -178,7 +159,7 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
   for (int i = 0; i < run.kills; ++i) {
     // A fresh copy now and then, so early states are hit again too.
     if (i % 25 == 0) {
-      CopyBooks(prepared.path(), work);
+      work = FreshCopy(prepared.path(), work);
       progress = Progress(work);
     }
     const int delay = std::uniform_int_distribution<int>(1, longest_ms)(random);
@@ -222,7 +203,7 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
     }
   }
   if (server) {
-    DropBooks(work);
+    DropPostgresDatabase(work);
   } else {
     std::filesystem::remove(work);
   }

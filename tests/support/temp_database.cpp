@@ -27,13 +27,6 @@ std::string WithDatabase(const std::string& server, const std::string& name) {
   return base + "/" + name + options;
 }
 
-std::string NameOf(const std::string& uri) {
-  const std::size_t scheme = uri.find("://");
-  std::size_t slash = uri.find('/', scheme + 3);
-  std::size_t query = uri.find('?', slash);
-  return uri.substr(slash + 1, query == std::string::npos ? std::string::npos : query - slash - 1);
-}
-
 // Databases still to drop when the program ends, whatever the tests did.
 class Leftovers {
  public:
@@ -55,7 +48,7 @@ class Leftovers {
   static void Drop(const std::string& uri) noexcept {
     try {
       auto admin = data::OpenBackend(TestPostgresServer());
-      admin->ExecuteScript("DROP DATABASE IF EXISTS \"" + NameOf(uri) + "\" WITH (FORCE)");
+      admin->ExecuteScript("DROP DATABASE IF EXISTS \"" + PostgresDatabaseName(uri) + "\" WITH (FORCE)");
     } catch (...) {
       // A leftover database on a throw-away server harms nobody.
     }
@@ -71,6 +64,13 @@ class Leftovers {
 std::string TestPostgresServer() {
   const char* server = std::getenv("TARVIK_TEST_POSTGRES");
   return server ? server : "";
+}
+
+std::string PostgresDatabaseName(const std::string& uri) {
+  const std::size_t scheme = uri.find("://");
+  std::size_t slash = uri.find('/', scheme + 3);
+  std::size_t query = uri.find('?', slash);
+  return uri.substr(slash + 1, query == std::string::npos ? std::string::npos : query - slash - 1);
 }
 
 std::string NewPostgresDatabase() {
@@ -97,7 +97,7 @@ std::string CopyPostgresDatabase(const std::string& uri) {
   static std::atomic<int> counter{0};
   const std::string name = "tarvik_copy_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   auto admin = data::OpenBackend(TestPostgresServer());
-  admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE \"" + NameOf(uri) + "\"");
+  admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE \"" + PostgresDatabaseName(uri) + "\"");
   const std::string copy = WithDatabase(TestPostgresServer(), name);
   Leftovers::Get().Add(copy);
   return copy;
@@ -110,7 +110,7 @@ void DropPostgresDatabase(const std::string& uri) {
 TempDatabase::TempDatabase(bool initialize, bool demo) {
   if (!TestPostgresServer().empty()) {
     path_ = NewPostgresDatabase();
-    pg_name_ = NameOf(path_);
+    pg_name_ = PostgresDatabaseName(path_);
   } else {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");

@@ -35,6 +35,8 @@ std::string TestPostgresServer();
 // URI; it is dropped when the test program ends (or by DropPostgresDatabase).
 std::string NewPostgresDatabase();
 void DropPostgresDatabase(const std::string& uri);
+// The database part of a server URI.
+std::string PostgresDatabaseName(const std::string& uri);
 // A new database on that server made from the one at uri, which must have
 // no open connection; dropped like the others.
 std::string CopyPostgresDatabase(const std::string& uri);

@@ -301,9 +301,16 @@ class PostgresBackend : public Backend {
         std::string text = ahead + "EXECUTE " + statement->name;
         for (std::size_t i = 0; i < params.size(); ++i) {
           text += i == 0 ? "(" : ", ";
-          text += args[i] == nullptr ? "NULL" : "'" + conn_.esc(texts[i]) + "'";
+          if (args[i] == nullptr) {
+            text += "NULL";
+          } else {
+            text += '\'';
+            text += conn_.esc(texts[i]);
+            text += '\'';
+          }
         }
-        return work_.exec(params.empty() ? text : text + ")");
+        if (!params.empty()) text += ')';
+        return work_.exec(text);
       }
       if (!ahead.empty()) work_.exec(ahead);  // the server prepares behind the guard too
       if (statement == nullptr) return work_.exec_params(WithSqliteNullOrder(sql), pqxx::prepare::make_dynamic_params(args));
