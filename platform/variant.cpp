@@ -28,7 +28,6 @@ constexpr HRESULT DISP_E_BADINDEX = hr(0x8002000B);
 constexpr USHORT kNoValueProp = 0x1;  // VARIANT_NOVALUEPROP
 constexpr int kMaxValueDepth = 8;     // default members returning objects
 
-
 VARIANT* Elements(SAFEARRAY* a) { return static_cast<VARIANT*>(a->pvData); }
 
 SAFEARRAY* CopyArray(const SAFEARRAY* a) {
