@@ -32,6 +32,10 @@ ORDER BY h.order_number, d.line_no
 
 -- Detail lines: the packed lines of the selection, priced, under the invoice
 -- number; the invoice is then marked as waiting for its inventory relief.
+-- The lines are locked as they are read (in key order): a clerk invoicing
+-- the same lines at the same moment waits and then finds them invoiced. A
+-- header that gets no line (its order was invoiced by another clerk since
+-- its keys were read) is not kept: an invoice without lines is none.
 -- query: v_InvoiceDet_byOrdPack action
 -- param: OrderKey Long
 -- param: InvoiceNo Key
@@ -40,8 +44,11 @@ WITH lines AS (
   SELECT ?2::bigint, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
          d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
   FROM Order_Detail d WHERE d.order_key = ?1::bigint AND d.quantity_packed > 0
-  RETURNING invoice_no)
-INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?2::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2::bigint)
 
 -- query: v_InvoiceDet_byShipPack action
 -- param: CustID Text
@@ -53,8 +60,11 @@ WITH lines AS (
          d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
   FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
   WHERE h.cust_id = ?1::text AND h.shipto_name = ?2::text AND d.quantity_packed > 0
-  RETURNING invoice_no)
-INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?3::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3::bigint)
 
 -- query: v_InvoiceDet_byCustPack action
 -- param: CustID Text
@@ -65,8 +75,11 @@ WITH lines AS (
          d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
   FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
   WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
-  RETURNING invoice_no)
-INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?2::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2::bigint)
 
 -- query: v_InvoiceDet_byCustOrdPack action
 -- param: CustID Text
@@ -83,8 +96,11 @@ WITH lines AS (
               THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
                    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
               ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
-  RETURNING invoice_no)
-INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?4::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4::bigint)
 
 -- Line status: packed quantities move to invoiced; 3 in part, 4 in full. A
 -- back-ordered line (5) stays so: its open rest lives in another order. The

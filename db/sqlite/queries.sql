@@ -31,7 +31,9 @@ WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLO
 ORDER BY h.order_number, d.line_no
 
 -- Detail lines: the packed lines of the selection, priced, under the invoice
--- number; the invoice is then marked as waiting for its inventory relief.
+-- number; the invoice is then marked as waiting for its inventory relief. A
+-- header that gets no line (its order was invoiced by another clerk since
+-- its keys were read) is not kept: an invoice without lines is none.
 -- query: v_InvoiceDet_byOrdPack action
 -- param: OrderKey Long
 -- param: InvoiceNo Key
@@ -40,7 +42,8 @@ SELECT ?2, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.u
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
 FROM Order_Detail d WHERE d.order_key = ?1 AND d.quantity_packed > 0;
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
-SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
+SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2);
+DELETE FROM Invoice_Header WHERE invoice_no = ?2 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
 
 -- query: v_InvoiceDet_byShipPack action
 -- param: CustID Text
@@ -52,7 +55,8 @@ SELECT ?3, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.u
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1 AND h.shipto_name = ?2 AND d.quantity_packed > 0;
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
-SELECT ?3, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3)
+SELECT ?3, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3);
+DELETE FROM Invoice_Header WHERE invoice_no = ?3 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3)
 
 -- query: v_InvoiceDet_byCustPack action
 -- param: CustID Text
@@ -63,7 +67,8 @@ SELECT ?2, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.u
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1 AND d.quantity_packed > 0;
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
-SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
+SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2);
+DELETE FROM Invoice_Header WHERE invoice_no = ?2 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
 
 -- query: v_InvoiceDet_byCustOrdPack action
 -- param: CustID Text
@@ -80,7 +85,8 @@ WHERE h.cust_id = ?1 AND d.quantity_packed > 0
                  AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
             ELSE h.order_number BETWEEN ?2 AND ?3 END);
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
-SELECT ?4, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4)
+SELECT ?4, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4);
+DELETE FROM Invoice_Header WHERE invoice_no = ?4 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4)
 
 -- Line status: packed quantities move to invoiced; 3 in part, 4 in full. A
 -- back-ordered line (5) stays so: its open rest lives in another order. The
