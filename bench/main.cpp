@@ -71,8 +71,10 @@ int main(int argc, char** argv) {
     }
     // The rest measures the component's own work, not the disk's flushes.
     setenv("TARVIK_SQLITE_SYNCHRONOUS", "NORMAL", 1);
-    std::printf("SQLite file, WAL journal, synchronous=NORMAL (durable at checkpoints; a power "
-                "cut may lose the last commits, never corrupt).\n");
+    if (only != "postgres") {
+      std::printf("SQLite file, WAL journal, synchronous=NORMAL (durable at checkpoints; a power "
+                  "cut may lose the last commits, never corrupt).\n");
+    }
     if (wanted("invoicing") && synchronous != "full") {
       InvoicingOptions invoicing;
       if (quick) invoicing.orders = 1000;
