@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/dao.h"
+#include "data/open_mode.h"
 #include "data/result_set.h"
 #include "platform/com.h"
 #include "platform/variant.h"
@@ -59,6 +60,7 @@ class Backend;
 // A connection over a backend (see backend.h).
 ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend);
 // OpenBackend + NewConnection.
-ComPtr<HostConnection> OpenConnection(const std::string& database);
+ComPtr<HostConnection> OpenConnection(const std::string& database,
+                                      OpenMode mode = OpenMode::kReadWrite);
 
 }  // namespace tarvik::data
