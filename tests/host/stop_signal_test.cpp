@@ -114,5 +114,31 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignalTest,
                                            StopCase{"SIGTERM", SIGTERM, 143}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The demo runs many calls; a stop ends it between them, with its summary.
+TEST(DemoStopTest, TheDemoStopsBetweenItsRunsAndSumsUpWhatItDid) {
+  if (!testing::TestPostgresServer().empty()) GTEST_SKIP() << "the demo makes its own SQLite books";
+  TarvikTest t;
+  const std::string folder = t.dir().file("demo");
+  TarvikChild child({"demo", "--dir", folder, "--json"}, "", t.registry(), t.dir().path().string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  ASSERT_TRUE(child.Running()) << "the demo ended before the signal";
+  child.Signal(SIGINT);
+  const RunResult r = child.Wait(std::chrono::minutes(2));
+  ASSERT_FALSE(r.hung);
+  EXPECT_EQ(r.killed_by, 0);
+  EXPECT_EQ(r.exit_code, 130) << r.err;
+  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_FALSE(doc.is_discarded()) << r.out;
+  EXPECT_EQ(doc["stopped"], "SIGINT");
+  EXPECT_EQ(doc["problems"], nlohmann::json::array());
+
+  auto c = data::OpenConnection(folder + "/demo.db");
+  EXPECT_EQ(ScalarNumber(*c, "SELECT COUNT(*) FROM Invoice_Header"),
+            doc["summary"]["invoices_made"].get<double>());
+  EXPECT_EQ(ScalarNumber(*c, "SELECT COUNT(*) FROM Invoice_Header h WHERE NOT EXISTS "
+                             "(SELECT 1 FROM Inventory_Ledger l WHERE l.invoice_no = h.invoice_no)"),
+            0);
+}
+
 }  // namespace
 }  // namespace tarvik::host_test
