@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/dialect.h"
+#include "data/open_mode.h"
 #include "data/result_set.h"
 #include "data/value.h"
 
@@ -44,7 +45,9 @@ class Backend {
 
 // Opens a backend from a database argument: a file path or "sqlite:PATH" for
 // SQLite, "postgresql://..." for PostgreSQL. Throws AutomationError with a
-// clear description when it cannot.
-std::unique_ptr<Backend> OpenBackend(const std::string& database);
+// clear description when it cannot (a missing SQLite file is created only
+// when writing).
+std::unique_ptr<Backend> OpenBackend(const std::string& database,
+                                     OpenMode mode = OpenMode::kReadWrite);
 
 }  // namespace tarvik::data

@@ -350,8 +350,8 @@ ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend) {
   return ComPtr<HostConnection>(MakeCom<Connection>(std::move(backend)).get());
 }
 
-ComPtr<HostConnection> OpenConnection(const std::string& database) {
-  return NewConnection(OpenBackend(database));
+ComPtr<HostConnection> OpenConnection(const std::string& database, OpenMode mode) {
+  return NewConnection(OpenBackend(database, mode));
 }
 
 }  // namespace tarvik::data

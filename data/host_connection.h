@@ -10,6 +10,7 @@
 
 #include "data/dao.h"
 #include "data/dialect.h"
+#include "data/open_mode.h"
 #include "data/result_set.h"
 #include "platform/com.h"
 #include "platform/variant.h"
@@ -62,6 +63,7 @@ class Backend;
 // A connection over a backend (see backend.h).
 ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend);
 // OpenBackend + NewConnection.
-ComPtr<HostConnection> OpenConnection(const std::string& database);
+ComPtr<HostConnection> OpenConnection(const std::string& database,
+                                      OpenMode mode = OpenMode::kReadWrite);
 
 }  // namespace tarvik::data

@@ -8,6 +8,7 @@
 
 #include "data/result_set.h"
 #include "host/command_failure.h"
+#include "host/database_open.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
 #include "host/terminal_ui.h"
@@ -24,7 +25,7 @@ bool InvoiceExists(data::HostConnection& c, std::int32_t number) {
 }  // namespace
 
 BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invoice_no) {
-  InvoiceSession back_order(database, kBackOrderProgId);
+  InvoiceSession back_order(database, Access::kWrite, kBackOrderProgId);
   data::HostConnection& c = back_order.connection();
   if (!InvoiceExists(c, invoice_no)) {
     throw std::runtime_error("Invoice " + std::to_string(invoice_no) + " not found.");
@@ -38,7 +39,7 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
 }
 
 std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoice_no) {
-  auto c = data::OpenConnection(database);
+  auto c = OpenForReading(database);
   return c->OpenStoredQuery("v_BO_Detail", {Variant::String(std::to_string(invoice_no))})
       ->RowCount();
 }

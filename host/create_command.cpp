@@ -12,6 +12,7 @@
 #include "host/command_failure.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
+#include "host/stop_signals.h"
 #include "host/terminal_ui.h"
 
 namespace tarvik::host {
@@ -149,7 +150,7 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   }
   const Grouping& g = *FindGrouping(request.grouping);
   CreateOutcome outcome;
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kWrite);
   data::HostConnection& c = invoice.connection();
 
   const std::int64_t orders = PackedOrders(c, g, request);
@@ -176,6 +177,11 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   // invoices are the object's own and are asked all the same.
   invoice.Let("ShowMessageBox", Variant::Boolean(false));
 
+  // The last point where a stop leaves nothing to report.
+  if (StopRequested()) {
+    outcome.message = "Stopped before invoicing; nothing was created.";
+    return outcome;
+  }
   progress.Relabel("Creating invoices (" + std::to_string(orders) +
                  (orders == 1 ? " order)" : " orders)"));
   outcome.saved = invoice.Succeeds("Save");
@@ -255,6 +261,7 @@ int CreateCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progr
       doc["invoices"] = InvoicesJson(outcome.invoices);
       doc["back_orders"] = BackOrdersJson(outcome.back_orders);
       if (!outcome.message.empty()) doc["warning"] = outcome.message;
+      if (StopRequested()) doc["stopped"] = StopSignalName();
       out << doc.dump(2) << "\n";
       return 0;
     }

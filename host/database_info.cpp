@@ -151,14 +151,6 @@ std::string SchemaSpelling(const std::string& name) {
 
 }  // namespace
 
-std::optional<std::string> LocalDatabasePath(const std::string& database) {
-  if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0) {
-    return std::nullopt;
-  }
-  if (database.rfind("sqlite:", 0) == 0) return database.substr(7);
-  return database;
-}
-
 std::vector<std::string> ListTables(data::Backend& backend) {
   const char* sql =
       backend.dialect() == data::Dialect::kSqlite

@@ -3,17 +3,12 @@
 #pragma once
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/backend.h"
 
 namespace tarvik::host {
-
-// The file behind a database argument ("x.db" or "sqlite:x.db"); nullopt for
-// a server URI.
-std::optional<std::string> LocalDatabasePath(const std::string& database);
 
 // User tables of the database, by name.
 std::vector<std::string> ListTables(data::Backend& backend);

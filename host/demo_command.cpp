@@ -25,9 +25,11 @@
 #include "host/backorder_command.h"
 #include "host/command_failure.h"
 #include "host/create_command.h"
+#include "host/database_open.h"
 #include "host/invoice_session.h"
 #include "host/posting_readback.h"
 #include "host/server_library.h"
+#include "host/stop_signals.h"
 #include "host/table_output.h"
 #include "host/terminal_ui.h"
 #include "platform/class_registry.h"
@@ -141,7 +143,7 @@ std::string PrepareRegistry(const fs::path& dir, bool& registered_here) {
 }
 
 void SetOption(const std::string& database, const std::string& name, const std::string& value) {
-  auto c = data::OpenConnection(database);
+  auto c = OpenForWriting(database);
   c->ExecuteWith("UPDATE System SET option_value = ?1 WHERE option_name = ?2",
                  {Variant::String(value), Variant::String(name)});
 }
@@ -167,7 +169,7 @@ class OptionSwitch {
 };
 
 double Scalar(const std::string& database, const std::string& sql) {
-  auto c = data::OpenConnection(database);
+  auto c = OpenForReading(database);
   auto rs = c->OpenQuery(sql);
   if (!rs->Seek(0)) return 0;
   const data::Value& v = rs->Column(0);
@@ -226,7 +228,7 @@ struct StepResult {
 
 std::vector<std::vector<std::string>> PartlyPicked(const std::string& database,
                                                    const CreateRequest& r) {
-  auto c = data::OpenConnection(database);
+  auto c = OpenForReading(database);
   auto rs = c->OpenStoredQuery("v_Invoice_All_Picked",
                                {Variant::String(r.from), Variant::String(r.to)});
   std::vector<std::vector<std::string>> rows;
@@ -362,7 +364,7 @@ void DemoRun::Part(std::size_t index, const std::string& title) {
 }
 
 void DemoRun::InvoiceEverything() {
-  for (std::size_t i = 0; i < steps_.size(); ++i) {
+  for (std::size_t i = 0; i < steps_.size() && !StopRequested(); ++i) {
     const Step& step = steps_[i];
     Part(i, step.title);
     StepResult r;
@@ -427,6 +429,7 @@ void DemoRun::BackOrderTheRest() {
   r.saved = true;
   Part(steps_.size(), r.title);
   for (const auto& invoice : made_) {
+    if (StopRequested()) break;
     if (OpenBackOrderLines(database_, invoice.number) == 0) continue;
     say_ << "  Invoice " << invoice.number << " (orders " << JoinTexts(invoice.orders) << ")\n";
     progress_.Relabel("Back-ordering invoice " + std::to_string(invoice.number));
@@ -452,6 +455,7 @@ void DemoRun::PrintToPdfs() {
   Part(steps_.size() + 1, "Invoices printed to PDF");
   const std::string log = (folder_ / "print.log").string();
   for (const auto& invoice : made_) {
+    if (StopRequested()) break;
     PrintResult p;
     p.invoice_no = invoice.number;
     p.pdf = (folder_ / ("invoice-" + std::to_string(invoice.number) + ".pdf")).string();
@@ -531,6 +535,7 @@ std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
                     {"print_available", can_print_},
                     {"pdfs_written", pdfs}};
   doc["problems"] = problems_;
+  if (StopRequested()) doc["stopped"] = StopSignalName();
   out << doc.dump(2) << "\n";
   return problems_;
 }
@@ -575,10 +580,12 @@ int DemoCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progres
         !s.app.get_subcommands([](CLI::App* a) { return a->get_name() == "print"; }).empty();
     DemoRun run(DemoFolder(s.dir), say, progress, *s.answers, can_print);
     run.Prepare();
-    run.InvoiceEverything();
-    run.BackOrderTheRest();
-    run.PrintToPdfs();
+    // A stop ends the demo between its runs; the summary says how far it got.
+    for (auto part : {&DemoRun::InvoiceEverything, &DemoRun::BackOrderTheRest, &DemoRun::PrintToPdfs}) {
+      if (!StopRequested()) (run.*part)();
+    }
     const std::vector<std::string> problems = run.Finish(out, s.json);
+    if (StopRequested()) return 1;
     if (problems.empty()) return 0;
     err << "tarvik: demo: " << JoinTexts(problems) << "\n";
     return 1;

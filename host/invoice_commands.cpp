@@ -267,6 +267,8 @@ std::unique_ptr<UiServices> InvoiceCommands::ConfirmationUi() const {
   return ui;
 }
 
+bool InvoiceCommands::Writes() const { return state_->edit->parsed() || state_->remove->parsed(); }
+
 std::optional<int> InvoiceCommands::Run(std::ostream& out, std::ostream& err) {
   State& s = *state_;
   using Runner = int (State::*)(std::ostream&);
@@ -305,7 +307,7 @@ std::optional<int> InvoiceCommands::Run(std::ostream& out, std::ostream& err) {
 }
 
 int InvoiceCommands::State::NextNumber(std::ostream& out) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kRead);
   const std::string next = invoice.Call("Get_Next_Invoice_No").ToString();
   if (next.empty()) throw CommandFailed("The next invoice number could not be read.");
   if (json) {
@@ -317,7 +319,7 @@ int InvoiceCommands::State::NextNumber(std::ostream& out) {
 }
 
 int InvoiceCommands::State::List(std::ostream& out) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kRead);
   invoice.Let("Filter", Variant::String(export_only ? "EXPORT" : ""));
   std::vector<Header> headers;
   if (invoice.Succeeds("OpenRecordset") && invoice.Succeeds("MoveFirst")) {
@@ -356,7 +358,7 @@ int InvoiceCommands::State::List(std::ostream& out) {
 }
 
 int InvoiceCommands::State::Show(std::ostream& out) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kRead);
   LoadInvoice(invoice, number);
   const Header header = ReadHeader(invoice);
   const DetailRows details = ReadDetails(invoice.connection(), number);
@@ -395,7 +397,7 @@ int InvoiceCommands::State::Show(std::ostream& out) {
 }
 
 int InvoiceCommands::State::Edit(std::ostream& out) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kWrite);
   LoadInvoice(invoice, number);
   for (std::size_t i = 0; i < kEditFields.size(); ++i) {
     if (edits[i]) invoice.Let(kEditFields[i].member, PropertyValue(kEditFields[i].kind, *edits[i]));
@@ -417,7 +419,7 @@ int InvoiceCommands::State::Edit(std::ostream& out) {
 }
 
 int InvoiceCommands::State::Delete(std::ostream& out) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kWrite);
   // Loading first refuses an unknown number before anything is asked, and
   // gives the deletion log the invoice's own date.
   LoadInvoice(invoice, number);

@@ -35,6 +35,9 @@ class InvoiceCommands {
   // the usual ones apply.
   std::unique_ptr<UiServices> ConfirmationUi() const;
 
+  // The parsed command changes the books (edit, delete).
+  bool Writes() const;
+
   // Runs the command that was parsed: results to out, messages to err.
   // nullopt when none of these commands was given.
   std::optional<int> Run(std::ostream& out, std::ostream& err);

@@ -1,9 +1,6 @@
 #include "host/invoice_session.h"
 
-#include <filesystem>
-#include <stdexcept>
-
-#include "host/database_info.h"
+#include "host/database_open.h"
 #include "host/server_library.h"
 #include "platform/class_registry.h"
 #include "platform/error.h"
@@ -30,15 +27,9 @@ ComPtr<IDispatch> CreateServerObject(const std::string& progid) {
 
 }  // namespace
 
-InvoiceSession::InvoiceSession(const std::string& database)
-    : InvoiceSession(database, kInvoiceProgId) {}
-
-InvoiceSession::InvoiceSession(const std::string& database, const std::string& progid) {
-  if (auto path = LocalDatabasePath(database); path && !std::filesystem::exists(*path)) {
-    throw std::runtime_error("no database at " + *path + " (create one with: tarvik init " +
-                             database + ")");
-  }
-  connection_ = data::OpenConnection(database);
+InvoiceSession::InvoiceSession(const std::string& database, Access access,
+                               const std::string& progid)
+    : connection_(access == Access::kRead ? OpenForReading(database) : OpenForWriting(database)) {
   invoice_ = CreateServerObject(progid);
   InvokeByName(invoice_.get(), "Connect", CallKind::kSet,
                {Variant::Dispatch(connection_.get())});

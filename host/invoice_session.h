@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "data/host_connection.h"
+#include "host/server_library.h"
 #include "platform/com.h"
 #include "platform/variant.h"
 
@@ -14,16 +15,19 @@ namespace tarvik::host {
 
 inline constexpr const char* kBackOrderProgId = "TarvikInvoice.BackOrder";
 
+// Commands that only read open the database read-only; the others open it
+// for writing, which first completes what an interrupted run left.
+enum class Access { kRead, kWrite };
+
 class InvoiceSession {
  public:
-  // Opens the database (a missing SQLite file is refused, never created),
-  // makes sure the server is registered, creates "TarvikInvoice.Invoice" and
-  // sets its Connect. Throws AutomationError with the reason (std::runtime_error
-  // for a missing database file).
-  explicit InvoiceSession(const std::string& database);
-  // The same for another class of the server library (kBackOrderProgId);
-  // every class of it takes its connection through Connect.
-  InvoiceSession(const std::string& database, const std::string& progid);
+  // Opens the database as database_open.h describes (a missing SQLite file
+  // is refused, never created), makes sure the server is registered, creates
+  // the class (every class of the server library takes its connection
+  // through Connect) and sets its Connect. Throws AutomationError with the
+  // reason, NotOurDatabase or NoWriteAccess.
+  InvoiceSession(const std::string& database, Access access,
+                 const std::string& progid = kInvoiceProgId);
   InvoiceSession(const InvoiceSession&) = delete;
   InvoiceSession& operator=(const InvoiceSession&) = delete;
 

@@ -24,6 +24,8 @@ std::unique_ptr<UiServices> JobCommands::CommandUi(const std::optional<std::stri
   return std::make_unique<ProgressUi>(std::move(inner), progress_);
 }
 
+bool JobCommands::parsed() const { return create_.parsed() || backorder_.parsed() || demo_.parsed(); }
+
 std::optional<int> JobCommands::Run(std::ostream& out, std::ostream& err) {
   std::optional<int> status;
   if (create_.parsed()) status = create_.Run(out, err, progress_);

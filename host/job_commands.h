@@ -31,6 +31,8 @@ class JobCommands {
   // stderr what was asked; demo answers its own boxes.
   std::unique_ptr<UiServices> CommandUi(const std::optional<std::string>& answers_json);
 
+  bool parsed() const;
+
   // Runs the parsed command; nullopt when none of these was given.
   std::optional<int> Run(std::ostream& out, std::ostream& err);
 

@@ -14,12 +14,15 @@
 #include "data/backend.h"
 #include "db/initialize.h"
 #include "host/answers.h"
+#include "host/check_command.h"
 #include "host/database_info.h"
+#include "host/database_open.h"
 #include "host/invoice_commands.h"
 #include "host/job_commands.h"
 #include "host/print_command.h"
 #include "host/script_driver.h"
 #include "host/server_library.h"
+#include "host/stop_signals.h"
 #include "host/terminal_ui.h"
 #include "platform/class_registry.h"
 #include "platform/error.h"
@@ -63,15 +66,8 @@ int Init(const Options& o) {
   return 0;
 }
 
-std::unique_ptr<data::Backend> OpenExisting(const std::string& db) {
-  if (auto path = LocalDatabasePath(db); path && !std::filesystem::exists(*path)) {
-    throw UsageError("no database at " + *path + " (create one with: tarvik init " + db + ")");
-  }
-  return data::OpenBackend(db);
-}
-
 int Info(const Options& o) {
-  auto backend = OpenExisting(o.db);
+  auto backend = OpenBackendForReading(o.db);
   WriteDatabaseInfo(*backend, std::cout, o.json);
   return 0;
 }
@@ -130,42 +126,59 @@ int Main(int argc, char** argv) {
   InvoiceCommands invoices(app, o.db);
   JobCommands jobs(app, o.db);
   PrintCommand print(app, o.db);
+  CheckCommand check(app, o.db);
 
   CLI11_PARSE(app, argc, argv);
 
-  try {
-    // Commands that may show boxes run with the chosen UI in place; the
-    // script driver brings its own.
-    std::unique_ptr<UiServices> ui;
-    if (!script->parsed()) {
-      ui = invoices.ConfirmationUi();
-      if (!ui) ui = jobs.CommandUi(o.answers);
-      if (!ui) ui = MakeCommandUi(o.answers);
-      InstallUi(ui.get());
-    }
-    struct Uninstall {
-      ~Uninstall() { InstallUi(nullptr); }
-    } uninstall;
-
-    if (init->parsed()) return Init(o);
-    if (reg->parsed()) return Register(false);
-    if (unreg->parsed()) return Register(true);
-    if (script->parsed()) return Script(o);
-    if (info->parsed()) return Info(o);
-    if (auto status = invoices.Run(std::cout, std::cerr)) return *status;
-    if (auto status = jobs.Run(std::cout, std::cerr)) return *status;
-    if (auto status = print.Run(std::cout, std::cerr)) return *status;
-  } catch (const UsageError& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
-    return 1;
-  } catch (const AutomationError& e) {
-    std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";
-    return 1;
-  } catch (const std::exception& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
-    return 1;
+  // Commands that post finish the call in progress on Ctrl-C and the like;
+  // the others may simply end.
+  std::optional<StopSignals> stop_signals;
+  if (invoices.Writes() || jobs.parsed() || print.parsed() || (check.parsed() && check.repairs())) {
+    stop_signals.emplace();
   }
-  return 0;
+  auto run = [&]() -> int {
+    try {
+      // Commands that may show boxes run with the chosen UI in place; the
+      // script driver brings its own.
+      std::unique_ptr<UiServices> ui;
+      if (!script->parsed()) {
+        ui = invoices.ConfirmationUi();
+        if (!ui) ui = jobs.CommandUi(o.answers);
+        if (!ui) ui = MakeCommandUi(o.answers);
+        InstallUi(ui.get());
+      }
+      struct Uninstall {
+        ~Uninstall() { InstallUi(nullptr); }
+      } uninstall;
+
+      if (init->parsed()) return Init(o);
+      if (reg->parsed()) return Register(false);
+      if (unreg->parsed()) return Register(true);
+      if (script->parsed()) return Script(o);
+      if (info->parsed()) return Info(o);
+      if (auto status = invoices.Run(std::cout, std::cerr)) return *status;
+      if (auto status = jobs.Run(std::cout, std::cerr)) return *status;
+      if (auto status = print.Run(std::cout, std::cerr)) return *status;
+      if (auto status = check.Run(std::cout, std::cerr)) return *status;
+    } catch (const UsageError& e) {
+      std::cerr << "tarvik: " << e.what() << "\n";
+      return 1;
+    } catch (const AutomationError& e) {
+      std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";
+      return 1;
+    } catch (const std::exception& e) {
+      std::cerr << "tarvik: " << e.what() << "\n";
+      return 1;
+    }
+    return 0;
+  };
+  const int status = run();
+  if (StopRequested()) {
+    std::cerr << "tarvik: stopped by " << StopSignalName()
+              << " after the current step; what is reported is complete\n";
+    return StopExitCode();
+  }
+  return status;
 }
 
 }  // namespace

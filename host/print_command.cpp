@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/command_failure.h"
+#include "host/database_open.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
 #include "host/server_library.h"
@@ -25,7 +26,7 @@ std::string ShippedReportDir() {
 }
 
 PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& request) {
-  InvoiceSession invoice(database);
+  InvoiceSession invoice(database, Access::kWrite);
   ComPtr<Collection> formulas = NewCollection();
   const std::string out = request.out.empty() ? "invoice-" + request.invoice_no + ".pdf" : request.out;
   formulas->Add(Variant::String(fs::absolute(out).lexically_normal().string()),
@@ -69,11 +70,21 @@ PrintCommand::PrintCommand(CLI::App& app, const std::string& database) : databas
                      "Only fill the report tables; write no file");
 }
 
+bool PrintCommand::parsed() const { return command_->parsed(); }
+
 std::optional<int> PrintCommand::Run(std::ostream& out, std::ostream& err) {
   if (!command_->parsed()) return std::nullopt;
   return RunReportingFailure(out, err, false, [&] {
     request_.invoice_no = std::to_string(std::stoll(request_.invoice_no));
-    const PrintOutcome outcome = PrintOneInvoice(database_, request_);
+    PrintOutcome outcome;
+    try {
+      outcome = PrintOneInvoice(database_, request_);
+    } catch (const NoWriteAccess& e) {
+      // Printing is not only reading: the report is filled from tables in the books.
+      return Fail(out, err, false, 0,
+                  "printing needs write access to " + e.database +
+                      " (it fills the report tables in the database first): " + e.reason);
+    }
     if (!outcome.printed) return Fail(out, err, false, 0, outcome.message);
     if (request_.generate_only) {
       out << "Report tables filled for invoice " << request_.invoice_no << ".\n";

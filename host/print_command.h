@@ -40,6 +40,7 @@ PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& re
 class PrintCommand {
  public:
   PrintCommand(CLI::App& app, const std::string& database);
+  bool parsed() const;
   // nullopt when the command was not given.
   std::optional<int> Run(std::ostream& out, std::ostream& err);
 

@@ -7,6 +7,7 @@
 
 #include "data/value.h"
 #include "host/answers.h"
+#include "host/database_open.h"
 #include "host/server_library.h"
 #include "host/variant_json.h"
 #include "platform/class_registry.h"
@@ -169,7 +170,16 @@ ScriptDriver::Reply ScriptDriver::ValueReply(const json& req, const Variant& v) 
 ScriptDriver::Reply ScriptDriver::Open(const json& req) {
   std::string db = TextField(req, "db");
   std::string as = TextField(req, "as");
-  ComPtr<data::HostConnection> c = data::OpenConnection(db);
+  const auto read_only = req.find("read_only");
+  ComPtr<data::HostConnection> c;
+  if (read_only != req.end() && read_only->is_boolean() && read_only->get<bool>()) {
+    c = OpenForReading(db);
+  } else {
+    // What the open repaired is told before its reply, as boxes are.
+    c = OpenForWriting(db, [this](const std::string& text) {
+      Write(ojson{{"event", "recovery"}, {"text", text}});
+    });
+  }
   Keep(as, ComPtr<IDispatch>(c.get()), c);
   return Reply::object();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/answers.h"
+#include "host/stop_signals.h"
 
 namespace tarvik::host {
 namespace {
@@ -204,20 +205,35 @@ void ProgressLine::Draw() {
   shown_ = true;
 }
 
+// Once a stop is asked, what a box would start (a back order after the
+// invoices) is declined without asking: No where the box has it, else its
+// default; input boxes are cancelled.
 int ProgressUi::MessageBox(const std::string& text, int style, const std::string& title) {
   line_.Clear();
-  return inner_->MessageBox(text, style, title);
+  if (!StopRequested()) return inner_->MessageBox(text, style, title);
+  const int buttons = style & 0xF;
+  UiEvent e{UiEvent::kMessageBox, text, style, title};
+  e.answer = buttons == kMbYesNo || buttons == 3 ? kIdNo : DefaultAnswer(style);
+  std::cerr << "tarvik: stopping, not asked: " << EventJson(e).dump() << std::endl;
+  return e.answer;
 }
 
 std::optional<std::string> ProgressUi::InputBox(const std::string& prompt,
                                                 const std::string& title,
                                                 const std::string& default_text) {
   line_.Clear();
-  return inner_->InputBox(prompt, title, default_text);
+  if (!StopRequested()) return inner_->InputBox(prompt, title, default_text);
+  UiEvent e{UiEvent::kInputBox, prompt, 0, title, default_text};
+  std::cerr << "tarvik: stopping, not asked: " << EventJson(e).dump() << std::endl;
+  return std::nullopt;
 }
 
 void ProgressUi::DoEvents() {
   inner_->DoEvents();
+  if (StopRequested() && !stop_shown_) {
+    stop_shown_ = true;
+    line_.Relabel("Stopping after the current step");
+  }
   line_.Pump();
 }
 

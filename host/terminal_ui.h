@@ -78,6 +78,9 @@ class ProgressLine {
 
 // Forwards everything to inner; an event pump also moves the progress line,
 // and the line is erased before any box so prompts stand on their own.
+// After a stop was asked (stop_signals.h) boxes are no longer shown: Yes/No
+// questions are answered No, other boxes take their default, input boxes
+// are cancelled, each noted on standard error.
 class ProgressUi : public UiServices {
  public:
   ProgressUi(std::unique_ptr<UiServices> inner, ProgressLine& line)
@@ -93,6 +96,7 @@ class ProgressUi : public UiServices {
  private:
   std::unique_ptr<UiServices> inner_;
   ProgressLine& line_;
+  bool stop_shown_ = false;
 };
 
 }  // namespace tarvik::host

@@ -41,13 +41,10 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
-                    const std::string& registry, const std::string& cwd,
-                    std::chrono::milliseconds limit) {
-  // Files rather than pipes: nothing can block however much either side writes.
-  TempDir io;
-  const std::string in_path = io.file("in"), out_path = io.file("out"), err_path = io.file("err");
-  std::ofstream(in_path, std::ios::binary) << input;
+TarvikChild::TarvikChild(const std::vector<std::string>& args, const std::string& input,
+                         const std::string& registry, const std::string& cwd,
+                         const std::vector<std::string>& launcher) {
+  std::ofstream(io_.file("in"), std::ios::binary) << input;
 
   std::vector<std::string> env_text;
   for (char** e = environ; *e; ++e) {
@@ -58,7 +55,8 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
   for (auto& s : env_text) env.push_back(s.data());
   env.push_back(nullptr);
 
-  std::vector<std::string> argv_text = {TarvikPath()};
+  std::vector<std::string> argv_text = launcher;
+  argv_text.push_back(TarvikPath());
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& s : argv_text) argv.push_back(s.data());
@@ -66,37 +64,68 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 0, io_.file("in").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, io_.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, io_.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
-  RunResult r;
   if (rc != 0) {
-    r.err = "cannot start " + argv_text[0];
+    pid_ = -1;
+    start_error_ = "cannot start " + argv_text[0];
+  }
+}
+
+TarvikChild::~TarvikChild() {
+  if (pid_ > 0 && !reaped_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status_, 0);
+  }
+}
+
+bool TarvikChild::Running() {
+  if (pid_ <= 0 || reaped_) return false;
+  if (waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+void TarvikChild::Signal(int signal) {
+  if (Running()) kill(pid_, signal);
+}
+
+RunResult TarvikChild::Wait(std::chrono::milliseconds limit) {
+  RunResult r;
+  if (pid_ <= 0) {
+    r.err = start_error_;
     return r;
   }
-  int status = 0;
-  if (limit == std::chrono::milliseconds::zero()) {
-    waitpid(pid, &status, 0);
-  } else {
+  if (!reaped_ && limit == std::chrono::milliseconds::zero()) {
+    waitpid(pid_, &status_, 0);
+    reaped_ = true;
+  } else if (!reaped_) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
+    while (Running()) {
       if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status_, 0);
+        reaped_ = true;
         r.hung = true;
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadFile(out_path);
-  r.err = ReadFile(err_path);
+  r.exit_code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+  if (WIFSIGNALED(status_)) r.killed_by = WTERMSIG(status_);
+  r.out = ReadFile(io_.file("out"));
+  r.err = ReadFile(io_.file("err"));
   return r;
+}
+
+RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
+                    const std::string& registry, const std::string& cwd,
+                    std::chrono::milliseconds limit, const std::vector<std::string>& launcher) {
+  return TarvikChild(args, input, registry, cwd, launcher).Wait(limit);
 }
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {

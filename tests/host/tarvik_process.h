@@ -2,6 +2,8 @@
 // would, with its own class registry file so parallel tests never share one.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -16,6 +18,7 @@ struct RunResult {
   std::string out;
   std::string err;
   bool hung = false;  // still running at the limit, and killed
+  int killed_by = 0;  // the signal that ended it, 0 when it exited
 };
 
 // A fresh folder under the system temp folder, removed with the object.
@@ -35,12 +38,40 @@ class TempDir {
 // $TARVIK_BUILD_DIR/tarvik.
 std::string TarvikPath();
 
+// A tarvik process left running, for tests that signal it. Standard input,
+// output and error are files, so nothing blocks however much it writes.
+// `launcher` goes before the program (e.g. runuser -u nobody --).
+class TarvikChild {
+ public:
+  TarvikChild(const std::vector<std::string>& args, const std::string& input,
+              const std::string& registry, const std::string& cwd,
+              const std::vector<std::string>& launcher = {});
+  // A child still running is killed (SIGKILL) and reaped.
+  ~TarvikChild();
+  TarvikChild(const TarvikChild&) = delete;
+  TarvikChild& operator=(const TarvikChild&) = delete;
+
+  bool Running();
+  void Signal(int signal);
+  // Waits for the end; with a limit, a run still going past it is killed
+  // (SIGKILL) and marked hung.
+  RunResult Wait(std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
+
+ private:
+  TempDir io_;
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int status_ = 0;
+  std::string start_error_;
+};
+
 // Runs tarvik with args, input on stdin; TARVIK_CLASS_REGISTRY = registry.
 // Working folder: cwd. With a limit, a run still going past it is killed
 // (SIGKILL) and marked hung, so a deadlock fails a test instead of stalling it.
 RunResult RunTarvik(const std::vector<std::string>& args, const std::string& input,
                     const std::string& registry, const std::string& cwd,
-                    std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
+                    std::chrono::milliseconds limit = std::chrono::milliseconds::zero(),
+                    const std::vector<std::string>& launcher = {});
 
 // One JSON value per non-empty line; a line that is not JSON fails the test.
 std::vector<nlohmann::json> JsonLines(const std::string& text);

@@ -151,8 +151,9 @@ class PostgresResultSet : public ResultSet {
 
 class PostgresBackend : public Backend {
  public:
-  explicit PostgresBackend(const std::string& uri) : name_(RedactedUri(uri)), conn_(uri), work_(conn_) {
+  PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(uri), work_(conn_) {
     work_.exec(
+        std::string(mode == OpenMode::kReadOnly ? "SET default_transaction_read_only = on; " : "") +
         "SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
         " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
         " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'");
@@ -374,9 +375,9 @@ std::string RedactedUri(const std::string& uri) {
   return uri.substr(0, colon) + uri.substr(at);
 }
 
-std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri) {
+std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri, OpenMode mode) {
   try {
-    return std::make_unique<PostgresBackend>(uri);
+    return std::make_unique<PostgresBackend>(uri, mode);
   } catch (const std::exception& e) {
     RaiseError(kErrDatabase, "Cannot open database '" + RedactedUri(uri) + "': " + TrimBlanks(e.what()));
   }

@@ -3,8 +3,14 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <list>
 #include <memory>
 #include <unordered_map>
@@ -33,9 +39,9 @@ std::string SynchronousSetting() {
 
 class SqliteBackend : public Backend {
  public:
-  explicit SqliteBackend(const std::string& path)
-      : path_(path), db_(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, kBusyTimeoutMs) {
-    db_.exec("PRAGMA journal_mode=WAL");
+  SqliteBackend(const std::string& path, const std::string& target, int flags)
+      : path_(path), db_(target, flags, kBusyTimeoutMs) {
+    if (flags & SQLite::OPEN_READWRITE) ReadyForWriting();
     db_.exec("PRAGMA foreign_keys=ON");
     db_.exec("PRAGMA synchronous=" + SynchronousSetting());
   }
@@ -92,6 +98,14 @@ class SqliteBackend : public Backend {
   void ParkIfTransactionEnded() {
     if (sqlite3_get_autocommit(db_.getHandle())) pool_->ParkAll();
   }
+  // SQLite quietly opens a file it may not write read-only; the first
+  // posting would then fail half-way through a command.
+  void ReadyForWriting() {
+    if (sqlite3_db_readonly(db_.getHandle(), "main") == 1) {
+      RaiseError(kErrDatabase, "Cannot write database '" + path_ + "': the file is read-only for this user");
+    }
+    db_.exec("PRAGMA journal_mode=WAL");
+  }
   void Exec(const std::string& sql) {
     try {
       db_.exec(sql);
@@ -129,11 +143,58 @@ class SqliteBackend : public Backend {
   std::shared_ptr<StatementPool> pool_ = std::make_shared<StatementPool>();
 };
 
+bool IsWalFile(const std::string& path) {
+  // Bytes 18 and 19 of the header, the read and write format versions, are 2 in WAL mode.
+  std::ifstream in(path, std::ios::binary);
+  char header[20] = {};
+  if (!in.read(header, sizeof header)) return false;
+  return std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
+}
+
+// A WAL file is read through its -shm, which SQLite creates beside it when
+// missing; where that cannot be done, reading the file as immutable is the
+// only way, and a true one only while the -wal holds nothing.
+bool NeedsImmutableRead(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!IsWalFile(path) || fs::exists(path + "-shm", ec)) return false;
+  fs::path folder = fs::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  if (access(folder.c_str(), W_OK | X_OK) == 0) return false;
+  const auto wal_size = fs::file_size(path + "-wal", ec);
+  if (!ec && wal_size > 0) {
+    RaiseError(kErrDatabase, "Cannot read database '" + path + "': its latest changes are still in " + path +
+                                 "-wal, which can only be read with write access to its folder");
+  }
+  return true;
+}
+
+std::string ImmutableUri(const std::string& path) {
+  const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
+  std::string uri = "file:";
+  for (const unsigned char ch : absolute) {
+    if (std::isalnum(ch) || std::strchr("/-._~", ch)) {
+      uri += static_cast<char>(ch);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", ch);
+      uri += escaped;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 }  // namespace
 
-std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path) {
+std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path, OpenMode mode) {
   try {
-    return std::make_unique<SqliteBackend>(path);
+    if (mode == OpenMode::kReadWrite) {
+      return std::make_unique<SqliteBackend>(path, path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    }
+    if (NeedsImmutableRead(path)) {
+      return std::make_unique<SqliteBackend>(path, ImmutableUri(path), SQLite::OPEN_READONLY | SQLite::OPEN_URI);
+    }
+    return std::make_unique<SqliteBackend>(path, path, SQLite::OPEN_READONLY);
   } catch (const SQLite::Exception& e) {
     RaiseError(kErrDatabase, "Cannot open database '" + path + "': " + e.what());
   }

@@ -5,6 +5,14 @@
 // docs/durability.md). Outside a transaction no statement is left between
 // its rows when a call returns, so the connection never answers from an
 // old snapshot.
+//
+// Writing opens (and creates) the file read-write and puts it in WAL mode;
+// a file this user may not write is refused. Reading opens it read-only,
+// never creates it and leaves its journal mode alone. SQLite needs the
+// file's -shm to read a WAL file; when it is missing and the folder may not
+// be written, the file is read as immutable (no locks, so a writer working
+// on it at that moment is not seen), and refused when its -wal still holds
+// changes.
 #pragma once
 
 #include <memory>
@@ -14,6 +22,7 @@
 
 namespace tarvik::data {
 
-std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path);
+std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path,
+                                           OpenMode mode = OpenMode::kReadWrite);
 
 }  // namespace tarvik::data
