@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
+#include "db/initialize.h"
 #include "platform/error.h"
 
 namespace tarvik::db {
@@ -131,8 +132,10 @@ PostingRepair RepairPostings(data::HostConnection& c) {
 }
 
 PostingRepair PrepareForWriting(data::HostConnection& c) {
-  UpgradeDatabase(c);
-  return RepairPostings(c);
+  const bool upgraded = UpgradeDatabase(c);
+  PostingRepair repair = RepairPostings(c);
+  repair.upgraded = upgraded;
+  return repair;
 }
 
 std::string Describe(const PostingRepair& repair) {
@@ -150,10 +153,16 @@ std::string Describe(const PostingRepair& repair) {
     parts.push_back("posted the status of " +
                     Count(static_cast<std::size_t>(repair.orders_restated), "order", "orders"));
   }
-  if (parts.empty()) return {};
-  std::string out = "an earlier run was interrupted; ";
-  for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "; " : "") + parts[i];
-  return out + ".";
+  std::string out;
+  if (repair.upgraded) {
+    out = "brought the database up to schema version " + std::to_string(kSchemaVersion) +
+          " (stored queries replaced by this program's)";
+  }
+  if (!parts.empty()) {
+    out += std::string(out.empty() ? "" : "; ") + "an earlier run was interrupted; ";
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "; " : "") + parts[i];
+  }
+  return out.empty() ? out : out + ".";
 }
 
 }  // namespace tarvik::db

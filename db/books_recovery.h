@@ -29,7 +29,8 @@ struct PostingRepair {
   std::vector<std::int64_t> relieved;  // relief completed
   std::vector<std::int64_t> removed;   // relief failed again or was being undone: status reset, header deleted
   std::int64_t orders_restated = 0;    // order status posted
-  bool nothing_done() const { return relieved.empty() && removed.empty() && orders_restated == 0; }
+  bool upgraded = false;               // the schema was brought up to this build's (PrepareForWriting)
+  bool nothing_done() const { return relieved.empty() && removed.empty() && orders_restated == 0 && !upgraded; }
 };
 
 // Reads only. A database of an earlier schema has no markers: clean.
