@@ -27,7 +27,9 @@ std::size_t HighestMarker(std::string_view sql) {
     for (std::size_t i = 0; i < text.size(); ++i) {
       if (text[i] != '?') continue;
       std::size_t n = 0, j = i + 1;
-      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) n = n * 10 + static_cast<std::size_t>(text[j++] - '0');
+      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+        n = n * 10 + static_cast<std::size_t>(text[j++] - '0');
+      }
       highest = std::max(highest, n);
     }
   });
@@ -41,8 +43,8 @@ std::string Lower(std::string s) {
 
 ParamType ParseParamType(const std::string& t) {
   static const std::map<std::string, ParamType> kTypes = {
-      {"Text", ParamType::kText}, {"Long", ParamType::kLong}, {"Key", ParamType::kKey}, {"Double", ParamType::kDouble},
-      {"Date", ParamType::kDate}, {"Boolean", ParamType::kBoolean}};
+      {"Text", ParamType::kText},     {"Long", ParamType::kLong}, {"Key", ParamType::kKey},
+      {"Double", ParamType::kDouble}, {"Date", ParamType::kDate}, {"Boolean", ParamType::kBoolean}};
   auto it = kTypes.find(t);
   if (it == kTypes.end()) RaiseError(kErrDatabase, "Unknown parameter type '" + t + "' in the query catalog.");
   return it->second;
@@ -131,7 +133,9 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
   };
   const std::vector<Statement>& Statements(Dialect dialect) {
     if (statements_.empty()) {
-      for (const auto& s : SplitStatements(sql_)) statements_.push_back({TranslateClassic(s, dialect), HighestMarker(s)});
+      for (const auto& s : SplitStatements(sql_)) {
+        statements_.push_back({TranslateClassic(s, dialect), HighestMarker(s)});
+      }
     }
     return statements_;
   }
@@ -244,7 +248,8 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     const auto& statements = def->Statements(backend_->dialect());
     auto run = [&](const CatalogQueryDef::Statement& s) {
       if (s.values >= values.size()) return backend_->Execute(s.sql, values);
-      return backend_->Execute(s.sql, std::vector<Value>(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(s.values)));
+      const auto end = values.begin() + static_cast<std::ptrdiff_t>(s.values);
+      return backend_->Execute(s.sql, std::vector<Value>(values.begin(), end));
     };
     std::int64_t changed = 0;
     if (statements.size() == 1) {
