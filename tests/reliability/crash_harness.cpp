@@ -186,9 +186,12 @@ class Harness {
     const int first = run_.only >= 0 ? run_.only - run_.only % kCopyEvery : 0;
     const int end = run_.only >= 0 ? run_.only + 1 : run_.kills;
     for (int i = first; i < end; ++i) {
+      // Everything from fresh books on depends only on the seed and i (but
+      // for the timing of timed kills), so --only replays it.
       if (i % kCopyEvery == 0 || i == first) {
         books.Fresh();
         progress_ = Progress(books.path());
+        spans_.clear();
       }
       Once(i, books);
     }
