@@ -28,6 +28,8 @@ void CommitLog::Deleting(std::int64_t invoice) { Append("?" + std::to_string(inv
 
 void CommitLog::Started(const std::string& workflow) { Append("w" + workflow + "\n"); }
 
+void CommitLog::Interrupted() { Append("!\n"); }
+
 // One write per note, so a crash leaves whole notes only.
 void CommitLog::Append(const std::string& lines) {
   std::size_t done = 0;
@@ -56,14 +58,16 @@ CommitNotes ReadCommitLog(const std::string& path) {
   return notes;
 }
 
-std::string LastStarted(const std::string& path, std::uintmax_t from) {
+NotesSince ReadNotesSince(const std::string& path, std::uintmax_t from) {
+  NotesSince notes;
   std::ifstream in(path);
   in.seekg(static_cast<std::streamoff>(from));
-  std::string line, last;
+  std::string line;
   while (std::getline(in, line)) {
-    if (line.size() > 1 && line[0] == 'w') last = line.substr(1);
+    if (line.size() > 1 && line[0] == 'w') notes.last_started = line.substr(1);
+    if (line == "!") notes.interrupted = true;
   }
-  return last;
+  return notes;
 }
 
 std::vector<std::int64_t> LostCommits(data::HostConnection& c, const CommitNotes& notes) {

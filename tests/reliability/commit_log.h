@@ -26,6 +26,8 @@ class CommitLog {
   void Deleting(std::int64_t invoice);
   // The workflow that starts now: the parent names it when the crash comes.
   void Started(const std::string& workflow);
+  // The job has just cut its own connection or stopped the server.
+  void Interrupted();
 
  private:
   void Append(const std::string& lines);
@@ -38,9 +40,13 @@ struct CommitNotes {
 };
 CommitNotes ReadCommitLog(const std::string& path);
 
-// The workflow last started in the notes written past byte from; empty
-// when none.
-std::string LastStarted(const std::string& path, std::uintmax_t from);
+// What the notes written past byte from say: the workflow last started
+// (empty when none) and whether the job has interrupted itself.
+struct NotesSince {
+  std::string last_started;
+  bool interrupted = false;
+};
+NotesSince ReadNotesSince(const std::string& path, std::uintmax_t from);
 
 // The invoices of must_exist that the books do not hold.
 std::vector<std::int64_t> LostCommits(data::HostConnection& c, const CommitNotes& notes);

@@ -28,21 +28,18 @@ namespace {
 // Fresh books this often, so early states are hit again too.
 constexpr int kCopyEvery = 25;
 
-// Timed ones come a number of ms after the target workflow starts; the
-// others after a number of its commits (the kill comes with the next call
-// on the connection) or of its writes and syncs (power cut).
-enum class Interruption { kKill, kKillAfterCommit, kCut, kServerStop, kPowerCut };
+enum class Interruption { kKill, kCut, kServerStop, kPowerCut };
 
-bool Timed(Interruption how) { return how != Interruption::kKillAfterCommit && how != Interruption::kPowerCut; }
+// When it comes, counted from the start of the target workflow: a number
+// of ms, of its commits (with the next call on the connection, made by
+// the job itself) or, for a power cut, of its writes and syncs.
+enum class Aim { kMs, kCommits, kWrites };
 
-const char* Unit(Interruption how) {
-  return how == Interruption::kKillAfterCommit ? " commits" : how == Interruption::kPowerCut ? " writes and syncs" : " ms";
-}
+const char* Unit(Aim aim) { return aim == Aim::kCommits ? " commits" : aim == Aim::kWrites ? " writes and syncs" : " ms"; }
 
 const char* Noun(Interruption how) {
   switch (how) {
     case Interruption::kKill: return "kill";
-    case Interruption::kKillAfterCommit: return "kill";
     case Interruption::kCut: return "connection cut";
     case Interruption::kServerStop: return "server stop";
     case Interruption::kPowerCut: return "power cut";
@@ -199,11 +196,11 @@ class Harness {
   }
 
  private:
-  Interruption Choose(int i, std::mt19937& random) const {
+  Interruption Choose(int i) const {
     if (power_) return Interruption::kPowerCut;
     if (WorkBooks::server() && i % 3 == 1) return Interruption::kCut;
     if (WorkBooks::server() && i % 3 == 2 && !cluster_.empty()) return Interruption::kServerStop;
-    return std::bernoulli_distribution(0.5)(random) ? Interruption::kKillAfterCommit : Interruption::kKill;
+    return Interruption::kKill;
   }
 
   // Aims at one workflow, chosen at random by weight: the crash comes a
@@ -212,14 +209,17 @@ class Harness {
   // one that came too late) so that about five in six crashes land inside.
   void Once(int i, WorkBooks& books) {
     std::mt19937 random(run_.seed * 7919u + static_cast<std::uint32_t>(i));
-    const Interruption how = Choose(i, random);
+    const Interruption how = Choose(i);
+    const Aim aim = how == Interruption::kPowerCut        ? Aim::kWrites
+                    : std::bernoulli_distribution(0.5)(random) ? Aim::kCommits
+                                                               : Aim::kMs;
     const auto& workflows = CrashWorkflows();
     std::vector<int> weights;
     for (const CrashWorkflow& w : workflows) weights.push_back(w.weight);
     const std::string target =
         workflows[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(random)].name;
-    const double first_span = how == Interruption::kPowerCut ? 2000 : how == Interruption::kKillAfterCommit ? 20 : 100;
-    double& span = spans_.try_emplace(target + Unit(how), first_span).first->second;
+    const double first_span = aim == Aim::kWrites ? 2000 : aim == Aim::kCommits ? 20 : 100;
+    double& span = spans_.try_emplace(target + Unit(aim), first_span).first->second;
     const auto after = std::uniform_int_distribution<std::uint64_t>(1, static_cast<std::uint64_t>(span))(random);
     const std::uint32_t cut_seed = static_cast<std::uint32_t>(random());
     const std::uint32_t job_seed = static_cast<std::uint32_t>(random());
@@ -229,12 +229,13 @@ class Harness {
     std::cout.flush();
     out_.flush();
     const pid_t child = fork();
-    if (child == 0) Child(how, target, after, cut_seed, job_seed, books);
-    const bool landed = Timed(how) ? Interrupt(child, how, target, static_cast<int>(after), books, notes_from)
-                                   : AwaitOwnEnd(child, how);
+    if (child == 0) Child(how, aim, target, after, cut_seed, job_seed, books);
+    const bool landed = aim == Aim::kMs ? Interrupt(child, how, target, static_cast<int>(after), books, notes_from)
+                        : how == Interruption::kKill || how == Interruption::kPowerCut ? AwaitOwnEnd(child, how)
+                                                                                       : AwaitOwnInterruption(child, how, books, notes_from);
     if (WorkBooks::server()) AwaitNoSessions(books.path());
     const CommitNotes notes = ReadCommitLog(books.notes());
-    const std::string last = LastStarted(books.notes(), notes_from);
+    const std::string last = ReadNotesSince(books.notes(), notes_from).last_started;
     const std::string where = last.empty() ? "before any workflow" : last;
     if (landed) {
       ++result_.landed_in[where];
@@ -260,7 +261,7 @@ class Harness {
       const std::string text = "committed invoices missing: " + std::to_string(lost.size()) + " (" + numbers + ")";
       // A power cut may lose what an unsynced commit wrote: counted apart.
       if (how == Interruption::kPowerCut || how == Interruption::kServerStop) {
-        Describe(i, how, target, where, after, text);
+        Describe(i, how, aim, target, where, after, text);
       } else {
         broken.push_back(text);
       }
@@ -273,17 +274,17 @@ class Harness {
       progress_ = now;
       if (landed) ++result_.consistent;
     } else {
-      Describe(i, how, target, where, after, Joined(broken));
+      Describe(i, how, aim, target, where, after, Joined(broken));
       // Each crash is judged on whole books: a fresh copy for the next.
       books.Fresh();
       progress_ = Progress(books.path());
     }
   }
 
-  void Describe(int i, Interruption how, const std::string& target, const std::string& where,
+  void Describe(int i, Interruption how, Aim aim, const std::string& target, const std::string& where,
                 std::uint64_t after, const std::string& what) {
     out_ << Noun(how) << " " << i << " in " << where << " ("
-         << after << Unit(how)
+         << after << Unit(aim)
          << " after " << target << " started"
          << "; again: --seed " << run_.seed << " --only " << i << "): " << what << "\n";
   }
@@ -293,7 +294,8 @@ class Harness {
   // it. False when the job had ended by itself.
   bool Interrupt(pid_t child, Interruption how, const std::string& target, int delay, const WorkBooks& books,
                  std::uintmax_t notes_from) {
-    for (int waited = 0; waited < 2000 && LastStarted(books.notes(), notes_from) != target; waited += 2) {
+    for (int waited = 0; waited < 2000 && ReadNotesSince(books.notes(), notes_from).last_started != target;
+         waited += 2) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(delay));
@@ -317,12 +319,21 @@ class Harness {
     return true;
   }
 
-  // The job, with its own end armed when the target starts (or on the
-  // ninth start, when it never does).
-  [[noreturn]] static void Child(Interruption how, const std::string& target, std::uint64_t after,
-                                 std::uint32_t cut_seed, std::uint32_t job_seed, const WorkBooks& books) {
-    if (Timed(how)) WorkUntilKilled(books.path(), job_seed, books.notes(), target);
+  // The job, with its own interruption armed when the target starts (or
+  // on the ninth start, when it never does).
+  [[noreturn]] void Child(Interruption how, Aim aim, const std::string& target, std::uint64_t after,
+                          std::uint32_t cut_seed, std::uint32_t job_seed, const WorkBooks& books) const {
+    if (aim == Aim::kMs) WorkUntilKilled(books.path(), job_seed, books.notes(), target);
     if (how == Interruption::kPowerCut) InstallPowerLossVfs({UINT64_MAX, cut_seed, 0.5, kPowerCutStatus});
+    // Seen before each call goes to the database: the interruption comes
+    // with the call after the chosen commit. After a cut or a stop the job
+    // goes on into its error paths until it is killed.
+    auto interrupt = [how, path = books.path(), notes = books.notes(), cluster = cluster_] {
+      if (how == Interruption::kKill) ::kill(::getpid(), SIGKILL);
+      CommitLog(notes).Interrupted();
+      if (how == Interruption::kCut) CutConnections(path);
+      if (how == Interruption::kServerStop) StopClusterImmediately(cluster);
+    };
     int starts = 0;
     WorkUntilKilled(books.path(), job_seed, books.notes(), target, [&](const std::string& name, WorkflowEnv& env) {
       if (starts < 0 || (name != target && ++starts <= 8)) return;
@@ -331,14 +342,35 @@ class Harness {
         ArmPowerCut(after);
         return;
       }
-      // Seen before each call goes to the database: the kill comes with
-      // the call after the chosen commit.
-      env.recorder().SetFault([commits = std::uint64_t{0}, after](const std::string& call) mutable {
-        if (commits == after) ::kill(::getpid(), SIGKILL);
+      env.recorder().SetFault([commits = std::uint64_t{0}, after, interrupt](const std::string& call) mutable {
+        if (commits == after) interrupt();
         if (call == "CommitTrans") ++commits;
         return false;
       });
     });
+  }
+
+  // The job cut its own connection or stopped the server: it is killed 2 s
+  // later (or when it never gets there, after 120 s).
+  bool AwaitOwnInterruption(pid_t child, Interruption how, const WorkBooks& books, std::uintmax_t notes_from) {
+    int waited = 0;
+    for (; waited < 120000 && !ReadNotesSince(books.notes(), notes_from).interrupted; waited += 5) {
+      if (AwaitExit(child, 0)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const bool interrupted = ReadNotesSince(books.notes(), notes_from).interrupted;
+    AwaitExit(child, 2000);
+    int status = 0;
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    if (how == Interruption::kServerStop && interrupted) StartCluster(cluster_);
+    if (!interrupted) {
+      out_ << "the job ended before the " << Noun(how) << " (status " << status << ")\n";
+      return false;
+    }
+    ++(how == Interruption::kCut ? result_.cuts : result_.server_stops);
+    ++result_.kills;
+    return true;
   }
 
   // The child ends itself; one that never gets there is killed.
@@ -363,14 +395,14 @@ class Harness {
   }
 
   static bool AwaitExit(pid_t child, int ms) {
-    for (int waited = 0; waited < ms; waited += 10) {
+    for (int waited = 0;; waited += 10) {
       siginfo_t info{};
       if (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child) {
         return true;
       }
+      if (waited >= ms) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return false;
   }
 
   const CrashRun& run_;
