@@ -13,6 +13,10 @@ struct InvoicingOptions {
   int lines_per_order = 5;
   int customers = 10;
   int runs = 1;  // best of
+  std::string setting;  // what the figures' names say they were measured under
+  // The invoices-per-second target; with a flush per commit the disk sets
+  // the rate, not the component.
+  bool rate_target = true;
 };
 
 void RunInvoicingBenchmarks(const InvoicingOptions& options, Report& report);
@@ -21,7 +25,12 @@ struct PostgresOptions {
   std::string server;  // postgresql://... of a database the run may create others from
   int orders = 10000;
   int runs = 1;
+  std::string setting;  // as in InvoicingOptions
+  bool targets = true;
 };
+// The server's durability settings, e.g. "fsync=on, synchronous_commit=on,
+// full_page_writes=on".
+std::string PostgresDurability(const std::string& server);
 // The order-number run on PostgreSQL beside its libpqxx baseline, and four
 // concurrent hosts on disjoint ranges against one host doing them all.
 void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const char* self);

@@ -1,5 +1,7 @@
 #include "bench/raw_sqlite.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "data/dialect.h"
@@ -21,7 +23,14 @@ RawDatabase::RawDatabase(const std::string& path) {
   sqlite3_busy_timeout(db_, 10000);
   Exec("PRAGMA journal_mode=WAL");
   Exec("PRAGMA foreign_keys=ON");
-  Exec("PRAGMA synchronous=NORMAL");
+  Exec(("PRAGMA synchronous=" + SqliteSynchronous()).c_str());
+}
+
+std::string SqliteSynchronous() {
+  const char* given = std::getenv("TARVIK_SQLITE_SYNCHRONOUS");
+  std::string upper = given && *given ? given : "FULL";
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
 }
 
 RawDatabase::~RawDatabase() {

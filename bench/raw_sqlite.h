@@ -15,6 +15,10 @@ namespace tarvik::bench {
 
 using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
+// The synchronous setting both sides run with: TARVIK_SQLITE_SYNCHRONOUS,
+// FULL when unset, as in the component's backend.
+std::string SqliteSynchronous();
+
 class RawDatabase {
  public:
   using Handle = sqlite3_stmt*;

@@ -19,6 +19,21 @@ const IID IID_HostConnection = {0x6d1f3a20, 0x41b7, 0x4c2e, {0x9a, 0x51, 0x0b, 0
 
 namespace {
 
+// The highest ?n marker of a classic text outside quotes and comments.
+std::size_t HighestMarker(std::string_view sql) {
+  std::size_t highest = 0;
+  ScanSql(sql, [&](SqlPiece kind, std::string_view text) {
+    if (kind != SqlPiece::kCode) return;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '?') continue;
+      std::size_t n = 0, j = i + 1;
+      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) n = n * 10 + static_cast<std::size_t>(text[j++] - '0');
+      highest = std::max(highest, n);
+    }
+  });
+  return highest;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -26,7 +41,7 @@ std::string Lower(std::string s) {
 
 ParamType ParseParamType(const std::string& t) {
   static const std::map<std::string, ParamType> kTypes = {
-      {"Text", ParamType::kText}, {"Long", ParamType::kLong}, {"Double", ParamType::kDouble},
+      {"Text", ParamType::kText}, {"Long", ParamType::kLong}, {"Key", ParamType::kKey}, {"Double", ParamType::kDouble},
       {"Date", ParamType::kDate}, {"Boolean", ParamType::kBoolean}};
   auto it = kTypes.find(t);
   if (it == kTypes.end()) RaiseError(kErrDatabase, "Unknown parameter type '" + t + "' in the query catalog.");
@@ -40,6 +55,11 @@ Value ToValue(const Variant& v, ParamType type) {
     case ParamType::kText:
       return v.ToString();
     case ParamType::kLong:
+      return static_cast<std::int64_t>(v.ToLong());
+    case ParamType::kKey:
+      // The component's own reading of a number in text: one that is not
+      // numeric is 0, the number of the header it inserted for it.
+      if (v.vt() == VT_BSTR && !regional::ParseNumber(v.ToString())) return std::int64_t{0};
       return static_cast<std::int64_t>(v.ToLong());
     case ParamType::kDouble:
       return v.ToDouble();
@@ -61,8 +81,10 @@ class CatalogParameter : public Parameter {
     try {
       bound_ = ToValue(value, type_);
     } catch (const AutomationError& e) {
-      RaiseError(kErrTypeMismatch, "Data type mismatch: parameter '" + name_ + "' of query '" + query_ +
-                                       "' cannot take the value given (" + e.description() + ").");
+      const bool overflow = e.number() == kErrOverflow;
+      RaiseError(overflow ? kErrOverflow : kErrTypeMismatch,
+                 std::string(overflow ? "Overflow" : "Data type mismatch") + ": parameter '" + name_ +
+                     "' of query '" + query_ + "' cannot take the value given (" + e.description() + ").");
     }
     value_ = value;
     has_value_ = true;
@@ -100,10 +122,16 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
   Parameters& GetParameters() override { return params_; }
 
   bool is_action() const { return kind_ == "action"; }
-  // The statements in the backend's dialect, split and translated once.
-  const std::vector<std::string>& Statements(Dialect dialect) {
+  // The statements in the backend's dialect, split and translated once,
+  // each with the number of values it takes: a statement of a unit may use
+  // fewer parameters than the query declares.
+  struct Statement {
+    std::string sql;
+    std::size_t values;
+  };
+  const std::vector<Statement>& Statements(Dialect dialect) {
     if (statements_.empty()) {
-      for (const auto& s : SplitStatements(sql_)) statements_.push_back(TranslateClassic(s, dialect));
+      for (const auto& s : SplitStatements(sql_)) statements_.push_back({TranslateClassic(s, dialect), HighestMarker(s)});
     }
     return statements_;
   }
@@ -123,7 +151,7 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
 
  private:
   std::string name_, kind_, sql_;
-  std::vector<std::string> statements_;
+  std::vector<Statement> statements_;
 };
 
 class CatalogQueryDefs : public QueryDefs {
@@ -212,17 +240,21 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   bool ExecuteQueryDef(const std::string& name) override {
     auto def = database_->defs_.Find(name);
     if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
-    std::vector<Value> values = def->BoundValues();
-    const std::vector<std::string>& statements = def->Statements(backend_->dialect());
+    const std::vector<Value> values = def->BoundValues();
+    const auto& statements = def->Statements(backend_->dialect());
+    auto run = [&](const CatalogQueryDef::Statement& s) {
+      if (s.values >= values.size()) return backend_->Execute(s.sql, values);
+      return backend_->Execute(s.sql, std::vector<Value>(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(s.values)));
+    };
     std::int64_t changed = 0;
     if (statements.size() == 1) {
-      changed = backend_->Execute(statements.front(), values);  // one statement is atomic
+      changed = run(statements.front());  // one statement is atomic
     } else {
       // Several statements run as one unit.
       const std::string sp = "qd" + std::to_string(depth_ + 1);
       backend_->Savepoint(sp);
       try {
-        for (const auto& s : statements) changed += backend_->Execute(s, values);
+        for (const auto& s : statements) changed += run(s);
         backend_->ReleaseSavepoint(sp);
       } catch (...) {
         backend_->RollbackToSavepoint(sp);
@@ -292,6 +324,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     return backend_->Query(Translated(sql), Bind(values));
   }
   int TransactionDepth() override { return depth_; }
+  Dialect SqlDialect() override { return backend_->dialect(); }
 
  private:
   // Texts with parameter markers come back again and again (the suite's

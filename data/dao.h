@@ -13,8 +13,11 @@
 
 namespace tarvik::data {
 
-// Declared parameter types of stored queries.
-enum class ParamType { kText, kLong, kDouble, kDate, kBoolean };
+// Declared parameter types of stored queries. Key is a whole number given
+// as text (an invoice number), read as the component reads numbers from
+// text (regional conversion, banker's rounding, overflow an error; text that
+// is not numeric is 0): "90,500" is 90500, never 90.
+enum class ParamType { kText, kLong, kKey, kDouble, kDate, kBoolean };
 
 class Parameter {
  public:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/dao.h"
+#include "data/dialect.h"
 #include "data/result_set.h"
 #include "platform/com.h"
 #include "platform/variant.h"
@@ -50,6 +51,8 @@ struct HostConnection : IDispatch {
   virtual std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                                const std::vector<Variant>& values) = 0;
   virtual int TransactionDepth() = 0;
+  // The dialect of the backend (schema upgrades differ by engine).
+  virtual Dialect SqlDialect() = 0;
 
  protected:
   ~HostConnection() = default;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/host_connection.h"
+#include "db/schema_upgrade.h"
 
 namespace tarvik::db {
 
@@ -31,7 +32,7 @@ struct PostingRepair {
   bool nothing_done() const { return relieved.empty() && removed.empty() && orders_restated == 0; }
 };
 
-// Reads only.
+// Reads only. A database of an earlier schema has no markers: clean.
 PostingCheck CheckPostings(data::HostConnection& connection);
 
 // Completes every unfinished posting found, oldest invoice first, each in a
@@ -39,14 +40,8 @@ PostingCheck CheckPostings(data::HostConnection& connection);
 // completed before stays completed.
 PostingRepair RepairPostings(data::HostConnection& connection);
 
-// Brings a database made by an earlier build of this program up to the
-// current schema and stored queries (added tables and columns, replaced
-// query texts; no row is lost), in one transaction. True when it changed
-// anything.
-bool UpgradeDatabase(data::HostConnection& connection);
-
 // What every host does when it opens a database for writing, before any
-// other work: UpgradeDatabase, then RepairPostings.
+// other work: UpgradeDatabase (schema_upgrade.h), then RepairPostings.
 PostingRepair PrepareForWriting(data::HostConnection& connection);
 
 // One line for a person: "completed the relief of 3 invoices (1041-1043),

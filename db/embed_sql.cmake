@@ -1,5 +1,6 @@
 # Writes the SQL scripts as C++ string constants: kSchema/kQueries for SQLite,
-# kPgSchema/kPgQueries for PostgreSQL. Raw literals are split in chunks so no
+# kPgSchema/kPgQueries for PostgreSQL, and the schema upgrades of each as
+# kUpgrades/kPgUpgrades (null-terminated arrays, version 2 first). Raw literals are split in chunks so no
 # single literal exceeds what compilers accept.
 function(embed var file out)
   file(READ ${file} text)
@@ -18,4 +19,23 @@ embed(kSchema ${SCHEMA} ${OUT})
 embed(kQueries ${QUERIES} ${OUT})
 embed(kPgSchema ${PG_SCHEMA} ${OUT})
 embed(kPgQueries ${PG_QUERIES} ${OUT})
+# Upgrades: the files upgrade_N.sql of each folder, N from 2 up.
+function(embed_upgrades var dir out)
+  set(names "")
+  set(n 2)
+  while(EXISTS ${dir}/upgrade_${n}.sql)
+    embed(${var}_${n} ${dir}/upgrade_${n}.sql ${out})
+    list(APPEND names ${var}_${n})
+    math(EXPR n "${n} + 1")
+  endwhile()
+  list(JOIN names ", " joined)
+  if(joined)
+    set(joined "${joined}, ")
+  endif()
+  file(APPEND ${out} "extern const char* const ${var}[];\nconst char* const ${var}[] = {${joined}nullptr};\n")
+endfunction()
+get_filename_component(_sqlite_dir ${SCHEMA} DIRECTORY)
+get_filename_component(_pg_dir ${PG_SCHEMA} DIRECTORY)
+embed_upgrades(kUpgrades ${_sqlite_dir} ${OUT})
+embed_upgrades(kPgUpgrades ${_pg_dir} ${OUT})
 file(APPEND ${OUT} "}  // namespace tarvik::db::embedded\n")

@@ -13,14 +13,16 @@ extern const char* const kSchema;
 extern const char* const kQueries;
 extern const char* const kPgSchema;
 extern const char* const kPgQueries;
+extern const char* const kUpgrades[];
+extern const char* const kPgUpgrades[];
 }  // namespace embedded
 
 namespace {
 
 bool IsPostgres(data::Backend& backend) { return backend.dialect() == data::Dialect::kPostgres; }
 
-void Exec(data::Backend& b, const std::string& sql, const std::vector<data::Value>& params) {
-  b.Execute(data::TranslateClassic(sql, b.dialect()), params);
+void Exec(data::Backend& b, const Statement& s) {
+  b.Execute(data::TranslateClassic(s.sql, b.dialect()), s.values);
 }
 
 bool HasSchema(data::Backend& backend) {
@@ -66,7 +68,48 @@ std::vector<StoredQuery> ShippedQueries(data::Dialect dialect) {
       current->sql += line + "\n";
     }
   }
-  for (auto& q : out) q.sql = data::TrimBlanks(q.sql);
+  // Comment lines at the end introduce the next query, not this one.
+  for (auto& q : out) {
+    std::string sql = data::TrimBlanks(q.sql);
+    for (std::size_t last; (last = sql.rfind('\n')) != std::string::npos &&
+                           data::TrimBlanks(sql.substr(last + 1)).rfind("--", 0) == 0;) {
+      sql = data::TrimBlanks(sql.substr(0, last));
+    }
+    q.sql = std::move(sql);
+  }
+  return out;
+}
+
+std::vector<Statement> CatalogStatements(data::Dialect dialect) {
+  std::vector<Statement> out;
+  for (const auto& q : ShippedQueries(dialect)) {
+    // Its parameters go with it (the catalog cascades).
+    out.push_back({"DELETE FROM QueryDefs WHERE lower(name) = lower(?1)", {q.name}});
+    out.push_back({"INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql}});
+    for (std::size_t i = 0; i < q.params.size(); ++i) {
+      out.push_back({"INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",
+                     {q.name, static_cast<std::int64_t>(i), q.params[i].first, q.params[i].second}});
+    }
+  }
+  return out;
+}
+
+std::vector<Statement> UpgradeStatements(data::Dialect dialect, int from) {
+  const char* const* scripts = dialect == data::Dialect::kPostgres ? embedded::kPgUpgrades : embedded::kUpgrades;
+  std::vector<Statement> out;
+  int version = 1;
+  for (const char* const* script = scripts; *script; ++script) {
+    ++version;
+    if (version <= from) continue;
+    for (auto& sql : data::SplitStatements(*script)) out.push_back({std::move(sql), {}});
+  }
+  if (version != kSchemaVersion) {
+    RaiseError(kErrDatabase, "This build ships upgrades to version " + std::to_string(version) +
+                                 " but writes version " + std::to_string(kSchemaVersion) + ".");
+  }
+  if (from < 2) out.push_back({"CREATE TABLE Schema_Version (version INTEGER NOT NULL)", {}});
+  out.push_back({"DELETE FROM Schema_Version", {}});
+  out.push_back({"INSERT INTO Schema_Version (version) VALUES (?1)", {static_cast<std::int64_t>(kSchemaVersion)}});
   return out;
 }
 
@@ -78,15 +121,10 @@ void InitializeDatabase(data::Backend& backend, bool demo) {
   backend.Begin();
   try {
     backend.ExecuteScript(IsPostgres(backend) ? embedded::kPgSchema : embedded::kSchema);
-    for (const auto& q : ShippedQueries(backend.dialect())) {
-      Exec(backend, "INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, ?2, ?3)", {q.name, q.kind, q.sql});
-      for (std::size_t i = 0; i < q.params.size(); ++i) {
-        Exec(backend, "INSERT INTO QueryDefParams (query_name, position, name, type) VALUES (?1, ?2, ?3, ?4)",
-                        {q.name, static_cast<std::int64_t>(i), q.params[i].first, q.params[i].second});
-      }
-    }
+    for (const auto& s : UpgradeStatements(backend.dialect(), 1)) Exec(backend, s);
+    for (const auto& s : CatalogStatements(backend.dialect())) Exec(backend, s);
     for (const auto& [name, value] : kDefaultOptions) {
-      Exec(backend, "INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value});
+      Exec(backend, {"INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value}});
     }
     if (demo) LoadDemoData(backend);
     backend.Commit();

@@ -22,4 +22,19 @@ struct StoredQuery {
 // The catalog as shipped, in file order.
 std::vector<StoredQuery> ShippedQueries(data::Dialect dialect = data::Dialect::kSqlite);
 
+// The schema version this build writes. Version 1 is schema.sql; each later
+// one is an upgrade script beside it.
+inline constexpr int kSchemaVersion = 2;
+
+// Parameterised statements (classic dialect, ?n markers) that store the
+// shipped catalog, each query replacing one of the same name.
+struct Statement {
+  std::string sql;
+  std::vector<data::Value> values;
+};
+std::vector<Statement> CatalogStatements(data::Dialect dialect);
+// The statements that bring a database of version `from` to kSchemaVersion,
+// the version row included.
+std::vector<Statement> UpgradeStatements(data::Dialect dialect, int from);
+
 }  // namespace tarvik::db

@@ -39,14 +39,16 @@ bool Invoice::Delete() {
     } else {
       connection.Rollback();
     }
+    filter_.clear();
+    Find();
   } catch (const AutomationError& error) {
-    // Filter keeps what it held when the error struck; no re-read follows.
+    // The handler covers the re-read too: an error there, after the commit,
+    // still ends in a report and False, never in an error for the host.
+    // Filter keeps what it held when the error struck.
     if (connection_) connection_->Rollback();
     ReportError(error, kMbInformation);
     return false;
   }
-  filter_.clear();
-  Find();
   return deleted;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/regional.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -9,21 +10,70 @@ namespace tarvik::regional {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
+bool IsAlpha(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char Lower(char32_t c) {
+  return static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+}
 
-std::string_view Trim(std::string_view t) {
-  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-  while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
-  return t;
+// What the platform's iswspace calls a blank: the Unicode White_Space
+// characters (tab to carriage return, space, NEL, no-break space, the
+// typographic spaces, line and paragraph separators, ideographic space).
+bool IsBlank(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+         c == 0x205F || c == 0x3000;
+}
+
+constexpr char32_t kBadUtf8 = 0xFFFFFFFF;
+
+// The code point at t[*i] (UTF-8), advancing *i; kBadUtf8 for a malformed one.
+char32_t NextCodePoint(std::string_view t, std::size_t* i) {
+  const auto b0 = static_cast<unsigned char>(t[(*i)++]);
+  if (b0 < 0x80) return b0;
+  int extra = 0;
+  char32_t cp = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = b0 & 0x1F;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = b0 & 0x0F;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = b0 & 0x07;
+  } else {
+    return kBadUtf8;
+  }
+  for (int k = 0; k < extra; ++k) {
+    if (*i >= t.size()) return kBadUtf8;
+    const auto b = static_cast<unsigned char>(t[*i]);
+    if ((b & 0xC0) != 0x80) return kBadUtf8;
+    cp = (cp << 6) | (b & 0x3F);
+    ++*i;
+  }
+  return cp;
+}
+
+// The text without the blanks around it.
+std::string_view TrimBlanks(std::string_view t) {
+  std::size_t begin = 0;
+  while (begin < t.size()) {
+    std::size_t next = begin;
+    if (!IsBlank(NextCodePoint(t, &next))) break;
+    begin = next;
+  }
+  std::size_t end = begin;
+  for (std::size_t i = begin; i < t.size();) {
+    if (!IsBlank(NextCodePoint(t, &i))) end = i;
+  }
+  return t.substr(begin, end - begin);
 }
 
 bool StartsWithNoCase(std::string_view t, std::string_view prefix) {
   if (t.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(t[i]) != prefix[i]) return false;
+    if (Lower(static_cast<unsigned char>(t[i])) != prefix[i]) return false;
   }
   return true;
 }
@@ -51,78 +101,136 @@ std::optional<double> ParseRadix(std::string_view t) {
   return std::nullopt;
 }
 
+// A reader over the code points of a text.
+class Cursor {
+ public:
+  explicit Cursor(std::string_view t) : t_(t) {}
+  bool done() const { return pos_ >= t_.size(); }
+  char32_t peek() const {
+    std::size_t i = pos_;
+    return done() ? 0 : NextCodePoint(t_, &i);
+  }
+  void next() { NextCodePoint(t_, &pos_); }
+  void SkipBlanks() {
+    while (!done() && IsBlank(peek())) next();
+  }
+
+ private:
+  std::string_view t_;
+  std::size_t pos_ = 0;
+};
+
+// Exponent of the first significant digit of int_digits.frac_digits e exp,
+// saturated; only used to tell a too large value from a too small one.
+long long LeadingExponent(const std::string& int_digits, const std::string& frac_digits,
+                          const std::string& exp_digits, bool exp_negative) {
+  long long e = 0;
+  for (char c : exp_digits) e = std::min<long long>(e * 10 + (c - '0'), 1LL << 40);
+  if (exp_negative) e = -e;
+  const std::size_t first = int_digits.find_first_not_of('0');
+  if (first != std::string::npos) return e + static_cast<long long>(int_digits.size() - first) - 1;
+  const std::size_t lead = frac_digits.find_first_not_of('0');
+  return e - static_cast<long long>(lead == std::string::npos ? 0 : lead) - 1;
+}
+
 }  // namespace
 
+// The platform's VarParseNumFromStr with every NUMPRS_ flag, United States
+// characters: before the digits any of blanks, one '+', one '-', one '$'
+// and one '(' in any order, or a leading point; then digits with ','
+// grouping anywhere after the first digit (not checked for position), one
+// '.', an exponent (e, optional sign, digits; no blank before it, none in a
+// currency amount); after them blanks, ',' grouping, a '+' or '-' when none
+// led, the ')' closing the '(' and any number of '$'. Nothing else may be
+// left over.
 std::optional<double> ParseNumber(std::string_view text) {
-  std::string_view t = Trim(text);
-  if (t.empty()) return std::nullopt;
-  if (t.front() == '&') return ParseRadix(t);
+  const std::string_view trimmed = TrimBlanks(text);
+  if (!trimmed.empty() && trimmed.front() == '&') return ParseRadix(trimmed);
 
-  bool negative = false;
-  bool signed_already = false;
-  if (t.front() == '(' && t.back() == ')') {
-    negative = signed_already = true;
-    t = Trim(t.substr(1, t.size() - 2));
-  } else if (t.front() == '+' || t.front() == '-') {
-    negative = t.front() == '-';
-    signed_already = true;
-    t = Trim(t.substr(1));
-  } else if (t.back() == '+' || t.back() == '-') {
-    negative = t.back() == '-';
-    signed_already = true;
-    t = Trim(t.substr(0, t.size() - 1));
-  }
-  if (!t.empty() && t.front() == '$') t = Trim(t.substr(1));
-  if (!signed_already && !t.empty() && (t.front() == '+' || t.front() == '-')) {
-    negative = t.front() == '-';
-    t = Trim(t.substr(1));
-  }
-  if (t.empty()) return std::nullopt;
-
-  // Rebuild the plain form digits[.digits][e[+-]digits] for from_chars.
-  std::string plain;
-  plain.reserve(t.size());
-  std::size_t i = 0;
-  bool digits = false;
-  while (i < t.size() && (IsDigit(t[i]) || t[i] == ',')) {
-    if (t[i] == ',') {
-      // Grouping commas stand between digits.
-      if (!digits || i + 1 >= t.size() || !IsDigit(t[i + 1])) return std::nullopt;
+  Cursor c(text);
+  bool plus = false, minus = false, currency = false, parens = false, negative = false;
+  bool point = false;
+  for (;;) {
+    const char32_t ch = c.peek();
+    if (c.done()) break;
+    if (IsBlank(ch)) {
+      c.SkipBlanks();
+      continue;
+    }
+    if (ch == ',') return std::nullopt;  // grouping before the first digit
+    if (ch == '+' && !plus) {
+      plus = true;
+    } else if (ch == '-' && !minus) {
+      minus = negative = true;
+    } else if (ch == '$' && !currency) {
+      currency = true;
+    } else if (ch == '(' && !parens) {
+      parens = true;
+    } else if (ch == '.') {
+      point = true;
+      c.next();
+      break;
     } else {
-      plain += t[i];
-      digits = true;
+      break;
     }
-    ++i;
+    c.next();
   }
-  if (i < t.size() && t[i] == '.') {
-    plain += '.';
-    ++i;
-    while (i < t.size() && IsDigit(t[i])) {
-      plain += t[i++];
-      digits = true;
-    }
-  }
-  if (!digits) return std::nullopt;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    plain += 'e';
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) plain += t[i++];
-    bool exp_digits = false;
-    while (i < t.size() && IsDigit(t[i])) {
-      plain += t[i++];
-      exp_digits = true;
-    }
-    if (!exp_digits) return std::nullopt;
-  }
-  if (i != t.size()) return std::nullopt;
 
+  std::string int_digits, frac_digits, exp_digits;
+  bool exponent = false, exp_negative = false;
+  while (!c.done()) {
+    const char32_t ch = c.peek();
+    if (IsDigit(ch)) {
+      (point ? frac_digits : int_digits) += static_cast<char>(ch);
+    } else if (ch == ',' && !point) {
+      // grouping: the first digit came before (a leading ',' failed above)
+    } else if (ch == '.' && !point) {
+      point = true;
+    } else if ((ch == 'e' || ch == 'E') && !exponent && !currency) {  // "$2e3" is no number
+      exponent = true;
+      c.next();
+      if (c.peek() == '+' || c.peek() == '-') {
+        exp_negative = c.peek() == '-';
+        c.next();
+      }
+      while (!c.done() && IsDigit(c.peek())) {
+        exp_digits += static_cast<char>(c.peek());
+        c.next();
+      }
+      if (exp_digits.empty()) return std::nullopt;
+      break;
+    } else {
+      break;
+    }
+    c.next();
+  }
+
+  bool trailing_plus = false, trailing_minus = false, closed = false;
+  while (!c.done()) {
+    const char32_t ch = c.peek();
+    if (ch == ',' || IsBlank(ch) || ch == '$') {
+      // grouping, blanks and currency signs may follow the number
+    } else if (ch == '+' && !plus && !trailing_plus) {
+      trailing_plus = true;
+    } else if (ch == '-' && !minus && !trailing_minus) {
+      trailing_minus = negative = true;
+    } else if (ch == ')' && parens && !closed) {
+      closed = negative = true;
+    } else {
+      return std::nullopt;
+    }
+    c.next();
+  }
+  if (parens && !closed) return std::nullopt;
+  if (int_digits.empty() && frac_digits.empty()) return std::nullopt;
+
+  std::string plain = (int_digits.empty() ? "0" : int_digits) + "." + frac_digits + "0";
+  if (exponent) plain += (exp_negative ? "e-" : "e") + exp_digits;
   double v = 0;
   auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), v);
   if (ec == std::errc::result_out_of_range) {
     // Too large is an overflow for the caller to raise; too small is zero.
-    const auto e = plain.find('e');
-    const bool tiny = e != std::string::npos && plain[e + 1] == '-';
-    v = tiny ? 0.0 : HUGE_VAL;
+    v = LeadingExponent(int_digits, frac_digits, exp_digits, exp_negative) < 0 ? 0.0 : HUGE_VAL;
   } else if (ec != std::errc() || end != plain.data() + plain.size()) {
     return std::nullopt;
   }
@@ -212,43 +320,6 @@ DateTimeParts FromOleDate(double date) {
 
 namespace {
 
-struct Token {
-  enum Kind { kNumber, kWord, kSep } kind;
-  std::string text;  // digits, lower-case word, or the separator
-  int value = 0;
-  bool blank_before = false;
-};
-
-bool Tokenize(std::string_view t, std::vector<Token>* out) {
-  bool blank = false;
-  for (std::size_t i = 0; i < t.size();) {
-    const char c = t[i];
-    if (IsBlank(c)) {
-      blank = true;
-      ++i;
-      continue;
-    }
-    Token tok{Token::kSep, {}, 0, blank};
-    blank = false;
-    if (IsDigit(c)) {
-      tok.kind = Token::kNumber;
-      while (i < t.size() && IsDigit(t[i])) tok.text += t[i++];
-      if (tok.text.size() > 4) return false;
-      tok.value = std::stoi(tok.text);
-    } else if (IsAlpha(c)) {
-      tok.kind = Token::kWord;
-      while (i < t.size() && IsAlpha(t[i])) tok.text += Lower(t[i++]);
-    } else if (c == '/' || c == '-' || c == ',' || c == ':' || c == '.') {
-      tok.text = std::string(1, c);
-      ++i;
-    } else {
-      return false;
-    }
-    out->push_back(std::move(tok));
-  }
-  return true;
-}
-
 constexpr const char* kMonths[] = {"january", "february", "march",     "april",
                                    "may",     "june",     "july",      "august",
                                    "september", "october", "november", "december"};
@@ -265,180 +336,232 @@ int MatchName(const std::string& w, const char* const* names, int count) {
   return 0;
 }
 
-bool IsSep(const Token& t, char c) { return t.kind == Token::kSep && t.text[0] == c; }
-
-struct Time {
-  int hour = 0, minute = 0, second = 0;
-};
-
-// Finds and removes the time of day: h:mm[:ss], h.mm, or h alone, each with
-// an optional AM/PM. Fails on a malformed or second time.
-bool ExtractTime(std::vector<Token>& toks, std::optional<Time>* time) {
-  for (std::size_t i = 0; i < toks.size(); ++i) {
-    if (toks[i].kind != Token::kNumber) continue;
-    auto is_num = [&](std::size_t k) { return k < toks.size() && toks[k].kind == Token::kNumber; };
-    auto is_sep = [&](std::size_t k, char c) { return k < toks.size() && IsSep(toks[k], c); };
-    std::size_t end = i + 1;  // one past the time's tokens
-    Time t;
-    t.hour = toks[i].value;
-    if (is_sep(i + 1, ':') && is_num(i + 2)) {
-      t.minute = toks[i + 2].value;
-      end = i + 3;
-      if (is_sep(end, ':') && is_num(end + 1)) {
-        t.second = toks[end + 1].value;
-        end += 2;
-      }
-    } else if (is_sep(i + 1, '.') && is_num(i + 2) && !is_sep(i + 3, '.') &&
-               !(i > 0 && IsSep(toks[i - 1], '.'))) {
-      // 2.5 is 2:05, not a decimal fraction.
-      t.minute = toks[i + 2].value;
-      end = i + 3;
-    }
-    bool has_ampm = false, pm = false;
-    if (end < toks.size() && toks[end].kind == Token::kWord) {
-      const std::string& w = toks[end].text;
-      if (w == "am" || w == "a" || w == "pm" || w == "p") {
-        has_ampm = true;
-        pm = w[0] == 'p';
-      }
-    }
-    if (end == i + 1 && !has_ampm) continue;  // a plain number, part of the date
-    if (time->has_value()) return false;
-    if (has_ampm) {
-      if (t.hour < 0 || t.hour > 12) return false;
-      if (t.hour == 12) t.hour = 0;
-      if (pm) t.hour += 12;
-      ++end;
-    }
-    if (t.hour > 23 || t.minute > 59 || t.second > 59) return false;
-    *time = t;
-    toks.erase(toks.begin() + static_cast<std::ptrdiff_t>(i),
-               toks.begin() + static_cast<std::ptrdiff_t>(end));
-    --i;
-  }
-  return true;
-}
-
-int ExpandYear(const Token& t) {
-  if (t.text.size() <= 2) return t.value < 50 ? 2000 + t.value : 1900 + t.value;
-  return t.value;
-}
-
+// One number or month name of a date text.
 struct Item {
-  bool is_month;
-  int value;         // month number or the number
-  const Token* tok;  // the number's token
-  char sep_before;   // '/', '-', ',' or 0 for blank/none
+  bool month_name = false;
+  std::uint32_t value = 0;  // the number, or the month of a name
+  bool time_sep_after = false;  // followed by ':' or '.'
+  int ampm = 0;  // 1 AM, 2 PM: the hour it follows
 };
 
-std::optional<double> Build(int y, int m, int d, const Time& t) {
-  return ToOleDate({y, m, d, t.hour, t.minute, t.second});
-}
+constexpr std::size_t kMaxItems = 6;
+constexpr std::uint32_t kSaturated = 1000000000;
 
-// Month/day first; day/month when that is the only valid reading (13/1/2001).
-std::optional<double> MonthDay(int a, int b, int y, const Time& t) {
-  if (auto r = Build(y, a, b, t)) return r;
-  return Build(y, b, a, t);
-}
-
-std::optional<double> ParseDateItems(const std::vector<Item>& items, const Time& t,
-                                     int current_year) {
-  int months = 0;
-  for (const Item& it : items) months += it.is_month;
-  if (months > 1) return std::nullopt;
-  if (months == 0) {
-    // Numeric forms: separators must be one of / - between every pair.
-    for (std::size_t k = 1; k < items.size(); ++k) {
-      if (items[k].sep_before != '/' && items[k].sep_before != '-') return std::nullopt;
+// Splits a date text into its items. Separators: ':' and '.' join the parts
+// of a time (in the United States the point is no date separator); '/' and
+// '-' (at most two) and blanks separate the parts of a date; ',' and weekday
+// names are ignored; AM/PM (also A/P) marks the number before it.
+bool Tokenize(std::string_view t, std::vector<Item>* items) {
+  enum class Pending { kNone, kTime, kDate } pending = Pending::kNone;
+  int date_seps = 0;
+  char date_sep = 0;
+  bool ampm_seen = false;
+  Cursor c(t);
+  while (!c.done()) {
+    const char32_t ch = c.peek();
+    if (IsBlank(ch) || ch == ',') {
+      if (ch == ',' && pending != Pending::kNone) return false;
+      c.next();
+      continue;
     }
-    if (items.size() == 3) {
-      if (items[1].sep_before != items[2].sep_before) return std::nullopt;
-      if (items[0].tok->text.size() >= 3) {  // yyyy-m-d
-        return Build(items[0].value, items[1].value, items[2].value, t);
+    if (IsDigit(ch)) {
+      Item it;
+      while (!c.done() && IsDigit(c.peek())) {
+        const std::uint64_t v = std::uint64_t{it.value} * 10 + (c.peek() - '0');
+        it.value = static_cast<std::uint32_t>(std::min<std::uint64_t>(v, kSaturated));
+        c.next();
       }
-      return MonthDay(items[0].value, items[1].value, ExpandYear(*items[2].tok), t);
+      if (items->size() == kMaxItems) return false;
+      items->push_back(it);
+      pending = Pending::kNone;
+      continue;
     }
-    if (items.size() == 2) {
-      if (items[1].tok->text.size() >= 3) {  // m/yyyy is the first of the month
-        return Build(ExpandYear(*items[1].tok), items[0].value, 1, t);
+    if (IsAlpha(ch)) {
+      std::string word;
+      while (!c.done() && IsAlpha(c.peek())) {
+        word += Lower(c.peek());
+        c.next();
       }
-      return MonthDay(items[0].value, items[1].value, current_year, t);
+      if (word == "am" || word == "a" || word == "pm" || word == "p") {
+        // After a number that no separator follows; once.
+        if (ampm_seen || pending != Pending::kNone || items->empty() ||
+            items->back().month_name) {
+          return false;
+        }
+        ampm_seen = true;
+        items->back().ampm = word[0] == 'a' ? 1 : 2;
+        continue;
+      }
+      if (const int m = MatchName(word, kMonths, 12)) {
+        if (pending == Pending::kTime || items->size() == kMaxItems) return false;
+        Item it;
+        it.month_name = true;
+        it.value = static_cast<std::uint32_t>(m);
+        items->push_back(it);
+        pending = Pending::kNone;
+        continue;
+      }
+      if (MatchName(word, kWeekdays, 7) && pending == Pending::kNone) continue;
+      return false;
     }
-    return std::nullopt;
-  }
-  // With a month name: d Mon [y], Mon d [y], y Mon d, Mon yyyy.
-  for (std::size_t k = 1; k < items.size(); ++k) {
-    if (items[k].sep_before == ':' || items[k].sep_before == '.') return std::nullopt;
-  }
-  std::vector<const Item*> nums;
-  int month = 0;
-  std::size_t month_pos = 0;
-  for (std::size_t k = 0; k < items.size(); ++k) {
-    if (items[k].is_month) {
-      month = items[k].value;
-      month_pos = k;
+    if (ch == ':' || ch == '.') {
+      if (pending != Pending::kNone || items->empty() || items->back().month_name ||
+          items->back().ampm) {
+        return false;
+      }
+      items->back().time_sep_after = true;
+      pending = Pending::kTime;
+    } else if (ch == '/' || ch == '-') {
+      if (pending != Pending::kNone || items->empty() || ++date_seps > 2) return false;
+      if (date_sep && date_sep != static_cast<char>(ch)) return false;  // 3/15-2001
+      date_sep = static_cast<char>(ch);
+      pending = Pending::kDate;
     } else {
-      nums.push_back(&items[k]);
+      return false;
     }
+    c.next();
   }
-  if (nums.size() == 1) {
-    const Token& n = *nums[0]->tok;
-    if (n.text.size() >= 3) return Build(n.value, month, 1, t);
-    return Build(current_year, month, n.value, t);
+  return pending == Pending::kNone;
+}
+
+bool ValidMonthDay(std::uint32_t day, std::uint32_t month, std::uint32_t year) {
+  if (day == 0 || month == 0 || month > 12) return false;
+  // A two-digit year is a leap year exactly when its full year is.
+  return day <= static_cast<std::uint32_t>(DaysInMonth(static_cast<int>(year), static_cast<int>(month)));
+}
+
+// Two-digit years: 00-49 are 20xx, 50-99 19xx (the platform's window since
+// Windows 10 1903); other values are the year itself.
+int FullYear(std::uint32_t v) {
+  if (v <= 49) return 2000 + static_cast<int>(v);
+  if (v <= 99) return 1900 + static_cast<int>(v);
+  return v > 99999 ? 99999 : static_cast<int>(v);
+}
+
+struct YearMonthDay {
+  int year, month, day;
+};
+
+// The date of two or three date items. The platform tries the orders its
+// settings allow in a fixed priority, first month/day/year; a month name
+// fixes the month's place. Two numbers take this year; when they are no
+// month and day they are month and year (or year and month) of its 1st.
+std::optional<YearMonthDay> MakeDate(const std::vector<const Item*>& d, int current_year) {
+  enum Order { kMDY, kYMD, kMYD, kYDM, kDMY };
+  const std::uint32_t v1 = d[0]->value, v2 = d[1]->value;
+  const std::uint32_t v3 = d.size() == 3 ? d[2]->value : static_cast<std::uint32_t>(current_year);
+  std::vector<Order> orders;
+  if (d[0]->month_name) {
+    orders = {kMDY};
+  } else if (d[1]->month_name) {
+    // "15-Mar-01" is the 15th: day/month/year before year/month/day.
+    orders = {kDMY};
+    if (d.size() == 3) orders.push_back(kYMD);
+  } else if (d.size() == 3 && d[2]->month_name) {
+    orders = {kYDM};
+  } else if (d.size() == 3) {
+    orders = {kMDY, kYMD, kYDM, kDMY};
+  } else {
+    orders = {kMDY, kDMY};
   }
-  if (nums.size() == 2) {
-    const Token& a = *nums[0]->tok;
-    const Token& b = *nums[1]->tok;
-    if (month_pos == 1 && a.text.size() >= 3) return Build(a.value, month, b.value, t);
-    return Build(ExpandYear(b), month, a.value, t);
+  auto attempt = [](Order o, std::uint32_t a, std::uint32_t b,
+                    std::uint32_t c) -> std::optional<YearMonthDay> {
+    std::uint32_t y = 0, m = 0, dd = 0;
+    switch (o) {
+      case kMDY: m = a; dd = b; y = c; break;
+      case kYMD: y = a; m = b; dd = c; break;
+      case kMYD: m = a; y = b; dd = c; break;
+      case kYDM: y = a; dd = b; m = c; break;
+      case kDMY: dd = a; m = b; y = c; break;
+    }
+    if (!ValidMonthDay(dd, m, y)) return std::nullopt;
+    return YearMonthDay{FullYear(y), static_cast<int>(m), static_cast<int>(dd)};
+  };
+  for (Order o : orders) {
+    if (auto r = attempt(o, v1, v2, v3)) return r;
+  }
+  if (d.size() == 2) {
+    for (Order o : {kYMD, kMYD}) {
+      if (auto r = attempt(o, v1, v2, 1)) return r;
+    }
   }
   return std::nullopt;
 }
 
 }  // namespace
 
+// The platform's VarDateFromStr under United States settings. Up to six
+// items; a time is two or three numbers joined by ':' or '.' (h:m, h:m:s),
+// or one number with AM/PM, and stands before or after the date; the date is
+// two or three items (none when there is a time). AM/PM goes with the last
+// number of the time; it is ignored above 12.
 std::optional<double> ParseDate(std::string_view text, int current_year) {
-  std::vector<Token> toks;
-  std::string_view t = Trim(text);
-  if (t.empty() || !Tokenize(t, &toks)) return std::nullopt;
-  std::optional<Time> time;
-  if (!ExtractTime(toks, &time)) return std::nullopt;
-
   std::vector<Item> items;
-  char pending_sep = 0;
-  bool expect_item = true;  // no separator may lead or double up
-  for (const Token& tok : toks) {
-    if (tok.kind == Token::kSep) {
-      if (expect_item && !(tok.text[0] == ',' && !items.empty())) return std::nullopt;
-      if (pending_sep) return std::nullopt;
-      pending_sep = tok.text[0];
-      expect_item = true;
-      continue;
+  if (!text.empty() && text.back() == ',') return std::nullopt;  // a comma may not end it
+  if (!Tokenize(TrimBlanks(text), &items) || items.empty()) return std::nullopt;
+  int months = 0;
+  for (const Item& it : items) months += it.month_name;
+  if (months > 1) return std::nullopt;
+
+  // Find the time: a run of items joined by time separators, or else the
+  // one number with AM/PM.
+  const std::size_t n = items.size();
+  std::size_t time_begin = n, time_end = n;  // [begin, end)
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i;
+    while (j + 1 < n && items[j].time_sep_after) ++j;
+    if (j > i) {
+      if (time_begin != n) return std::nullopt;  // a second time
+      time_begin = i;
+      time_end = j + 1;
     }
-    if (tok.kind == Token::kWord) {
-      if (MatchName(tok.text, kWeekdays, 7)) {
-        // A weekday name is allowed and ignored, with the comma after it.
-        if (!items.empty()) return std::nullopt;
-        expect_item = false;
-        pending_sep = 0;
-        continue;
+    i = j + 1;
+  }
+  if (time_begin == n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (items[i].ampm) {
+        time_begin = i;
+        time_end = i + 1;
       }
-      int m = MatchName(tok.text, kMonths, 12);
-      if (!m) return std::nullopt;
-      items.push_back({true, m, nullptr, pending_sep});
-    } else {
-      items.push_back({false, tok.value, &tok, pending_sep});
     }
-    pending_sep = 0;
-    expect_item = false;
   }
-  if (pending_sep) return std::nullopt;
-  const Time tod = time.value_or(Time{});
-  if (items.empty()) {
-    if (!time) return std::nullopt;
-    return Build(1899, 12, 30, tod);
+  const bool has_time = time_begin != n;
+  if (has_time) {
+    if (time_end - time_begin > 3) return std::nullopt;
+    if (time_begin != 0 && time_end != n) return std::nullopt;  // between date parts
   }
-  return ParseDateItems(items, tod, current_year);
+  int ampm = 0;
+  std::vector<const Item*> date;
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool in_time = has_time && i >= time_begin && i < time_end;
+    if (items[i].ampm) {
+      if (!in_time || i + 1 != time_end) return std::nullopt;
+      ampm = items[i].ampm;
+    }
+    if (!in_time) date.push_back(&items[i]);
+  }
+  if (!(date.size() == 2 || date.size() == 3 || (date.empty() && has_time))) return std::nullopt;
+
+  DateTimeParts p;  // 12/30/1899 when there is no date
+  if (has_time) {
+    const std::uint32_t h = items[time_begin].value;
+    const std::uint32_t m = time_end - time_begin > 1 ? items[time_begin + 1].value : 0;
+    const std::uint32_t s = time_end - time_begin > 2 ? items[time_begin + 2].value : 0;
+    if (h > 23 || m > 59 || s > 59) return std::nullopt;
+    p.hour = static_cast<int>(h);
+    p.minute = static_cast<int>(m);
+    p.second = static_cast<int>(s);
+    if (ampm == 2 && p.hour < 12) p.hour += 12;
+    if (ampm == 1 && p.hour == 12) p.hour = 0;
+  }
+  if (!date.empty()) {
+    const std::optional<YearMonthDay> ymd = MakeDate(date, current_year);
+    if (!ymd) return std::nullopt;
+    p.year = ymd->year;
+    p.month = ymd->month;
+    p.day = ymd->day;
+  }
+  return ToOleDate(p);
 }
 
 namespace {
@@ -461,14 +584,17 @@ std::string Pad4(int v) {
 
 std::optional<double> ParseDate(std::string_view text) { return ParseDate(text, CurrentYear()); }
 
+// VarBstrFromDate: only the time when the whole part is 0, only the date
+// when there is no fraction, else both; the year as it is (1/1/100).
 std::string FormatDate(double date) {
+  const double whole = std::trunc(date);
+  const bool time_only = whole == 0;
+  const bool date_only = !time_only && std::fabs(date - whole) < 1e-12;
   const DateTimeParts p = FromOleDate(date);
-  const bool zero_date = p.year == 1899 && p.month == 12 && p.day == 30;
-  const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0;
   std::string out;
-  if (!zero_date) {
-    out = std::to_string(p.month) + "/" + std::to_string(p.day) + "/" + Pad4(p.year);
-    if (midnight) return out;
+  if (!time_only) {
+    out = std::to_string(p.month) + "/" + std::to_string(p.day) + "/" + std::to_string(p.year);
+    if (date_only) return out;
     out += ' ';
   }
   const int h12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
@@ -487,7 +613,7 @@ std::string FormatIsoDate(double date) {
 }
 
 std::optional<double> ParseIsoDate(std::string_view text) {
-  std::string_view t = Trim(text);
+  std::string_view t = TrimBlanks(text);
   auto field = [&](std::size_t pos, std::size_t len, int* out) {
     if (pos + len > t.size()) return false;
     for (std::size_t k = pos; k < pos + len; ++k) {
@@ -526,27 +652,71 @@ std::optional<double> ParseIsoDate(std::string_view text) {
 
 namespace {
 
-// %G with the given precision: exponent form when the exponent is below -4
-// or not below the precision, trailing zeros dropped.
-template <class T>
-std::string FormatGeneral(T v, int precision) {
+// VarBstrFromR4 / VarBstrFromR8: the value rounded to `precision`
+// significant digits from its exact binary value, a tie rounding away from
+// zero (a Single holding 654322.25 shows 654322.3), trailing zeros dropped.
+// Exponent form (1E+15, 5.6789E-12, two exponent digits at least) when the
+// number is at least 10^precision, or when it is below 1 and its digits
+// would not all fit in `precision` decimal places.
+std::string FormatReal(double v, int precision) {
   if (v == 0) return "0";  // also -0
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v < 0 ? "-1.#INF" : "1.#INF";
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
+  const bool negative = v < 0;
+  // Every digit of the binary value: a double has at most 767 significant.
+  char buf[800];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
+                                 std::chars_format::scientific, 770);
   if (ec != std::errc()) return "0";
-  std::string s(buf, end);
-  for (char& c : s) {
-    if (c == 'e') c = 'E';
+  const std::string_view sci(buf, static_cast<std::size_t>(end - buf));
+  const std::size_t e_pos = sci.find('e');
+  int exponent = 0;
+  std::from_chars(sci.data() + e_pos + (sci[e_pos + 1] == '+' ? 2 : 1), end, exponent);
+  std::string digits;
+  for (char ch : sci.substr(0, e_pos)) {
+    if (ch != '.') digits += ch;
   }
-  return s;
+  const bool round_up = digits[static_cast<std::size_t>(precision)] >= '5';
+  digits.resize(static_cast<std::size_t>(precision));
+  if (round_up) {
+    std::size_t k = digits.size();
+    while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+    if (k == 0) {
+      digits.insert(digits.begin(), '1');
+      digits.pop_back();
+      ++exponent;
+    } else {
+      ++digits[k - 1];
+    }
+  }
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  const int n = static_cast<int>(digits.size());
+
+  std::string out = negative ? "-" : "";
+  if (exponent >= precision || (exponent < 0 && n - 1 - exponent > precision)) {
+    out += digits[0];
+    if (n > 1) out += "." + digits.substr(1);
+    const int mag = exponent < 0 ? -exponent : exponent;
+    out += exponent < 0 ? "E-" : "E+";
+    if (mag < 10) out += '0';
+    out += std::to_string(mag);
+  } else if (exponent < 0) {
+    out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  } else {
+    const auto whole = static_cast<std::size_t>(exponent + 1);
+    if (digits.size() <= whole) {
+      out += digits + std::string(whole - digits.size(), '0');
+    } else {
+      out += digits.substr(0, whole) + "." + digits.substr(whole);
+    }
+  }
+  return out;
 }
 
 }  // namespace
 
-std::string FormatSingle(float v) { return FormatGeneral(v, 7); }
-std::string FormatDouble(double v) { return FormatGeneral(v, 15); }
+std::string FormatSingle(float v) { return FormatReal(v, 7); }
+std::string FormatDouble(double v) { return FormatReal(v, 15); }
 
 double Today() {
   std::time_t now = std::time(nullptr);

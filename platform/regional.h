@@ -1,13 +1,22 @@
 // Conversions between text, numbers and dates under the United States
-// regional settings, as the platform's standard variant conversions make them.
+// regional settings, as the platform's standard variant conversions make them
+// (VarR8FromStr, VarDateFromStr, VarBstrFromR4/R8/Date with en-US).
 //
-// Numbers: blanks around, a sign (leading, or trailing, or parentheses),
-// comma grouping, a point, an exponent (1e-3), &H hex and &O octal; the empty
-// text and a text of blanks are not numeric.
-// Dates: m/d/yyyy, m-d-yyyy, yyyy-m-d, d-Mon-yyyy, d Month yyyy,
-// Month d, yyyy; two-digit years 00-49 are 20xx, 50-99 19xx; a missing year
-// is the current one; times h:mm[:ss] (also h.mm) with AM/PM, alone or after
-// a date. Dotted day.month.year is not a US date.
+// Blanks are what the platform's iswspace calls blanks: the Unicode
+// White_Space characters (no-break and ideographic spaces among them).
+// Numbers: blanks around, a sign (leading, or trailing, or parentheses), '$'
+// before or after, ',' grouping anywhere after the first digit, a point, an
+// exponent (1e-3), &H hex and &O octal; the empty text and a text of blanks
+// are not numeric.
+// Dates: up to six items, numbers and month names (full or abbreviated),
+// separated by '/', '-' or blanks (commas and weekday names are ignored).
+// Two or three date items are read month/day/year first, then in the other
+// orders the platform tries (year/month/day, ..., day/month/year); two
+// numbers take this year, or are month and year when they are no month and
+// day. Two-digit years 00-49 are 20xx, 50-99 19xx; years run 100 to 9999.
+// A time is h:m or h:m:s, with ':' or '.' (2.5 is 2:05), or an hour with
+// AM/PM, before or after the date; AM/PM is ignored above 12. Dotted
+// day.month.year is a time, so no US date.
 #pragma once
 
 #include <cstdint>
@@ -39,15 +48,18 @@ bool InOleCalendar(double date);
 std::optional<double> ParseDate(std::string_view text, int current_year);
 std::optional<double> ParseDate(std::string_view text);  // uses this year
 
-// m/d/yyyy, then " h:mm:ss AM/PM" when not midnight; only the time on 12/30/1899.
+// m/d/y (the year unpadded), then " h:mm:ss AM/PM" unless the value has no
+// fraction; only the time when its whole part is 0 (12/30/1899).
 std::string FormatDate(double date);
 // ISO forms used by the database layer: yyyy-mm-dd or yyyy-mm-dd hh:mm:ss.
 std::string FormatIsoDate(double date);
 std::optional<double> ParseIsoDate(std::string_view text);
 
-// General number form: 7 (Single) or 15 (Double) significant digits, no
-// trailing zeros, no grouping; exponent form 1.234568E+07 / 5.6789E-12 only
-// for very large or very small magnitudes.
+// General number form: 7 (Single) or 15 (Double) significant digits rounded
+// from the exact binary value (a tie away from zero), no trailing zeros, no
+// grouping; exponent form (1.234568E+07, 5.6789E-12) from 10^7 (Single) or
+// 10^15 (Double) up, and below 1 when the digits would not fit in 7 or 15
+// decimal places.
 std::string FormatSingle(float v);
 std::string FormatDouble(double v);
 

@@ -2,7 +2,8 @@
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
 -- ranges compare as numbers when both ends are numeric, as text otherwise.
--- Invoice numbers arrive as text and are taken by their integer value.
+-- Invoice numbers arrive as text and are read as numbers by the same
+-- regional conversion as the component's own (declared type Key).
 
 -- query: v_Order_Keys select
 -- param: BeginOrder Text
@@ -29,216 +30,330 @@ WHERE (CASE WHEN ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND 
   AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
 ORDER BY h.order_number, d.line_no
 
+-- Detail lines: the packed lines of the selection, priced, under the invoice
+-- number; the invoice is then marked as waiting for its inventory relief.
+-- The lines are locked as they are read (in key order): a clerk invoicing
+-- the same lines at the same moment waits and then finds them invoiced. A
+-- header that gets no line (its order was invoiced by another clerk since
+-- its keys were read) is not kept: an invoice without lines is none.
 -- query: v_InvoiceDet_byOrdPack action
 -- param: OrderKey Long
--- param: InvoiceNo Text
-INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT tarvik_int(?2::text), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
-       d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
-FROM Order_Detail d WHERE d.order_key = ?1 AND d.quantity_packed > 0
+-- param: InvoiceNo Key
+WITH lines AS (
+  INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
+  SELECT ?2::bigint, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+         d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
+  FROM Order_Detail d WHERE d.order_key = ?1::bigint AND d.quantity_packed > 0
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?2::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2::bigint)
 
 -- query: v_InvoiceDet_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
--- param: InvoiceNo Text
-INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT tarvik_int(?3::text), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
-       d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
-FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
-WHERE h.cust_id = ?1 AND h.shipto_name = ?2 AND d.quantity_packed > 0
+-- param: InvoiceNo Key
+WITH lines AS (
+  INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
+  SELECT ?3::bigint, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+         d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
+  FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+  WHERE h.cust_id = ?1::text AND h.shipto_name = ?2::text AND d.quantity_packed > 0
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?3::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3::bigint)
 
 -- query: v_InvoiceDet_byCustPack action
 -- param: CustID Text
--- param: InvoiceNo Text
-INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT tarvik_int(?2::text), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
-       d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
-FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
-WHERE h.cust_id = ?1 AND d.quantity_packed > 0
+-- param: InvoiceNo Key
+WITH lines AS (
+  INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
+  SELECT ?2::bigint, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+         d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
+  FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+  WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?2::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2::bigint)
 
 -- query: v_InvoiceDet_byCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
--- param: InvoiceNo Text
-INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT tarvik_int(?4::text), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
-       d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
-FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
-WHERE h.cust_id = ?1 AND d.quantity_packed > 0
-  AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
-            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
-            ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
+-- param: InvoiceNo Key
+WITH lines AS (
+  INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
+  SELECT ?4::bigint, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+         d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
+  FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+  WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
+    AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+              THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                   AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+              ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
+  ORDER BY d.order_key, d.line_no FOR UPDATE OF d
+  RETURNING invoice_no),
+marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
+DELETE FROM Invoice_Header WHERE invoice_no = ?4::bigint
+  AND NOT EXISTS (SELECT 1 FROM lines) AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4::bigint)
 
+-- Line status: packed quantities move to invoiced; 3 in part, 4 in full. A
+-- back-ordered line (5) stays so: its open rest lives in another order. The
+-- status a line had before its first invoice is kept for a deletion to
+-- restore, and the orders are marked for their status posting.
 -- query: v_Invoice_Up_LineStat_byOrdPack action
 -- param: OrderKey Long
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
-WHERE order_key = ?1 AND quantity_packed > 0
+INSERT INTO Order_Status_Pending (order_key)
+SELECT DISTINCT order_key FROM Order_Detail WHERE order_key = ?1::bigint AND quantity_packed > 0
+ON CONFLICT DO NOTHING;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+WHERE order_key = ?1::bigint AND quantity_packed > 0
 
 -- query: v_Invoice_Up_LineStat_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1::text AND h.shipto_name = ?2::text AND d.quantity_packed > 0
+ON CONFLICT DO NOTHING;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0
-  AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1 AND shipto_name = ?2)
+  AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1::text AND shipto_name = ?2::text)
 
 -- query: v_Invoice_Up_LineStat_byCustPack action
 -- param: CustID Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
-WHERE quantity_packed > 0 AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1)
+INSERT INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
+ON CONFLICT DO NOTHING;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+WHERE quantity_packed > 0 AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1::text)
 
 -- query: v_Invoice_Up_LineStat_ByCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
+  AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+            ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
+ON CONFLICT DO NOTHING;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0 AND order_key IN (
-  SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1
+  SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1::text
     AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
               THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
                    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
               ELSE h.order_number BETWEEN ?2::text AND ?3::text END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
--- when some is invoiced, else unchanged. The per-order query refreshes
--- every order whose status lags its lines, since it runs once per call
--- with the last order's key. The rows are locked in key order first: clerks
--- finishing at the same moment refresh overlapping sets of orders.
+-- when some is invoiced. Each query posts the orders of its selection and
+-- every order still marked for a status posting (the per-order query runs
+-- once per call, with the last order's key; a run that was interrupted
+-- leaves its orders marked). The marks are taken first, so an order marked
+-- by a clerk whose lines are not yet committed keeps its mark. The status an
+-- order had before it was first invoiced is kept for a deletion to restore.
+-- Rows are locked in key order: clerks finishing together queue instead of
+-- deadlocking.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
-UPDATE Order_Header SET order_status =
+WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
+                           ELSE Order_Header.uninvoiced_status END,
+  order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE (o.order_key = ?1 OR o.order_status < 2)
+      WHERE (o.order_key = ?1::bigint OR o.order_key IN (SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
-      ORDER BY o.order_key FOR UPDATE OF o) t
+      ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
-UPDATE Order_Header SET order_status =
+WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
+                           ELSE Order_Header.uninvoiced_status END,
+  order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.cust_id = ?1 AND o.shipto_name = ?2
+      WHERE ((o.cust_id = ?1::text AND o.shipto_name = ?2::text) OR o.order_key IN (SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
-      ORDER BY o.order_key FOR UPDATE OF o) t
+      ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byCustPack action
 -- param: CustID Text
-UPDATE Order_Header SET order_status =
+WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
+                           ELSE Order_Header.uninvoiced_status END,
+  order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.cust_id = ?1
+      WHERE (o.cust_id = ?1::text OR o.order_key IN (SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
-      ORDER BY o.order_key FOR UPDATE OF o) t
+      ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
-UPDATE Order_Header SET order_status =
+WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
+                           ELSE Order_Header.uninvoiced_status END,
+  order_status =
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.cust_id = ?1
-        AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
-                  THEN o.order_number <> '' AND o.order_number !~ '[^0-9]'
-                       AND tarvik_int(o.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
-                  ELSE o.order_number BETWEEN ?2::text AND ?3::text END)
+      WHERE ((o.cust_id = ?1::text
+              AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+                        THEN o.order_number <> '' AND o.order_number !~ '[^0-9]'
+                             AND tarvik_int(o.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                        ELSE o.order_number BETWEEN ?2::text AND ?3::text END))
+             OR o.order_key IN (SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
-      ORDER BY o.order_key FOR UPDATE OF o) t
+      ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
--- The stock postings join the invoice's totals to the stock rows by key, so
--- they touch only those rows however many old versions the table holds
--- while other clerks' long invoicing runs keep them from being pruned. They
--- lock those rows in key order, so that two clerks relieving the same items
--- queue instead of deadlocking; the insert tries only the missing keys, so it
--- does not wait on rows that others are relieving.
+-- Inventory relief, once per invoice: only while the invoice is marked as
+-- waiting for it, so a relief made by anyone (another clerk, a repair) is
+-- never made twice. The mark is locked first: a second relief of the same
+-- invoice waits, then finds it gone. The ledger query ends the wait.
+-- The stock rows are joined by key and locked in key order, so two clerks
+-- relieving the same items queue instead of deadlocking; the insert tries
+-- only the missing keys, so it does not wait on rows that others relieve.
 -- query: v_Invoice_Relieve_Inventory action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
+UPDATE Invoice_Pending SET state = state WHERE invoice_no = ?1::bigint;
 INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand)
-  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d WHERE d.invoice_no = tarvik_int(?1::text)
+  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d WHERE d.invoice_no = ?1::bigint
+    AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
     AND NOT EXISTS (SELECT 1 FROM Inventory i WHERE i.item_number = d.item_number AND i.site = d.site)
   ON CONFLICT DO NOTHING;
 UPDATE Inventory SET on_hand = Inventory.on_hand - t.quantity
 FROM (SELECT i.item_number, i.site, d.quantity
       FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-            WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) d
+            WHERE invoice_no = ?1::bigint
+              AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
+            GROUP BY item_number, site) d
       JOIN Inventory i ON i.item_number = d.item_number AND i.site = d.site
       ORDER BY i.item_number, i.site FOR UPDATE OF i) t
 WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Relieve_Inventory_LS action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, -sum(quantity), invoice_no, 'invoice'
-FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site, invoice_no
+FROM Invoice_Detail
+WHERE invoice_no = ?1::bigint AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
+GROUP BY item_number, site, invoice_no;
+DELETE FROM Invoice_Pending WHERE invoice_no = ?1::bigint AND state = 0
 
+-- Deletion puts back exactly what creation posted: stock only when it was
+-- relieved (the invoice no longer waits for its relief). A relief running
+-- for the same invoice is waited for.
 -- query: v_Invoice_Delete_Reset_Inv_Qty action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
+UPDATE Invoice_Pending SET state = state WHERE invoice_no = ?1::bigint;
 UPDATE Inventory SET on_hand = Inventory.on_hand + t.quantity
 FROM (SELECT i.item_number, i.site, d.quantity
       FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-            WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site) d
+            WHERE invoice_no = ?1::bigint
+              AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint)
+            GROUP BY item_number, site) d
       JOIN Inventory i ON i.item_number = d.item_number AND i.site = d.site
       ORDER BY i.item_number, i.site FOR UPDATE OF i) t
 WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty_LS action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, sum(quantity), invoice_no, 'invoice deleted'
-FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text) GROUP BY item_number, site, invoice_no
+FROM Invoice_Detail
+WHERE invoice_no = ?1::bigint AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint)
+GROUP BY item_number, site, invoice_no
 
--- Puts the invoiced quantities back to packed and recomputes line and
--- order status; runs before the header (and by cascade its lines) is deleted.
+-- Invoiced quantities back to packed. A line no longer invoiced at all gets
+-- back the status it had before its first invoice; one still invoiced by
+-- another invoice is invoiced in part; a back-ordered line stays so. An
+-- order no longer invoiced gets back its earlier status, others are posted
+-- anew. Runs before the header (and by cascade its lines) is deleted; an
+-- invoice whose failed relief was already undone this way (state 1) is not
+-- undone twice.
 -- query: v_Invoice_Delete_Reset_Status action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
+UPDATE Invoice_Pending SET state = state WHERE invoice_no = ?1::bigint;
 UPDATE Order_Detail SET
-  quantity_invoiced = quantity_invoiced - (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = tarvik_int(?1::text) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no),
-  quantity_packed = quantity_packed + (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = tarvik_int(?1::text) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no),
-  line_status = CASE WHEN quantity_invoiced - (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = tarvik_int(?1::text) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no) > 0
-     THEN 3 ELSE 2 END
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail i WHERE i.invoice_no = tarvik_int(?1::text)
-     AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no);
+  quantity_invoiced = Order_Detail.quantity_invoiced - t.quantity,
+  quantity_packed = Order_Detail.quantity_packed + t.quantity,
+  line_status = CASE WHEN Order_Detail.line_status = 5 THEN 5
+                     WHEN Order_Detail.quantity_invoiced - t.quantity > 0 THEN 3
+                     ELSE coalesce(Order_Detail.uninvoiced_status, 2) END
+FROM (SELECT order_key, line_no, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = ?1::bigint
+        AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 1)
+      GROUP BY order_key, line_no) t
+WHERE Order_Detail.order_key = t.order_key AND Order_Detail.line_no = t.line_no;
 UPDATE Order_Header SET order_status =
-  CASE WHEN EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
-       THEN 1 ELSE 0 END
-WHERE order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text))
+  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+       THEN CASE WHEN order_status IN (1, 2) THEN coalesce(uninvoiced_status, 0) ELSE order_status END
+       WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+                        AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2
+       ELSE 1 END
+WHERE order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = ?1::bigint)
+  AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 1);
+UPDATE Invoice_Pending SET state = 1 WHERE invoice_no = ?1::bigint
 
 -- query: v_Invoice_Hdr action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO RPT_Invoice_Hdr (invoice_no, invoice_date, ship_date, bill_to, invoice_by, extra1, extra2,
                              freight, other_charge, paid, seller_name, seller_address)
 SELECT h.invoice_no, h.invoice_date, h.ship_date, h.bill_to, h.invoice_by, h.extra1, h.extra2,
        coalesce(h.freight, 0), coalesce(h.other_charge, 0), coalesce(h.paid, 0),
        (SELECT option_value FROM System WHERE option_name = 'Company Name'),
        (SELECT option_value FROM System WHERE option_name = 'Company Address')
-FROM Invoice_Header h WHERE h.invoice_no = tarvik_int(?1::text)
+FROM Invoice_Header h WHERE h.invoice_no = ?1::bigint
 
 -- query: v_Invoice_Det action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO RPT_Invoice_Det (invoice_no, order_number, line_no, item_number, description, site, quantity, unit_price, discount, amount)
 SELECT d.invoice_no, o.order_number, d.line_no, d.item_number, coalesce(it.description, d.item_number), d.site,
        d.quantity, d.unit_price, d.discount, d.amount
 FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key
 LEFT JOIN Item it ON it.item_number = d.item_number
-WHERE d.invoice_no = tarvik_int(?1::text)
+WHERE d.invoice_no = ?1::bigint
 ORDER BY o.order_number, d.line_no
 
 -- Grouping queries: complete the report header from the invoice's orders.
@@ -284,19 +399,19 @@ UPDATE RPT_Invoice_Det SET tax = round(amount * coalesce(
   (SELECT h.tax_rate FROM RPT_Invoice_Hdr h WHERE h.invoice_no = RPT_Invoice_Det.invoice_no), 0) / 100.0, 2)
 
 -- query: v_BO_Detail select
--- param: InvoiceNo Text
-SELECT tarvik_int(?1::text) AS invoice_no, h.order_key, h.order_number, h.cust_id, h.shipto_name, h.reference_no,
+-- param: InvoiceNo Key
+SELECT ?1::bigint AS invoice_no, h.order_key, h.order_number, h.cust_id, h.shipto_name, h.reference_no,
        h.due_date, h.order_header_discount, h.ship_via, h.price_struct, h.oeextra1, h.oeextra2, h.nonmerch_order,
        h.header_text_a, h.header_text_b, d.item_number, d.site, d.quantity_ordered,
        d.quantity_ordered - d.quantity_invoiced AS quantity_to_ship, d.unit_price, d.order_detail_discount,
        d.line_code, d.quantity_invoiced AS quantity_packed
 FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE h.order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = tarvik_int(?1::text))
+WHERE h.order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = ?1::bigint)
   AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered
 ORDER BY h.order_number, h.order_key, d.line_no
 
 -- query: v_BO_Update_Line_Status action
 -- param: NewOrderKey Long
--- param: OriginalOrderKey Text
+-- param: OriginalOrderKey Key
 UPDATE Order_Detail SET line_status = 5, backorder_key = ?1::bigint
-WHERE order_key = tarvik_int(?2::text) AND line_status <> 5 AND quantity_invoiced < quantity_ordered
+WHERE order_key = ?2::bigint AND line_status <> 5 AND quantity_invoiced < quantity_ordered

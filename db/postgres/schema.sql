@@ -1,4 +1,6 @@
--- Schema of the order-processing database (PostgreSQL). Dates are
+-- Schema of the order-processing database (PostgreSQL), version 1; the files
+-- upgrade_N.sql beside it bring it to version N, applied in order by init and
+-- by every host that opens an older database for writing. Dates are
 -- timestamps without zone, kept to the second. Status codes are listed in docs/schema.md.
 -- Helpers that give the stored queries SQLite's arithmetic: rounding of
 -- reals, and the leading whole number of a text (0 when there is none).

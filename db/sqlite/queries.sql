@@ -2,7 +2,8 @@
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
 -- ranges compare as numbers when both ends are numeric, as text otherwise.
--- Invoice numbers arrive as text and are taken by their integer value.
+-- Invoice numbers arrive as text and are read as numbers by the same
+-- regional conversion as the component's own (declared type Key).
 
 -- query: v_Order_Keys select
 -- param: BeginOrder Text
@@ -29,74 +30,121 @@ WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLO
   AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
 ORDER BY h.order_number, d.line_no
 
+-- Detail lines: the packed lines of the selection, priced, under the invoice
+-- number; the invoice is then marked as waiting for its inventory relief. A
+-- header that gets no line (its order was invoiced by another clerk since
+-- its keys were read) is not kept: an invoice without lines is none.
 -- query: v_InvoiceDet_byOrdPack action
 -- param: OrderKey Long
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT CAST(?2 AS INTEGER), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+SELECT ?2, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
-FROM Order_Detail d WHERE d.order_key = ?1 AND d.quantity_packed > 0
+FROM Order_Detail d WHERE d.order_key = ?1 AND d.quantity_packed > 0;
+INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
+SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2);
+DELETE FROM Invoice_Header WHERE invoice_no = ?2 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
 
 -- query: v_InvoiceDet_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT CAST(?3 AS INTEGER), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+SELECT ?3, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
-WHERE h.cust_id = ?1 AND h.shipto_name = ?2 AND d.quantity_packed > 0
+WHERE h.cust_id = ?1 AND h.shipto_name = ?2 AND d.quantity_packed > 0;
+INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
+SELECT ?3, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3);
+DELETE FROM Invoice_Header WHERE invoice_no = ?3 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?3)
 
 -- query: v_InvoiceDet_byCustPack action
 -- param: CustID Text
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT CAST(?2 AS INTEGER), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+SELECT ?2, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
-WHERE h.cust_id = ?1 AND d.quantity_packed > 0
+WHERE h.cust_id = ?1 AND d.quantity_packed > 0;
+INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
+SELECT ?2, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2);
+DELETE FROM Invoice_Header WHERE invoice_no = ?2 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?2)
 
 -- query: v_InvoiceDet_byCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, discount, amount)
-SELECT CAST(?4 AS INTEGER), d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
+SELECT ?4, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.unit_price,
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1 AND d.quantity_packed > 0
   AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
             THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
                  AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
-            ELSE h.order_number BETWEEN ?2 AND ?3 END)
+            ELSE h.order_number BETWEEN ?2 AND ?3 END);
+INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
+SELECT ?4, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4);
+DELETE FROM Invoice_Header WHERE invoice_no = ?4 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4)
 
+-- Line status: packed quantities move to invoiced; 3 in part, 4 in full. A
+-- back-ordered line (5) stays so: its open rest lives in another order. The
+-- status a line had before its first invoice is kept for a deletion to
+-- restore, and the orders are marked for their status posting.
 -- query: v_Invoice_Up_LineStat_byOrdPack action
 -- param: OrderKey Long
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT OR IGNORE INTO Order_Status_Pending (order_key)
+SELECT DISTINCT order_key FROM Order_Detail WHERE order_key = ?1 AND quantity_packed > 0;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE order_key = ?1 AND quantity_packed > 0
 
 -- query: v_Invoice_Up_LineStat_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT OR IGNORE INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1 AND h.shipto_name = ?2 AND d.quantity_packed > 0;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0
   AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1 AND shipto_name = ?2)
 
 -- query: v_Invoice_Up_LineStat_byCustPack action
 -- param: CustID Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT OR IGNORE INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1 AND d.quantity_packed > 0;
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0 AND order_key IN (SELECT order_key FROM Order_Header WHERE cust_id = ?1)
 
 -- query: v_Invoice_Up_LineStat_ByCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
-UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
-  line_status = CASE WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
+INSERT OR IGNORE INTO Order_Status_Pending (order_key)
+SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
+WHERE h.cust_id = ?1 AND d.quantity_packed > 0
+  AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+            ELSE h.order_number BETWEEN ?2 AND ?3 END);
+UPDATE Order_Detail SET
+  uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
+  quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0 AND order_key IN (
   SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1
     AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
@@ -105,115 +153,147 @@ WHERE quantity_packed > 0 AND order_key IN (
               ELSE h.order_number BETWEEN ?2 AND ?3 END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
--- when some is invoiced, else unchanged. The per-order query refreshes
--- every order whose status lags its lines, since it runs once per call
--- with the last order's key.
+-- when some is invoiced. Each query posts the orders of its selection and
+-- every order still marked for a status posting (the per-order query runs
+-- once per call, with the last order's key; a run that was interrupted
+-- leaves its orders marked). The status an order had before it was first
+-- invoiced is kept for a deletion to restore.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
-UPDATE Order_Header SET order_status =
-  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN order_status NOT IN (1, 2) THEN order_status ELSE uninvoiced_status END,
+  order_status = CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE (order_key = ?1 OR order_status < 2)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+WHERE (order_key = ?1 OR order_key IN (SELECT order_key FROM Order_Status_Pending))
+  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);
+DELETE FROM Order_Status_Pending
 
 -- query: v_Invoice_Up_OrderStat_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
-UPDATE Order_Header SET order_status =
-  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN order_status NOT IN (1, 2) THEN order_status ELSE uninvoiced_status END,
+  order_status = CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1 AND shipto_name = ?2
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+WHERE ((cust_id = ?1 AND shipto_name = ?2) OR order_key IN (SELECT order_key FROM Order_Status_Pending))
+  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);
+DELETE FROM Order_Status_Pending
 
 -- query: v_Invoice_Up_OrderStat_byCustPack action
 -- param: CustID Text
-UPDATE Order_Header SET order_status =
-  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN order_status NOT IN (1, 2) THEN order_status ELSE uninvoiced_status END,
+  order_status = CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+WHERE (cust_id = ?1 OR order_key IN (SELECT order_key FROM Order_Status_Pending))
+  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);
+DELETE FROM Order_Status_Pending
 
 -- query: v_Invoice_Up_OrderStat_byCustOrdPack action
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
-UPDATE Order_Header SET order_status =
-  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+UPDATE Order_Header SET
+  uninvoiced_status = CASE WHEN order_status NOT IN (1, 2) THEN order_status ELSE uninvoiced_status END,
+  order_status = CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
-WHERE cust_id = ?1
-  AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
-            THEN order_number <> '' AND order_number NOT GLOB '*[^0-9]*'
-                 AND CAST(order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
-            ELSE order_number BETWEEN ?2 AND ?3 END)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+WHERE ((cust_id = ?1
+        AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+                  THEN order_number <> '' AND order_number NOT GLOB '*[^0-9]*'
+                       AND CAST(order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                  ELSE order_number BETWEEN ?2 AND ?3 END))
+       OR order_key IN (SELECT order_key FROM Order_Status_Pending))
+  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);
+DELETE FROM Order_Status_Pending
 
+-- Inventory relief, once per invoice: only while the invoice is marked as
+-- waiting for it, so a relief made by anyone (another clerk, a repair) is
+-- never made twice. The ledger query ends the wait.
 -- query: v_Invoice_Relieve_Inventory action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT OR IGNORE INTO Inventory (item_number, site, opening_on_hand, on_hand)
-  SELECT DISTINCT item_number, site, 0, 0 FROM Invoice_Detail WHERE invoice_no = CAST(?1 AS INTEGER);
-UPDATE Inventory SET on_hand = on_hand - (
-  SELECT sum(d.quantity) FROM Invoice_Detail d WHERE d.invoice_no = CAST(?1 AS INTEGER)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = CAST(?1 AS INTEGER)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
+  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d
+  WHERE d.invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0);
+UPDATE Inventory SET on_hand = on_hand - t.quantity
+FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0)
+      GROUP BY item_number, site) t
+WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Relieve_Inventory_LS action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, -sum(quantity), invoice_no, 'invoice'
-FROM Invoice_Detail WHERE invoice_no = CAST(?1 AS INTEGER) GROUP BY item_number, site
+FROM Invoice_Detail
+WHERE invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0)
+GROUP BY item_number, site;
+DELETE FROM Invoice_Pending WHERE invoice_no = ?1 AND state = 0
 
+-- Deletion puts back exactly what creation posted: stock only when it was
+-- relieved (the invoice no longer waits for its relief).
 -- query: v_Invoice_Delete_Reset_Inv_Qty action
--- param: InvoiceNo Text
-UPDATE Inventory SET on_hand = on_hand + (
-  SELECT sum(d.quantity) FROM Invoice_Detail d WHERE d.invoice_no = CAST(?1 AS INTEGER)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = CAST(?1 AS INTEGER)
-    AND d.item_number = Inventory.item_number AND d.site = Inventory.site)
+-- param: InvoiceNo Key
+UPDATE Inventory SET on_hand = on_hand + t.quantity
+FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = ?1 AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1)
+      GROUP BY item_number, site) t
+WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
 
 -- query: v_Invoice_Delete_Reset_Inv_Qty_LS action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, sum(quantity), invoice_no, 'invoice deleted'
-FROM Invoice_Detail WHERE invoice_no = CAST(?1 AS INTEGER) GROUP BY item_number, site
+FROM Invoice_Detail
+WHERE invoice_no = ?1 AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1)
+GROUP BY item_number, site
 
--- Puts the invoiced quantities back to packed and recomputes line and
--- order status; runs before the header (and by cascade its lines) is deleted.
+-- Invoiced quantities back to packed. A line no longer invoiced at all gets
+-- back the status it had before its first invoice; one still invoiced by
+-- another invoice is invoiced in part; a back-ordered line stays so. An
+-- order no longer invoiced gets back its earlier status, others are posted
+-- anew. Runs before the header (and by cascade its lines) is deleted; an
+-- invoice whose failed relief was already undone this way (state 1) is not
+-- undone twice.
 -- query: v_Invoice_Delete_Reset_Status action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 UPDATE Order_Detail SET
-  quantity_invoiced = quantity_invoiced - (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = CAST(?1 AS INTEGER) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no),
-  quantity_packed = quantity_packed + (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = CAST(?1 AS INTEGER) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no),
-  line_status = CASE WHEN quantity_invoiced - (SELECT sum(i.quantity) FROM Invoice_Detail i
-     WHERE i.invoice_no = CAST(?1 AS INTEGER) AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no) > 0
-     THEN 3 ELSE 2 END
-WHERE EXISTS (SELECT 1 FROM Invoice_Detail i WHERE i.invoice_no = CAST(?1 AS INTEGER)
-     AND i.order_key = Order_Detail.order_key AND i.line_no = Order_Detail.line_no);
+  quantity_invoiced = quantity_invoiced - t.quantity,
+  quantity_packed = quantity_packed + t.quantity,
+  line_status = CASE WHEN line_status = 5 THEN 5
+                     WHEN quantity_invoiced - t.quantity > 0 THEN 3
+                     ELSE coalesce(uninvoiced_status, 2) END
+FROM (SELECT order_key, line_no, sum(quantity) AS quantity FROM Invoice_Detail
+      WHERE invoice_no = ?1 AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 1)
+      GROUP BY order_key, line_no) t
+WHERE Order_Detail.order_key = t.order_key AND Order_Detail.line_no = t.line_no;
 UPDATE Order_Header SET order_status =
-  CASE WHEN EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
-       THEN 1 ELSE 0 END
-WHERE order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = CAST(?1 AS INTEGER))
+  CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0)
+       THEN CASE WHEN order_status IN (1, 2) THEN coalesce(uninvoiced_status, 0) ELSE order_status END
+       WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
+                        AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2
+       ELSE 1 END
+WHERE order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = ?1)
+  AND NOT EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 1);
+UPDATE Invoice_Pending SET state = 1 WHERE invoice_no = ?1
 
 -- query: v_Invoice_Hdr action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO RPT_Invoice_Hdr (invoice_no, invoice_date, ship_date, bill_to, invoice_by, extra1, extra2,
                              freight, other_charge, paid, seller_name, seller_address)
 SELECT h.invoice_no, h.invoice_date, h.ship_date, h.bill_to, h.invoice_by, h.extra1, h.extra2,
        coalesce(h.freight, 0), coalesce(h.other_charge, 0), coalesce(h.paid, 0),
        (SELECT option_value FROM System WHERE option_name = 'Company Name'),
        (SELECT option_value FROM System WHERE option_name = 'Company Address')
-FROM Invoice_Header h WHERE h.invoice_no = CAST(?1 AS INTEGER)
+FROM Invoice_Header h WHERE h.invoice_no = ?1
 
 -- query: v_Invoice_Det action
--- param: InvoiceNo Text
+-- param: InvoiceNo Key
 INSERT INTO RPT_Invoice_Det (invoice_no, order_number, line_no, item_number, description, site, quantity, unit_price, discount, amount)
 SELECT d.invoice_no, o.order_number, d.line_no, d.item_number, coalesce(it.description, d.item_number), d.site,
        d.quantity, d.unit_price, d.discount, d.amount
 FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key
 LEFT JOIN Item it ON it.item_number = d.item_number
-WHERE d.invoice_no = CAST(?1 AS INTEGER)
+WHERE d.invoice_no = ?1
 ORDER BY o.order_number, d.line_no
 
 -- Grouping queries: complete the report header from the invoice's orders.
@@ -259,19 +339,19 @@ UPDATE RPT_Invoice_Det SET tax = round(amount * coalesce(
   (SELECT h.tax_rate FROM RPT_Invoice_Hdr h WHERE h.invoice_no = RPT_Invoice_Det.invoice_no), 0) / 100.0, 2)
 
 -- query: v_BO_Detail select
--- param: InvoiceNo Text
-SELECT CAST(?1 AS INTEGER) AS invoice_no, h.order_key, h.order_number, h.cust_id, h.shipto_name, h.reference_no,
+-- param: InvoiceNo Key
+SELECT ?1 AS invoice_no, h.order_key, h.order_number, h.cust_id, h.shipto_name, h.reference_no,
        h.due_date, h.order_header_discount, h.ship_via, h.price_struct, h.oeextra1, h.oeextra2, h.nonmerch_order,
        h.header_text_a, h.header_text_b, d.item_number, d.site, d.quantity_ordered,
        d.quantity_ordered - d.quantity_invoiced AS quantity_to_ship, d.unit_price, d.order_detail_discount,
        d.line_code, d.quantity_invoiced AS quantity_packed
 FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE h.order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = CAST(?1 AS INTEGER))
+WHERE h.order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no = ?1)
   AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered
 ORDER BY h.order_number, h.order_key, d.line_no
 
 -- query: v_BO_Update_Line_Status action
 -- param: NewOrderKey Long
--- param: OriginalOrderKey Text
+-- param: OriginalOrderKey Key
 UPDATE Order_Detail SET line_status = 5, backorder_key = ?1
-WHERE order_key = CAST(?2 AS INTEGER) AND line_status <> 5 AND quantity_invoiced < quantity_ordered
+WHERE order_key = ?2 AND line_status <> 5 AND quantity_invoiced < quantity_ordered

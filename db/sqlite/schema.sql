@@ -1,4 +1,6 @@
--- Schema of the order-processing database (SQLite). Dates are ISO text in
+-- Schema of the order-processing database (SQLite), version 1; the files
+-- upgrade_N.sql beside it bring it to version N, applied in order by init and
+-- by every host that opens an older database for writing. Dates are ISO text in
 -- columns declared DATE. Status codes are listed in docs/schema.md.
 CREATE TABLE QueryDefs (name TEXT PRIMARY KEY COLLATE NOCASE, kind TEXT NOT NULL CHECK (kind IN ('select','action')), sql TEXT NOT NULL, description TEXT);
 CREATE TABLE QueryDefParams (query_name TEXT NOT NULL COLLATE NOCASE REFERENCES QueryDefs(name) ON DELETE CASCADE, position INTEGER NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL CHECK (type IN ('Text','Long','Double','Date','Boolean')), PRIMARY KEY (query_name, position));

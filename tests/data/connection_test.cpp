@@ -137,11 +137,14 @@ TEST(Catalog, ParametersFollowTheDeclaredOrderAndTypes) {
   ComPtr<QueryDef> q = c->GetDatabase()->GetQueryDefs().Item("V_INVOICEDET_BYORDPACK");
   ASSERT_EQ(q->GetParameters().Count(), 2);
   EXPECT_EQ(q->GetParameters().Item(0).Type(), ParamType::kLong);
-  EXPECT_EQ(q->GetParameters().Item(1).Type(), ParamType::kText);
+  EXPECT_EQ(q->GetParameters().Item(1).Type(), ParamType::kKey);
   EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(2); }), kErrItemNotFound);
   // A value the declared type cannot take is refused at once.
   EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(0).SetValue(Variant::String("abc")); }),
             kErrTypeMismatch);
+  // A key beyond 32 bits overflows as the component's own conversion does.
+  EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(1).SetValue(Variant::String("2147483648")); }),
+            kErrOverflow);
 }
 
 TEST(RunStoredQuery, EdgeCases) {
@@ -181,6 +184,7 @@ TEST(RunStoredQuery, FailingStatementLeavesNothingOfTheQuery) {
   c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
   c->Execute("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price,"
              " amount) VALUES (1, 1, 1, 'NEW-ITEM', 'MAIN', 3, 1, 3)");
+  c->Execute("INSERT INTO Invoice_Pending (invoice_no, state) VALUES (1, 0)");  // saved, awaiting its relief
   EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {Variant::String("1")}); }),
             kErrDatabase);
   EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Inventory WHERE item_number = 'NEW-ITEM'"), 0);

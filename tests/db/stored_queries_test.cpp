@@ -131,6 +131,153 @@ TEST(Postings, ReliefAndDeletionResetsReturnTheBooksExactly) {
   ExpectBooksBalance(*c);
 }
 
+// What a header insert makes of an invoice number typed as text: the
+// component's own regional reading (banker's rounding).
+struct NumberCase {
+  const char* text;
+  int number;
+};
+
+// Every posting of an invoice numbered by text lands on the header that
+// text names, and deleting it touches no other invoice (90,500 once read as
+// 90 and posted to invoice 90 a second time).
+TEST(Postings, InvoiceNumbersInTextMeanTheirHeaderEverywhere) {
+  const NumberCase cases[] = {{"90,500", 90500}, {"5e2", 500}, {"500.6", 501}, {"&H1F4", 500},
+                              {" 0042 ", 42},    {"1,000.4", 1000}};
+  for (const auto& k : cases) {
+    TempDatabase db;
+    auto c = db.Connect();
+    Invoice(*c, 1, "90");  // the invoice a wrong reading would hit
+    const std::string before = Snapshot(*c);
+    const double ledger_of_90 = ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger WHERE invoice_no = 90");
+    const std::string n = std::to_string(k.number);
+    c->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (" + n + ", 0)");
+    ASSERT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byOrdPack", {Variant::Long(2), T(k.text)})) << k.text;
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Up_LineStat_byOrdPack", {Variant::Long(2)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {T(k.text)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory_LS", {T(k.text)}));
+    EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE invoice_no = " + n), 0) << k.text;
+    EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger WHERE invoice_no = " + n), 0) << k.text;
+    EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger WHERE invoice_no = 90"), ledger_of_90) << k.text;
+    EXPECT_EQ(c->OpenStoredQuery("v_BO_Detail", {T(k.text)})->RowCount(),
+              c->OpenStoredQuery("v_BO_Detail", {T(n)})->RowCount())
+        << k.text;
+    ExpectBooksBalance(*c);
+
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty", {T(k.text)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty_LS", {T(k.text)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {T(k.text)}));
+    ASSERT_TRUE(c->Execute("DELETE FROM Invoice_Header Where Invoice_No = " + n));
+    EXPECT_EQ(Snapshot(*c), before) << k.text << ": the deletion put back exactly what it posted";
+    EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE invoice_no = 90"),
+              ScalarNumber(*c, "SELECT count(*) FROM Order_Detail WHERE order_key = 1"))
+        << k.text;
+    ExpectBooksBalance(*c);
+  }
+}
+
+// Text that is not a number names invoice 0, as the header insert does.
+TEST(Postings, TextThatIsNotANumberIsInvoiceZero) {
+  TempDatabase db;
+  auto c = db.Connect();
+  c->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (0, 0)");
+  ASSERT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byOrdPack", {Variant::Long(1), T("abc")}));
+  EXPECT_GT(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE invoice_no = 0"), 0);
+  EXPECT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {T("")}));
+}
+
+// Deleting restores every status creation changed: a ship-to invoice takes
+// packed lines whatever their status, and a line picked in part (1) comes
+// back as 1, not as "packed"; deleting in either order of two invoices on
+// one line ends where it began.
+TEST(Postings, DeletionRestoresTheStatusBeforeTheFirstInvoice) {
+  TempDatabase db;
+  auto c = db.Connect();
+  c->Execute("UPDATE Order_Detail SET line_status = 1 WHERE order_key = 2 AND line_no = 1");
+  c->Execute("UPDATE Order_Header SET order_status = 0");
+  const std::string before = Snapshot(*c);
+  const std::string cust = testing::ScalarText(*c, "SELECT cust_id FROM Order_Header WHERE order_key = 2");
+  const std::string shipto = testing::ScalarText(*c, "SELECT shipto_name FROM Order_Header WHERE order_key = 2");
+  c->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (700, 1)");
+  ASSERT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byShipPack", {T(cust), T(shipto), T("700")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Up_LineStat_byShipPack", {T(cust), T(shipto)}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {T("700")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory_LS", {T("700")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Up_OrderStat_byShipPack", {T(cust), T(shipto)}));
+  ASSERT_GT(ScalarNumber(*c, "SELECT count(*) FROM Order_Header WHERE order_status > 0"), 0);
+
+  // A second invoice on a line the first invoiced in part.
+  const double line_packed = ScalarNumber(*c, "SELECT quantity_invoiced FROM Order_Detail WHERE order_key = 2 AND line_no = 1");
+  c->Execute("UPDATE Order_Detail SET quantity_ordered = quantity_ordered + 5, quantity_packed = 5 "
+             "WHERE order_key = 2 AND line_no = 1");
+  Invoice(*c, 2, "701");
+  EXPECT_EQ(ScalarNumber(*c, "SELECT quantity_invoiced FROM Order_Detail WHERE order_key = 2 AND line_no = 1"),
+            line_packed + 5);
+
+  for (const char* n : {"700", "701"}) {  // the older first
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty", {T(n)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Inv_Qty_LS", {T(n)}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {T(n)}));
+    ASSERT_TRUE(c->Execute(std::string("DELETE FROM Invoice_Header Where Invoice_No = ") + n));
+    ExpectBooksBalance(*c);
+  }
+  c->Execute("UPDATE Order_Detail SET quantity_ordered = quantity_ordered - 5, quantity_packed = quantity_packed - 5 "
+             "WHERE order_key = 2 AND line_no = 1");
+  EXPECT_EQ(Snapshot(*c), before);
+}
+
+// A back-ordered rest stays back-ordered when its invoice is deleted and
+// made again: the same quantity is never back-ordered twice.
+TEST(Postings, BackOrderedLinesAreNeverOfferedTwice) {
+  TempDatabase db;
+  auto c = db.Connect();
+  Invoice(*c, 17, "501");
+  ASSERT_EQ(c->OpenStoredQuery("v_BO_Detail", {T("501")})->RowCount(), 1);
+  ASSERT_TRUE(RunStoredQuery(*c, "v_BO_Update_Line_Status", {Variant::Long(99), T("17")}));
+  for (const char* q : {"v_Invoice_Delete_Reset_Inv_Qty", "v_Invoice_Delete_Reset_Inv_Qty_LS",
+                        "v_Invoice_Delete_Reset_Status"}) {
+    ASSERT_TRUE(RunStoredQuery(*c, q, {T("501")})) << q;
+  }
+  ASSERT_TRUE(c->Execute("DELETE FROM Invoice_Header Where Invoice_No = 501"));
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Order_Detail WHERE order_key = 17 AND line_status = 5"), 1);
+  Invoice(*c, 17, "502");
+  EXPECT_EQ(c->OpenStoredQuery("v_BO_Detail", {T("502")})->RowCount(), 0);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT order_status FROM Order_Header WHERE order_key = 17"), 2)
+      << "the back-ordered rest is no longer open in this order";
+  ExpectBooksBalance(*c);
+}
+
+// Relief happens once per invoice whoever runs it, and an invoice that was
+// never relieved gives back no stock when deleted.
+TEST(Postings, ReliefIsMadeOnceAndUndoneOnlyWhenMade) {
+  TempDatabase db;
+  auto c = db.Connect();
+  const double on_hand = ScalarNumber(*c, "SELECT sum(on_hand) FROM Inventory");
+  c->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (800, 0)");
+  ASSERT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byOrdPack", {Variant::Long(1), T("800")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Up_LineStat_byOrdPack", {Variant::Long(1)}));
+  const double quantity = ScalarNumber(*c, "SELECT sum(quantity) FROM Invoice_Detail WHERE invoice_no = 800");
+  ASSERT_GT(quantity, 0);
+
+  // Deleted before its relief ran: stock stays as it is.
+  const std::string unrelieved = Snapshot(*c);
+  c->BeginTrans();
+  for (const char* q : {"v_Invoice_Delete_Reset_Inv_Qty", "v_Invoice_Delete_Reset_Inv_Qty_LS"}) {
+    ASSERT_TRUE(RunStoredQuery(*c, q, {T("800")}));
+  }
+  EXPECT_EQ(ScalarNumber(*c, "SELECT sum(on_hand) FROM Inventory"), on_hand);
+  c->Rollback();
+  EXPECT_EQ(Snapshot(*c), unrelieved);
+
+  for (int twice = 0; twice < 2; ++twice) {
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {T("800")}));
+    ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Relieve_Inventory_LS", {T("800")}));
+  }
+  EXPECT_DOUBLE_EQ(ScalarNumber(*c, "SELECT sum(on_hand) FROM Inventory"), on_hand - quantity);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Pending"), 0);
+  ExpectBooksBalance(*c);
+}
+
 TEST(Postings, GroupingsSelectTheirOrders) {
   struct Case {
     const char* detail;

@@ -45,6 +45,40 @@ class Creation : public InvoiceTest {
   }
 };
 
+// Whatever form the number is typed in, the header, its lines, its relief
+// and its order status all belong to the one invoice it names; no posting
+// lands on invoice 90 (where "90,500" once posted its lines a second time).
+TEST_F(Creation, TypedNumbersPostEverythingToTheirOwnHeader) {
+  struct Case {
+    const char* typed;
+    const char* first;
+    const char* second;
+  };
+  const Case cases[] = {{"90,500", "90500", "90501"}, {"5e2", "500", "501"}, {"&H1F4", "500", "501"}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.typed);
+    UseFreshDatabase();
+    Range("1001", "1001", "90");
+    ASSERT_TRUE(Save());
+    const std::string books_of_90 = ScalarString(
+        "SELECT group_concat(x) FROM (SELECT invoice_no || ':' || quantity AS x FROM Invoice_Detail UNION ALL "
+        "SELECT invoice_no || ':' || quantity FROM Inventory_Ledger ORDER BY 1) AS t");
+    Range("1002", "1003", k.typed);
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(Headers(), std::string("90,") + k.first + "," + k.second);
+    for (const char* n : {k.first, k.second}) {
+      EXPECT_GT(Scalar(std::string("SELECT count(*) FROM Invoice_Detail WHERE invoice_no = ") + n), 0) << n;
+      EXPECT_LT(Scalar(std::string("SELECT sum(quantity) FROM Inventory_Ledger WHERE invoice_no = ") + n), 0) << n;
+    }
+    EXPECT_EQ(ScalarString("SELECT group_concat(x) FROM (SELECT invoice_no || ':' || quantity AS x FROM "
+                           "Invoice_Detail WHERE invoice_no = 90 UNION ALL SELECT invoice_no || ':' || quantity "
+                           "FROM Inventory_Ledger WHERE invoice_no = 90 ORDER BY 1) AS t"),
+              books_of_90);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Pending"), 0);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Order_Status_Pending"), 0);
+  }
+}
+
 TEST_F(Creation, OneInvoicePerOrderNumberedFromInvoiceNo) {
   Range("1001", "1003", "500");
   EXPECT_TRUE(Save());

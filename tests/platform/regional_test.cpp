@@ -24,6 +24,11 @@ TEST(ParseNumber, AcceptsTheUnitedStatesForms) {
       {"&H1F", 31},        {"&hff", 255},         {"&HFFFF", -1},
       {"&H10000", 65536},  {"&HFFFFFFFF", -1},    {"&O17", 15},
       {"$1,234.50", 1234.5}, {"0", 0},            {"007", 7},
+      // Grouping commas are not checked for position: the platform takes
+      // them anywhere after the first digit, doubled or trailing (Wine's
+      // test_VarParseNumFromStrEn: "1,,000", "1,00,0,,", "1,").
+      {"1,", 1},           {"1,,2", 12},          {"0,5", 5},
+      {"\u00a0 7\u3000", 7}, {"- 5", -5},          {"$1 ", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -34,9 +39,10 @@ TEST(ParseNumber, AcceptsTheUnitedStatesForms) {
 }
 
 TEST(ParseNumber, RejectsTextThatIsNotNumeric) {
-  const char* cases[] = {"",    "   ",  "abc", "12a",  "1..2", ",5",  "1,",
+  const char* cases[] = {"",    "   ",  "abc", "12a",  "1..2", ",5",
                          "e5",  "1e",   "--5", "&H",   "&HZZ", "1 2", "3/15/2001",
-                         "-",   "(5",   "+",   "1.2.3", "&H123456789", "5 -3", "1,,2"};
+                         "-",   "(5",   "+",   "1.2.3", "&H123456789", "5 -3", "1.5,5",
+                         "1e5.", "5)",   "$,5", "1 e5"};
   for (const char* text : cases) {
     EXPECT_FALSE(ParseNumber(text).has_value()) << "'" << text << "'";
   }
@@ -147,6 +153,19 @@ TEST(ParseDate, AcceptsTheListedForms) {
       {"12:30 PM", 1899, 12, 30, 12, 30, 0},
       {"3 PM", 1899, 12, 30, 15, 0, 0},
       {"2:30 PM 3/15/2001", 2001, 3, 15, 14, 30, 0},
+      // The platform ignores AM/PM after an hour above 12 (Wine's
+      // test_VarDateFromStr: "13:00 AM" and "13:00 PM" are both 13:00).
+      {"13:00 PM", 1899, 12, 30, 13, 0, 0},
+      // Blanks separate a date like / and -; h.m.s with points.
+      {"3 15 2001", 2001, 3, 15, 0, 0, 0},
+      {"3 15 01 1.5.2", 2001, 3, 15, 1, 5, 2},
+      {"2001 3 15", 2001, 3, 15, 0, 0, 0},
+      {"3/15 2001", 2001, 3, 15, 0, 0, 0},
+      {"March 15 2001 Thursday", 2001, 3, 15, 0, 0, 0},
+      {"1/1/0049", 2049, 1, 1, 0, 0, 0},
+      {"3/15/2001\u00a014:30", 2001, 3, 15, 14, 30, 0},
+      // Numbers that are no month and day are year and month.
+      {"2/29", 2029, 2, 1, 0, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -161,8 +180,10 @@ TEST(ParseDate, RejectsWhatIsNoUsDate) {
                          "2/30/2001",  "13/13/2001",   "3/15/2001 25:00", "3/15/2001/5",
                          "3//15/2001", "/3/15",        "3/15/",        "Foo 15, 2001",
                          "3 PM 4 PM",  "2001",         "42",           "#3/15/2001#",
-                         "3/15-2001",  "March April 2001", "13:00 PM",  "1:60",
-                         "3/15/12345", "3:15:2001:1"};
+                         "3/15-2001",  "March April 2001", "1:60",
+                         "3/15/12345", "3:15:2001:1", "3:",  "1/2/3/4",
+                         "Jan:30",     "2:am",         "1 2 3 4",      "3:15 PM PM",
+                         "3/15/2001 10:00 1:00", "1st of May", "15\u00e9"};
   for (const char* text : cases) {
     EXPECT_FALSE(ParseDate(text, 2026).has_value()) << "'" << text << "'";
   }
@@ -185,7 +206,7 @@ TEST(FormatDate, UsShortDateThenTimeWhenNotMidnight) {
       {1.0, "12/31/1899"},
       {-1.0, "12/29/1899"},
       {2958465.0, "12/31/9999"},
-      {-657434.0, "1/1/0100"},
+      {-657434.0, "1/1/100"},  // no padding (Wine's test_VarBstrFromDate)
       {Ole(2010, 11, 9, 23, 59, 59), "11/9/2010 11:59:59 PM"},
   };
   for (auto [date, text] : cases) EXPECT_EQ(FormatDate(date), text) << date;
@@ -220,6 +241,12 @@ TEST(FormatNumber, SingleHasSevenSignificantDigits) {
       {-3.25f, "-3.25"},             {0.0f, "0"},              {-0.0f, "0"},
       {100.0f, "100"},               {0.0001f, "0.0001"},      {1.5e-10f, "1.5E-10"},
       {3.4028235e38f, "3.402823E+38"},
+      // Rounded from the exact binary value, a tie away from zero: the float
+      // holds 654322.25 (Wine's test_VarBstrFromR4 of the platform: "654322.3").
+      {654322.23456f, "654322.3"},   {-654322.25f, "-654322.3"},
+      // Plain while every digit fits in 7 decimal places.
+      {1e-7f, "0.0000001"},          {1.5e-6f, "0.0000015"},   {1.25e-6f, "1.25E-06"},
+      {1e-8f, "1E-08"},              {9999999.0f, "9999999"},  {0.000005f, "0.000005"},
   };
   for (auto [v, text] : cases) EXPECT_EQ(FormatSingle(v), text) << v;
 }
@@ -237,6 +264,16 @@ TEST(FormatNumber, DoubleHasFifteenSignificantDigits) {
       {-0.0, "0"},
       {-42.0, "-42"},
       {2147483648.0, "2147483648"},
+      // A tie at the 16th digit rounds away from zero.
+      {1234567890123445.0, "1.23456789012345E+15"},
+      {-1234567890123445.0, "-1.23456789012345E+15"},
+      // Plain while every digit fits in 15 decimal places.
+      {1e-15, "0.000000000000001"},
+      {1e-16, "1E-16"},
+      {5.6789e-11, "0.000000000056789"},
+      {0.01 + static_cast<double>(0.01f), "1.99999997764826E-02"},
+      {999999999999999.4, "999999999999999"},
+      {999999999999999.5, "1E+15"},
   };
   for (auto [v, text] : cases) EXPECT_EQ(FormatDouble(v), text) << v;
 }

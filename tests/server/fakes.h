@@ -89,6 +89,7 @@ class FakeConnection final : public ComObject<FakeConnection, NoDispatch<data::H
     return OpenQuery(sql);
   }
   int TransactionDepth() override { return 0; }
+  data::Dialect SqlDialect() override { return data::Dialect::kSqlite; }
 
   // Rows answered for any query; nullopt makes every query fail.
   std::optional<std::vector<std::vector<data::Value>>> system_rows;

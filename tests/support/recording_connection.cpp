@@ -99,6 +99,7 @@ class Recorder : public OpaqueDispatchObject<Recorder, RecordingConnection> {
     return Recorded(sql, (Fail("QueryWith: " + sql), real_->QueryWith(sql, values)));
   }
   int TransactionDepth() override { return real_->TransactionDepth(); }
+  data::Dialect SqlDialect() override { return real_->SqlDialect(); }
 
   // A row move of a recorded result: false when the fault rule picks it.
   bool ReadFaulted(const std::string& call) { return Faulted(call); }

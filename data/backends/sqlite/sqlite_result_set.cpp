@@ -20,19 +20,32 @@ using Row = std::vector<Value>;
 constexpr std::int64_t kStreamAhead = 512;
 constexpr std::int64_t kWindowRows = 256;
 constexpr std::int64_t kKeptRows = 1024;
+// Outside a transaction the stream reads a batch ahead and stops; the
+// batches grow, so a short result is read whole at once and a long scan
+// goes back to the database seldom.
+constexpr std::int64_t kFirstBatch = 16;
+constexpr std::int64_t kLastBatch = 256;
 
-class SqliteResultSet : public ResultSet {
+class SqliteResultSet : public ResultSet, private SteppingStatement {
  public:
   SqliteResultSet(sqlite3* db, std::weak_ptr<StatementPool> pool, const std::string& sql,
                   std::vector<Value> params)
       : db_(db), pool_(std::move(pool)), sql_(WithoutFinalSemicolon(sql)),
         params_(std::move(params)), stream_(Acquire(sql_)) {
     Bind(db_, stream_.get(), params_);
+    active_ = stream_.get();
     columns_ = sqlite3_column_count(stream_.get());
     ordered_ = SplitTrailingOrderBy(sql_);
+    FindKeyColumns();
+    marker_base_ = std::max<std::size_t>(params_.size(),
+                                         static_cast<std::size_t>(sqlite3_bind_parameter_count(stream_.get())));
   }
 
-  ~SqliteResultSet() override { Give(sql_, std::move(stream_)); }
+  ~SqliteResultSet() override {
+    if (auto pool = pool_.lock()) pool->Parked(this);
+    Give(sql_, std::move(stream_));
+    if (resumed_) Give(resumed_sql_, std::move(resumed_));
+  }
   SqliteResultSet(const SqliteResultSet&) = delete;
   SqliteResultSet& operator=(const SqliteResultSet&) = delete;
 
@@ -56,11 +69,12 @@ class SqliteResultSet : public ResultSet {
 
   bool Seek(std::int64_t row) override {
     if (row < 0) return false;
+    ForgetRowsReadInAnotherTransaction();
     const std::int64_t streamed = StreamEnd();
     if (row >= stream_base_ && (row < streamed || done_ || row < streamed + kStreamAhead)) {
       Stream(row);
       if (row >= StreamEnd()) return false;
-      current_ = Streamed(row);
+      Visit(row);
       return true;
     }
     if (!InWindow(row)) {
@@ -80,9 +94,11 @@ class SqliteResultSet : public ResultSet {
   std::optional<std::int64_t> FindFirst(const std::string& column, const Value& value,
                                         std::int64_t from) override {
     const int col = ColumnIndex(column);
+    ForgetRowsReadInAnotherTransaction();
     for (std::int64_t r = std::max<std::int64_t>(from, 0);; ++r) {
       Stream(r);
       if (r >= StreamEnd()) return std::nullopt;
+      visited_end_ = std::max(visited_end_, r + 1);
       if (SameValue((*Streamed(r))[static_cast<std::size_t>(col)], value)) {
         return r;
       }
@@ -92,9 +108,10 @@ class SqliteResultSet : public ResultSet {
   // Rows already read answer at once; otherwise one keyed query.
   bool SeekFirst(const std::string& column, const Value& value) override {
     const int col = ColumnIndex(column);
+    ForgetRowsReadInAnotherTransaction();
     for (std::int64_t r = stream_base_; stream_base_ == 0 && r < StreamEnd(); ++r) {
       if (SameValue((*Streamed(r))[static_cast<std::size_t>(col)], value)) {
-        current_ = Streamed(r);
+        Visit(r);
         sought_row_ = r;
         return true;
       }
@@ -119,6 +136,13 @@ class SqliteResultSet : public ResultSet {
 
  private:
   static constexpr std::int64_t kNotCounted = -2;
+
+  // A column of the result that a plain ORDER BY term sorts by.
+  struct KeyColumn {
+    int index;
+    std::string name;
+    bool descending;
+  };
 
   Stmt Acquire(const std::string& sql) {
     if (auto pool = pool_.lock()) return pool->Acquire(db_, sql);
@@ -152,6 +176,29 @@ class SqliteResultSet : public ResultSet {
     RaiseError(kErrItemNotFound, "Item not found in this collection: column " + column);
   }
 
+  // The stream resumes by key when every term of a plain ORDER BY is a
+  // column of the result, named once.
+  void FindKeyColumns() {
+    if (!ordered_) return;
+    for (const OrderTerm& term : ordered_->terms) {
+      int found = -1;
+      for (int c = 0; c < columns_; ++c) {
+        if (sqlite3_stricmp(sqlite3_column_name(stream_.get(), c), term.column.c_str()) != 0) continue;
+        if (found >= 0) return;
+        found = c;
+      }
+      if (found < 0) return;
+      keys_.push_back({found, term.column, term.descending});
+    }
+  }
+
+  static Row ReadRow(sqlite3_stmt* st, int columns) {
+    Row r;
+    r.reserve(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st, c));
+    return r;
+  }
+
   // Runs an auxiliary query over this result's SQL; at most `limit` rows.
   std::vector<Row> Run(const std::string& sql, std::vector<Value> params, std::int64_t limit) {
     if (params.empty()) params = params_;
@@ -161,10 +208,7 @@ class SqliteResultSet : public ResultSet {
       Bind(db_, st.get(), params);
       const int columns = sqlite3_column_count(st.get());
       while (static_cast<std::int64_t>(rows.size()) < limit && Step(db_, st.get())) {
-        Row r;
-        r.reserve(static_cast<std::size_t>(columns));
-        for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st.get(), c));
-        rows.push_back(std::move(r));
+        rows.push_back(ReadRow(st.get(), columns));
       }
     } catch (...) {
       Give(sql, std::move(st));
@@ -174,39 +218,53 @@ class SqliteResultSet : public ResultSet {
     return rows;
   }
 
-  // A rollback on the connection aborts an unfinished read; the stream is
-  // then started again and the rows already read are passed over.
-  bool StepStream() {
-    int rc = sqlite3_step(stream_.get());
-    if (rc == SQLITE_ABORT) {
-      Bind(db_, stream_.get(), params_);
-      for (std::int64_t skipped = 0; skipped < StreamEnd(); ++skipped) {
-        if (!Step(db_, stream_.get())) return false;
-      }
-      rc = sqlite3_step(stream_.get());
-    }
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
-    RaiseSqlite(db_);
-  }
+  // --- The stream --------------------------------------------------------
+  // Rows are read from the start, by the result's own statement and, after
+  // a stop, by a statement that takes up after the last row read. Outside a
+  // transaction no call returns with a statement stepping: the read would
+  // keep an old snapshot, answer stale rows to every other query of the
+  // connection and make its next write transaction fail as busy.
 
   std::int64_t StreamEnd() const { return stream_base_ + static_cast<std::int64_t>(streamed_.size()); }
   const Row* Streamed(std::int64_t row) const {
     return &streamed_[static_cast<std::size_t>(row - stream_base_)];
   }
+  void Visit(std::int64_t row) {
+    current_ = Streamed(row);
+    visited_end_ = std::max(visited_end_, row + 1);
+  }
+
+  void Park() noexcept override {
+    if (stepping_) sqlite3_reset(active_);
+    stepping_ = false;
+    if (auto pool = pool_.lock()) pool->Parked(this);
+  }
 
   // Starts the stream again from the first row (a scan that must look at
   // rows no longer kept).
   void RestartStream() {
+    Park();
     if (current_ && stream_base_ > 0 && !streamed_.empty() && current_ >= &streamed_.front() &&
         current_ <= &streamed_.back()) {
       window_.assign(1, *current_);  // keep the current row readable
       window_start_ = -1;
       current_ = &window_.front();
     }
-    Bind(db_, stream_.get(), params_);
     streamed_.clear();
     stream_base_ = 0;
+    done_ = false;
+  }
+
+  // Rows read ahead before a BEGIN, or inside a transaction since ended,
+  // may no longer be what the query answers; those not visited yet are
+  // read again. (The keys of an invoicing run are opened before its
+  // transaction and read inside it.)
+  void ForgetRowsReadInAnotherTransaction() {
+    if (stepping_ || streamed_.empty()) return;
+    if ((sqlite3_get_autocommit(db_) != 0) == read_autocommit_) return;
+    const std::int64_t keep = std::max(visited_end_, stream_base_ + 1);
+    if (StreamEnd() <= keep) return;
+    while (StreamEnd() > keep) streamed_.pop_back();
     done_ = false;
   }
 
@@ -214,23 +272,176 @@ class SqliteResultSet : public ResultSet {
   // holds a bounded number of them; earlier rows come back by window.
   void Stream(std::int64_t row) {
     if (row < stream_base_) RestartStream();
-    while (!done_ && StreamEnd() <= row) {
-      if (!StepStream()) {
-        done_ = true;
-        break;
+    if (done_ || row < StreamEnd()) return;
+    const bool autocommit = sqlite3_get_autocommit(db_) != 0;
+    std::int64_t until = row + 1;
+    if (autocommit) {
+      until = row + batch_;
+      batch_ = std::min(batch_ * 2, kLastBatch);
+    }
+    try {
+      if (!stepping_) Start();
+      read_autocommit_ = autocommit;
+      while (StreamEnd() < until) {
+        if (!StepStream()) {
+          done_ = true;
+          break;
+        }
+        // A deque keeps the addresses of the rows it holds.
+        streamed_.push_back(ReadRow(active_, columns_));
+        while (static_cast<std::int64_t>(streamed_.size()) > kKeptRows &&
+               current_ != &streamed_.front()) {
+          streamed_.pop_front();
+          ++stream_base_;
+        }
       }
-      Row r;
-      r.reserve(static_cast<std::size_t>(columns_));
-      for (int c = 0; c < columns_; ++c) r.push_back(ColumnValue(stream_.get(), c));
-      // A deque keeps the addresses of the rows it holds.
-      streamed_.push_back(std::move(r));
-      while (static_cast<std::int64_t>(streamed_.size()) > kKeptRows &&
-             current_ != &streamed_.front()) {
-        streamed_.pop_front();
-        ++stream_base_;
-      }
+    } catch (...) {
+      Park();
+      throw;
+    }
+    if (done_ || autocommit) {
+      Park();
+    } else if (auto pool = pool_.lock()) {
+      pool->Stepping(this);  // parked when the transaction ends
     }
   }
+
+  void Start() {
+    stepping_ = true;
+    if (streamed_.empty()) {
+      active_ = stream_.get();
+      Bind(db_, active_, params_);
+    } else {
+      Resume();
+    }
+  }
+
+  // A rollback on the connection aborts an unfinished read; it takes up
+  // again after the last row read.
+  bool StepStream() {
+    int rc = sqlite3_step(active_);
+    if (rc == SQLITE_ABORT) {
+      sqlite3_reset(active_);
+      Start();
+      rc = sqlite3_step(active_);
+    }
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    RaiseSqlite(db_);
+  }
+
+  // Positions a statement so that its next step gives the row after the
+  // last one read: by key under a plain ORDER BY of result columns (rows
+  // inserted or deleted meanwhile are then neither skipped nor repeated),
+  // else by position, checking that the row before is still the last one
+  // read and finding that row again when rows moved.
+  void Resume() {
+    const Row last = streamed_.back();
+    if (!keys_.empty()) {
+      if (std::optional<std::int64_t> ties = TrailingTies()) {
+        if (ResumeAfterKeys(last, *ties)) return;
+        // The rows of equal keys moved: go on after all of them.
+        ResumeAfterKeys(last, 0);
+        return;
+      }
+    }
+    ResumeByPosition(last);
+  }
+
+  bool SameKeys(const Row& a, const Row& b) const {
+    for (const KeyColumn& k : keys_) {
+      if (a[static_cast<std::size_t>(k.index)] != b[static_cast<std::size_t>(k.index)]) return false;
+    }
+    return true;
+  }
+  // How many of the rows read last share their keys; unknown when that run
+  // goes back past the rows kept.
+  std::optional<std::int64_t> TrailingTies() const {
+    const Row& last = streamed_.back();
+    std::int64_t ties = 0;
+    for (auto it = streamed_.rbegin(); it != streamed_.rend(); ++it) {
+      if (!SameKeys(*it, last)) return ties;
+      ++ties;
+    }
+    if (stream_base_ > 0) return std::nullopt;
+    return ties;
+  }
+
+  // Rows at or after the keys of `last` (skip > 0: the first `skip` of them
+  // were read, the last of those being `last`), or strictly after them.
+  bool ResumeAfterKeys(const Row& last, std::int64_t skip) {
+    std::vector<Value> params = params_;
+    params.resize(marker_base_);
+    auto marker = [&](const Value& v) {
+      params.push_back(v);
+      return "?" + std::to_string(params.size());
+    };
+    std::string any;
+    std::string equal;  // the terms before, equal
+    for (const KeyColumn& k : keys_) {
+      const Value& v = last[static_cast<std::size_t>(k.index)];
+      const std::string c = Quoted(k.name);
+      // SQLite sorts Null first.
+      std::string after;
+      if (!k.descending) {
+        after = IsNull(v) ? c + " IS NOT NULL" : c + " > " + marker(v);
+      } else if (!IsNull(v)) {
+        after = "(" + c + " < " + marker(v) + " OR " + c + " IS NULL)";
+      }
+      if (!after.empty()) any += (any.empty() ? "(" : " OR (") + equal + after + ")";
+      equal += (IsNull(v) ? c + " IS NULL" : c + " = " + marker(v)) + " AND ";
+    }
+    if (skip > 0) any += (any.empty() ? "(" : " OR (") + equal + "1)";
+    if (any.empty()) any = "0";
+    std::string where = any;
+    const Value& first = last[static_cast<std::size_t>(keys_.front().index)];
+    if (!keys_.front().descending && !IsNull(first)) {
+      where = Quoted(keys_.front().name) + " >= " + marker(first) + " AND (" + any + ")";  // for the index
+    }
+    std::string order;
+    for (const KeyColumn& k : keys_) {
+      order += (order.empty() ? " ORDER BY " : ", ") + Quoted(k.name) + (k.descending ? " DESC" : "");
+    }
+    UseResumed("SELECT * FROM (" + ordered_->base + ") WHERE " + where + order);
+    Bind(db_, active_, params);
+    Row skipped;
+    for (std::int64_t i = 0; i < skip; ++i) {
+      if (!Step(db_, active_)) break;
+      if (i + 1 == skip) skipped = ReadRow(active_, columns_);
+    }
+    if (skip == 0 || skipped == last) return true;
+    sqlite3_reset(active_);
+    return false;
+  }
+
+  void ResumeByPosition(const Row& last) {
+    UseResumed("SELECT * FROM (" + sql_ + ") LIMIT -1 OFFSET ?" + std::to_string(marker_base_ + 1));
+    auto from = [&](std::int64_t offset) {
+      std::vector<Value> params = params_;
+      params.resize(marker_base_);
+      params.emplace_back(offset);
+      Bind(db_, active_, params);
+    };
+    const std::int64_t read = StreamEnd();
+    from(read - 1);
+    if (Step(db_, active_) && ReadRow(active_, columns_) == last) return;
+    from(0);
+    while (Step(db_, active_)) {
+      if (ReadRow(active_, columns_) == last) return;
+    }
+    from(read);  // the last row read is gone: go on by position
+  }
+
+  void UseResumed(const std::string& sql) {
+    if (!resumed_ || resumed_sql_ != sql) {
+      if (resumed_) Give(resumed_sql_, std::move(resumed_));
+      resumed_ = Acquire(sql);
+      resumed_sql_ = sql;
+    }
+    active_ = resumed_.get();
+  }
+
+  // --- Windows and positions ----------------------------------------------
 
   bool InWindow(std::int64_t row) const {
     return row >= window_start_ && row < window_start_ + static_cast<std::int64_t>(window_.size());
@@ -282,9 +493,11 @@ class SqliteResultSet : public ResultSet {
         return std::get<std::int64_t>(n.at(0).at(0));
       }
     }
+    ForgetRowsReadInAnotherTransaction();
     for (std::int64_t r = 0;; ++r) {
       Stream(r);
       if (r >= StreamEnd()) return r;
+      visited_end_ = std::max(visited_end_, r + 1);
       if (*Streamed(r) == row) return r;
     }
   }
@@ -293,11 +506,20 @@ class SqliteResultSet : public ResultSet {
   std::weak_ptr<StatementPool> pool_;
   std::string sql_;
   std::vector<Value> params_;
-  Stmt stream_;
+  Stmt stream_;             // the result's own statement, from the first row
+  Stmt resumed_;            // the one that took up after a stop
+  std::string resumed_sql_;
+  sqlite3_stmt* active_ = nullptr;  // whichever of the two gives the next row
+  bool stepping_ = false;           // active_ is between its rows
   int columns_ = 0;
   std::optional<OrderedSelect> ordered_;
+  std::vector<KeyColumn> keys_;
+  std::size_t marker_base_ = 0;  // markers above this one are the resume's own
   std::deque<Row> streamed_;
   std::int64_t stream_base_ = 0;  // position of streamed_.front()
+  std::int64_t visited_end_ = 0;  // rows before it were handed to the caller
+  bool read_autocommit_ = true;   // the connection's state when rows were read last
+  std::int64_t batch_ = kFirstBatch;
   bool done_ = false;
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;

@@ -3,6 +3,13 @@
 // far ahead (MoveLast on a large table) reads a window, the tail of a plain
 // ORDER BY backwards; a keyed search is one lookup whose position is counted
 // only when asked for.
+// Outside a transaction the stream reads a bounded batch ahead and resets
+// its statement before the call returns (a statement between its rows keeps
+// its read snapshot); it takes up after the last row read, by key under a
+// plain ORDER BY of result columns, else by position checked against the
+// last row read. Inside a transaction it streams on, and is stopped when the
+// transaction ends. Rows read ahead under another transaction state than
+// the caller's are read again before they are handed out.
 #pragma once
 
 #include <sqlite3.h>

@@ -2,6 +2,7 @@
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/error.h"
@@ -134,6 +135,21 @@ void StatementPool::Release(const std::string& sql, Stmt statement) {
   sqlite3_clear_bindings(statement.get());
   idle_[sql].push_back(std::move(statement));
   ++idle_count_;
+}
+
+void StatementPool::Stepping(SteppingStatement* holder) {
+  if (std::find(stepping_.begin(), stepping_.end(), holder) == stepping_.end()) stepping_.push_back(holder);
+}
+
+void StatementPool::Parked(SteppingStatement* holder) { std::erase(stepping_, holder); }
+
+void StatementPool::ParkAll() noexcept {
+  // Each Park takes its holder off the list.
+  while (!stepping_.empty()) {
+    SteppingStatement* holder = stepping_.back();
+    stepping_.pop_back();
+    holder->Park();
+  }
 }
 
 }  // namespace tarvik::data::sqlite_detail

@@ -30,17 +30,38 @@ using Stmt = std::unique_ptr<sqlite3_stmt, Finalize>;
 // One statement only: text after it (other than blanks, semicolons and
 // comments) is refused rather than run or silently dropped.
 Stmt Prepare(sqlite3* db, const std::string& sql);
+// A holder of a statement that may be left in the middle of its rows.
+class SteppingStatement {
+ public:
+  // Resets the statement, remembering where to go on from. Cannot fail.
+  virtual void Park() noexcept = 0;
+
+ protected:
+  ~SteppingStatement() = default;
+};
+
 // Prepared SELECT statements lent to result sets and taken back when they
-// are done, so the same query opened again is not prepared again.
+// are done, so the same query opened again is not prepared again. Released
+// and idle statements are reset. A statement that has not run to its end
+// holds a read transaction on its snapshot (in WAL mode), so one is left
+// stepping between calls only inside a transaction of ours, and is parked
+// before that transaction ends.
 class StatementPool {
  public:
   Stmt Acquire(sqlite3* db, const std::string& sql);
   void Release(const std::string& sql, Stmt statement);
 
+  // `holder` leaves its statement stepping; Parked takes it off the list.
+  void Stepping(SteppingStatement* holder);
+  void Parked(SteppingStatement* holder);
+  // Parks every stepping statement (before COMMIT or ROLLBACK).
+  void ParkAll() noexcept;
+
  private:
   static constexpr std::size_t kIdleLimit = 128;
   std::unordered_map<std::string, std::vector<Stmt>> idle_;
   std::size_t idle_count_ = 0;
+  std::vector<SteppingStatement*> stepping_;
 };
 
 // True when a row is ready, false at the end.

@@ -1,0 +1,94 @@
+#include "db/schema_upgrade.h"
+
+#include <string>
+#include <vector>
+
+#include "db/initialize.h"
+#include "platform/error.h"
+
+namespace tarvik::db {
+namespace {
+
+bool TableExists(data::HostConnection& c, const std::string& name) {
+  auto rs = c.QueryWith(c.SqlDialect() == data::Dialect::kPostgres
+                            ? "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
+                              "AND lower(table_name) = lower(?1)"
+                            : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)",
+                        {Variant::String(name)});
+  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
+}
+
+Variant ToVariant(const data::Value& v) {
+  if (auto* n = std::get_if<std::int64_t>(&v)) return Variant::Long(static_cast<std::int32_t>(*n));
+  if (auto* s = std::get_if<std::string>(&v)) return Variant::String(*s);
+  return Variant::Null();
+}
+
+// Ends the transaction on every path but the commit.
+class UpgradeTransaction {
+ public:
+  explicit UpgradeTransaction(data::HostConnection& c) : c_(c) { c_.BeginTrans(); }
+  ~UpgradeTransaction() {
+    if (open_) {
+      try {
+        c_.Rollback();
+      } catch (...) {
+      }
+    }
+  }
+  UpgradeTransaction(const UpgradeTransaction&) = delete;
+  UpgradeTransaction& operator=(const UpgradeTransaction&) = delete;
+  void Commit() {
+    c_.CommitTrans();
+    open_ = false;
+  }
+
+ private:
+  data::HostConnection& c_;
+  bool open_ = true;
+};
+
+}  // namespace
+
+int SchemaVersion(data::HostConnection& c) {
+  if (!TableExists(c, "QueryDefs")) return 0;
+  if (!TableExists(c, "Schema_Version")) return 1;
+  auto rs = c.QueryWith("SELECT max(version) FROM Schema_Version", {});
+  if (!rs->Seek(0)) return 1;
+  const auto* v = std::get_if<std::int64_t>(&rs->Column(0));
+  return v ? static_cast<int>(*v) : 1;
+}
+
+bool UpgradeDatabase(data::HostConnection& c) {
+  auto refuse_newer = [](int version) {
+    if (version > kSchemaVersion) {
+      RaiseError(kErrDatabase, "The database has schema version " + std::to_string(version) +
+                                   "; this program knows versions up to " + std::to_string(kSchemaVersion) +
+                                   ". Use a newer build of tarvik.");
+    }
+  };
+  int version = SchemaVersion(c);
+  refuse_newer(version);
+  if (version == 0 || version == kSchemaVersion) return false;
+
+  UpgradeTransaction transaction(c);
+  // SQLite's transaction already holds the write lock; on a server the
+  // catalog's lock makes a second host wait and then find the work done.
+  if (c.SqlDialect() == data::Dialect::kPostgres) c.ExecuteWith("LOCK TABLE QueryDefs IN EXCLUSIVE MODE", {});
+  version = SchemaVersion(c);
+  refuse_newer(version);
+  if (version == kSchemaVersion) return false;
+  auto run = [&](const std::vector<Statement>& statements) {
+    for (const auto& s : statements) {
+      std::vector<Variant> values;
+      for (const auto& v : s.values) values.push_back(ToVariant(v));
+      c.ExecuteWith(s.sql, values);
+    }
+  };
+  run(UpgradeStatements(c.SqlDialect(), version));
+  run(CatalogStatements(c.SqlDialect()));
+  transaction.Commit();
+  return true;
+}
+
+}  // namespace tarvik::db
