@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "db/books_recovery.h"
 #include "platform/error.h"
 #include "tests/reliability/books_invariants.h"
 #include "tests/reliability/commit_log.h"
@@ -18,9 +19,6 @@
 #include "tests/reliability/power_loss_vfs.h"
 #include "tests/reliability/server_interruptions.h"
 #include "tests/support/temp_database.h"
-#ifdef TARVIK_HAVE_BOOKS_RECOVERY
-#include "db/books_recovery.h"
-#endif
 
 namespace tarvik::testing {
 namespace {
@@ -137,17 +135,12 @@ std::vector<std::string> Broken(const std::string& path) {
 // when it completed or removed something; the error of a failed one goes
 // to wrong.
 bool Recover(const std::string& path, std::string& wrong) {
-#ifdef TARVIK_HAVE_BOOKS_RECOVERY
   try {
     auto c = data::OpenConnection(path);
     return !db::PrepareForWriting(*c).nothing_done();
   } catch (const AutomationError& error) {
     wrong = "recovery failed: " + error.description();
   }
-#else
-  (void)path;
-  (void)wrong;
-#endif
   return false;
 }
 
@@ -175,9 +168,6 @@ class Harness {
     if (server && cluster_.empty()) {
       out_ << "note: TARVIK_TEST_PG_DATA is not set, so the server is never stopped\n";
     }
-#ifndef TARVIK_HAVE_BOOKS_RECOVERY
-    out_ << "note: this build has no recovery of unfinished postings; the books are checked as the crash left them\n";
-#endif
     if (!run_.recover) out_ << "note: recovery off; the books are checked as the crash left them\n";
     WorkBooks books(prepared.path());
     const int first = run_.only >= 0 ? run_.only - run_.only % kCopyEvery : 0;
