@@ -5,214 +5,444 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <iostream>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <thread>
+#include <vector>
 
-#include "data/backend.h"
+#include "db/books_recovery.h"
 #include "platform/error.h"
-#include "platform/late_bound.h"
-#include "tests/reliability/workflow_env.h"
+#include "tests/reliability/books_invariants.h"
+#include "tests/reliability/commit_log.h"
+#include "tests/reliability/crash_workflows.h"
+#include "tests/reliability/power_loss_vfs.h"
+#include "tests/reliability/server_interruptions.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
 namespace {
 
-// The demo's orders again, copies times over, under new keys and numbers,
-// so one Save has hundreds of invoices to make.
-void Enlarge(data::HostConnection& c, int copies) {
-  c.BeginTrans();
-  for (int n = 1; n <= copies; ++n) {
-    const std::string key = std::to_string(100000 * n), number = std::to_string(10000 * n);
-    c.Execute(
-        "INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, reference_no, "
-        "order_date, due_date, order_header_discount, ship_via, price_struct, oeextra1, oeextra2, "
-        "nonmerch_order, header_text_a, header_text_b, order_flag, order_comment, order_status) "
-        "SELECT order_key + " + key + ", CAST(CAST(order_number AS INTEGER) + " + number +
-        " AS TEXT), cust_id, shipto_name, reference_no, order_date, due_date, order_header_discount, "
-        "ship_via, price_struct, oeextra1, oeextra2, nonmerch_order, header_text_a, header_text_b, "
-        "order_flag, order_comment, order_status FROM Order_Header WHERE order_key < 100000");
-    c.Execute(
-        "INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
-        "quantity_picked, quantity_packed, quantity_invoiced, unit_price, order_detail_discount, "
-        "line_code, line_flag_a, line_flag_b, line_status, backorder_key) "
-        "SELECT order_key + " + key + ", line_no, item_number, site, quantity_ordered, "
-        "quantity_picked, quantity_packed, quantity_invoiced, unit_price, order_detail_discount, "
-        "line_code, line_flag_a, line_flag_b, line_status, backorder_key FROM Order_Detail "
-        "WHERE order_key < 100000");
+// Fresh books this often, so early states are hit again too.
+constexpr int kCopyEvery = 25;
+
+enum class Interruption { kKill, kCut, kServerStop, kPowerCut };
+
+// When it comes, counted from the start of the target workflow: a number
+// of ms, of its commits (with the next call on the connection, made by
+// the job itself) or, for a power cut, of its writes and syncs.
+enum class Aim { kMs, kCommits, kWrites };
+
+const char* Unit(Aim aim) { return aim == Aim::kCommits ? " commits" : aim == Aim::kWrites ? " writes and syncs" : " ms"; }
+
+const char* Noun(Interruption how) {
+  switch (how) {
+    case Interruption::kKill: return "kill";
+    case Interruption::kCut: return "connection cut";
+    case Interruption::kServerStop: return "server stop";
+    case Interruption::kPowerCut: return "power cut";
   }
-  c.Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Invoice No Partial Picking'");
-  c.Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Auto Backorder'");
-  c.CommitTrans();
+  return "";
 }
 
-// The child's endless job: invoice everything, back-order the rest of the
-// first invoice, then delete every invoice again, which reopens the orders.
-[[noreturn]] void Work(const std::string& path, int cycle_seed) {
-  try {
-    WorkflowEnv env(path, /*copy=*/false);
-    for (int cycle = 0;; ++cycle) {
-      env.LetNumber("PrintInvoiceBy", 0);
-      env.Let("BeginOrder", "1");
-      env.Let("EndOrder", "999999999");
-      const auto next = static_cast<long>(ScalarNumber(env.real(), "SELECT coalesce(max(invoice_no), 0) + 1 FROM Invoice_Header"));
-      env.Let("InvoiceNo", std::to_string(next));
-      env.LetNumber("TransactionMode", 1);
-      env.Call("Save");
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
+  return out;
+}
 
-      std::vector<ScriptedUi::Answer> answers{{true, 6, std::nullopt}};
-      for (int i = 0; i < 64; ++i) {
-        answers.push_back({false, 0, "B" + std::to_string(cycle_seed) + "-" + std::to_string(cycle) + "-" + std::to_string(i)});
-      }
-      env.ui().SetAnswers(std::move(answers));
-      env.real().Execute("UPDATE System SET option_value = '1' WHERE option_name = 'Auto Backorder'");
-      env.CallBackOrder(std::to_string(next));
-      env.real().Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Auto Backorder'");
+std::vector<std::string> Split(const std::string& joined) {
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at < joined.size()) {
+    const std::size_t comma = joined.find(',', at);
+    out.push_back(joined.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+    at = comma == std::string::npos ? joined.size() : comma + 1;
+  }
+  return out;
+}
 
-      const std::string numbers = JoinedColumn(env.real(), "SELECT invoice_no FROM Invoice_Header ORDER BY 1");
-      std::size_t at = 0;
-      while (at < numbers.size()) {
-        const std::size_t comma = numbers.find(',', at);
-        const std::string n = numbers.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-        at = comma == std::string::npos ? numbers.size() : comma + 1;
-        env.ui().SetAnswers({{true, 6, std::nullopt}});
-        env.Let("InvoiceNo", n);
-        env.Let("UserID", "crash");
-        env.Call("Delete");
+// The books a run works on: a copy of the prepared ones (a file, or a
+// database made from the prepared one on a server) and the child's notes.
+class WorkBooks {
+ public:
+  explicit WorkBooks(const std::string& prepared) : prepared_(prepared), notes_(prepared + ".notes") {
+    if (server()) notes_ = (std::filesystem::temp_directory_path() /
+                            ("tarvik-crash-notes-" + std::to_string(::getpid()))).string();
+  }
+  ~WorkBooks() { Drop(); std::filesystem::remove(notes_); }
+  WorkBooks(const WorkBooks&) = delete;
+  WorkBooks& operator=(const WorkBooks&) = delete;
+
+  void Fresh() {
+    Drop();
+    if (server()) {
+      path_ = CopyPostgresDatabase(prepared_);
+    } else {
+      path_ = prepared_ + ".crash";
+      std::filesystem::copy_file(prepared_, path_, std::filesystem::copy_options::overwrite_existing);
+    }
+    std::filesystem::remove(notes_);
+  }
+  // The notes start again from what the books hold now: what the checks
+  // found missing is reported once, not after every later crash too.
+  void Rebase() {
+    std::vector<std::int64_t> present;
+    {
+      auto c = data::OpenConnection(path_);
+      for (const std::string& n : Split(JoinedColumn(*c, "SELECT invoice_no FROM Invoice_Header ORDER BY 1"))) {
+        present.push_back(std::stoll(n));
       }
     }
-  } catch (...) {
+    std::filesystem::remove(notes_);
+    CommitLog(notes_).Committed(present);
   }
-  _exit(3);  // only an error ends the job; a clean run is always killed
-}
+  const std::string& path() const { return path_; }
+  const std::string& notes() const { return notes_; }
+  static bool server() { return !TestPostgresServer().empty(); }
 
-// A fresh work copy of the prepared books, the earlier one removed: a file
-// copy, or on a server a new database made from the prepared one.
-std::string FreshCopy(const std::string& prepared, const std::string& earlier) {
-  if (!TestPostgresServer().empty()) {
-    if (!earlier.empty()) DropPostgresDatabase(earlier);
-    return CopyPostgresDatabase(prepared);
+ private:
+  void Drop() {
+    if (path_.empty()) return;
+    if (server()) {
+      DropPostgresDatabase(path_);
+    } else {
+      for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(path_ + suffix);
+    }
+    path_.clear();
   }
-  const std::string work = prepared + ".crash";
-  std::filesystem::copy_file(prepared, work, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::remove(work + "-journal");
-  std::filesystem::remove(work + "-wal");
-  return work;
-}
+  std::string prepared_, path_, notes_;
+};
 
-// Ends the server sessions on the work database, as a failed network or an
-// administrator would; true when there was one to end.
-bool CutConnections(const std::string& work) {
-  auto admin = data::OpenBackend(TestPostgresServer());
-  auto rs = admin->Query(
-      "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = $1 AND pid <> pg_backend_pid()",
-      {data::Value{PostgresDatabaseName(work)}});
-  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
-}
-
-// Waits until the server has ended every session of the work database, so
-// that the checks and the next job do not meet a dying one.
-void AwaitNoSessions(const std::string& work) {
-  auto admin = data::OpenBackend(TestPostgresServer());
-  for (int i = 0; i < 200; ++i) {
-    auto rs = admin->Query("SELECT count(*) FROM pg_stat_activity WHERE datname = $1",
-                           {data::Value{PostgresDatabaseName(work)}});
-    if (rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) == 0) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
-
-// Grows with every posting the job commits: proof the kills land mid-work.
+// Grows with every posting the job commits: proof the crashes land mid-work.
 double Progress(const std::string& path) {
   auto c = data::OpenConnection(path);
   return ScalarNumber(*c, "SELECT (SELECT count(*) FROM Inventory_Ledger) + (SELECT count(*) FROM Invoice_Delete)");
 }
 
-std::string Checked(const std::string& path) {
-  auto c = data::OpenConnection(path);
-  if (TestPostgresServer().empty()) {
-    const std::string integrity = ScalarText(*c, "PRAGMA integrity_check");
-    if (integrity != "ok") return "integrity_check: " + integrity;
+// Each check on a connection of its own, opened after the crash, as the
+// next host would.
+std::vector<std::string> Broken(const std::string& path) {
+  try {
+    auto c = data::OpenConnection(path);
+    return BrokenBooks(*c);
+  } catch (const AutomationError& error) {
+    return {"the books cannot be read: " + error.description()};
   }
-  std::string wrong;
-  for (const std::string& broken : BrokenInvariants(*c)) wrong += (wrong.empty() ? "" : "; ") + broken;
-  return wrong;
 }
+
+// The recovery every host runs when it opens the books for writing. True
+// when it completed or removed something; the error of a failed one goes
+// to wrong.
+bool Recover(const std::string& path, std::string& wrong) {
+  try {
+    auto c = data::OpenConnection(path);
+    return !db::PrepareForWriting(*c).nothing_done();
+  } catch (const AutomationError& error) {
+    wrong = "recovery failed: " + error.description();
+  }
+  return false;
+}
+
+std::vector<std::int64_t> Lost(const std::string& path, const CommitNotes& notes) {
+  try {
+    auto c = data::OpenConnection(path);
+    return LostCommits(*c, notes);
+  } catch (const AutomationError&) {
+    return {};  // reported as unreadable books already
+  }
+}
+
+class Harness {
+ public:
+  Harness(const CrashRun& run, bool power, std::ostream& out) : run_(run), power_(power), out_(out) {}
+
+  CrashResult Run() {
+    const TempDatabase prepared;
+    {
+      auto c = data::OpenConnection(prepared.path());
+      PrepareCrashBooks(*c, run_.copies);
+    }
+    const bool server = WorkBooks::server();
+    cluster_ = server ? TestClusterFolder() : "";
+    if (server && cluster_.empty()) {
+      out_ << "note: TARVIK_TEST_PG_DATA is not set, so the server is never stopped\n";
+    }
+    if (!run_.recover) out_ << "note: recovery off; the books are checked as the crash left them\n";
+    WorkBooks books(prepared.path());
+    const int first = run_.only >= 0 ? run_.only - run_.only % kCopyEvery : 0;
+    const int end = run_.only >= 0 ? run_.only + 1 : run_.kills;
+    for (int i = first; i < end; ++i) {
+      // Everything from fresh books on depends only on the seed and i (but
+      // for the timing of timed kills), so --only replays it.
+      if (i % kCopyEvery == 0 || i == first) {
+        books.Fresh();
+        progress_ = Progress(books.path());
+        spans_.clear();
+      }
+      Once(i, books);
+    }
+    return result_;
+  }
+
+ private:
+  Interruption Choose(int i) const {
+    if (power_) return Interruption::kPowerCut;
+    if (WorkBooks::server() && i % 3 == 1) return Interruption::kCut;
+    if (WorkBooks::server() && i % 3 == 2 && !cluster_.empty()) return Interruption::kServerStop;
+    return Interruption::kKill;
+  }
+
+  // Aims at one workflow, chosen at random by weight: the crash comes a
+  // random part of a span after the job starts it. The span per workflow
+  // and unit adapts (longer after a crash inside it, much shorter after
+  // one that came too late) so that about five in six crashes land inside.
+  void Once(int i, WorkBooks& books) {
+    std::mt19937 random(run_.seed * 7919u + static_cast<std::uint32_t>(i));
+    const Interruption how = Choose(i);
+    const Aim aim = how == Interruption::kPowerCut        ? Aim::kWrites
+                    : std::bernoulli_distribution(0.5)(random) ? Aim::kCommits
+                                                               : Aim::kMs;
+    const auto& workflows = CrashWorkflows();
+    std::vector<int> weights;
+    for (const CrashWorkflow& w : workflows) weights.push_back(w.weight);
+    const std::string target =
+        workflows[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(random)].name;
+    const double first_span = aim == Aim::kWrites ? 2000 : aim == Aim::kCommits ? 20 : 100;
+    double& span = spans_.try_emplace(target + Unit(aim), first_span).first->second;
+    const auto after = std::uniform_int_distribution<std::uint64_t>(1, static_cast<std::uint64_t>(span))(random);
+    const std::uint32_t cut_seed = static_cast<std::uint32_t>(random());
+    const std::uint32_t job_seed = static_cast<std::uint32_t>(random());
+    std::error_code ignored;
+    const std::uintmax_t notes_from =
+        std::filesystem::exists(books.notes()) ? std::filesystem::file_size(books.notes(), ignored) : 0;
+    std::cout.flush();
+    out_.flush();
+    const pid_t child = fork();
+    if (child == 0) Child(how, aim, target, after, cut_seed, job_seed, books);
+    const bool landed = aim == Aim::kMs ? Interrupt(child, how, target, static_cast<int>(after), books, notes_from)
+                        : how == Interruption::kKill || how == Interruption::kPowerCut ? AwaitOwnEnd(child, how)
+                                                                                       : AwaitOwnInterruption(child, how, books, notes_from);
+    if (WorkBooks::server()) AwaitNoSessions(books.path());
+    const CommitNotes notes = ReadCommitLog(books.notes());
+    const std::string last = ReadNotesSince(books.notes(), notes_from).last_started;
+    const std::string where = last.empty() ? "before any workflow" : last;
+    if (landed) {
+      ++result_.landed_in[where];
+      span = where == target ? std::min(span * 1.1, 1e7) : std::max(span * 0.6, 5.0);
+    }
+
+    // As the crash left them, then as the next host finds them.
+    const bool whole_before = Broken(books.path()).empty();
+    if (!whole_before) {
+      ++result_.unfinished;
+      ++result_.unfinished_in[where];
+    }
+    std::string wrong;
+    if (run_.recover && Recover(books.path(), wrong)) ++result_.repaired;
+    std::vector<std::string> broken = Broken(books.path());
+    if (!wrong.empty()) broken.push_back(wrong);
+    const std::vector<std::int64_t> lost = Lost(books.path(), notes);
+    if (!lost.empty()) {
+      ++result_.commits_lost;
+      std::string numbers;
+      for (std::size_t k = 0; k < lost.size() && k < 8; ++k) numbers += (k ? "," : "") + std::to_string(lost[k]);
+      if (lost.size() > 8) numbers += ",...";
+      const std::string text = "committed invoices missing: " + std::to_string(lost.size()) + " (" + numbers + ")";
+      // A power cut may lose what an unsynced commit wrote: counted apart.
+      if (how == Interruption::kPowerCut || how == Interruption::kServerStop) {
+        Describe(i, how, aim, target, where, after, text);
+      } else {
+        broken.push_back(text);
+      }
+    }
+
+    if (broken.empty()) {
+      books.Rebase();
+      const double now = Progress(books.path());
+      if (now != progress_) ++result_.progressed;
+      progress_ = now;
+      if (landed) ++result_.consistent;
+    } else {
+      Describe(i, how, aim, target, where, after, Joined(broken));
+      // Each crash is judged on whole books: a fresh copy for the next.
+      books.Fresh();
+      progress_ = Progress(books.path());
+    }
+  }
+
+  void Describe(int i, Interruption how, Aim aim, const std::string& target, const std::string& where,
+                std::uint64_t after, const std::string& what) {
+    out_ << Noun(how) << " " << i << " in " << where << " ("
+         << after << Unit(aim)
+         << " after " << target << " started"
+         << "; again: --seed " << run_.seed << " --only " << i << "): " << what << "\n";
+  }
+
+  // Kills the child delay ms after it starts the target (or after 2 s of
+  // waiting for it), or first cuts its sessions or stops the server under
+  // it. False when the job had ended by itself.
+  bool Interrupt(pid_t child, Interruption how, const std::string& target, int delay, const WorkBooks& books,
+                 std::uintmax_t notes_from) {
+    for (int waited = 0; waited < 2000 && ReadNotesSince(books.notes(), notes_from).last_started != target;
+         waited += 2) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
+      out_ << "the job ended by itself (status " << status << ")\n";
+      return false;
+    }
+    if (how == Interruption::kCut && CutConnections(books.path())) {
+      AwaitExit(child, 2000);
+      ++result_.cuts;
+    } else if (how == Interruption::kServerStop) {
+      StopClusterImmediately(cluster_);
+      AwaitExit(child, 2000);
+      ++result_.server_stops;
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    if (how == Interruption::kServerStop) StartCluster(cluster_);
+    ++result_.kills;
+    return true;
+  }
+
+  // The job, with its own interruption armed when the target starts (or
+  // on the ninth start, when it never does).
+  [[noreturn]] void Child(Interruption how, Aim aim, const std::string& target, std::uint64_t after,
+                          std::uint32_t cut_seed, std::uint32_t job_seed, const WorkBooks& books) const {
+    if (aim == Aim::kMs) WorkUntilKilled(books.path(), job_seed, books.notes(), target);
+    if (how == Interruption::kPowerCut) InstallPowerLossVfs({UINT64_MAX, cut_seed, 0.5, kPowerCutStatus});
+    // Seen before each call goes to the database: the interruption comes
+    // with the call after the chosen commit. After a cut or a stop the job
+    // goes on into its error paths until it is killed.
+    auto interrupt = [how, path = books.path(), notes = books.notes(), cluster = cluster_] {
+      if (how == Interruption::kKill) ::kill(::getpid(), SIGKILL);
+      CommitLog(notes).Interrupted();
+      if (how == Interruption::kCut) CutConnections(path);
+      if (how == Interruption::kServerStop) StopClusterImmediately(cluster);
+    };
+    int starts = 0;
+    WorkUntilKilled(books.path(), job_seed, books.notes(), target, [&](const std::string& name, WorkflowEnv& env) {
+      if (starts < 0 || (name != target && ++starts <= 8)) return;
+      starts = -1;
+      if (how == Interruption::kPowerCut) {
+        ArmPowerCut(after);
+        return;
+      }
+      env.recorder().SetFault([commits = std::uint64_t{0}, after, interrupt](const std::string& call) mutable {
+        if (commits == after) interrupt();
+        if (call == "CommitTrans") ++commits;
+        return false;
+      });
+    });
+  }
+
+  // The job cut its own connection or stopped the server: it is killed 2 s
+  // later (or when it never gets there, after 120 s).
+  bool AwaitOwnInterruption(pid_t child, Interruption how, const WorkBooks& books, std::uintmax_t notes_from) {
+    int waited = 0;
+    for (; waited < 120000 && !ReadNotesSince(books.notes(), notes_from).interrupted; waited += 5) {
+      if (AwaitExit(child, 0)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const bool interrupted = ReadNotesSince(books.notes(), notes_from).interrupted;
+    AwaitExit(child, 2000);
+    int status = 0;
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    if (how == Interruption::kServerStop && interrupted) StartCluster(cluster_);
+    if (!interrupted) {
+      out_ << "the job ended before the " << Noun(how) << " (status " << status << ")\n";
+      return false;
+    }
+    ++(how == Interruption::kCut ? result_.cuts : result_.server_stops);
+    ++result_.kills;
+    return true;
+  }
+
+  // The child ends itself; one that never gets there is killed.
+  bool AwaitOwnEnd(pid_t child, Interruption how) {
+    int status = 0;
+    if (!AwaitExit(child, 120000)) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      out_ << "the " << Noun(how) << " never came: the job was killed after 120 s\n";
+      return false;
+    }
+    waitpid(child, &status, 0);
+    const bool ended = how == Interruption::kPowerCut
+                           ? WIFEXITED(status) && WEXITSTATUS(status) == kPowerCutStatus
+                           : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (!ended) {
+      out_ << "the job ended before the " << Noun(how) << " (status " << status << ")\n";
+      return false;
+    }
+    ++result_.kills;
+    return true;
+  }
+
+  static bool AwaitExit(pid_t child, int ms) {
+    for (int waited = 0;; waited += 10) {
+      siginfo_t info{};
+      if (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child) {
+        return true;
+      }
+      if (waited >= ms) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  const CrashRun& run_;
+  const bool power_;
+  std::ostream& out_;
+  std::string cluster_;
+  CrashResult result_;
+  std::map<std::string, double> spans_;  // per workflow and unit
+  double progress_ = -1;
+};
+
+void Summary(const CrashResult& r, const char* noun, std::ostream& out) {
+  out << "interrupted in (of which left unfinished):";
+  for (const auto& [workflow, n] : r.landed_in) {
+    const auto unfinished = r.unfinished_in.find(workflow);
+    out << " " << workflow << " " << n << " (" << (unfinished == r.unfinished_in.end() ? 0 : unfinished->second) << ")";
+  }
+  out << "\n" << noun << " that left the books unfinished before recovery: " << r.unfinished
+      << ", after which recovery did work: " << r.repaired << ", after which committed work was found: "
+      << r.progressed << "\n";
+}
+
+int Expected(const CrashRun& run) { return run.only >= 0 ? run.only % kCopyEvery + 1 : run.kills; }
 
 }  // namespace
 
 CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
-  const TempDatabase prepared;
-  {
-    auto c = data::OpenConnection(prepared.path());
-    Enlarge(*c, run.copies);
+  const CrashResult r = Harness(run, /*power=*/false, out).Run();
+  const bool server = WorkBooks::server();
+  Summary(r, "kills", out);
+  out << "target crash-consistency" << (server ? "-postgres" : "") << ": " << r.kills << " kills";
+  if (server) out << " (" << r.cuts << " connection cuts, " << r.server_stops << " server stops)";
+  out << ", " << r.consistent << " consistent"
+      << (server ? ", " + std::to_string(r.commits_lost) + " committed lost" : std::string())
+      << (r.kills == Expected(run) && r.consistent == r.kills ? " pass" : " fail") << std::endl;
+  return r;
+}
+
+CrashResult RunPowerLossHarness(const CrashRun& run, std::ostream& out) {
+  if (WorkBooks::server()) {
+    out << "target power-loss: SQLite only fail" << std::endl;
+    return {};
   }
-  const bool server = !TestPostgresServer().empty();
-  std::string work;
-  std::mt19937 random(run.seed);
-  // The delay range grows while kills land before any commit, so a slow
-  // machine (or a sanitizer build) is still killed in the middle of work.
-  int longest_ms = 400;
-  CrashResult result;
-  double progress = -1;
-  for (int i = 0; i < run.kills; ++i) {
-    // A fresh copy now and then, so early states are hit again too.
-    if (i % 25 == 0) {
-      work = FreshCopy(prepared.path(), work);
-      progress = Progress(work);
-    }
-    const int delay = std::uniform_int_distribution<int>(1, longest_ms)(random);
-    std::cout.flush();
-    out.flush();
-    const pid_t child = fork();
-    if (child == 0) Work(work, i);
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-    int status = 0;
-    const bool ended_early = waitpid(child, &status, WNOHANG) == child;
-    if (!ended_early) {
-      // On a server every other kill cuts the job's connection instead: the
-      // server ends the session in mid-transaction and the job dies of it.
-      if (server && i % 2 == 1 && CutConnections(work)) {
-        for (int wait = 0; wait < 100 && waitpid(child, &status, WNOHANG) != child; ++wait) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ++result.cuts;
-      }
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      ++result.kills;
-    } else {
-      out << "kill " << i << ": the job ended by itself (status " << status << ")\n";
-    }
-    if (server) AwaitNoSessions(work);
-    const std::string wrong = Checked(work);
-    if (wrong.empty()) {
-      const double now = Progress(work);
-      if (now != progress) {
-        ++result.progressed;
-      } else if (longest_ms < 20000) {
-        longest_ms *= 2;
-      }
-      progress = now;
-    }
-    if (wrong.empty() && !ended_early) {
-      ++result.consistent;
-    } else if (!wrong.empty()) {
-      out << "kill " << i << " after " << delay << " ms: " << wrong << "\n";
-    }
-  }
-  if (server) {
-    DropPostgresDatabase(work);
-  } else {
-    std::filesystem::remove(work);
-  }
-  out << "kills after which committed work was found: " << result.progressed << "\n";
-  out << "target crash-consistency" << (server ? "-postgres" : "") << ": " << result.kills << " kills";
-  if (server) out << " (" << result.cuts << " by cutting the connection)";
-  out << ", " << result.consistent << " consistent "
-      << (result.kills == run.kills && result.consistent == result.kills ? "pass" : "fail") << std::endl;
-  return result;
+  const CrashResult r = Harness(run, /*power=*/true, out).Run();
+  Summary(r, "cuts", out);
+  out << "target power-loss: " << r.kills << " cuts, " << r.consistent << " consistent, " << r.commits_lost
+      << " committed lost"
+      << (r.kills == Expected(run) && r.consistent == r.kills && r.commits_lost == 0 ? " pass" : " fail")
+      << std::endl;
+  return r;
 }
 
 }  // namespace tarvik::testing

@@ -88,6 +88,10 @@ void WorkflowEnv::Let(const std::string& name, const std::string& value) {
   InvokeByName(invoice_.get(), name, CallKind::kLet, {Variant::String(value)});
 }
 
+void WorkflowEnv::LetBool(const std::string& name, bool value) {
+  InvokeByName(invoice_.get(), name, CallKind::kLet, {Variant::Boolean(value)});
+}
+
 void WorkflowEnv::LetNumber(const std::string& name, std::int32_t value) {
   InvokeByName(invoice_.get(), name, CallKind::kLet, {Variant::Long(value)});
 }
@@ -118,34 +122,6 @@ std::string DatabaseSnapshot(data::HostConnection& c) {
       "SELECT * FROM Order_Header ORDER BY order_key",
       "SELECT * FROM Order_Detail ORDER BY order_key, line_no",
       "SELECT * FROM System ORDER BY option_name"});
-}
-
-std::vector<std::string> BrokenInvariants(data::HostConnection& c) {
-  struct Invariant {
-    const char* name;
-    const char* violations;  // counts the rows that break it
-  };
-  static const Invariant kInvariants[] = {
-      {"stock equals opening plus ledger",
-       "SELECT count(*) FROM Inventory i WHERE i.on_hand <> i.opening_on_hand + "
-       "(SELECT coalesce(sum(l.quantity), 0) FROM Inventory_Ledger l "
-       "WHERE l.item_number = i.item_number AND l.site = i.site)"},
-      {"every header has detail rows",
-       "SELECT count(*) FROM Invoice_Header h WHERE NOT EXISTS "
-       "(SELECT 1 FROM Invoice_Detail d WHERE d.invoice_no = h.invoice_no)"},
-      {"invoiced quantity equals its detail rows",
-       "SELECT count(*) FROM Order_Detail o WHERE o.quantity_invoiced <> "
-       "(SELECT coalesce(sum(quantity), 0) FROM Invoice_Detail i "
-       "WHERE i.order_key = o.order_key AND i.line_no = o.line_no)"},
-      {"header numbers are unique",
-       "SELECT count(*) - count(DISTINCT invoice_no) FROM Invoice_Header"},
-  };
-  std::vector<std::string> broken;
-  for (const Invariant& inv : kInvariants) {
-    const double n = ScalarNumber(c, inv.violations);
-    if (n != 0) broken.push_back(std::string(inv.name) + " (" + std::to_string(static_cast<long>(n)) + " rows)");
-  }
-  return broken;
 }
 
 const std::string& TemplateDatabase() {

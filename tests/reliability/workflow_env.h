@@ -9,6 +9,7 @@
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
 #include "platform/ui_services.h"
+#include "tests/reliability/books_invariants.h"
 #include "tests/support/recording_connection.h"
 
 namespace tarvik::testing {
@@ -24,6 +25,7 @@ class WorkflowEnv {
 
   void Let(const std::string& name, const std::string& value);
   void LetNumber(const std::string& name, std::int32_t value);
+  void LetBool(const std::string& name, bool value);
   std::string Text(const std::string& name);
   bool Call(const std::string& method);
   bool CallBackOrder(const std::string& invoice_no);
@@ -44,8 +46,6 @@ class WorkflowEnv {
 
 // Every row of every table a workflow may touch, as text.
 std::string DatabaseSnapshot(data::HostConnection& c);
-// Names of the invariants that do not hold; empty when all hold.
-std::vector<std::string> BrokenInvariants(data::HostConnection& c);
 // The demo database every run copies, made once per program.
 const std::string& TemplateDatabase();
 
