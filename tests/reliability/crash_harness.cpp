@@ -427,7 +427,8 @@ CrashResult RunCrashHarness(const CrashRun& run, std::ostream& out) {
   if (server) out << " (" << r.cuts << " connection cuts, " << r.server_stops << " server stops)";
   out << ", " << r.consistent << " consistent"
       << (server ? ", " + std::to_string(r.commits_lost) + " committed lost" : std::string())
-      << (r.kills == Expected(run) && r.consistent == r.kills ? " pass" : " fail") << std::endl;
+      << (r.kills == Expected(run) && r.consistent == r.kills && r.commits_lost == 0 ? " pass" : " fail")
+      << std::endl;
   return r;
 }
 
