@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
+#include "data/transaction_scope.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
@@ -26,30 +27,6 @@ std::int64_t MarkedOrders(data::HostConnection& c) {
   return rs->Seek(0) ? std::get<std::int64_t>(rs->Column(0)) : 0;
 }
 
-// One transaction of its own; rolled back unless committed.
-class Transaction {
- public:
-  explicit Transaction(data::HostConnection& c) : c_(c) { c_.BeginTrans(); }
-  ~Transaction() {
-    if (open_) {
-      try {
-        c_.Rollback();
-      } catch (...) {
-      }
-    }
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-  void Commit() {
-    open_ = false;
-    c_.CommitTrans();
-  }
-
- private:
-  data::HostConnection& c_;
-  bool open_ = true;
-};
-
 std::vector<Variant> InvoiceValues(std::int64_t invoice_no) {
   return {Variant::String(std::to_string(invoice_no))};
 }
@@ -61,7 +38,7 @@ std::vector<Variant> InvoiceValues(std::int64_t invoice_no) {
 bool Relieve(data::HostConnection& c, std::int64_t invoice_no) {
   const auto values = InvoiceValues(invoice_no);
   try {
-    Transaction t(c);
+    data::TransactionScope t(c);
     if (!data::RunStoredQuery(c, "v_Invoice_Relieve_Inventory", values) ||
         !data::RunStoredQuery(c, "v_Invoice_Relieve_Inventory_LS", values)) {
       return false;
@@ -77,7 +54,7 @@ bool Relieve(data::HostConnection& c, std::int64_t invoice_no) {
 // What a run does after a failed relief (status reset, header deleted), in
 // one transaction here. The status reset skips an invoice already undone.
 void Remove(data::HostConnection& c, std::int64_t invoice_no) {
-  Transaction t(c);
+  data::TransactionScope t(c);
   data::RunStoredQuery(c, "v_Invoice_Delete_Reset_Status", InvoiceValues(invoice_no));
   c.Execute("DELETE FROM Invoice_Header Where Invoice_No = " + std::to_string(invoice_no));
   t.Commit();

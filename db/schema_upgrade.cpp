@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "data/transaction_scope.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
@@ -23,30 +24,6 @@ Variant ToVariant(const data::Value& v) {
   if (auto* s = std::get_if<std::string>(&v)) return Variant::String(*s);
   return Variant::Null();
 }
-
-// Ends the transaction on every path but the commit.
-class UpgradeTransaction {
- public:
-  explicit UpgradeTransaction(data::HostConnection& c) : c_(c) { c_.BeginTrans(); }
-  ~UpgradeTransaction() {
-    if (open_) {
-      try {
-        c_.Rollback();
-      } catch (...) {
-      }
-    }
-  }
-  UpgradeTransaction(const UpgradeTransaction&) = delete;
-  UpgradeTransaction& operator=(const UpgradeTransaction&) = delete;
-  void Commit() {
-    c_.CommitTrans();
-    open_ = false;
-  }
-
- private:
-  data::HostConnection& c_;
-  bool open_ = true;
-};
 
 }  // namespace
 
@@ -71,7 +48,7 @@ bool UpgradeDatabase(data::HostConnection& c) {
   refuse_newer(version);
   if (version == 0 || version == kSchemaVersion) return false;
 
-  UpgradeTransaction transaction(c);
+  data::TransactionScope transaction(c);
   // SQLite's transaction already holds the write lock; on a server the
   // catalog's lock makes a second host wait and then find the work done.
   if (c.SqlDialect() == data::Dialect::kPostgres) c.ExecuteWith("LOCK TABLE QueryDefs IN EXCLUSIVE MODE", {});

@@ -11,6 +11,7 @@
 
 #include "data/host_connection.h"
 #include "tests/host/tarvik_process.h"
+#include "tests/support/order_copies.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::host_test {
@@ -25,29 +26,9 @@ bool Contains(const std::string& text, const std::string& part) {
 // The demo's orders again, copies times over, under new keys and numbers;
 // no back-order offer and no partial-picking refusal get in the way.
 void Enlarge(data::HostConnection& c, int copies) {
-  c.BeginTrans();
-  for (int n = 1; n <= copies; ++n) {
-    const std::string key = std::to_string(100000 * n), number = std::to_string(10000 * n);
-    c.Execute(
-        "INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, reference_no, "
-        "order_date, due_date, order_header_discount, ship_via, price_struct, oeextra1, oeextra2, "
-        "nonmerch_order, header_text_a, header_text_b, order_flag, order_comment, order_status) "
-        "SELECT order_key + " + key + ", CAST(CAST(order_number AS INTEGER) + " + number +
-        " AS TEXT), cust_id, shipto_name, reference_no, order_date, due_date, order_header_discount, "
-        "ship_via, price_struct, oeextra1, oeextra2, nonmerch_order, header_text_a, header_text_b, "
-        "order_flag, order_comment, order_status FROM Order_Header WHERE order_key < 100000");
-    c.Execute(
-        "INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
-        "quantity_picked, quantity_packed, quantity_invoiced, unit_price, order_detail_discount, "
-        "line_code, line_flag_a, line_flag_b, line_status, backorder_key) "
-        "SELECT order_key + " + key + ", line_no, item_number, site, quantity_ordered, "
-        "quantity_picked, quantity_packed, quantity_invoiced, unit_price, order_detail_discount, "
-        "line_code, line_flag_a, line_flag_b, line_status, backorder_key FROM Order_Detail "
-        "WHERE order_key < 100000");
-  }
+  testing::AddOrderCopies(c, copies);
   c.Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Invoice No Partial Picking'");
   c.Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Auto Backorder'");
-  c.CommitTrans();
 }
 
 bool HasTable(data::HostConnection& c, const std::string& name) {
