@@ -16,10 +16,6 @@ namespace {
 using nlohmann::json;
 using testing::ScalarNumber;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // Invoice 1: customer C100, whose orders 1013 (WAREHOUSE) and 1017 (HQ)
 // keep one open line each; invoice 2: order 1002, invoiced in full.
 class BackOrderCommandTest : public ::testing::Test, public TarvikTest {

@@ -17,10 +17,6 @@ namespace {
 using nlohmann::json;
 using testing::ScalarNumber;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class CheckCommandTest : public ::testing::Test, public TarvikTest {
  protected:
   void SetUp() override {

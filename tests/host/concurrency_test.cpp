@@ -29,8 +29,6 @@ RunResult RunBounded(const std::vector<std::string>& args, const std::string& re
   return RunTarvik(args, "", registry, cwd, kProcessLimit);
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A run that lost a race: it was refused with a message and changed nothing.
 bool LostARace(const RunResult& r) {
   const std::string said = r.out + r.err;

@@ -17,10 +17,6 @@ using nlohmann::json;
 using testing::ScalarNumber;
 using testing::ScalarText;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class CreateCommandTest : public ::testing::Test, public TarvikTest {
  protected:
   void SetUp() override { db_ = InitDatabase("shop.db", true); }

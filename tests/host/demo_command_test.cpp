@@ -22,10 +22,6 @@ using nlohmann::json;
 using testing::ScalarNumber;
 using testing::ScalarText;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class DemoCommandTest : public ::testing::Test, public TarvikTest {
  protected:
   // The registry named by the test environment does not exist.

@@ -67,10 +67,6 @@ class InvoiceCommandsTest : public ::testing::Test, public TarvikTest {
   int lines_of_3_ = 0;
 };
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST_F(InvoiceCommandsTest, NextNumberFollowsTheHighestStoredNumber) {
   EXPECT_EQ(Run({"next-number"}).out, "4\n");
   ASSERT_TRUE(Db()->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by, export_flag) "

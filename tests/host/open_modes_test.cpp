@@ -25,10 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // Every file of a folder with its bytes.
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
   std::map<std::string, std::string> files;

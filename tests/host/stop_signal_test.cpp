@@ -19,10 +19,6 @@ namespace {
 
 using testing::ScalarNumber;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // The demo's orders again, copies times over, under new keys and numbers;
 // no back-order offer and no partial-picking refusal get in the way.
 void Enlarge(data::HostConnection& c, int copies) {

@@ -13,6 +13,11 @@
 
 namespace tarvik::host_test {
 
+// True when part stands anywhere in text (output checks).
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 struct RunResult {
   int exit_code = -1;
   std::string out;

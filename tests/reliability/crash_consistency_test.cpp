@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "tests/reliability/books_invariants.h"
+#include "tests/support/books_invariants.h"
 #include "tests/reliability/crash_harness.h"
 #include "tests/reliability/crash_workflows.h"
 #include "tests/reliability/power_loss_vfs.h"

@@ -13,7 +13,7 @@
 
 #include "db/books_recovery.h"
 #include "platform/error.h"
-#include "tests/reliability/books_invariants.h"
+#include "tests/support/books_invariants.h"
 #include "tests/reliability/commit_log.h"
 #include "tests/reliability/crash_workflows.h"
 #include "tests/reliability/power_loss_vfs.h"

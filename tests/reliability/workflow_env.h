@@ -9,7 +9,7 @@
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
 #include "platform/ui_services.h"
-#include "tests/reliability/books_invariants.h"
+#include "tests/support/books_invariants.h"
 #include "tests/support/recording_connection.h"
 
 namespace tarvik::testing {

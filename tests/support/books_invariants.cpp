@@ -1,4 +1,4 @@
-#include "tests/reliability/books_invariants.h"
+#include "tests/support/books_invariants.h"
 
 #include "tests/support/temp_database.h"
 
