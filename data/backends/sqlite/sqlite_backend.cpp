@@ -31,9 +31,9 @@ constexpr int kBusyTimeoutMs = 10000;
 std::string SynchronousSetting() {
   const char* given = std::getenv("TARVIK_SQLITE_SYNCHRONOUS");
   if (!given || !*given) return "FULL";
-  std::string upper;
-  for (const char* p = given; *p; ++p) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-  if (upper == "FULL" || upper == "NORMAL" || upper == "EXTRA") return upper;
+  for (const char* setting : {"FULL", "NORMAL", "EXTRA"}) {
+    if (sqlite3_stricmp(given, setting) == 0) return setting;
+  }
   RaiseError(kErrDatabase, std::string("TARVIK_SQLITE_SYNCHRONOUS must be FULL, NORMAL or EXTRA, not '") + given + "'.");
 }
 
