@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz/fuzz_targets.h"
-#include "host/script_driver.h"
+#include "host/script/script_driver.h"
 
 namespace tarvik::fuzz {
 namespace {

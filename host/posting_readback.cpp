@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "data/result_set.h"
-#include "host/table_output.h"
+#include "host/output/table_output.h"
 #include "platform/regional.h"
 #include "platform/variant.h"
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "host/hex_code.h"
 #include "platform/class_registry.h"
 #include "platform/com.h"
 #include "platform/error.h"
@@ -22,12 +23,6 @@ struct DlCloser {
 using LibraryHandle = std::unique_ptr<void, DlCloser>;
 
 using EntryPoint = HRESULT (*)();
-
-std::string HexCode(HRESULT h) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(h));
-  return buf;
-}
 
 void CallEntryPoint(const std::string& library, const char* name) {
   if (!std::filesystem::exists(library)) {

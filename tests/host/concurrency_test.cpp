@@ -189,7 +189,8 @@ TEST_F(ConcurrencyTest, CreatorsDeleterAndPrinterTogetherLoseNothing) {
   problems_.clear();
 
   std::vector<RunResult> created(2);
-  int deleted = 0, printed = 0, print_refused = 0;
+  int deleted = 0;
+  std::vector<int> print_refused;  // invoices whose print did not go through
   std::vector<std::thread> workers;
   for (int w = 0; w < 2; ++w) workers.emplace_back([&, w] { created[w] = Retrying(CreateRange(w)); });
   // Every other invoice of the earlier runs goes; the printer walks all of them.
@@ -202,16 +203,16 @@ TEST_F(ConcurrencyTest, CreatorsDeleterAndPrinterTogetherLoseNothing) {
   workers.emplace_back([&] {
     for (int n = low; n <= high; ++n) {
       RunResult r = Once({"--db", db_, "print", std::to_string(n), "--generate-only"});
-      if (r.exit_code == 0) ++printed;
-      else ++print_refused;
+      if (r.exit_code != 0) print_refused.push_back(n);
     }
   });
   for (auto& t : workers) t.join();
   ExpectNoProblems();
   for (int w = 0; w < 2; ++w) EXPECT_EQ(created[w].exit_code, 0) << "worker " << w << ": " << created[w].err;
   EXPECT_EQ(deleted, kPerWorker);
-  EXPECT_EQ(printed + print_refused, 2 * kPerWorker);
-  EXPECT_GE(printed, kPerWorker) << "the invoices nobody deleted print";
+  // Only an invoice the deleter took may be refused (when it got there
+  // first); the invoices nobody deleted print.
+  for (int n : print_refused) EXPECT_EQ((n - low) % 2, 0) << "kept invoice " << n << " did not print";
 
   // The creators' orders are invoiced once; the deleted invoices are gone
   // with their lines, the others untouched.

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "data/host_connection.h"
-#include "host/terminal_ui.h"
+#include "host/ui/terminal_ui.h"
 #include "tests/host/tarvik_process.h"
 #include "tests/support/temp_database.h"
 

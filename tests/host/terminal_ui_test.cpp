@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/answers.h"
-#include "host/terminal_ui.h"
+#include "host/ui/answers.h"
+#include "host/ui/terminal_ui.h"
 #include "platform/error.h"
 
 namespace tarvik::host {

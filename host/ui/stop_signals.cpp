@@ -1,4 +1,4 @@
-#include "host/stop_signals.h"
+#include "host/ui/stop_signals.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "host/table_output.h"
+#include "host/output/table_output.h"
 
 #include <algorithm>
 #include <ostream>

@@ -1,4 +1,4 @@
-#include "host/create_command.h"
+#include "host/commands/create.h"
 
 #include <array>
 #include <optional>
@@ -9,11 +9,12 @@
 #include <nlohmann/json.hpp>
 
 #include "data/result_set.h"
-#include "host/command_failure.h"
+#include "host/commands/commands.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
-#include "host/stop_signals.h"
-#include "host/terminal_ui.h"
+#include "host/output/command_failure.h"
+#include "host/ui/stop_signals.h"
+#include "host/ui/terminal_ui.h"
 
 namespace tarvik::host {
 namespace {
@@ -196,64 +197,66 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
 
 // --- The command ----------------------------------------------------------------
 
-struct CreateCommand::State {
-  const std::string& database;
-  CLI::App* command = nullptr;
-  CreateRequest request;
-  std::array<std::optional<std::string>, kHeaderOptions.size()> header;
-  bool json = false;
-};
+namespace {
 
-CreateCommand::CreateCommand(CLI::App& app, const std::string& database)
-    : state_(std::make_unique<State>(State{database})) {
-  State& s = *state_;
-  s.command = app.add_subcommand(
-      "create", "Invoice packed orders: one invoice per order, or one per ship-to location, "
-                "customer or customer order range");
-  s.command->add_option("--by", s.request.grouping, "Grouping: order, shipto, customer, custorder")
-      ->required()
-      ->check(CLI::IsMember({"order", "shipto", "customer", "custorder"}));
-  s.command->add_option("--from", s.request.from, "First order number (order, custorder)");
-  s.command->add_option("--to", s.request.to, "Last order number (order, custorder)");
-  s.command->add_option("--customer", s.request.customer, "Customer (shipto, customer, custorder)");
-  s.command->add_option("--shipto", s.request.ship_to, "Ship-to location (shipto)");
-  s.command->add_option("--invoice-no", s.request.invoice_no,
-                        "First invoice number (default: the next free number)")
-      ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
-  for (std::size_t i = 0; i < kHeaderOptions.size(); ++i) {
-    const ValueKind kind = kHeaderOptions[i].kind;
-    s.command->add_option(kHeaderOptions[i].option, s.header[i], kHeaderOptions[i].help)
-        ->check(CLI::Validator([kind](std::string& text) { return CheckValue(kind, text); },
-                               kind == ValueKind::kText ? "TEXT" : "VALUE"));
+class CreateCommand : public Command {
+ public:
+  explicit CreateCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "create"; }
+  std::string_view summary() const override {
+    return "Invoice packed orders: one invoice per order, or one per ship-to location, "
+           "customer or customer order range";
   }
-  s.command->add_flag("--json", s.json, "Write one JSON document instead of tables");
-  // Refused while parsing, so a bad selection never opens the database.
-  s.command->callback([&s] {
-    if (std::string why = CheckCreateRequest(s.request); !why.empty()) {
-      throw CLI::ValidationError(why);
-    }
-  });
-}
-
-CreateCommand::~CreateCommand() = default;
-
-bool CreateCommand::parsed() const { return state_->command->parsed(); }
-
-int CreateCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progress) {
-  State& s = *state_;
-  return RunReportingFailure(out, err, s.json, [&] {
-    CreateRequest request = s.request;
+  void AddOptions(CLI::App& command) override {
+    command.add_option("--by", request_.grouping, "Grouping: order, shipto, customer, custorder")
+        ->required()
+        ->check(CLI::IsMember({"order", "shipto", "customer", "custorder"}));
+    command.add_option("--from", request_.from, "First order number (order, custorder)");
+    command.add_option("--to", request_.to, "Last order number (order, custorder)");
+    command.add_option("--customer", request_.customer, "Customer (shipto, customer, custorder)");
+    command.add_option("--shipto", request_.ship_to, "Ship-to location (shipto)");
+    command.add_option("--invoice-no", request_.invoice_no,
+                       "First invoice number (default: the next free number)")
+        ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
     for (std::size_t i = 0; i < kHeaderOptions.size(); ++i) {
-      if (s.header[i]) {
+      const ValueKind kind = kHeaderOptions[i].kind;
+      command.add_option(kHeaderOptions[i].option, header_[i], kHeaderOptions[i].help)
+          ->check(CLI::Validator([kind](std::string& text) { return CheckValue(kind, text); },
+                                 kind == ValueKind::kText ? "TEXT" : "VALUE"));
+    }
+    command.add_flag("--json", json_, "Write one JSON document instead of tables");
+    // Refused while parsing, so a bad selection never opens the database.
+    command.callback([this] {
+      if (std::string why = CheckCreateRequest(request_); !why.empty()) {
+        throw CLI::ValidationError(why);
+      }
+    });
+  }
+  bool Writes() const override { return true; }
+  std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
+    return std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+  }
+
+  int Run(std::ostream& out, std::ostream& err) override {
+    const int status = RunReportingFailure(out, err, json_, [&] { return Create(out, err); });
+    context_.progress.Clear();
+    return status;
+  }
+
+ private:
+  int Create(std::ostream& out, std::ostream& err) {
+    CreateRequest request = request_;
+    for (std::size_t i = 0; i < kHeaderOptions.size(); ++i) {
+      if (header_[i]) {
         request.header.emplace_back(kHeaderOptions[i].member,
-                                    PropertyValue(kHeaderOptions[i].kind, *s.header[i]));
+                                    PropertyValue(kHeaderOptions[i].kind, *header_[i]));
       }
     }
-    const CreateOutcome outcome = CreateInvoices(s.database, request, progress);
-    if (!outcome.saved) return Fail(out, err, s.json, 0, outcome.message);
+    const CreateOutcome outcome = CreateInvoices(context_.database, request, context_.progress);
+    if (!outcome.saved) return Fail(out, err, json_, 0, outcome.message);
     // Saved, yet the component may have left a word about a later step.
     if (!outcome.message.empty()) err << "tarvik: warning: " << outcome.message << "\n";
-    if (s.json) {
+    if (json_) {
       ojson doc;
       doc["ok"] = true;
       doc["grouping"] = request.grouping;
@@ -273,7 +276,18 @@ int CreateCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progr
       WriteBackOrders(out, outcome.back_orders);
     }
     return 0;
-  });
+  }
+
+  const HostContext& context_;
+  CreateRequest request_;
+  std::array<std::optional<std::string>, kHeaderOptions.size()> header_;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeCreateCommand(const HostContext& context) {
+  return std::make_unique<CreateCommand>(context);
 }
 
 }  // namespace tarvik::host

@@ -1,4 +1,4 @@
-#include "host/terminal_ui.h"
+#include "host/ui/terminal_ui.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,8 @@
 #include <iostream>
 #include <vector>
 
-#include "host/answers.h"
-#include "host/stop_signals.h"
+#include "host/ui/answers.h"
+#include "host/ui/stop_signals.h"
 
 namespace tarvik::host {
 namespace {

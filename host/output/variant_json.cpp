@@ -1,4 +1,4 @@
-#include "host/variant_json.h"
+#include "host/output/variant_json.h"
 
 #include <array>
 #include <cstdint>

@@ -1,10 +1,12 @@
-#include "host/demo_command.h"
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// `tarvik demo [--dir FOLDER] [--json]`: the main job on a fresh demo
+// database in a folder of its own. Creates the database with the demo data,
+// makes sure the classes are registered (in the folder when no usable
+// registration exists), invoices the packed orders in every grouping, shows
+// the refusal of partly picked orders, back-orders what stays open, prints
+// the invoices to PDF when the `print` command is there, and sums it up.
+// It answers the component's boxes itself: Yes to every question, a fresh
+// order number (5001, 5002, ...) to every input box; nothing waits for a
+// user.
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -21,21 +23,21 @@
 #include "data/backend.h"
 #include "data/result_set.h"
 #include "db/initialize.h"
-#include "host/answers.h"
-#include "host/backorder_command.h"
-#include "host/command_failure.h"
-#include "host/create_command.h"
+#include "host/commands/backorder.h"
+#include "host/commands/commands.h"
+#include "host/commands/create.h"
+#include "host/commands/print.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
+#include "host/output/command_failure.h"
+#include "host/output/table_output.h"
 #include "host/posting_readback.h"
 #include "host/server_library.h"
-#include "host/stop_signals.h"
-#include "host/table_output.h"
-#include "host/terminal_ui.h"
+#include "host/ui/answers.h"
+#include "host/ui/stop_signals.h"
+#include "host/ui/terminal_ui.h"
 #include "platform/class_registry.h"
 #include "platform/regional.h"
-
-extern char** environ;
 
 namespace tarvik::host {
 namespace {
@@ -260,31 +262,21 @@ struct PrintResult {
   bool ok = false;
 };
 
-// Runs this program's own `print` command, as a clerk would, without a
-// terminal: nothing it could ask may wait.
+// Prints through the code of the `print` command; what went wrong goes to
+// the log as that command would have said it.
 bool PrintToPdf(const std::string& database, std::int32_t number, const std::string& pdf,
                 const std::string& log) {
-  std::error_code ec;
-  const std::string self = fs::read_symlink("/proc/self/exe", ec).string();
-  if (ec) return false;
-  std::vector<std::string> args = {self, "--db", database, "print", std::to_string(number),
-                                   "--out", pdf};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(pdf);
+  PrintRequest request;
+  request.invoice_no = std::to_string(number);
+  request.out = pdf;
+  std::ostringstream discard, said;
+  const int status = RunReportingFailure(discard, said, false, [&] {
+    const PrintOutcome outcome = PrintInvoiceReportingAccess(database, request);
+    if (!outcome.printed) return Fail(discard, said, false, 0, outcome.message);
+    return 0;
+  });
+  if (!said.str().empty()) std::ofstream(log, std::ios::app) << said.str();
+  return status == 0 && fs::exists(pdf);
 }
 
 std::string Range(const std::vector<std::string>& texts) {
@@ -540,56 +532,65 @@ std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
   return problems_;
 }
 
-}  // namespace
+class DemoCommand : public Command {
+ public:
+  explicit DemoCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "demo"; }
+  std::string_view summary() const override {
+    return "Run the whole job on a fresh demo database in a new folder (answers its own boxes)";
+  }
+  void AddOptions(CLI::App& command) override {
+    app_ = command.get_parent();
+    command.add_option("--dir", dir_,
+                       "Folder for the database, registry and PDFs; must be new or empty "
+                       "(default: demo-output/<date-time>)");
+    command.add_flag("--json", json_, "Write one JSON summary instead of the narration");
+  }
+  bool Writes() const override { return true; }
+  // The command keeps a view of the services, which outlive Run.
+  std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
+    auto answers = std::make_unique<DemoAnswers>();
+    answers_ = answers.get();
+    return std::make_unique<ProgressUi>(std::move(answers), context.progress);
+  }
 
-struct DemoCommand::State {
-  CLI::App& app;
-  CLI::App* command = nullptr;
-  std::string dir;
-  bool json = false;
-  DemoAnswers* answers = nullptr;
-};
+  int Run(std::ostream& out, std::ostream& err) override {
+    const int status = RunReportingFailure(out, err, json_, [&] { return Demo(out, err); });
+    context_.progress.Clear();
+    return status;
+  }
 
-DemoCommand::DemoCommand(CLI::App& app) : state_(std::make_unique<State>(State{app})) {
-  State& s = *state_;
-  s.command = app.add_subcommand(
-      "demo", "Run the whole job on a fresh demo database in a new folder (answers its own boxes)");
-  s.command->add_option("--dir", s.dir,
-                        "Folder for the database, registry and PDFs; must be new or empty "
-                        "(default: demo-output/<date-time>)");
-  s.command->add_flag("--json", s.json, "Write one JSON summary instead of the narration");
-}
-
-DemoCommand::~DemoCommand() = default;
-
-bool DemoCommand::parsed() const { return state_->command->parsed(); }
-
-std::unique_ptr<UiServices> DemoCommand::MakeUi() {
-  auto ui = std::make_unique<DemoAnswers>();
-  state_->answers = ui.get();
-  return ui;
-}
-
-int DemoCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progress) {
-  State& s = *state_;
-  return RunReportingFailure(out, err, s.json, [&] {
-    if (!s.answers) throw std::logic_error("demo: its answering services are not installed");
+ private:
+  int Demo(std::ostream& out, std::ostream& err) {
+    if (!answers_) throw std::logic_error("demo: its answering services are not installed");
     std::ostringstream discard;
-    std::ostream& say = s.json ? discard : out;  // the narration
+    std::ostream& say = json_ ? discard : out;  // the narration
     const bool can_print =
-        !s.app.get_subcommands([](CLI::App* a) { return a->get_name() == "print"; }).empty();
-    DemoRun run(DemoFolder(s.dir), say, progress, *s.answers, can_print);
+        !app_->get_subcommands([](CLI::App* a) { return a->get_name() == "print"; }).empty();
+    DemoRun run(DemoFolder(dir_), say, context_.progress, *answers_, can_print);
     run.Prepare();
     // A stop ends the demo between its runs; the summary says how far it got.
     for (auto part : {&DemoRun::InvoiceEverything, &DemoRun::BackOrderTheRest, &DemoRun::PrintToPdfs}) {
       if (!StopRequested()) (run.*part)();
     }
-    const std::vector<std::string> problems = run.Finish(out, s.json);
+    const std::vector<std::string> problems = run.Finish(out, json_);
     if (StopRequested()) return 1;
     if (problems.empty()) return 0;
     err << "tarvik: demo: " << JoinTexts(problems) << "\n";
     return 1;
-  });
+  }
+
+  const HostContext& context_;
+  CLI::App* app_ = nullptr;
+  std::string dir_;
+  bool json_ = false;
+  DemoAnswers* answers_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeDemoCommand(const HostContext& context) {
+  return std::make_unique<DemoCommand>(context);
 }
 
 }  // namespace tarvik::host

@@ -1,4 +1,4 @@
-#include "host/backorder_command.h"
+#include "host/commands/backorder.h"
 
 #include <ostream>
 #include <stdexcept>
@@ -7,11 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include "data/result_set.h"
-#include "host/command_failure.h"
+#include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
-#include "host/terminal_ui.h"
+#include "host/output/command_failure.h"
+#include "host/ui/terminal_ui.h"
 
 namespace tarvik::host {
 namespace {
@@ -44,40 +45,44 @@ std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoic
       ->RowCount();
 }
 
-struct BackOrderCommand::State {
-  const std::string& database;
-  CLI::App* command = nullptr;
-  std::string number;
-  bool json = false;
-};
+namespace {
 
-BackOrderCommand::BackOrderCommand(CLI::App& app, const std::string& database)
-    : state_(std::make_unique<State>(State{database})) {
-  State& s = *state_;
-  s.command = app.add_subcommand(
-      "backorder", "Turn the lines of an invoice not invoiced in full into new orders (asks)");
-  s.command->add_option("N", s.number, "Invoice number")
-      ->required()
-      ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
-  s.command->add_flag("--json", s.json, "Write one JSON document instead of tables");
-}
+class BackOrderCommand : public Command {
+ public:
+  explicit BackOrderCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "backorder"; }
+  std::string_view summary() const override {
+    return "Turn the lines of an invoice not invoiced in full into new orders (asks)";
+  }
+  void AddOptions(CLI::App& command) override {
+    command.add_option("N", number_, "Invoice number")
+        ->required()
+        ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
+    command.add_flag("--json", json_, "Write one JSON document instead of tables");
+  }
+  bool Writes() const override { return true; }
+  std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
+    return std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+  }
 
-BackOrderCommand::~BackOrderCommand() = default;
+  int Run(std::ostream& out, std::ostream& err) override {
+    const int status = RunReportingFailure(out, err, json_, [&] { return BackOrder(out, err); });
+    context_.progress.Clear();
+    return status;
+  }
 
-bool BackOrderCommand::parsed() const { return state_->command->parsed(); }
-
-int BackOrderCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& progress) {
-  State& s = *state_;
-  return RunReportingFailure(out, err, s.json, [&] {
-    const std::int32_t number = InvoiceNumberOf(s.number);
+ private:
+  int BackOrder(std::ostream& out, std::ostream& err) {
+    ProgressLine& progress = context_.progress;
+    const std::int32_t number = InvoiceNumberOf(number_);
     progress.Begin("Back-ordering invoice " + std::to_string(number));
-    const BackOrderOutcome outcome = BackOrderInvoice(s.database, number);
+    const BackOrderOutcome outcome = BackOrderInvoice(context_.database, number);
     progress.Clear();
     if (!outcome.created) {
-      return Fail(out, err, s.json, 0,
+      return Fail(out, err, json_, 0,
                   "No back order was created for invoice " + std::to_string(number) + ".");
     }
-    if (s.json) {
+    if (json_) {
       nlohmann::ordered_json doc;
       doc["ok"] = true;
       doc["invoice_no"] = number;
@@ -90,7 +95,17 @@ int BackOrderCommand::Run(std::ostream& out, std::ostream& err, ProgressLine& pr
         << number << ".\n";
     WriteBackOrders(out, outcome.orders);
     return 0;
-  });
+  }
+
+  const HostContext& context_;
+  std::string number_;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeBackOrderCommand(const HostContext& context) {
+  return std::make_unique<BackOrderCommand>(context);
 }
 
 }  // namespace tarvik::host

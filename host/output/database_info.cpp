@@ -1,4 +1,4 @@
-#include "host/database_info.h"
+#include "host/output/database_info.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/variant_json.h"
+#include "host/output/variant_json.h"
 #include "platform/error.h"
 #include "platform/regional.h"
 

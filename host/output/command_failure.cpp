@@ -1,4 +1,4 @@
-#include "host/command_failure.h"
+#include "host/output/command_failure.h"
 
 #include <ostream>
 

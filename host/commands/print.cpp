@@ -1,14 +1,15 @@
-#include "host/print_command.h"
+#include "host/commands/print.h"
 
 #include <filesystem>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
 
-#include "host/command_failure.h"
+#include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
+#include "host/output/command_failure.h"
 #include "host/server_library.h"
 #include "platform/collection.h"
 #include "platform/error.h"
@@ -59,40 +60,61 @@ PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& re
   return outcome;
 }
 
-PrintCommand::PrintCommand(CLI::App& app, const std::string& database) : database_(database) {
-  command_ = app.add_subcommand("print", "Print an invoice to a PDF file (or a CUPS printer)");
-  command_->add_option("N", request_.invoice_no, "Invoice number")
-      ->required()
-      ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
-  command_->add_option("--out", request_.out, "PDF file to write (default: invoice-N.pdf)");
-  command_->add_option("--printer", request_.printer, "CUPS queue to send the PDF to");
-  command_->add_flag("--generate-only", request_.generate_only,
+namespace {
+
+class PrintCommand : public Command {
+ public:
+  explicit PrintCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "print"; }
+  std::string_view summary() const override {
+    return "Print an invoice to a PDF file (or a CUPS printer)";
+  }
+  void AddOptions(CLI::App& command) override {
+    command.add_option("N", request_.invoice_no, "Invoice number")
+        ->required()
+        ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
+    command.add_option("--out", request_.out, "PDF file to write (default: invoice-N.pdf)");
+    command.add_option("--printer", request_.printer, "CUPS queue to send the PDF to");
+    command.add_flag("--generate-only", request_.generate_only,
                      "Only fill the report tables; write no file");
+  }
+  bool Writes() const override { return true; }
+
+  int Run(std::ostream& out, std::ostream& err) override {
+    return RunReportingFailure(out, err, false, [&] {
+      request_.invoice_no = std::to_string(std::stoll(request_.invoice_no));
+      const PrintOutcome outcome = PrintInvoiceReportingAccess(context_.database, request_);
+      if (!outcome.printed) return Fail(out, err, false, 0, outcome.message);
+      if (request_.generate_only) {
+        out << "Report tables filled for invoice " << request_.invoice_no << ".\n";
+      } else {
+        out << outcome.file << "\n";
+      }
+      return 0;
+    });
+  }
+
+ private:
+  const HostContext& context_;
+  PrintRequest request_;
+};
+
+}  // namespace
+
+PrintOutcome PrintInvoiceReportingAccess(const std::string& database, const PrintRequest& request) {
+  try {
+    return PrintOneInvoice(database, request);
+  } catch (const NoWriteAccess& e) {
+    // Printing is not only reading: the report is filled from tables in the books.
+    PrintOutcome outcome;
+    outcome.message = "printing needs write access to " + e.database +
+                      " (it fills the report tables in the database first): " + e.reason;
+    return outcome;
+  }
 }
 
-bool PrintCommand::parsed() const { return command_->parsed(); }
-
-std::optional<int> PrintCommand::Run(std::ostream& out, std::ostream& err) {
-  if (!command_->parsed()) return std::nullopt;
-  return RunReportingFailure(out, err, false, [&] {
-    request_.invoice_no = std::to_string(std::stoll(request_.invoice_no));
-    PrintOutcome outcome;
-    try {
-      outcome = PrintOneInvoice(database_, request_);
-    } catch (const NoWriteAccess& e) {
-      // Printing is not only reading: the report is filled from tables in the books.
-      return Fail(out, err, false, 0,
-                  "printing needs write access to " + e.database +
-                      " (it fills the report tables in the database first): " + e.reason);
-    }
-    if (!outcome.printed) return Fail(out, err, false, 0, outcome.message);
-    if (request_.generate_only) {
-      out << "Report tables filled for invoice " << request_.invoice_no << ".\n";
-    } else {
-      out << outcome.file << "\n";
-    }
-    return 0;
-  });
+std::unique_ptr<Command> MakePrintCommand(const HostContext& context) {
+  return std::make_unique<PrintCommand>(context);
 }
 
 }  // namespace tarvik::host

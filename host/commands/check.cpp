@@ -1,5 +1,8 @@
-#include "host/check_command.h"
-
+// `tarvik check [--repair] [--json]`: whether the books hold postings an
+// interrupted run left unfinished. Without --repair it only reads (the
+// database opened read-only) and exits 1 when something is unfinished;
+// with --repair it opens the books for writing, which completes them, says
+// what was done and exits 0.
 #include <cstdint>
 #include <ostream>
 #include <vector>
@@ -8,9 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "db/books_recovery.h"
-#include "host/command_failure.h"
+#include "host/commands/commands.h"
 #include "host/database_open.h"
-#include "host/table_output.h"
+#include "host/output/command_failure.h"
+#include "host/output/table_output.h"
 
 namespace tarvik::host {
 namespace {
@@ -26,25 +30,35 @@ std::string Numbers(const std::vector<std::int64_t>& numbers) {
   return text;
 }
 
-}  // namespace
-
-CheckCommand::CheckCommand(CLI::App& app, const std::string& database) : database_(database) {
-  command_ = app.add_subcommand(
-      "check", "Find postings an interrupted run left unfinished (exit 1 when there are)");
-  command_->add_flag("--repair", repair_,
+class CheckCommand : public Command {
+ public:
+  explicit CheckCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "check"; }
+  std::string_view summary() const override {
+    return "Find postings an interrupted run left unfinished (exit 1 when there are)";
+  }
+  void AddOptions(CLI::App& command) override {
+    command.add_flag("--repair", repair_,
                      "Complete them (opens the database for writing; exit 0 when done)");
-  command_->add_flag("--json", json_, "Write one JSON document");
-}
+    command.add_flag("--json", json_, "Write one JSON document");
+  }
+  bool Writes() const override { return repair_; }
 
-bool CheckCommand::parsed() const { return command_->parsed(); }
+  int Run(std::ostream& out, std::ostream& err) override {
+    return RunReportingFailure(out, err, json_, [&] { return repair_ ? Repair(out) : Check(out); });
+  }
 
-std::optional<int> CheckCommand::Run(std::ostream& out, std::ostream& err) {
-  if (!parsed()) return std::nullopt;
-  return RunReportingFailure(out, err, json_, [&] { return repair_ ? Repair(out) : Check(out); });
-}
+ private:
+  int Check(std::ostream& out);
+  int Repair(std::ostream& out);
+
+  const HostContext& context_;
+  bool repair_ = false;
+  bool json_ = false;
+};
 
 int CheckCommand::Check(std::ostream& out) {
-  auto connection = OpenForReading(database_);
+  auto connection = OpenForReading(context_.database);
   const db::PostingCheck check = db::CheckPostings(*connection);
   if (json_) {
     out << ojson{{"ok", true},
@@ -73,7 +87,7 @@ int CheckCommand::Check(std::ostream& out) {
 }
 
 int CheckCommand::Repair(std::ostream& out) {
-  const RepairedOpen opened = OpenAndRepair(database_);
+  const RepairedOpen opened = OpenAndRepair(context_.database);
   const db::PostingRepair& repair = opened.repair;
   if (json_) {
     out << ojson{{"ok", true},
@@ -93,6 +107,12 @@ int CheckCommand::Repair(std::ostream& out) {
     out << name << ": " << db::Describe(repair) << "\n";
   }
   return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Command> MakeCheckCommand(const HostContext& context) {
+  return std::make_unique<CheckCommand>(context);
 }
 
 }  // namespace tarvik::host

@@ -1,4 +1,4 @@
-#include "host/script_driver.h"
+#include "host/script/script_driver.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,10 +6,11 @@
 #include <string_view>
 
 #include "data/value.h"
-#include "host/answers.h"
 #include "host/database_open.h"
+#include "host/hex_code.h"
+#include "host/output/variant_json.h"
 #include "host/server_library.h"
-#include "host/variant_json.h"
+#include "host/ui/answers.h"
 #include "platform/class_registry.h"
 #include "platform/collection.h"
 #include "platform/error.h"
@@ -36,12 +37,6 @@ std::string TextField(const json& req, const char* name) {
   const json& f = Field(req, name);
   if (!f.is_string()) BadRequest(std::string("field \"") + name + "\" must be a text");
   return f.get<std::string>();
-}
-
-std::string HexCode(HRESULT h) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(h));
-  return buf;
 }
 
 ojson ErrorJson(HRESULT h, std::int32_t number, const std::string& description) {

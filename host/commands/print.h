@@ -4,13 +4,7 @@
 // --generate-only stops after the report tables and writes no file.
 #pragma once
 
-#include <iosfwd>
-#include <optional>
 #include <string>
-
-namespace CLI {
-class App;
-}
 
 namespace tarvik::host {
 
@@ -37,17 +31,8 @@ std::string ShippedReportDir();
 // outcome with the Invoice's message.
 PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& request);
 
-class PrintCommand {
- public:
-  PrintCommand(CLI::App& app, const std::string& database);
-  bool parsed() const;
-  // nullopt when the command was not given.
-  std::optional<int> Run(std::ostream& out, std::ostream& err);
-
- private:
-  const std::string& database_;
-  CLI::App* command_ = nullptr;
-  PrintRequest request_;
-};
+// As PrintOneInvoice, with a database the user may not write to as an
+// outcome that says so instead of an exception.
+PrintOutcome PrintInvoiceReportingAccess(const std::string& database, const PrintRequest& request);
 
 }  // namespace tarvik::host

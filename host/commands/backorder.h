@@ -12,10 +12,6 @@
 
 #include "host/posting_readback.h"
 
-namespace CLI {
-class App;
-}
-
 namespace tarvik::host {
 
 class ProgressLine;
@@ -32,20 +28,5 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
 // Number of detail lines of the invoice's orders still open to back-order,
 // as the workflow itself would find them.
 std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoice_no);
-
-class BackOrderCommand {
- public:
-  BackOrderCommand(CLI::App& app, const std::string& database);
-  ~BackOrderCommand();
-  BackOrderCommand(const BackOrderCommand&) = delete;
-  BackOrderCommand& operator=(const BackOrderCommand&) = delete;
-
-  bool parsed() const;
-  int Run(std::ostream& out, std::ostream& err, ProgressLine& progress);
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
 
 }  // namespace tarvik::host

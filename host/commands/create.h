@@ -13,10 +13,6 @@
 #include "host/posting_readback.h"
 #include "platform/variant.h"
 
-namespace CLI {
-class App;
-}
-
 namespace tarvik::host {
 
 class ProgressLine;
@@ -47,20 +43,5 @@ struct CreateOutcome {
 // travel on as AutomationError.
 CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& request,
                              ProgressLine& progress);
-
-class CreateCommand {
- public:
-  CreateCommand(CLI::App& app, const std::string& database);
-  ~CreateCommand();
-  CreateCommand(const CreateCommand&) = delete;
-  CreateCommand& operator=(const CreateCommand&) = delete;
-
-  bool parsed() const;
-  int Run(std::ostream& out, std::ostream& err, ProgressLine& progress);
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
 
 }  // namespace tarvik::host

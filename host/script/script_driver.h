@@ -16,8 +16,8 @@
 
 #include "data/host_connection.h"
 #include "platform/com.h"
-#include "platform/variant.h"
 #include "platform/ui_services.h"
+#include "platform/variant.h"
 
 namespace tarvik::host {
 

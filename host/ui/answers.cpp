@@ -1,4 +1,4 @@
-#include "host/answers.h"
+#include "host/ui/answers.h"
 
 #include <limits>
 #include <string>

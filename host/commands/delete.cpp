@@ -1,0 +1,75 @@
+// `tarvik delete N [--user U] [--yes] [--json]`: deletes an invoice through
+// the Invoice object, which puts back stock and order status and asks
+// first; --yes answers that question.
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "host/commands/commands.h"
+#include "host/commands/invoice_view.h"
+#include "host/output/command_failure.h"
+
+namespace tarvik::host {
+namespace {
+
+class DeleteCommand : public Command {
+ public:
+  explicit DeleteCommand(const HostContext& context) : context_(context) {}
+  std::string_view name() const override { return "delete"; }
+  std::string_view summary() const override {
+    return "Delete an invoice, putting back stock and order status (asks first)";
+  }
+  void AddOptions(CLI::App& command) override {
+    AddNumberArgument(command, number_);
+    command.add_option("--user", user_, "User recorded in the deletion log");
+    command.add_flag("--yes", yes_, "Answer the confirmation question with Yes");
+    AddJsonFlag(command, json_);
+  }
+  bool Writes() const override { return true; }
+  std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
+    if (!yes_) return Command::MakeUi(context);
+    auto ui = std::make_unique<ScriptedUi>();
+    ui->SetAnswers({ScriptedUi::Answer{true, kIdYes, std::nullopt}});
+    return ui;
+  }
+
+  int Run(std::ostream& out, std::ostream& err) override {
+    return RunReportingFailure(out, err, json_, [&] {
+      number_ = CanonicalNumber(number_);
+      return Delete(out);
+    });
+  }
+
+ private:
+  int Delete(std::ostream& out) {
+    InvoiceSession invoice(context_.database, Access::kWrite);
+    // Loading first refuses an unknown number before anything is asked, and
+    // gives the deletion log the invoice's own date.
+    LoadInvoice(invoice, number_);
+    invoice.Let("UserID", Variant::String(user_));
+    invoice.Let("ShowMessageBox", Variant::Boolean(false));
+    if (!invoice.Succeeds("Delete")) {
+      throw InvoiceFailed(FailureText(invoice, "Invoice " + number_ + " was not deleted."));
+    }
+    if (json_) {
+      out << nlohmann::ordered_json{{"ok", true}, {"deleted", number_}}.dump(2) << "\n";
+    } else {
+      out << "Invoice " << number_ << " deleted.\n";
+    }
+    return 0;
+  }
+
+  const HostContext& context_;
+  std::string number_;
+  std::string user_;
+  bool yes_ = false;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeDeleteCommand(const HostContext& context) {
+  return std::make_unique<DeleteCommand>(context);
+}
+
+}  // namespace tarvik::host

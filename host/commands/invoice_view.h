@@ -1,0 +1,60 @@
+// What the invoice commands (next-number, list, show, edit, delete) share:
+// the header fields in their column order, how a header reads, prints and
+// goes into JSON, and how an invoice is made current. Each command opens
+// the database named by --db, creates a TarvikInvoice.Invoice by program id
+// and drives it by name; an operation that answers False ends the command
+// with its message (InvoiceFailed) and exit code 1.
+#pragma once
+
+#include <array>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/invoice_session.h"
+#include "platform/variant.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tarvik::host {
+
+// A command that could not be carried out; the text is for the user.
+struct InvoiceFailed : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct HeaderField {
+  const char* member;
+  const char* heading;  // list column
+  const char* label;    // show line
+  bool number;
+};
+
+extern const std::array<HeaderField, 12> kHeaderFields;
+
+using Header = std::vector<Variant>;  // one value per kHeaderFields entry
+
+Header ReadHeader(InvoiceSession& invoice);
+// The field as the tables show it (the grouping by name).
+std::string DisplayText(const HeaderField& field, const Variant& value);
+nlohmann::ordered_json HeaderJson(const Header& header);
+// One "label: value" line per field.
+void WriteHeader(std::ostream& out, const Header& header);
+
+// Makes invoice `number` current; InvoiceFailed when there is no such header.
+void LoadInvoice(InvoiceSession& invoice, const std::string& number);
+// The failure text the component left, or `fallback` when it left none.
+std::string FailureText(InvoiceSession& invoice, const std::string& fallback);
+
+// The required invoice number argument, checked while parsing.
+void AddNumberArgument(CLI::App& command, std::string& number);
+void AddJsonFlag(CLI::App& command, bool& json);
+// "0007" and "7" name the same invoice; the messages use the plain form.
+std::string CanonicalNumber(const std::string& text);
+
+}  // namespace tarvik::host
