@@ -14,11 +14,10 @@ namespace tarvik::host_test {
 namespace {
 
 using nlohmann::json;
-using testing::ScalarNumber;
 
 // Invoice 1: customer C100, whose orders 1013 (WAREHOUSE) and 1017 (HQ)
 // keep one open line each; invoice 2: order 1002, invoiced in full.
-class BackOrderCommandTest : public ::testing::Test, public TarvikTest {
+class BackOrderCommandTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db_ = InitDatabase("shop.db", true);
@@ -33,9 +32,6 @@ class BackOrderCommandTest : public ::testing::Test, public TarvikTest {
     ASSERT_EQ(Number("SELECT COUNT(*) FROM Invoice_Header"), 2);
     orders_before_ = Number("SELECT COUNT(*) FROM Order_Header");
   }
-
-  ComPtr<data::HostConnection> Db() const { return data::OpenConnection(db_); }
-  double Number(const std::string& sql) const { return ScalarNumber(*Db(), sql); }
 
   RunResult BackOrder(const std::string& number, const std::string& answers,
                       std::vector<std::string> extra = {}) const {
@@ -59,7 +55,6 @@ class BackOrderCommandTest : public ::testing::Test, public TarvikTest {
                   "'");
   }
 
-  std::string db_;
   double orders_before_ = 0;
 };
 

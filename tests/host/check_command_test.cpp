@@ -15,21 +15,14 @@ namespace tarvik::host_test {
 namespace {
 
 using nlohmann::json;
-using testing::ScalarNumber;
 
-class CheckCommandTest : public ::testing::Test, public TarvikTest {
+class CheckCommandTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db_ = InitDatabase("books.db", true);
     RunResult made = Run({"create", "--by", "order", "--from", "1001", "--to", "1004"});
     ASSERT_EQ(made.exit_code, 0) << made.err;
   }
-  RunResult Run(std::vector<std::string> args) const {
-    args.insert(args.begin(), {"--db", db_});
-    return RunCli(args);
-  }
-  ComPtr<data::HostConnection> Db() const { return data::OpenConnection(db_); }
-  double Number(const std::string& sql) const { return ScalarNumber(*Db(), sql); }
   std::string Stock() const {
     return testing::JoinedColumn(*Db(), "SELECT item_number || '@' || site || '=' || "
                                         "CAST(on_hand AS TEXT) FROM Inventory ORDER BY item_number, site");
@@ -57,8 +50,6 @@ class CheckCommandTest : public ::testing::Test, public TarvikTest {
     c->Execute("INSERT INTO Invoice_Pending (invoice_no) VALUES (" + invoice + ")");
     c->CommitTrans();
   }
-
-  std::string db_;
 };
 
 TEST_F(CheckCommandTest, WholeBooksAreReportedCleanAndRepairDoesNothing) {

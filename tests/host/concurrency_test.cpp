@@ -19,7 +19,6 @@
 namespace tarvik::host_test {
 namespace {
 
-using testing::ScalarNumber;
 
 constexpr int kFirstOrder = 9000;
 constexpr auto kProcessLimit = std::chrono::seconds(60);
@@ -35,7 +34,7 @@ bool LostARace(const RunResult& r) {
   return r.exit_code == 1 && (Contains(said, "is already used") || Contains(said, "in use by another user"));
 }
 
-class ConcurrencyTest : public ::testing::Test, public TarvikTest {
+class ConcurrencyTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db_ = InitDatabase("busy.db", true);
@@ -57,8 +56,6 @@ class ConcurrencyTest : public ::testing::Test, public TarvikTest {
     c->CommitTrans();
   }
 
-  ComPtr<data::HostConnection> Db() const { return data::OpenConnection(db_); }
-  double Number(const std::string& sql) const { return ScalarNumber(*Db(), sql); }
 
   // Runs one command, again while it loses a race; every other answer ends it.
   RunResult Retrying(const std::vector<std::string>& args) {
@@ -132,7 +129,6 @@ class ConcurrencyTest : public ::testing::Test, public TarvikTest {
 
   static constexpr int kPerWorker = 50;
   static constexpr int kOrders = 4 * kPerWorker;
-  std::string db_;
   std::mutex mutex_;
   std::vector<std::string> problems_;
   int lost_races_ = 0;

@@ -14,29 +14,20 @@ namespace tarvik::host_test {
 namespace {
 
 using nlohmann::json;
-using testing::ScalarNumber;
-using testing::ScalarText;
 
-class CreateCommandTest : public ::testing::Test, public TarvikTest {
+class CreateCommandTest : public DatabaseTest {
  protected:
   void SetUp() override { db_ = InitDatabase("shop.db", true); }
 
-  ComPtr<data::HostConnection> Db() const { return data::OpenConnection(db_); }
-  double Number(const std::string& sql) const { return ScalarNumber(*Db(), sql); }
-  std::string Text(const std::string& sql) const { return ScalarText(*Db(), sql); }
-
   RunResult Create(std::vector<std::string> args) const {
     args.insert(args.begin(), "create");
-    args.push_back("--db");
-    args.push_back(db_);
-    return RunCli(args);
+    return Run(args);
   }
   // Declines the back-order offer that follows a creation with open lines.
   json CreateJson(std::vector<std::string> args) const {
-    args.insert(args.end(), {"--json", "--answers", "[7]"});
-    RunResult r = Create(args);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    return json::parse(r.out);
+    args.insert(args.begin(), "create");
+    args.insert(args.end(), {"--answers", "[7]"});
+    return RunJson(args);
   }
 
   // Orders (by number) whose lines went into invoice n.
@@ -57,7 +48,6 @@ class CreateCommandTest : public ::testing::Test, public TarvikTest {
         << "every header has its lines";
   }
 
-  std::string db_;
 };
 
 struct GroupingCase {

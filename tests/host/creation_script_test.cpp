@@ -15,20 +15,7 @@ namespace {
 
 using nlohmann::json;
 
-std::string On(const std::string& obj, const std::string& op, const std::string& member) {
-  return json{{"op", op}, {"obj", obj}, {"member", member}}.dump();
-}
-std::string Let(const std::string& member, const json& value, const std::string& obj = "i") {
-  return json{{"op", "let"}, {"obj", obj}, {"member", member}, {"value", value}}.dump();
-}
-std::string Get(const std::string& member) { return On("i", "get", member); }
-std::string Call(const std::string& member, const std::string& obj = "i") {
-  return On(obj, "call", member);
-}
-std::string Sql(const std::string& query) {
-  return json{{"op", "sql"}, {"conn", "c"}, {"query", query}}.dump();
-}
-std::string Answers(const json& queue) { return json{{"op", "answers"}, {"queue", queue}}.dump(); }
+using namespace line;
 
 // Everything creation and back orders write, row by row, in a stable order.
 // Columns are read as text so the six tables line up on either backend.
@@ -225,7 +212,7 @@ class BackOrderScriptTest : public CreationScriptTest {
   }
   std::vector<json> BackOrder(const json& answers) {
     return Run({Let("Invoice_No", "500", "b"), Sql(kInvoiceState), Answers(answers),
-                Call("BackOrder", "b"), Sql(kInvoiceState),
+                Call("BackOrder", json::array(), "b"), Sql(kInvoiceState),
                 Sql("SELECT h.order_number, count(*) FROM Order_Header h JOIN Order_Detail d "
                     "ON d.order_key = h.order_key WHERE h.order_number IN ('5001', '5002') "
                     "GROUP BY h.order_number ORDER BY h.order_number")});

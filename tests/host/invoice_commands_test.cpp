@@ -15,8 +15,6 @@ namespace tarvik::host_test {
 namespace {
 
 using nlohmann::json;
-using testing::ScalarNumber;
-using testing::ScalarText;
 
 // Invoice 1 is marked for export, 2 was exported already, 3 is not marked
 // and carries two lines of order 1 that count as invoiced.
@@ -36,7 +34,7 @@ const std::vector<std::string> kSeed = {
     "UPDATE Order_Detail SET quantity_invoiced = quantity_invoiced + 2 WHERE order_key = 1",
 };
 
-class InvoiceCommandsTest : public ::testing::Test, public TarvikTest {
+class InvoiceCommandsTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db_ = InitDatabase("shop.db", true);
@@ -47,34 +45,15 @@ class InvoiceCommandsTest : public ::testing::Test, public TarvikTest {
     ASSERT_GT(lines_of_3_, 0) << "demo order 1 has lines";
   }
 
-  ComPtr<data::HostConnection> Db() const { return data::OpenConnection(db_); }
-  double Number(const std::string& sql) const { return ScalarNumber(*Db(), sql); }
-  std::string Text(const std::string& sql) const { return ScalarText(*Db(), sql); }
-
-  RunResult Run(std::vector<std::string> args) const {
-    args.push_back("--db");
-    args.push_back(db_);
-    return RunCli(args);
-  }
-  json RunJson(std::vector<std::string> args) const {
-    args.push_back("--json");
-    RunResult r = Run(args);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    return json::parse(r.out);
-  }
-
-  std::string db_;
   int lines_of_3_ = 0;
 };
 
-TEST_F(InvoiceCommandsTest, NextNumberFollowsTheHighestStoredNumber) {
+TEST_F(InvoiceCommandsTest, NextNumberFollowsTheHighestStoredNumberAndIsOneOnAnEmptyTable) {
   EXPECT_EQ(Run({"next-number"}).out, "4\n");
   ASSERT_TRUE(Db()->Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by, export_flag) "
                             "VALUES (1041, 0, 0)"));
   EXPECT_EQ(RunJson({"next-number"})["next_invoice_no"], "1042");
-}
 
-TEST_F(InvoiceCommandsTest, NextNumberOnAnEmptyTableIsOne) {
   ASSERT_TRUE(Db()->Execute("DELETE FROM Invoice_Header"));
   RunResult r = Run({"next-number"});
   EXPECT_EQ(r.exit_code, 0) << r.err;

@@ -15,18 +15,7 @@ namespace {
 
 using nlohmann::json;
 
-std::string Let(const std::string& member, const json& value) {
-  return json{{"op", "let"}, {"obj", "i"}, {"member", member}, {"value", value}}.dump();
-}
-std::string Get(const std::string& member) {
-  return json{{"op", "get"}, {"obj", "i"}, {"member", member}}.dump();
-}
-std::string Call(const std::string& member, const json& args = json::array()) {
-  return json{{"op", "call"}, {"obj", "i"}, {"member", member}, {"args", args}}.dump();
-}
-std::string Sql(const std::string& query) {
-  return json{{"op", "sql"}, {"conn", "c"}, {"query", query}}.dump();
-}
+using namespace line;
 
 // What an invoice's creation and deletion touch, in one read.
 const char* const kState =

@@ -16,13 +16,7 @@ using nlohmann::json;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-std::string Let(const std::string& member, const json& value) {
-  return json{{"op", "let"}, {"obj", "i"}, {"member", member}, {"value", value}}.dump();
-}
-std::string Call(const std::string& obj, const std::string& member,
-                 const json& args = json::array()) {
-  return json{{"op", "call"}, {"obj", obj}, {"member", member}, {"args", args}}.dump();
-}
+using namespace line;
 
 class PrintCommandTest : public ::testing::Test, public TarvikTest {
  protected:
@@ -40,7 +34,7 @@ class PrintCommandTest : public ::testing::Test, public TarvikTest {
             R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
             R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
             R"({"op":"collection","as":"f"})",
-            Call("f", "Add", {pdf, "OutputFile"}),
+            Call("Add", {pdf, "OutputFile"}, "f"),
             R"({"op":"set","obj":"i","member":"ReportFormula","ref":"f"})",
             Let("InvoiceNo", "1"),
             Let("InvoiceReport", "invoice.layout"),
@@ -108,7 +102,7 @@ TEST_F(PrintCommandTest, ABadNumberIsRefusedBeforeTheDatabaseIsOpened) {
 
 TEST_F(PrintCommandTest, ASecondPrintWithTheSameFormulasHitsTheDuplicateTitle) {
   const std::string pdf = dir().file("twice.pdf");
-  auto r = Run(pdf, {Call("i", "PrintInvoice"), Call("i", "PrintInvoice"),
+  auto r = Run(pdf, {Call("PrintInvoice"), Call("PrintInvoice"),
                      json{{"op", "get"}, {"obj", "i"}, {"member", "InfoMsg"}}.dump()});
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0]["value"], -1) << r[0].dump();
@@ -120,7 +114,7 @@ TEST_F(PrintCommandTest, ASecondPrintWithTheSameFormulasHitsTheDuplicateTitle) {
 
 TEST_F(PrintCommandTest, GenerateOnlyThroughAScriptFillsTheReportTables) {
   const std::string pdf = dir().file("tables.pdf");
-  auto r = Run(pdf, {Let("Generate_Only", true), Call("i", "PrintInvoice"),
+  auto r = Run(pdf, {Let("Generate_Only", true), Call("PrintInvoice"),
                      json{{"op", "sql"}, {"conn", "c"},
                           {"query", "SELECT (SELECT count(*) FROM RPT_Invoice_Hdr), "
                                     "(SELECT count(*) FROM RPT_Invoice_Det), "

@@ -175,4 +175,37 @@ std::string TarvikTest::InitDatabase(const std::string& name, bool demo) const {
   return path;
 }
 
+ComPtr<data::HostConnection> DatabaseTest::Db() const { return data::OpenConnection(db_); }
+double DatabaseTest::Number(const std::string& sql) const { return testing::ScalarNumber(*Db(), sql); }
+std::string DatabaseTest::Text(const std::string& sql) const { return testing::ScalarText(*Db(), sql); }
+
+RunResult DatabaseTest::Run(std::vector<std::string> args) const {
+  args.insert(args.end(), {"--db", db_});
+  return RunCli(args);
+}
+
+nlohmann::json DatabaseTest::RunJson(std::vector<std::string> args) const {
+  args.push_back("--json");
+  RunResult r = Run(args);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return nlohmann::json::parse(r.out);
+}
+
+namespace line {
+using nlohmann::json;
+std::string Let(const std::string& member, const json& value, const std::string& obj) {
+  return json{{"op", "let"}, {"obj", obj}, {"member", member}, {"value", value}}.dump();
+}
+std::string Get(const std::string& member, const std::string& obj) {
+  return json{{"op", "get"}, {"obj", obj}, {"member", member}}.dump();
+}
+std::string Call(const std::string& member, const json& args, const std::string& obj) {
+  return json{{"op", "call"}, {"obj", obj}, {"member", member}, {"args", args}}.dump();
+}
+std::string Sql(const std::string& query) {
+  return json{{"op", "sql"}, {"conn", "c"}, {"query", query}}.dump();
+}
+std::string Answers(const json& queue) { return json{{"op", "answers"}, {"queue", queue}}.dump(); }
+}  // namespace line
+
 }  // namespace tarvik::host_test

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include "data/host_connection.h"
+#include "platform/com.h"
 
 namespace tarvik::host_test {
 
@@ -101,5 +105,30 @@ class TarvikTest {
 
 // Only the reply lines (not the event lines) of a script run.
 std::vector<nlohmann::json> Replies(const std::vector<nlohmann::json>& lines);
+
+// A test on one database of its own (db_, made by the test's SetUp): runs
+// commands on it and reads it back.
+class DatabaseTest : public ::testing::Test, public TarvikTest {
+ protected:
+  ComPtr<data::HostConnection> Db() const;
+  double Number(const std::string& sql) const;
+  std::string Text(const std::string& sql) const;
+  // args, then --db db_.
+  RunResult Run(std::vector<std::string> args) const;
+  // args with --json on db_; expects exit 0 and returns the document.
+  nlohmann::json RunJson(std::vector<std::string> args) const;
+
+  std::string db_;
+};
+
+// Script lines, object "i" and connection "c" unless named.
+namespace line {
+std::string Let(const std::string& member, const nlohmann::json& value, const std::string& obj = "i");
+std::string Get(const std::string& member, const std::string& obj = "i");
+std::string Call(const std::string& member, const nlohmann::json& args = nlohmann::json::array(),
+                 const std::string& obj = "i");
+std::string Sql(const std::string& query);
+std::string Answers(const nlohmann::json& queue);
+}  // namespace line
 
 }  // namespace tarvik::host_test

@@ -1,4 +1,4 @@
-// The terminal boxes and the answer queues, in process.
+// The terminal boxes, the answer queues and the progress line, in process.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -8,9 +8,12 @@
 #include "host/ui/answers.h"
 #include "host/ui/terminal_ui.h"
 #include "platform/error.h"
+#include "tests/host/tarvik_process.h"
 
 namespace tarvik::host {
 namespace {
+
+using host_test::Contains;
 
 struct BoxCase {
   int style;
@@ -134,6 +137,69 @@ TEST(CommandUiTest, AnswersOnTheCommandLineMakeAScriptedUi) {
   ASSERT_NE(dynamic_cast<ScriptedUi*>(ui.get()), nullptr);
   EXPECT_EQ(ui->MessageBox("Sure?", kMbYesNo, "t"), kIdNo);
   EXPECT_THROW(MakeCommandUi(std::string("[oops")), AutomationError);
+}
+
+TEST(ProgressLineTest, DrawsSpinnerAndBarOnlyWhenEnabled) {
+  std::ostringstream shown;
+  {
+    host::ProgressLine line(shown, true);
+    line.Begin("Creating invoices", 4);
+    EXPECT_TRUE(Contains(shown.str(), "Creating invoices")) << shown.str();
+    EXPECT_TRUE(Contains(shown.str(), "0/4")) << shown.str();
+    line.Pump();
+    line.Pump();
+    line.ItemDone();
+    line.ItemDone();
+    EXPECT_EQ(line.pumps(), 2);
+    const std::string last = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_TRUE(Contains(last, "[##########..........] 2/4")) << last;
+    EXPECT_TRUE(Contains(last, "2 steps")) << last;
+    // More items done than there are stops at the end of the bar.
+    for (int i = 0; i < 5; ++i) line.ItemDone();
+    EXPECT_TRUE(Contains(shown.str().substr(shown.str().rfind('\r')), "4/4"));
+    line.Relabel("Relieving stock");
+    std::string relabelled = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_TRUE(Contains(relabelled, "Relieving stock [####################] 4/4  2 steps"))
+        << relabelled;
+    line.Begin("Back-ordering", 0);
+    const std::string fresh = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_FALSE(Contains(fresh, "]")) << "spinner only: " << fresh;
+    EXPECT_TRUE(Contains(fresh, "0 steps")) << "a new task counts again: " << fresh;
+  }
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K") << "erased at the end";
+
+  std::ostringstream quiet;
+  host::ProgressLine off(quiet, false);
+  off.Begin("Creating invoices", 3);
+  off.Pump();
+  off.ItemDone();
+  off.Clear();
+  EXPECT_EQ(off.pumps(), 1);
+  EXPECT_TRUE(quiet.str().empty()) << quiet.str();
+}
+
+TEST(ProgressUiTest, PumpsMoveTheLineAndBoxesStandOnAClearedLine) {
+  std::ostringstream shown;
+  host::ProgressLine line(shown, true);
+  auto scripted = std::make_unique<ScriptedUi>();
+  ScriptedUi* inner = scripted.get();
+  inner->SetAnswers({{true, kIdNo, std::nullopt}, {false, 0, std::string("5001")}});
+  host::ProgressUi ui(std::move(scripted), line);
+  line.Begin("Saving");
+  ui.DoEvents();
+  ui.DoEvents();
+  EXPECT_EQ(inner->pumps(), 2) << "the pump reaches the inner services";
+  EXPECT_EQ(line.pumps(), 2);
+
+  EXPECT_EQ(ui.MessageBox("Backorder now?", kMbYesNo, "Backorder"), kIdNo);
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K");
+  ui.DoEvents();
+  EXPECT_EQ(ui.InputBox("New order number", "New Order Number", "1013"), "5001");
+  EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K");
+  ASSERT_EQ(inner->events().size(), 2u);
+  EXPECT_EQ(inner->events()[1].default_text, "1013");
+  ui.SetMousePointer(kPointerBusy);
+  EXPECT_EQ(inner->pointer(), kPointerBusy);
 }
 
 }  // namespace
