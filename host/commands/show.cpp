@@ -55,7 +55,6 @@ DetailRows ReadDetails(data::HostConnection& connection, const std::string& numb
   return rows;
 }
 
-// TODO(data): data::ValueToText once it is on main.
 std::string ValueText(const data::Value& v) {
   return std::visit(
       [](const auto& x) -> std::string {

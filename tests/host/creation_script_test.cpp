@@ -63,24 +63,12 @@ class CreationScriptTest : public ::testing::Test, public TarvikTest {
   // runs the lines; keeps the boxes in events_ and answers the replies,
   // each checked for success unless it is listed in may_fail.
   std::vector<json> Run(const std::vector<std::string>& lines) {
-    std::vector<std::string> all = {
-        json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
-        R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
-        R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
-        R"({"op":"create","progid":"TarvikInvoice.BackOrder","as":"b"})",
-        R"({"op":"set","obj":"b","member":"Connect","ref":"c"})"};
-    const std::size_t prelude = all.size();
-    all.insert(all.end(), lines.begin(), lines.end());
-    events_.clear();
-    std::vector<json> replies;
-    for (const json& line : Script(all)) {
-      (line.contains("event") ? events_ : replies).push_back(line);
+    std::vector<json> replies = ScriptAfter(
+        OpenAndConnect(db_, {{"i", "TarvikInvoice.Invoice"}, {"b", "TarvikInvoice.BackOrder"}}), lines,
+        &events_);
+    for (std::size_t i = 0; i < replies.size() && i < lines.size(); ++i) {
+      EXPECT_EQ(replies[i]["ok"], true) << lines[i] << " -> " << replies[i].dump();
     }
-    EXPECT_EQ(replies.size(), all.size());
-    for (std::size_t i = 0; i < replies.size(); ++i) {
-      EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
-    }
-    replies.erase(replies.begin(), replies.begin() + static_cast<long>(std::min(prelude, replies.size())));
     return replies;
   }
   std::vector<std::string> Prompts() const {

@@ -30,35 +30,17 @@ class InvoiceScriptTest : public ::testing::Test, public TarvikTest {
 
   // Opens, creates and connects, then invoices orders 1001 to 1003 as 1, 2, 3.
   std::vector<std::string> Prelude() const {
-    return {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
-            R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
-            R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
-            Let("InvoiceNo", "1"),
+    std::vector<std::string> lines = OpenAndConnect(db_, {{"i", "TarvikInvoice.Invoice"}});
+    lines.insert(lines.end(), {Let("InvoiceNo", "1"),
             Let("BeginOrder", "1001"),
             Let("EndOrder", "1003"),
             Let("TransactionMode", 1),
-            Call("Save")};
+            Call("Save")});
+    return lines;
   }
-  // The replies of the lines after the prelude, each checked for success.
+  // The replies of the lines after the prelude (which must succeed).
   std::vector<json> Run(const std::vector<std::string>& lines) {
-    std::vector<std::string> all = Prelude();
-    all.insert(all.end(), lines.begin(), lines.end());
-    std::vector<json> out = Script(all);
-    events_.clear();
-    std::vector<json> replies;
-    for (const json& line : out) {
-      if (line.contains("event")) {
-        events_.push_back(line);
-      } else {
-        replies.push_back(line);
-      }
-    }
-    EXPECT_EQ(replies.size(), all.size());
-    for (std::size_t i = 0; i < Prelude().size() && i < replies.size(); ++i) {
-      EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
-    }
-    replies.erase(replies.begin(), replies.begin() + static_cast<long>(Prelude().size()));
-    return replies;
+    return ScriptAfter(Prelude(), lines, &events_);
   }
 
   std::string db_;

@@ -30,34 +30,21 @@ class PrintCommandTest : public ::testing::Test, public TarvikTest {
   // Opens, creates, connects, hands a formula collection naming `pdf` and
   // the shipped layout; the lines that follow run after these.
   std::vector<std::string> Prelude(const std::string& pdf) const {
-    return {json{{"op", "open"}, {"db", db_}, {"as", "c"}}.dump(),
-            R"({"op":"create","progid":"TarvikInvoice.Invoice","as":"i"})",
-            R"({"op":"set","obj":"i","member":"Connect","ref":"c"})",
+    std::vector<std::string> lines = OpenAndConnect(db_, {{"i", "TarvikInvoice.Invoice"}});
+    lines.insert(lines.end(), {
             R"({"op":"collection","as":"f"})",
             Call("Add", {pdf, "OutputFile"}, "f"),
             R"({"op":"set","obj":"i","member":"ReportFormula","ref":"f"})",
             Let("InvoiceNo", "1"),
             Let("InvoiceReport", "invoice.layout"),
             Let("ReportPath", TARVIK_BUILD_DIR_DEFAULT "/reports"),
-            Let("ShowMessageBox", false)};
+            Let("ShowMessageBox", false)});
+    return lines;
   }
 
   // Replies (events left out) of the lines after the prelude; the prelude must succeed.
   std::vector<json> Run(const std::string& pdf, const std::vector<std::string>& lines) const {
-    std::vector<std::string> all = Prelude(pdf);
-    const std::size_t prelude = all.size();
-    all.insert(all.end(), lines.begin(), lines.end());
-    std::vector<json> replies;
-    for (const json& line : Script(all)) {
-      if (!line.contains("event")) replies.push_back(line);
-    }
-    EXPECT_EQ(replies.size(), all.size());
-    for (std::size_t i = 0; i < prelude && i < replies.size(); ++i) {
-      EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
-    }
-    if (replies.size() < prelude) return {};
-    replies.erase(replies.begin(), replies.begin() + static_cast<long>(prelude));
-    return replies;
+    return ScriptAfter(Prelude(pdf), lines);
   }
 
   std::string db_;

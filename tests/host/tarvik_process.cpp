@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <csignal>
@@ -164,6 +165,28 @@ std::vector<nlohmann::json> TarvikTest::Script(const std::vector<std::string>& l
   return JsonLines(r.out);
 }
 
+std::vector<nlohmann::json> TarvikTest::ScriptAfter(const std::vector<std::string>& prelude,
+                                                    const std::vector<std::string>& lines,
+                                                    std::vector<nlohmann::json>* events) const {
+  std::vector<std::string> all = prelude;
+  all.insert(all.end(), lines.begin(), lines.end());
+  if (events) events->clear();
+  std::vector<nlohmann::json> replies;
+  for (nlohmann::json& line : Script(all)) {
+    if (!line.contains("event")) {
+      replies.push_back(std::move(line));
+    } else if (events) {
+      events->push_back(std::move(line));
+    }
+  }
+  EXPECT_EQ(replies.size(), all.size());
+  for (std::size_t i = 0; i < prelude.size() && i < replies.size(); ++i) {
+    EXPECT_EQ(replies[i]["ok"], true) << all[i] << " -> " << replies[i].dump();
+  }
+  replies.erase(replies.begin(), replies.begin() + static_cast<long>(std::min(prelude.size(), replies.size())));
+  return replies;
+}
+
 std::string TarvikTest::InitDatabase(const std::string& name, bool demo) const {
   // Against a PostgreSQL server every call gets its own fresh database.
   std::string path = testing::TestPostgresServer().empty() ? dir_.file(name) : testing::NewPostgresDatabase();
@@ -206,6 +229,15 @@ std::string Sql(const std::string& query) {
   return json{{"op", "sql"}, {"conn", "c"}, {"query", query}}.dump();
 }
 std::string Answers(const json& queue) { return json{{"op", "answers"}, {"queue", queue}}.dump(); }
+std::vector<std::string> OpenAndConnect(const std::string& db,
+                                        const std::vector<std::pair<std::string, std::string>>& objects) {
+  std::vector<std::string> lines = {json{{"op", "open"}, {"db", db}, {"as", "c"}}.dump()};
+  for (const auto& [as, progid] : objects) {
+    lines.push_back(json{{"op", "create"}, {"progid", progid}, {"as", as}}.dump());
+    lines.push_back(json{{"op", "set"}, {"obj", as}, {"member", "Connect"}, {"ref", "c"}}.dump());
+  }
+  return lines;
+}
 }  // namespace line
 
 }  // namespace tarvik::host_test

@@ -94,6 +94,12 @@ class TarvikTest {
   // Runs `tarvik script` on the lines; expects exit 0; returns every output line.
   std::vector<nlohmann::json> Script(const std::vector<std::string>& lines,
                                      const std::vector<std::string>& extra_args = {}) const;
+  // Runs `prelude` then `lines` through `tarvik script`. Every reply must
+  // come and the prelude's must succeed; returns the replies of `lines`,
+  // and keeps the boxes shown (event lines) in *events when given.
+  std::vector<nlohmann::json> ScriptAfter(const std::vector<std::string>& prelude,
+                                          const std::vector<std::string>& lines,
+                                          std::vector<nlohmann::json>* events = nullptr) const;
   // Creates a database in the test folder and returns its path.
   std::string InitDatabase(const std::string& name, bool demo) const;
   std::string registry() const { return dir_.file("classes.json"); }
@@ -129,6 +135,9 @@ std::string Call(const std::string& member, const nlohmann::json& args = nlohman
                  const std::string& obj = "i");
 std::string Sql(const std::string& query);
 std::string Answers(const nlohmann::json& queue);
+// Opens `db` as "c", creates each (as, progid) and connects it to "c".
+std::vector<std::string> OpenAndConnect(const std::string& db,
+                                        const std::vector<std::pair<std::string, std::string>>& objects);
 }  // namespace line
 
 }  // namespace tarvik::host_test
