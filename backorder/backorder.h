@@ -7,30 +7,31 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/boundary.h"
+#include "automation/component_ui.h"
+#include "automation/dispatch_table.h"
+#include "automation/text_property.h"
 #include "components/sales_order.h"
 #include "data/data_recordset.h"
 #include "data/host_connection.h"
 #include "platform/com.h"
 #include "platform/com_object.h"
 #include "platform/variant.h"
-#include "server/boundary.h"
-#include "server/dispatch_table.h"
-#include "server/interfaces.h"
-#include "server/text_property.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::backorder {
 
-using server::_BackOrder;
-using server::AnswerBool;
-using server::Out;
-using server::Store;
-using server::TextProperty;
+using automation::AnswerBool;
+using automation::Out;
+using automation::Store;
+using automation::TextProperty;
+using automation::Ui;
 
 class BackOrder;
 
 // The interface member BackOrder cannot be declared in a class of that
 // name, so it is overridden one level down and runs BackOrder::RunBackOrder.
-class BackOrderBase : public ComObject<BackOrder, server::DispatchImpl<_BackOrder>> {
+class BackOrderBase : public ComObject<BackOrder, automation::DispatchImpl<_BackOrder>> {
  public:
   HRESULT BackOrder(VARIANT_BOOL* result) final;
 

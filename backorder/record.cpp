@@ -30,7 +30,7 @@ BackOrder::~BackOrder() {
 }
 
 void* BackOrder::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == server::IID__BackOrder) {
+  if (riid == IID_IDispatch || riid == IID__BackOrder) {
     return static_cast<_BackOrder*>(this);
   }
   return nullptr;
@@ -39,7 +39,7 @@ void* BackOrder::QueryInterfaceExtra(REFIID riid) {
 ComPtr<_BackOrder> NewBackOrder() { return MakeCom<class BackOrder>(); }
 
 HRESULT BackOrder::putref_Connect(IDispatch* value) {
-  return server::Run([&] { Connect(value); });
+  return automation::Run([&] { Connect(value); });
 }
 
 void BackOrder::Connect(IDispatch* connection) {

@@ -13,8 +13,6 @@
 
 namespace tarvik::host {
 
-inline constexpr const char* kBackOrderProgId = "TarvikInvoice.BackOrder";
-
 // Commands that only read open the database read-only; the others open it
 // for writing, which first completes what an interrupted run left.
 enum class Access { kRead, kWrite };
@@ -27,7 +25,7 @@ class InvoiceSession {
   // through Connect) and sets its Connect. Throws AutomationError with the
   // reason, NotOurDatabase or NoWriteAccess.
   InvoiceSession(const std::string& database, Access access,
-                 const std::string& progid = kInvoiceProgId);
+                 const std::string& progid = kProgIdInvoice);
   InvoiceSession(const InvoiceSession&) = delete;
   InvoiceSession& operator=(const InvoiceSession&) = delete;
 

@@ -12,6 +12,7 @@
 
 #include "host/commands/commands.h"
 #include "host/ui/stop_signals.h"
+#include "host/server_library.h"
 #include "host/ui/terminal_ui.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
@@ -34,10 +35,8 @@ constexpr MakeCommand kCommands[] = {
 int RunCommand(Command& command, const HostContext& context) {
   try {
     std::unique_ptr<UiServices> ui = command.MakeUi(context);
-    if (ui) InstallUi(ui.get());
-    struct Uninstall {
-      ~Uninstall() { InstallUi(nullptr); }
-    } uninstall;
+    std::optional<HostUi> installed;
+    if (ui) installed.emplace(ui.get());
     return command.Run(std::cout, std::cerr);
   } catch (const AutomationError& e) {
     std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include "host/hex_code.h"
 #include "platform/class_registry.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "tarvik/entry_points.h"
 
 namespace tarvik::host {
 namespace {
@@ -64,13 +66,42 @@ void UnregisterServer(const std::string& library) {
 
 bool EnsureServerRegistered() {
   try {
-    auto reg = FindClassByProgId(kInvoiceProgId);
+    auto reg = FindClassByProgId(kProgIdInvoice);
     if (reg && std::filesystem::exists(reg->library)) return true;
     RegisterServer(ServerLibraryPath());
     return true;
   } catch (const std::exception&) {
     return false;
   }
+}
+
+struct HostUi::Library {
+  LibraryHandle handle;
+  decltype(&TarvikInvoice_SetUiServices) set_ui = nullptr;
+};
+
+HostUi::HostUi(UiServices* ui) {
+  std::vector<std::string> candidates;
+  try {
+    if (auto reg = FindClassByProgId(kProgIdInvoice)) candidates.push_back(reg->library);
+  } catch (const std::exception&) {
+    // An unreadable registry: CreateObject will say so.
+  }
+  candidates.push_back(ServerLibraryPath());
+  for (const std::string& library : candidates) {
+    LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!handle) continue;
+    auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(
+        dlsym(handle.get(), "TarvikInvoice_SetUiServices"));
+    if (!set_ui) continue;
+    set_ui(ui);
+    library_ = std::make_unique<Library>(Library{std::move(handle), set_ui});
+    return;
+  }
+}
+
+HostUi::~HostUi() {
+  if (library_) library_->set_ui(nullptr);
 }
 
 }  // namespace tarvik::host

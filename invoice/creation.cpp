@@ -55,13 +55,13 @@ class CreatedNumbers {
 }  // namespace
 
 bool Invoice::Save() {
-  const bool adding = transaction_mode_ == server::tmAdd;
-  if (adding && print_invoice_by_ == server::ibOrderNumber && !LoadOrderKeys()) return false;
+  const bool adding = transaction_mode_ == tmAdd;
+  if (adding && print_invoice_by_ == ibOrderNumber && !LoadOrderKeys()) return false;
 
   bool saved = false;
   if (adding) {
     saved = AddNew();
-  } else if (transaction_mode_ == server::tmEdit) {
+  } else if (transaction_mode_ == tmEdit) {
     saved = UpdateHeader();
   }
   // AddNew reports its own errors and UpdateHeader lets them travel on, so
@@ -91,7 +91,7 @@ bool Invoice::AddNew() {
     data::HostConnection& connection = Conn();
     connection.BeginTrans();
     bool succeeded = false;
-    if (print_invoice_by_ != server::ibOrderNumber) {
+    if (print_invoice_by_ != ibOrderNumber) {
       if (AddHeader() && CreateInvoiceDetail() && UpdateLineStatus()) {
         created.Add(invoice_no_.value());
         succeeded = true;

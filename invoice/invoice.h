@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/boundary.h"
+#include "automation/component_ui.h"
+#include "automation/dispatch_table.h"
+#include "automation/text_property.h"
 #include "components/report_printer.h"
 #include "data/data_recordset.h"
 #include "data/host_connection.h"
@@ -21,23 +25,18 @@
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/variant.h"
-#include "server/boundary.h"
-#include "server/dispatch_table.h"
-#include "server/interfaces.h"
-#include "server/text_property.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::invoice {
 
-using server::_Invoice;
-using server::AnswerBool;
-using server::AnswerText;
-using server::InvoiceBy;
-using server::Out;
-using server::Store;
-using server::TextProperty;
-using server::TransMode;
+using automation::AnswerBool;
+using automation::AnswerText;
+using automation::Out;
+using automation::Store;
+using automation::TextProperty;
+using automation::Ui;
 
-class Invoice final : public ComObject<Invoice, server::DispatchImpl<_Invoice>> {
+class Invoice final : public ComObject<Invoice, automation::DispatchImpl<_Invoice>> {
  public:
   // Creates the two record sets and the report component; throws when one
   // of them cannot be created.
@@ -244,8 +243,8 @@ class Invoice final : public ComObject<Invoice, server::DispatchImpl<_Invoice>> 
   void ReportError(const AutomationError& error, int icon);
 
   // --- Members, in declaration order --------------------------------------
-  TransMode transaction_mode_ = server::tmCancel;
-  InvoiceBy print_invoice_by_ = server::ibOrderNumber;
+  TransMode transaction_mode_ = tmCancel;
+  InvoiceBy print_invoice_by_ = ibOrderNumber;
   ComPtr<data::HostConnection> connection_;
   ComPtr<data::DataRecordset> browse_;
   ComPtr<data::DataRecordset> order_keys_;

@@ -40,7 +40,7 @@ bool Invoice::CheckPartialPicking() {
 // Whatever goes wrong in the back order stays there: the invoices are made.
 bool Invoice::RunAutoBackOrder() {
   try {
-    ComPtr<server::_BackOrder> back_order = backorder::NewBackOrder();
+    ComPtr<_BackOrder> back_order = backorder::NewBackOrder();
     if (Failed(back_order->putref_Connect(connection_.get()))) return false;
     Bstr number(invoice_no_.value());
     if (Failed(back_order->put_Invoice_No(number.get()))) return false;

@@ -32,7 +32,7 @@ Invoice::~Invoice() {
 }
 
 void* Invoice::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == server::IID__Invoice) {
+  if (riid == IID_IDispatch || riid == IID__Invoice) {
     return static_cast<_Invoice*>(this);
   }
   return nullptr;
@@ -46,11 +46,11 @@ HRESULT Invoice::SeekRecord(VARIANT* vSeekValue, VARIANT_BOOL* result) {
 }
 
 HRESULT Invoice::putref_Connect(IDispatch* value) {
-  return server::Run([&] { Connect(value); });
+  return automation::Run([&] { Connect(value); });
 }
 
 HRESULT Invoice::putref_ReportFormula(IDispatch* value) {
-  return server::Run([&] { SetReportFormula(value); });
+  return automation::Run([&] { SetReportFormula(value); });
 }
 
 HRESULT Invoice::get_ReportFormula(IDispatch** value) {
@@ -91,7 +91,7 @@ void Invoice::ClearFields() {
   bill_to_.clear();
   freight_amount_.clear();
   other_charge_.clear();
-  print_invoice_by_ = server::ibOrderNumber;
+  print_invoice_by_ = ibOrderNumber;
   extra1_.clear();
   extra2_.clear();
   cust_id_.clear();

@@ -37,8 +37,6 @@ struct InvoiceTestPeer {
 
 namespace tarvik::testing {
 
-using server::_Invoice;
-
 class InvoiceTest : public ::testing::Test {
  protected:
   InvoiceTest();
