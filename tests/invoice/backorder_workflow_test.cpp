@@ -3,7 +3,7 @@
 // one transaction, and the new orders' values in the database.
 #include <gtest/gtest.h>
 
-#include "backorder/backorder.h"
+#include "backorder/backorder_object.h"
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
 #include "tests/support/portable_sql.h"
@@ -12,8 +12,8 @@ namespace tarvik::backorder {
 
 struct BackOrderTestPeer {
   static std::string Remaining(BackOrder& b, const std::string& ordered, const std::string& packed) {
-    b.quantity_ordered_.set_utf8(ordered);
-    b.quantity_packed_.set_utf8(packed);
+    b.row_.quantity_ordered.set_utf8(ordered);
+    b.row_.quantity_packed.set_utf8(packed);
     b.more_detail_rows_ = true;
     return b.RemainingQuantity();
   }
@@ -241,7 +241,7 @@ TEST_F(BackOrderWorkflow, InvoiceWithNothingOpenEndsQuietly) {
 }
 
 TEST_F(BackOrderWorkflow, RemainingQuantityIsTheOpenDifference) {
-  auto& b = *static_cast<backorder::BackOrder*>(bo_.get());
+  auto& b = static_cast<backorder::BackOrderObject*>(bo_.get())->back_order();
   struct Case {
     std::string ordered, packed, remaining;
   };

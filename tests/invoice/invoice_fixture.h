@@ -9,31 +9,11 @@
 #include <vector>
 
 #include "invoice/invoice.h"
+#include "tests/invoice/invoice_test_peer.h"
 #include "platform/ui_services.h"
 #include "tests/support/recording_connection.h"
 #include "tests/support/recording_recordset.h"
 #include "tests/support/temp_database.h"
-
-namespace tarvik::invoice {
-
-// The private steps, reached by the tests of each capability.
-struct InvoiceTestPeer {
-  static Invoice& Of(const ComPtr<_Invoice>& p) { return *static_cast<Invoice*>(p.get()); }
-  static std::string BuildSelectText(Invoice& i) { return i.BuildSelectText(); }
-  static void LoadFields(Invoice& i) { i.LoadFields(); }
-  static bool CreateInvoiceDetail(Invoice& i) { return i.CreateInvoiceDetail(); }
-  static bool UpdateLineStatus(Invoice& i) { return i.UpdateLineStatus(); }
-  static bool UpdateOrderStatus(Invoice& i) { return i.UpdateOrderStatus(); }
-  static bool RelieveInventory(Invoice& i) { return i.RelieveInventory(); }
-  static bool UpdateHeader(Invoice& i) { return i.UpdateHeader(); }
-  static bool ResetInventory(Invoice& i) { return i.ResetInventory(); }
-  static bool ResetOrderStatus(Invoice& i) { return i.ResetOrderStatus(); }
-  static void LogDeletedInvoice(Invoice& i) { i.LogDeletedInvoice(); }
-  static bool CheckPartialPicking(Invoice& i) { return i.CheckPartialPicking(); }
-  static bool LoadOrderKeys(Invoice& i) { return i.LoadOrderKeys(); }
-};
-
-}  // namespace tarvik::invoice
 
 namespace tarvik::testing {
 

@@ -11,15 +11,11 @@
 #include "server/class_factory.h"
 #include "server/interfaces.h"
 #include "server/object_count.h"
+#include "tests/invoice/invoice_test_peer.h"
 #include "tests/server/dispatch_call.h"
 #include "tests/server/fakes.h"
 
 namespace tarvik {
-namespace invoice {
-struct InvoiceTestPeer {
-  static void ClearFields(Invoice* i) { i->ClearFields(); }
-};
-}  // namespace invoice
 
 namespace server {
 namespace {
@@ -194,7 +190,7 @@ TEST_F(InvoiceState, ClearFieldsEmptiesTheHeaderButKeepsExportAndSettings) {
   LetProp(d_.get(), "OrderKey", Variant::Long(44));
   LetProp(d_.get(), "RecordCount", Variant::Long(3));
 
-  invoice::InvoiceTestPeer::ClearFields(static_cast<invoice::Invoice*>(object_.get()));
+  invoice::InvoiceTestPeer::ClearFields(invoice::InvoiceTestPeer::Of(object_));
 
   for (const auto& n : cleared) EXPECT_EQ(GetProp(d_.get(), n).result.ToString(), "") << n;
   for (const auto& n : kept) EXPECT_EQ(GetProp(d_.get(), n).result.ToString(), "k" + n) << n;
