@@ -41,7 +41,7 @@ class BackOrderWorkflow : public InvoiceTest {
     Let("CustID", "C100");
     Let("InvoiceNo", "500");
     LetNumber("TransactionMode", 1);
-    ASSERT_TRUE(InvokeByName(raw(), "Save", CallKind::kMethod).ToBoolean());
+    ASSERT_TRUE(Save());
     SetOption("1");
     bo_ = backorder::NewBackOrder();
     InvokeByName(bo_.get(), "Connect", CallKind::kSet,
@@ -52,10 +52,7 @@ class BackOrderWorkflow : public InvoiceTest {
     ui_.ClearEvents();
     before_ = Snapshot();
   }
-  void SetOption(const std::string& value) {
-    real_->Execute("UPDATE System SET option_value = '" + value +
-                   "' WHERE option_name = 'Auto Backorder'");
-  }
+  void SetOption(const std::string& value) { InvoiceTest::SetOption("Auto Backorder", value); }
   // Buttons are numbers, input-box answers texts, Cancel is nullopt.
   void Queue(std::vector<ScriptedUi::Answer> answers) { ui_.SetAnswers(std::move(answers)); }
   static ScriptedUi::Answer Button(int b) { return {true, b, std::nullopt}; }

@@ -18,9 +18,6 @@ class Browsing : public InvoiceTest {
     InsertHeader(17, "O''Brien");
     recorder_->ClearLog();
   }
-  bool Call(const std::string& member, std::vector<Variant> args = {}) {
-    return InvokeByName(raw(), member, CallKind::kMethod, std::move(args)).ToBoolean();
-  }
   // The browse record set's own calls.
   std::vector<std::string> Browse() const { return recordsets_.CallsOf(1); }
 };

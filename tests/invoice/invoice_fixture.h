@@ -32,6 +32,16 @@ class InvoiceTest : public ::testing::Test {
   std::string Text(const std::string& name);
   void LetNumber(const std::string& name, std::int32_t value);
   std::int32_t Number(const std::string& name);
+  // A function of the published interface and its Boolean answer.
+  bool Call(const std::string& member, std::vector<Variant> args = {});
+  bool Save() { return Call("Save"); }
+  // Messages go to InfoMsg instead of boxes.
+  void BoxesOff();
+  // The next Save in add mode makes one invoice per order of first..last,
+  // numbered from number.
+  void SelectOrders(const std::string& first, const std::string& last, const std::string& number);
+  // An option of the System table.
+  void SetOption(const std::string& name, const std::string& value);
 
   // Header rows written with the host's own statements.
   void InsertHeader(std::int32_t number, const std::string& bill_to = "Acme",
@@ -46,6 +56,8 @@ class InvoiceTest : public ::testing::Test {
 
   // Calls on the connection, without the reads the tests make themselves.
   const std::vector<std::string>& Calls() const;
+  // The same without the catalog reads of the stored-query runner.
+  std::vector<std::string> Work() const;
   void Answer(std::vector<int> buttons);
   const std::vector<UiEvent>& Boxes() const { return ui_.events(); }
 
