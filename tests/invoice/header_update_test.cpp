@@ -16,7 +16,7 @@ class HeaderUpdate : public InvoiceTest {
   void Load(std::int32_t number) {
     Let("Filter", "INVOICE_NUMBER");
     Let("InvoiceNo", std::to_string(number));
-    ASSERT_TRUE(InvokeByName(raw(), "OpenRecordset", CallKind::kMethod).ToBoolean());
+    ASSERT_TRUE(Call("OpenRecordset"));
     recorder_->ClearLog();
   }
 };
