@@ -6,15 +6,19 @@
 
 #include <string>
 
+#include "automation/component_ui.h"
 #include "backorder/detail_row.h"
 #include "components/sales_order.h"
 #include "data/data_recordset.h"
 #include "data/host_connection.h"
 #include "platform/com.h"
-#include "server/interfaces.h"
-#include "server/text_property.h"
+#include "tarvik/interfaces.h"
+#include "automation/text_property.h"
 
 namespace tarvik::backorder {
+
+// The component shows its boxes through the services the host installed.
+using automation::Ui;
 
 class BackOrder {
  public:
@@ -29,10 +33,10 @@ class BackOrder {
 
   // --- What the host sets and reads ----------------------------------------
   DetailRow& row() { return row_; }
-  server::TextProperty& query_name() { return query_name_; }
-  server::TextProperty& filter() { return filter_; }
+  automation::TextProperty& query_name() { return query_name_; }
+  automation::TextProperty& filter() { return filter_; }
   LONG& record_count() { return record_count_; }
-  const server::TextProperty& info_msg() const { return info_msg_; }
+  const automation::TextProperty& info_msg() const { return info_msg_; }
 
   // Type mismatch when the object is not a database connection.
   void Connect(IDispatch* connection);
@@ -75,10 +79,10 @@ class BackOrder {
   void UpdateBackOrderLineStatus(const Pass& pass);
 
   DetailRow row_;
-  server::TextProperty query_name_{"v_BO_Detail"};
+  automation::TextProperty query_name_{"v_BO_Detail"};
   LONG record_count_ = 0;
-  server::TextProperty filter_;
-  server::TextProperty info_msg_;
+  automation::TextProperty filter_;
+  automation::TextProperty info_msg_;
   ComPtr<data::HostConnection> connection_;
   // Whether the record set stands on the first row of a further original
   // order. Set by the line copy; kept from one call to the next.
@@ -89,6 +93,6 @@ class BackOrder {
 
 // A new back-order object as its default interface; throws when it cannot
 // be created.
-ComPtr<server::_BackOrder> NewBackOrder();
+ComPtr<_BackOrder> NewBackOrder();
 
 }  // namespace tarvik::backorder

@@ -3,12 +3,12 @@
 namespace tarvik::backorder {
 
 void* BackOrderObject::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == server::IID__BackOrder) {
-    return static_cast<server::_BackOrder*>(this);
+  if (riid == IID_IDispatch || riid == IID__BackOrder) {
+    return static_cast<_BackOrder*>(this);
   }
   return nullptr;
 }
 
-ComPtr<server::_BackOrder> NewBackOrder() { return MakeCom<BackOrderObject>(); }
+ComPtr<_BackOrder> NewBackOrder() { return MakeCom<BackOrderObject>(); }
 
 }  // namespace tarvik::backorder

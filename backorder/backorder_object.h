@@ -6,14 +6,14 @@
 #include "backorder/backorder.h"
 #include "platform/com.h"
 #include "platform/com_object.h"
-#include "server/boundary.h"
-#include "server/dispatch_table.h"
-#include "server/interfaces.h"
+#include "automation/boundary.h"
+#include "automation/dispatch_table.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::backorder {
 
 class BackOrderObject final
-    : public ComObject<BackOrderObject, server::DispatchImpl<server::_BackOrder>> {
+    : public ComObject<BackOrderObject, automation::DispatchImpl<_BackOrder>> {
  public:
   // Throws when the back order's outside objects cannot be created.
   BackOrderObject() = default;
@@ -51,10 +51,10 @@ class BackOrderObject final
   HRESULT get_OEextra2(BSTR* value) override { return row().oe_extra2.Get(value); }
   HRESULT put_OEextra2(BSTR value) override { return row().oe_extra2.Put(value); }
   HRESULT get_NonMerchOrder(VARIANT_BOOL* value) override {
-    return server::Out(value, row().non_merch_order ? VARIANT_TRUE : VARIANT_FALSE);
+    return automation::Out(value, row().non_merch_order ? VARIANT_TRUE : VARIANT_FALSE);
   }
   HRESULT put_NonMerchOrder(VARIANT_BOOL value) override {
-    return server::Store(row().non_merch_order, value != VARIANT_FALSE);
+    return automation::Store(row().non_merch_order, value != VARIANT_FALSE);
   }
   HRESULT get_Item_Number(BSTR* value) override { return row().item_number.Get(value); }
   HRESULT put_Item_Number(BSTR value) override { return row().item_number.Put(value); }
@@ -77,27 +77,27 @@ class BackOrderObject final
   HRESULT put_QueryName(BSTR value) override { return back_order_.query_name().Put(value); }
   HRESULT get_QueryName(BSTR* value) override { return back_order_.query_name().Get(value); }
   HRESULT put_RecordCount(LONG value) override {
-    return server::Store(back_order_.record_count(), value);
+    return automation::Store(back_order_.record_count(), value);
   }
   HRESULT get_RecordCount(LONG* value) override {
-    return server::Out(value, back_order_.record_count());
+    return automation::Out(value, back_order_.record_count());
   }
   HRESULT get_Filter(BSTR* value) override { return back_order_.filter().Get(value); }
   HRESULT put_Filter(BSTR value) override { return back_order_.filter().Put(value); }
   HRESULT OpenRecordset(VARIANT_BOOL* result) override {
-    return server::AnswerBool(result, [this] { return back_order_.OpenRecordset(); });
+    return automation::AnswerBool(result, [this] { return back_order_.OpenRecordset(); });
   }
   HRESULT Find(VARIANT_BOOL* result) override {
-    return server::AnswerBool(result, [this] { return back_order_.Find(); });
+    return automation::AnswerBool(result, [this] { return back_order_.Find(); });
   }
   HRESULT FindByFilter(VARIANT_BOOL* result) override {
-    return server::AnswerBool(result, [this] { return back_order_.FindByFilter(); });
+    return automation::AnswerBool(result, [this] { return back_order_.FindByFilter(); });
   }
   HRESULT MoveNext(VARIANT_BOOL* result) override {
-    return server::AnswerBool(result, [this] { return back_order_.MoveNext(); });
+    return automation::AnswerBool(result, [this] { return back_order_.MoveNext(); });
   }
   HRESULT putref_Connect(IDispatch* value) override {
-    return server::Run([&] { back_order_.Connect(value); });
+    return automation::Run([&] { back_order_.Connect(value); });
   }
   HRESULT get_InfoMsg(BSTR* value) override { return back_order_.info_msg().Get(value); }
   HRESULT CloseRecordset() noexcept override {
@@ -105,7 +105,7 @@ class BackOrderObject final
     return S_OK;
   }
   HRESULT BackOrder(VARIANT_BOOL* result) override {
-    return server::AnswerBool(result, [this] { return back_order_.RunBackOrder(); });
+    return automation::AnswerBool(result, [this] { return back_order_.RunBackOrder(); });
   }
 
  private:

@@ -69,7 +69,7 @@ bool BackOrder::FindByFilter() {
 }
 
 bool BackOrder::Find() {
-  const server::TextProperty kept = filter_;
+  const automation::TextProperty kept = filter_;
   bool ok = FindByFilter();
   filter_ = kept;
   return ok;

@@ -27,7 +27,7 @@ class InvoiceSession {
   // through Connect) and sets its Connect. Throws AutomationError with the
   // reason, NotOurDatabase or NoWriteAccess.
   InvoiceSession(const std::string& database, Access access,
-                 const std::string& progid = kInvoiceProgId);
+                 const std::string& progid = kProgIdInvoice);
   InvoiceSession(const InvoiceSession&) = delete;
   InvoiceSession& operator=(const InvoiceSession&) = delete;
 

@@ -141,15 +141,13 @@ int Main(int argc, char** argv) {
       // Commands that may show boxes run with the chosen UI in place; the
       // script driver brings its own.
       std::unique_ptr<UiServices> ui;
+      std::optional<HostUi> installed;
       if (!script->parsed()) {
         ui = invoices.ConfirmationUi();
         if (!ui) ui = jobs.CommandUi(o.answers);
         if (!ui) ui = MakeCommandUi(o.answers);
-        InstallUi(ui.get());
+        installed.emplace(ui.get());
       }
-      struct Uninstall {
-        ~Uninstall() { InstallUi(nullptr); }
-      } uninstall;
 
       if (init->parsed()) return Init(o);
       if (reg->parsed()) return Register(false);

@@ -80,13 +80,13 @@ ScriptDriver::ScriptDriver(std::ostream& out, std::vector<ScriptedUi::Answer> an
     : out_(out) {
   ui_.SetAnswers(std::move(answers));
   ui_.SetListener([this](const UiEvent& e) { Write(EventJson(e)); });
-  InstallUi(&ui_);
+  host_ui_.emplace(&ui_);
 }
 
 ScriptDriver::~ScriptDriver() {
   // Objects go before the connections they were handed, newest first.
   while (!objects_.empty()) objects_.pop_back();
-  InstallUi(nullptr);
+  host_ui_.reset();
 }
 
 void ScriptDriver::Run(std::istream& in) {

@@ -9,12 +9,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "data/host_connection.h"
+#include "host/server_library.h"
 #include "platform/com.h"
 #include "platform/variant.h"
 #include "platform/ui_services.h"
@@ -23,7 +25,7 @@ namespace tarvik::host {
 
 class ScriptDriver {
  public:
-  // Installs its ScriptedUi as the process's UI services for its lifetime.
+  // Installs its ScriptedUi as the host's UI services for its lifetime.
   explicit ScriptDriver(std::ostream& out, std::vector<ScriptedUi::Answer> answers = {});
   ~ScriptDriver();
   ScriptDriver(const ScriptDriver&) = delete;
@@ -69,6 +71,7 @@ class ScriptDriver {
 
   std::ostream& out_;
   ScriptedUi ui_;
+  std::optional<HostUi> host_ui_;  // ui_, handed to the runtime and the server library
   std::vector<Named> objects_;
   bool registered_ = false;
 };

@@ -10,6 +10,7 @@
 #include "platform/class_registry.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "tarvik/entry_points.h"
 
 namespace tarvik::host {
 namespace {
@@ -69,13 +70,40 @@ void UnregisterServer(const std::string& library) {
 
 bool EnsureServerRegistered() {
   try {
-    auto reg = FindClassByProgId(kInvoiceProgId);
+    auto reg = FindClassByProgId(kProgIdInvoice);
     if (reg && std::filesystem::exists(reg->library)) return true;
     RegisterServer(ServerLibraryPath());
     return true;
   } catch (const std::exception&) {
     return false;
   }
+}
+
+struct HostUi::Library {
+  LibraryHandle handle;
+  decltype(&TarvikInvoice_SetUiServices) set_ui = nullptr;
+};
+
+HostUi::HostUi(UiServices* ui) {
+  InstallUi(ui);
+  std::string library = ServerLibraryPath();
+  try {
+    if (auto reg = FindClassByProgId(kProgIdInvoice)) library = reg->library;
+  } catch (const std::exception&) {
+    // An unreadable registry: CreateObject will say so; try the library beside us.
+  }
+  LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!handle) return;
+  auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(
+      dlsym(handle.get(), "TarvikInvoice_SetUiServices"));
+  if (!set_ui) return;
+  set_ui(ui);
+  library_ = std::make_unique<Library>(Library{std::move(handle), set_ui});
+}
+
+HostUi::~HostUi() {
+  if (library_) library_->set_ui(nullptr);
+  InstallUi(nullptr);
 }
 
 }  // namespace tarvik::host

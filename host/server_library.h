@@ -2,12 +2,15 @@
 // and its registration in the class registry.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "platform/ui_services.h"
+#include "tarvik/progids.h"
 
 namespace tarvik::host {
 
 inline constexpr const char* kServerLibraryName = "libtarvikinvoice.so";
-inline constexpr const char* kInvoiceProgId = "TarvikInvoice.Invoice";
 
 // Folder of the running executable.
 std::string ExecutableDir();
@@ -23,5 +26,22 @@ void UnregisterServer(const std::string& library);
 // name an Invoice class, or names a library that is no longer there, as an
 // installer would. Quiet; false when that was needed and failed.
 bool EnsureServerRegistered();
+
+// Installs the host's UI services for as long as it lives: in the runtime
+// (InstallUi) and, through the library's TarvikInvoice_SetUiServices entry
+// point, in the server library the class registry names (the one CreateObject
+// loads), so the component's boxes go through them. Without a loadable
+// library only the runtime gets them. Restores both on destruction.
+class HostUi {
+ public:
+  explicit HostUi(UiServices* ui);
+  ~HostUi();
+  HostUi(const HostUi&) = delete;
+  HostUi& operator=(const HostUi&) = delete;
+
+ private:
+  struct Library;
+  std::unique_ptr<Library> library_;
+};
 
 }  // namespace tarvik::host

@@ -37,7 +37,7 @@ bool Invoice::FindByFilter() {
 }
 
 bool Invoice::Find() {
-  const server::TextProperty kept = selection_.filter;
+  const automation::TextProperty kept = selection_.filter;
   bool found = FindByFilter();
   selection_.filter = kept;
   return found;

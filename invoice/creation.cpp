@@ -53,14 +53,14 @@ class Invoice::CreatedNumbers {
 };
 
 bool Invoice::Save() {
-  const server::TransMode mode = settings_.transaction_mode;
-  const bool adding = mode == server::tmAdd;
-  if (adding && header_.invoice_by == server::ibOrderNumber && !LoadOrderKeys()) return false;
+  const TransMode mode = settings_.transaction_mode;
+  const bool adding = mode == tmAdd;
+  if (adding && header_.invoice_by == ibOrderNumber && !LoadOrderKeys()) return false;
 
   bool saved = false;
   if (adding) {
     saved = AddNew();
-  } else if (mode == server::tmEdit) {
+  } else if (mode == tmEdit) {
     saved = UpdateHeader();
   }
   // AddNew reports its own errors and UpdateHeader lets them travel on, so
@@ -107,7 +107,7 @@ bool Invoice::AddNew() {
 // True when at least one invoice completed its header, detail and line
 // status. InvoiceNo advances by one per order, also past a failed one.
 bool Invoice::CreateInvoices(CreatedNumbers& created) {
-  if (header_.invoice_by != server::ibOrderNumber) {
+  if (header_.invoice_by != ibOrderNumber) {
     if (!AddHeader() || !CreateInvoiceDetail(header_.invoice_no.value()) || !UpdateLineStatus()) {
       return false;
     }

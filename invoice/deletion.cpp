@@ -111,7 +111,7 @@ bool Invoice::DeleteHeaders(const std::string& filter, const std::u16string& inv
 }
 
 void Invoice::LogDeletedInvoice() {
-  auto text = [](const server::TextProperty& p) { return Variant::String16(p.value()); };
+  auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   links_.Conn().Execute("INSERT INTO Invoice_Delete (Invoice_No, Invoice_Date, UserID) VALUES (" +
                         std::to_string(data::Field2Long(text(header_.invoice_no))) + ", " +
                         data::Field2SqlDate(text(header_.invoice_date)) + ", " +

@@ -10,7 +10,7 @@
 namespace tarvik::invoice {
 
 bool Invoice::UpdateHeader() {
-  auto text = [](const server::TextProperty& p) { return Variant::String16(p.value()); };
+  auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   const InvoiceHeader& h = header_;
   std::string sql = std::string("UPDATE ") + names::kHeaderTable + " SET ";
   sql += "Ship_Date = " + data::Field2SqlDate(text(h.ship_date));

@@ -20,7 +20,7 @@
 #include "invoice/selection.h"
 #include "platform/com.h"
 #include "platform/variant.h"
-#include "server/interfaces.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::invoice {
 
@@ -110,6 +110,6 @@ class Invoice {
 
 // A new invoice object as its default interface; throws when it cannot be
 // created.
-ComPtr<server::_Invoice> NewInvoice();
+ComPtr<_Invoice> NewInvoice();
 
 }  // namespace tarvik::invoice

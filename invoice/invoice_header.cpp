@@ -13,7 +13,7 @@ void InvoiceHeader::Load(data::DataRecordset& rs) {
   bill_to.set_utf8(rs.ReadString());
   freight_amount.set_utf8(rs.ReadString());
   other_charge.set_utf8(rs.ReadString());
-  invoice_by = static_cast<server::InvoiceBy>(static_cast<std::int32_t>(rs.ReadInteger()));
+  invoice_by = static_cast<InvoiceBy>(static_cast<std::int32_t>(rs.ReadInteger()));
   extra1.set_utf8(rs.ReadString());
   extra2.set_utf8(rs.ReadString());
   paid.set_utf8(rs.ReadString());

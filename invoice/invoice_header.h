@@ -5,25 +5,25 @@
 
 #include "data/data_recordset.h"
 #include "platform/com.h"
-#include "server/interfaces.h"
-#include "server/text_property.h"
+#include "tarvik/interfaces.h"
+#include "automation/text_property.h"
 
 namespace tarvik::invoice {
 
 struct InvoiceHeader {
-  server::TextProperty invoice_no;
-  server::TextProperty invoice_date;
-  server::TextProperty ship_date;
-  server::TextProperty bill_to;
-  server::TextProperty freight_amount;
-  server::TextProperty other_charge;
+  automation::TextProperty invoice_no;
+  automation::TextProperty invoice_date;
+  automation::TextProperty ship_date;
+  automation::TextProperty bill_to;
+  automation::TextProperty freight_amount;
+  automation::TextProperty other_charge;
   // Also the grouping by which invoices are created and printed.
-  server::InvoiceBy invoice_by = server::ibOrderNumber;
-  server::TextProperty extra1;
-  server::TextProperty extra2;
-  server::TextProperty paid;
+  InvoiceBy invoice_by = ibOrderNumber;
+  automation::TextProperty extra1;
+  automation::TextProperty extra2;
+  automation::TextProperty paid;
   BYTE export_flag = 0;
-  server::TextProperty export_date;
+  automation::TextProperty export_date;
 
   // Reads the current row of rs in column order. Each column is stored as
   // soon as it is read, so a failing read leaves the earlier ones replaced.

@@ -3,14 +3,14 @@
 namespace tarvik::invoice {
 
 void* InvoiceObject::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == server::IID__Invoice) {
-    return static_cast<server::_Invoice*>(this);
+  if (riid == IID_IDispatch || riid == IID__Invoice) {
+    return static_cast<_Invoice*>(this);
   }
   return nullptr;
 }
 
-ComPtr<server::_Invoice> NewInvoice() {
-  return ComPtr<server::_Invoice>(MakeCom<InvoiceObject>().get());
+ComPtr<_Invoice> NewInvoice() {
+  return ComPtr<_Invoice>(MakeCom<InvoiceObject>().get());
 }
 
 HRESULT InvoiceObject::SeekRecord(VARIANT* vSeekValue, VARIANT_BOOL* result) {
@@ -19,11 +19,11 @@ HRESULT InvoiceObject::SeekRecord(VARIANT* vSeekValue, VARIANT_BOOL* result) {
 }
 
 HRESULT InvoiceObject::putref_Connect(IDispatch* value) {
-  return server::Run([&] { invoice_.Connect(value); });
+  return automation::Run([&] { invoice_.Connect(value); });
 }
 
 HRESULT InvoiceObject::putref_ReportFormula(IDispatch* value) {
-  return server::Run([&] { invoice_.SetReportFormula(value); });
+  return automation::Run([&] { invoice_.SetReportFormula(value); });
 }
 
 HRESULT InvoiceObject::get_ReportFormula(IDispatch** value) {

@@ -6,18 +6,18 @@
 #include "invoice/invoice.h"
 #include "platform/com.h"
 #include "platform/com_object.h"
-#include "server/boundary.h"
-#include "server/dispatch_table.h"
-#include "server/interfaces.h"
+#include "automation/boundary.h"
+#include "automation/dispatch_table.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::invoice {
 
-using server::AnswerBool;
-using server::AnswerText;
-using server::Out;
-using server::Store;
+using automation::AnswerBool;
+using automation::AnswerText;
+using automation::Out;
+using automation::Store;
 
-class InvoiceObject final : public ComObject<InvoiceObject, server::DispatchImpl<server::_Invoice>> {
+class InvoiceObject final : public ComObject<InvoiceObject, automation::DispatchImpl<_Invoice>> {
  public:
   // Throws when the invoice's outside objects cannot be created.
   InvoiceObject() = default;
@@ -40,10 +40,10 @@ class InvoiceObject final : public ComObject<InvoiceObject, server::DispatchImpl
   HRESULT get_BeginOrder(BSTR* value) override { return selection().begin_order.Get(value); }
   HRESULT put_RecordCount(LONG value) override { return Store(selection().record_count, value); }
   HRESULT get_RecordCount(LONG* value) override { return Out(value, selection().record_count); }
-  HRESULT put_TransactionMode(server::TransMode value) override {
+  HRESULT put_TransactionMode(TransMode value) override {
     return Store(settings().transaction_mode, value);
   }
-  HRESULT get_TransactionMode(server::TransMode* value) override {
+  HRESULT get_TransactionMode(TransMode* value) override {
     return Out(value, settings().transaction_mode);
   }
   HRESULT put_PrintOnly(VARIANT_BOOL value) override { return StoreBool(print().print_only, value); }
@@ -105,10 +105,10 @@ class InvoiceObject final : public ComObject<InvoiceObject, server::DispatchImpl
   HRESULT Get_Next_Invoice_No(BSTR* result) override {
     return AnswerText(result, [this] { return invoice_.NextInvoiceNumber(); });
   }
-  HRESULT put_PrintInvoiceBy(server::InvoiceBy value) override {
+  HRESULT put_PrintInvoiceBy(InvoiceBy value) override {
     return Store(header().invoice_by, value);
   }
-  HRESULT get_PrintInvoiceBy(server::InvoiceBy* value) override {
+  HRESULT get_PrintInvoiceBy(InvoiceBy* value) override {
     return Out(value, header().invoice_by);
   }
   HRESULT put_PackVerify(VARIANT_BOOL value) override {

@@ -4,14 +4,18 @@
 
 #include <string>
 
+#include "automation/component_ui.h"
 #include "platform/error.h"
-#include "server/text_property.h"
+#include "automation/text_property.h"
 
 namespace tarvik::invoice {
 
+// The component shows its boxes through the services the host installed.
+using automation::Ui;
+
 struct MessageChannel {
   bool show_message_box = true;
-  server::TextProperty info_msg;
+  automation::TextProperty info_msg;
 
   // A box with text, style and title, or info_text left in InfoMsg.
   void Report(const std::string& text, int style, const std::string& title,

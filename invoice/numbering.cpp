@@ -26,7 +26,7 @@ std::string Invoice::NextInvoiceNumber() {
 }
 
 bool Invoice::AddHeader() {
-  auto text = [](const server::TextProperty& p) { return Variant::String16(p.value()); };
+  auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   const InvoiceHeader& h = header_;
   std::string sql = std::string("INSERT INTO ") + names::kHeaderTable + " (";
   sql += "invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ";

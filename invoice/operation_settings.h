@@ -3,15 +3,15 @@
 #pragma once
 
 #include "platform/com.h"
-#include "server/interfaces.h"
-#include "server/text_property.h"
+#include "tarvik/interfaces.h"
+#include "automation/text_property.h"
 
 namespace tarvik::invoice {
 
 struct OperationSettings {
-  server::TransMode transaction_mode = server::tmCancel;
+  TransMode transaction_mode = tmCancel;
   // Recorded in the deletion log.
-  server::TextProperty user_id;
+  automation::TextProperty user_id;
   // Held for the host; no operation reads them.
   BYTE line_status = 0;
   bool pack_verify = false;

@@ -40,7 +40,7 @@ bool Invoice::CheckPartialPicking() {
 // Whatever goes wrong in the back order stays there: the invoices are made.
 bool Invoice::RunAutoBackOrder(const std::u16string& invoice_no) {
   try {
-    ComPtr<server::_BackOrder> back_order = backorder::NewBackOrder();
+    ComPtr<_BackOrder> back_order = backorder::NewBackOrder();
     if (Failed(back_order->putref_Connect(links_.connection().get()))) return false;
     Bstr number(invoice_no);
     if (Failed(back_order->put_Invoice_No(number.get()))) return false;

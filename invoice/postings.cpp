@@ -35,7 +35,7 @@ constexpr std::array<QueryFamily, 4> kFamilies{{
      "v_Invoice_Up_OrderStat_byCustOrdPack", kCustId | kOrderRange},
 }};
 
-const QueryFamily* FamilyFor(server::InvoiceBy by) {
+const QueryFamily* FamilyFor(InvoiceBy by) {
   const auto index = static_cast<std::int32_t>(by);
   if (index < 0 || index >= static_cast<std::int32_t>(kFamilies.size())) return nullptr;
   return &kFamilies[static_cast<std::size_t>(index)];
@@ -55,7 +55,7 @@ bool Invoice::RunPosting(Posting posting, const std::u16string& invoice_no) {
     name = posting == Posting::kDetail       ? family->detail
            : posting == Posting::kLineStatus ? family->line_status
                                              : family->order_status;
-    auto text = [](const server::TextProperty& p) { return Variant::String16(p.value()); };
+    auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
     if (family->selection & kOrderKey) values.push_back(Variant::Long(selection_.order_key));
     if (family->selection & kCustId) values.push_back(text(selection_.cust_id));
     if (family->selection & kShipTo) values.push_back(text(selection_.ship_to));

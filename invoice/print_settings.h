@@ -3,13 +3,13 @@
 
 #include "platform/collection.h"
 #include "platform/com.h"
-#include "server/text_property.h"
+#include "automation/text_property.h"
 
 namespace tarvik::invoice {
 
 struct PrintSettings {
-  server::TextProperty invoice_report;  // the layout file
-  server::TextProperty report_path;
+  automation::TextProperty invoice_report;  // the layout file
+  automation::TextProperty report_path;
   LONG parent_handle = 0;
   // True: the report tables are prepared and the component is not run.
   bool generate_only = false;

@@ -5,17 +5,17 @@
 #include <string>
 
 #include "platform/com.h"
-#include "server/text_property.h"
+#include "automation/text_property.h"
 
 namespace tarvik::invoice {
 
 struct Selection {
   // "EXPORT", "INVOICE_NUMBER" (any letter case) or anything else.
-  server::TextProperty filter;
-  server::TextProperty begin_order;
-  server::TextProperty end_order;
-  server::TextProperty cust_id;
-  server::TextProperty ship_to;
+  automation::TextProperty filter;
+  automation::TextProperty begin_order;
+  automation::TextProperty end_order;
+  automation::TextProperty cust_id;
+  automation::TextProperty ship_to;
   // The order being invoiced; creation sets it from each order key in turn.
   LONG order_key = 0;
   // Rows of the last opened selection (headers or order keys).

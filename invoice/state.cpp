@@ -23,7 +23,7 @@ void Invoice::ClearFields() {
   header_.bill_to.clear();
   header_.freight_amount.clear();
   header_.other_charge.clear();
-  header_.invoice_by = server::ibOrderNumber;
+  header_.invoice_by = ibOrderNumber;
   header_.extra1.clear();
   header_.extra2.clear();
   selection_.cust_id.clear();

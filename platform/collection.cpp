@@ -8,6 +8,7 @@
 #include "platform/bstr.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
+#include "platform/member_table.h"
 #include "platform/regional.h"
 
 namespace tarvik {
@@ -15,26 +16,10 @@ namespace tarvik {
 // {A4C46780-499F-101B-BB78-00AA00383CBB}, the platform's own collection IID.
 const IID IID_Collection = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
 
+template <>
+const MemberTable& TableDispatch<Collection>::Members();
+
 namespace {
-
-constexpr DISPID kDispAdd = 1;
-constexpr DISPID kDispCount = 2;
-constexpr DISPID kDispItem = DISPID_VALUE;
-constexpr DISPID kDispRemove = 3;
-
-struct Member {
-  const char16_t* name;
-  DISPID id;
-  UINT min_args;
-  UINT max_args;
-};
-
-constexpr Member kMembers[] = {
-    {u"Add", kDispAdd, 1, 4},
-    {u"Count", kDispCount, 0, 0},
-    {u"Item", kDispItem, 1, 1},
-    {u"Remove", kDispRemove, 1, 1},
-};
 
 char16_t Fold(char16_t c) {
   if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c - u'A' + u'a');
@@ -49,15 +34,7 @@ std::u16string FoldCase(std::u16string_view s) {
   return out;
 }
 
-bool SameName(const char16_t* a, const OLECHAR* b) {
-  if (!b) return false;
-  for (; *a && *b; ++a, ++b) {
-    if (Fold(*a) != Fold(*b)) return false;
-  }
-  return *a == *b;
-}
-
-class CollectionImpl : public ComObject<CollectionImpl, Collection> {
+class CollectionImpl : public ComObject<CollectionImpl, TableDispatch<Collection>> {
  public:
   void* QueryInterfaceExtra(REFIID riid) {
     if (riid == IID_IDispatch || riid == IID_Collection) return static_cast<Collection*>(this);
@@ -84,87 +61,6 @@ class CollectionImpl : public ComObject<CollectionImpl, Collection> {
 
   void Remove(const Variant& index) override {
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(Locate(index)));
-  }
-
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-
-  HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) override {
-    if (!names || !ids || count == 0) return E_INVALIDARG;
-    HRESULT result = S_OK;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    for (const Member& m : kMembers) {
-      if (SameName(m.name, names[0])) ids[0] = m.id;
-    }
-    if (ids[0] == DISPID_UNKNOWN) result = DISP_E_UNKNOWNNAME;
-    // None of the members has named arguments.
-    if (count > 1) result = DISP_E_UNKNOWNNAME;
-    return result;
-  }
-
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* excep, UINT* arg_err) override {
-    const Member* member = nullptr;
-    for (const Member& m : kMembers) {
-      if (m.id == id) member = &m;
-    }
-    if (!member) return DISP_E_MEMBERNOTFOUND;
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
-    const bool is_get = flags & DISPATCH_PROPERTYGET;
-    if ((id == kDispAdd || id == kDispRemove) && !(flags & DISPATCH_METHOD)) {
-      return DISP_E_MEMBERNOTFOUND;
-    }
-    if (!is_get && !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    const UINT argc = params ? params->cArgs : 0;
-    if (params && params->cNamedArgs > 0) return DISP_E_PARAMNOTFOUND;
-    if (argc > 0 && !params->rgvarg) return E_INVALIDARG;
-    if (argc < member->min_args || argc > member->max_args) return DISP_E_BADPARAMCOUNT;
-
-    // Arguments arrive in reverse order; absent ones are Missing.
-    auto arg = [&](UINT i) {
-      return i < argc ? Variant(params->rgvarg[argc - 1 - i]) : Variant::Missing();
-    };
-    if (arg_err) *arg_err = 0;
-    Variant answer;
-    HRESULT h = Guard([&] {
-      switch (id) {
-        case kDispAdd:
-          if (arg(0).is_missing()) RaiseError(kErrArgumentNotOptional);
-          Add(arg(0), arg(1), arg(2), arg(3));
-          break;
-        case kDispCount:
-          answer = Variant::Long(Count());
-          break;
-        case kDispItem:
-          answer = Item(arg(0));
-          break;
-        case kDispRemove:
-          Remove(arg(0));
-          break;
-        default:
-          break;
-      }
-      if (result) answer.CopyTo(result);
-    });
-    if (Failed(h) && excep) {
-      // The record stays set as well, for callers that read it instead.
-      std::optional<ErrorRecord> rec = TakeErrorRecord();
-      if (rec) {
-        FillExcepInfo(AutomationError(rec->number, rec->description, rec->source), excep);
-        excep->scode = h;
-        SetErrorRecord(*rec);
-      }
-      return DISP_E_EXCEPTION;
-    }
-    return h;
   }
 
  private:
@@ -205,7 +101,47 @@ class CollectionImpl : public ComObject<CollectionImpl, Collection> {
   std::vector<Entry> items_;
 };
 
+Collection* Self(void* self) { return static_cast<Collection*>(self); }
+
+// Add(item, [key], [before], [after]): the item itself is not optional.
+HRESULT AddMember(void* self, const DISPPARAMS& p, VARIANT*, UINT*, bool* failed) {
+  return RunMember(p, 1, 4, failed, [&] {
+    Variant item = OptionalArg(p, 0);
+    if (item.is_missing()) RaiseError(kErrArgumentNotOptional);
+    Self(self)->Add(item, OptionalArg(p, 1), OptionalArg(p, 2), OptionalArg(p, 3));
+  });
+}
+
+HRESULT CountMember(void* self, const DISPPARAMS& p, VARIANT* result, UINT*, bool* failed) {
+  return RunMember(p, 0, 0, failed, [&] {
+    if (result) Variant::Long(Self(self)->Count()).CopyTo(result);
+  });
+}
+
+HRESULT ItemMember(void* self, const DISPPARAMS& p, VARIANT* result, UINT*, bool* failed) {
+  return RunMember(p, 1, 1, failed, [&] {
+    Variant item = Self(self)->Item(OptionalArg(p, 0));
+    if (result) item.CopyTo(result);
+  });
+}
+
+HRESULT RemoveMember(void* self, const DISPPARAMS& p, VARIANT*, UINT*, bool* failed) {
+  return RunMember(p, 1, 1, failed, [&] { Self(self)->Remove(OptionalArg(p, 0)); });
+}
+
 }  // namespace
+
+// Item is the default member.
+template <>
+const MemberTable& TableDispatch<Collection>::Members() {
+  static const MemberTable table({
+      {"Add", MemberKind::kSub, &AddMember},
+      {"Count", MemberKind::kGet, &CountMember},
+      {"Item", MemberKind::kGet, &ItemMember, DISPID_VALUE},
+      {"Remove", MemberKind::kSub, &RemoveMember},
+  });
+  return table;
+}
 
 ComPtr<Collection> NewCollection() { return MakeCom<CollectionImpl>(); }
 

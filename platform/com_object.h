@@ -15,10 +15,6 @@
 
 namespace tarvik {
 
-// Called when an object is created or destroyed, so a server can answer
-// DllCanUnloadNow. Optional; nullptr by default.
-using ObjectCountHook = void (*)(int delta);
-
 template <class Derived, class Primary>
 class ComObject : public Primary {
  public:
@@ -55,21 +51,35 @@ class ComObject : public Primary {
   std::atomic<ULONG> refs_{0};
 };
 
-// For objects that travel in a Variant as IDispatch (so hosts can hand them
-// over) but are used only through their C++ interface: no late-bound members.
-template <class Derived, class Primary>
-class OpaqueDispatchObject : public ComObject<Derived, Primary> {
+// No type information is published at run time: callers bind by name.
+template <class I>
+class NoTypeInfo : public I {
  public:
   HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
+    if (!count) return E_POINTER;
+    *count = 0;
     return S_OK;
   }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+};
+
+// No late-bound members at all.
+template <class I>
+class NoDispatchMembers : public NoTypeInfo<I> {
+ public:
   HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
   HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return DISP_E_MEMBERNOTFOUND;
   }
 };
+
+// For objects that travel in a Variant as IDispatch (so hosts can hand them
+// over) but are used only through their C++ interface.
+template <class Derived, class Primary>
+using OpaqueDispatchObject = ComObject<Derived, NoDispatchMembers<Primary>>;
 
 template <class T, class... Args>
 ComPtr<T> MakeCom(Args&&... args) {

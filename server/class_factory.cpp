@@ -1,15 +1,18 @@
 #include "server/class_factory.h"
 
+#include "automation/object_count.h"
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
 #include "platform/class_registry.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
-#include "server/interfaces.h"
-#include "server/object_count.h"
+#include "tarvik/interfaces.h"
 
 namespace tarvik::server {
 namespace {
+
+using automation::CanUnload;
+using automation::NoteServerLock;
 
 using Creator = ComPtr<IUnknown> (*)();
 

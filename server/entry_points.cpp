@@ -1,13 +1,15 @@
-// The exported entry points of libtarvikinvoice.so. Everything behind them
-// lives in the static core (server/class_factory.cpp).
+// The exported entry points of libtarvikinvoice.so, the only symbols it
+// exports. Everything behind them lives in the static server code
+// (server/class_factory.cpp).
+#include "tarvik/entry_points.h"
+
 #include <dlfcn.h>
 
 #include <filesystem>
 #include <string>
 #include <system_error>
 
-#include "platform/com.h"
-#include "platform/ui_services.h"
+#include "automation/component_ui.h"
 #include "server/class_factory.h"
 
 namespace {
@@ -25,28 +27,22 @@ std::string LibraryPath() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) tarvik::HRESULT DllGetClassObject(const tarvik::CLSID& clsid,
-                                                                         const tarvik::IID& iid,
-                                                                         void** out) {
+tarvik::HRESULT DllGetClassObject(const tarvik::CLSID& clsid, const tarvik::IID& iid, void** out) {
   return tarvik::server::GetClassObject(clsid, iid, out);
 }
 
-__attribute__((visibility("default"))) tarvik::HRESULT DllCanUnloadNow() {
-  return tarvik::server::CanUnloadNow();
-}
+tarvik::HRESULT DllCanUnloadNow() { return tarvik::server::CanUnloadNow(); }
 
-__attribute__((visibility("default"))) tarvik::HRESULT DllRegisterServer() {
+tarvik::HRESULT DllRegisterServer() {
   const std::string path = LibraryPath();
   if (path.empty()) return tarvik::SELFREG_E_CLASS;
   return tarvik::server::RegisterServer(path);
 }
 
-__attribute__((visibility("default"))) tarvik::HRESULT DllUnregisterServer() {
-  return tarvik::server::UnregisterServer();
-}
+tarvik::HRESULT DllUnregisterServer() { return tarvik::server::UnregisterServer(); }
 
-__attribute__((visibility("default"))) void TarvikInvoice_SetUiServices(tarvik::UiServices* ui) {
-  tarvik::InstallUi(ui);
+void TarvikInvoice_SetUiServices(tarvik::UiServices* ui) {
+  tarvik::automation::InstallComponentUi(ui);
 }
 
 }  // extern "C"

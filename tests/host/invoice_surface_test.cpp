@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/tarvik_process.h"
+#include "tests/support/published_members.h"
 
 namespace tarvik::host_test {
 namespace {
@@ -16,23 +17,10 @@ using nlohmann::json;
 
 // Published members of _Invoice and _BackOrder, each name once (a Let/Get
 // pair shares its name).
-const std::vector<std::string> kInvoiceMembers = {
-    "LineStatus", "ShipTo", "CustID", "EndOrder", "BeginOrder", "RecordCount",
-    "TransactionMode", "PrintOnly", "BillTo", "MoveNext", "Find", "FindByFilter",
-    "OpenRecordset", "Delete", "Save", "DeleteByFilter", "MoveLast", "SeekRecord", "MoveFirst",
-    "MovePrevious", "OrderKey", "OtherCharge", "FreightAmount", "ShipDate", "InvoiceDate",
-    "InvoiceNo", "Connect", "PrintParentHandle", "ReportPath", "PrintInvoice", "AddNew",
-    "Get_Next_Invoice_No", "ReportFormula", "PrintInvoiceBy", "PackVerify", "AddHeader",
-    "InvoiceReport", "Extra2", "Extra1", "Paid", "UserID", "Export_Flag", "Export_Date",
-    "Generate_Only", "ShowMessageBox", "InfoMsg", "Filter"};
-
-const std::vector<std::string> kBackOrderMembers = {
-    "Invoice_No", "Order_Number", "Cust_ID", "ShipTo_Name", "Reference_No", "Due_Date",
-    "Order_Header_Discount", "Ship_Via", "Price_Struct", "OEextra1", "OEextra2", "NonMerchOrder",
-    "Item_Number", "Site", "Quantity_Ordered", "Quantity_To_Ship", "Unit_Price",
-    "Order_Detail_Discount", "Quantity_Packed", "QueryName", "RecordCount", "Connect", "Filter",
-    "InfoMsg", "OpenRecordset", "CloseRecordset", "Find", "FindByFilter", "MoveNext",
-    "BackOrder"};
+const std::vector<std::string> kInvoiceMembers =
+    testing::published::Names(testing::published::kInvoiceSlots);
+const std::vector<std::string> kBackOrderMembers =
+    testing::published::Names(testing::published::kBackOrderSlots);
 
 class InvoiceSurfaceTest : public ::testing::Test, public TarvikTest {};
 

@@ -91,7 +91,7 @@ class BackOrderWorkflow : public InvoiceTest {
     before_ = Snapshot();
   }
 
-  ComPtr<server::_BackOrder> bo_;
+  ComPtr<_BackOrder> bo_;
   std::vector<int> pointers_;
   std::string before_;
 };

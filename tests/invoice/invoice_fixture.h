@@ -17,8 +17,6 @@
 
 namespace tarvik::testing {
 
-using server::_Invoice;
-
 class InvoiceTest : public ::testing::Test {
  protected:
   InvoiceTest();

@@ -9,7 +9,7 @@
 namespace tarvik::invoice {
 
 struct InvoiceTestPeer {
-  static Invoice& Of(const ComPtr<server::_Invoice>& p) {
+  static Invoice& Of(const ComPtr<_Invoice>& p) {
     return static_cast<InvoiceObject*>(p.get())->invoice();
   }
   static std::string BuildSelectText(Invoice& i) { return i.BuildSelectText(); }

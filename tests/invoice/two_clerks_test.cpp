@@ -82,7 +82,7 @@ class Clerk {
     InvokeByName(invoice_.get(), name, CallKind::kLet, {std::move(value)});
   }
   ComPtr<data::HostConnection> connection_;
-  ComPtr<server::_Invoice> invoice_;
+  ComPtr<_Invoice> invoice_;
 };
 
 struct Turn {

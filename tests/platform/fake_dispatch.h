@@ -12,7 +12,7 @@
 
 namespace tarvik::testing {
 
-class FakeDispatch : public ComObject<FakeDispatch, IDispatch> {
+class FakeDispatch : public ComObject<FakeDispatch, NoTypeInfo<IDispatch>> {
  public:
   static inline int live = 0;
   FakeDispatch() { ++live; }
@@ -27,11 +27,6 @@ class FakeDispatch : public ComObject<FakeDispatch, IDispatch> {
   UINT named_seen = 0;
   DISPID named_id = 0;
 
-  HRESULT GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT, LCID, DISPID* ids) override {
     const std::u16string n = names[0];
     if (n == u"Value" || n == u"value") *ids = DISPID_VALUE;

@@ -53,7 +53,7 @@ class HostileInput : public ::testing::Test {
   TempDatabase db_;
   ComPtr<data::HostConnection> real_;
   ScriptedUi ui_;
-  ComPtr<server::_Invoice> object_;
+  ComPtr<_Invoice> object_;
 };
 
 TEST_F(HostileInput, HeaderTextsComeBackUnchangedAndTouchNoOtherRow) {
@@ -129,7 +129,7 @@ TEST_F(HostileInput, HostileFiltersAndKeysNeverRunAsSql) {
   }
   // The back-order detail query takes the invoice number as a parameter.
   for (int i = 0; i < 20; ++i) {
-    ComPtr<server::_BackOrder> bo = backorder::NewBackOrder();
+    ComPtr<_BackOrder> bo = backorder::NewBackOrder();
     InvokeByName(bo.get(), "Connect", CallKind::kSet, {Variant::Dispatch(real_.get())});
     InvokeByName(bo.get(), "Invoice_No", CallKind::kLet, {Variant::String(hostile.Next())});
     ++tries;

@@ -9,12 +9,12 @@
 #include "platform/com_object.h"
 #include "platform/late_bound.h"
 #include "platform/regional.h"
+#include "tests/support/report_printer_wrapper.h"
 #include "tests/support/table_dump.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
 namespace {
-
 
 // The folder of this program's copies, removed when the program ends.
 struct RunFolder {
@@ -35,20 +35,6 @@ std::string FreshPath() {
   return (folder.path / ("run" + std::to_string(++serial) + ".db")).string();
 }
 
-// Produces every report without writing a document.
-class QuietPrinter final : public ComObject<QuietPrinter, components::ReportPrinter> {
- public:
-  void SetFormulas(ComPtr<Collection>) override {}
-  bool PrintReport(SAFEARRAY**) override { return true; }
-  void SetDatabaseName(const std::string&) override {}
-  void SetParentHandle(std::int32_t) override {}
-  void SetReportPath(const std::string&) override {}
-  void SetConnection(ComPtr<data::HostConnection>) override {}
-  void SetReportFile(const std::string&) override {}
-  void SetDocumentName(const std::string&) override {}
-  std::string DocumentTitle() override { return "Invoice"; }
-};
-
 }  // namespace
 
 WorkflowEnv::WorkflowEnv(const std::string& template_path, bool copy)
@@ -63,7 +49,7 @@ WorkflowEnv::WorkflowEnv(const std::string& template_path, bool copy)
   recorder_ = RecordAround(real_);
   InstallUi(&ui_);
   components::SetReportPrinterFactory(
-      [] { return ComPtr<components::ReportPrinter>(MakeCom<QuietPrinter>().get()); });
+      [] { return ComPtr<components::ReportPrinter>(MakeCom<QuietReportPrinter>().get()); });
   invoice_ = invoice::NewInvoice();
   components::SetReportPrinterFactory(nullptr);
   InvokeByName(invoice_.get(), "Connect", CallKind::kSet,

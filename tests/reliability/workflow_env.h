@@ -40,8 +40,8 @@ class WorkflowEnv {
   ComPtr<data::HostConnection> real_;
   ComPtr<RecordingConnection> recorder_;
   ScriptedUi ui_;
-  ComPtr<server::_Invoice> invoice_;
-  ComPtr<server::_BackOrder> backorder_;
+  ComPtr<_Invoice> invoice_;
+  ComPtr<_BackOrder> backorder_;
 };
 
 // Every row of every table a workflow may touch, as text.

@@ -10,7 +10,7 @@
 
 #include "platform/collection.h"
 #include "platform/ui_services.h"
-#include "server/interfaces.h"
+#include "tarvik/interfaces.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
@@ -41,7 +41,7 @@ class PrintedInvoiceTest : public ::testing::Test {
   TempDatabase db_;
   ComPtr<data::HostConnection> connection_;
   ScriptedUi ui_;
-  ComPtr<server::_Invoice> invoice_;
+  ComPtr<_Invoice> invoice_;
   ComPtr<Collection> formulas_;
 };
 

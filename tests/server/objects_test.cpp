@@ -1,22 +1,20 @@
-// Class factories, unloading, Invoice state and BackOrder detail reading.
+// The served objects: class factories, unloading, Invoice state and
+// BackOrder detail reading.
 #include <gtest/gtest.h>
 
 #include "backorder/backorder.h"
 #include "components/report_printer.h"
-#include "components/sales_order.h"
-#include "components/system_options.h"
 #include "data/data_recordset.h"
 #include "invoice/invoice.h"
 #include "platform/collection.h"
 #include "server/class_factory.h"
-#include "server/interfaces.h"
-#include "server/object_count.h"
+#include "tarvik/interfaces.h"
 #include "tests/invoice/invoice_test_peer.h"
-#include "tests/server/dispatch_call.h"
-#include "tests/server/fakes.h"
+#include "tests/support/dispatch_call.h"
+#include "tests/support/fake_data.h"
+#include "tests/support/report_printer_wrapper.h"
 
 namespace tarvik {
-
 namespace server {
 namespace {
 
@@ -24,10 +22,21 @@ using testing::CallMethod;
 using testing::CallOutcome;
 using testing::FakeConnection;
 using testing::FakeRecordset;
-using testing::FakeReportPrinter;
 using testing::GetProp;
 using testing::LetProp;
 using testing::SetProp;
+
+// Counts the connections the Invoice hands the report component.
+class FakeReportPrinter final : public testing::ReportPrinterWrapper<FakeReportPrinter> {
+ public:
+  void SetConnection(ComPtr<data::HostConnection> c) override {
+    connection = c;
+    ++connection_sets;
+  }
+
+  ComPtr<data::HostConnection> connection;
+  int connection_sets = 0;
+};
 
 // --- Factories and unloading ---------------------------------------------
 
@@ -321,66 +330,6 @@ TEST_F(BackOrderRecord, LineCodeOutsideAByteIsAnOverflowAfterTheEarlierColumns) 
   EXPECT_EQ(r.scode, HResultFromError(6));
   EXPECT_EQ(Text("Order_Number"), "7001");  // read before column 22
   EXPECT_EQ(Text("Quantity_Packed"), "");   // after it: untouched
-}
-
-// --- Components -------------------------------------------------------------------
-
-TEST(SystemOptions, ReadsTheSystemTableAndMatchesNamesExactly) {
-  ComPtr<FakeConnection> c = MakeCom<FakeConnection>();
-  c->system_rows = std::vector<std::vector<data::Value>>{
-      {std::string("Invoice No Partial Picking"), std::string("1")},
-      {std::string("Auto Backorder"), std::int64_t{0}}};
-  ComPtr<components::SystemOptions> o = components::NewSystemOptions();
-  o->SetConnection(c);
-  ASSERT_TRUE(o->Open());
-  EXPECT_EQ(o->OptionValue(), "");
-  EXPECT_FALSE(o->FindOption(Variant::String("invoice no partial picking")));
-  ASSERT_TRUE(o->FindOption(Variant::String("Invoice No Partial Picking")));
-  EXPECT_EQ(o->OptionValue(), "1");
-  ASSERT_TRUE(o->FindOption(Variant::String("Auto Backorder")));
-  EXPECT_EQ(o->OptionValue(), "0");
-}
-
-TEST(SystemOptions, UnreadableTableIsNeverTakenForAnOptionThatIsOff) {
-  ComPtr<FakeConnection> c = MakeCom<FakeConnection>();
-  ComPtr<components::SystemOptions> o = components::NewSystemOptions();
-  o->SetConnection(c);
-  EXPECT_FALSE(o->Open());
-  // A caller that went on regardless learns why when it looks an option up.
-  EXPECT_THROW(o->FindOption(Variant::String("Invoice No Partial Picking")), AutomationError);
-}
-
-TEST(SalesOrder, LinesAreAKeyedCollection) {
-  ComPtr<components::SalesOrder> order = components::NewDefaultSalesOrder();
-  ComPtr<components::SalesOrderDetails> lines = order->Details();
-  ASSERT_TRUE(lines);
-  EXPECT_EQ(order->Details().get(), lines.get());
-  ComPtr<components::SalesOrderDetail> first = lines->Add("A1");
-  first->SetQuantity_Ordered("4.5");
-  EXPECT_EQ(lines->Item(Variant::Integer(1))->Quantity_Ordered(), "4.5");
-  try {
-    lines->Add("a1");
-    ADD_FAILURE() << "duplicate key accepted";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.number(), 457);
-  }
-  for (int bad : {0, 2, -1}) {
-    try {
-      lines->Item(Variant::Integer(static_cast<std::int16_t>(bad)));
-      ADD_FAILURE() << bad;
-    } catch (const AutomationError& e) {
-      EXPECT_EQ(e.number(), 5);
-    }
-  }
-  order->SetDetails(nullptr);
-  EXPECT_NE(order->Details().get(), lines.get());
-  EXPECT_EQ(order->Order_Key(), 0);
-}
-
-TEST(ReportPrinter, DocumentTitleIsTheDocumentName) {
-  ComPtr<components::ReportPrinter> p = components::NewDefaultReportPrinter();
-  p->SetDocumentName("Invoice 1042");
-  EXPECT_EQ(p->DocumentTitle(), "Invoice 1042");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "server/object_count.h"
+#include "automation/object_count.h"
 
 #include <atomic>
 
-namespace tarvik::server {
+namespace tarvik::automation {
 namespace {
 // Atomic although the server is apartment-threaded: objects of different
 // apartments share these counters.
@@ -23,4 +23,4 @@ int LiveObjectCount() { return g_objects.load(); }
 int ServerLockCount() { return g_locks.load(); }
 bool CanUnload() { return g_objects.load() == 0 && g_locks.load() == 0; }
 
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

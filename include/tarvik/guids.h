@@ -1,17 +1,20 @@
-#include "server/interfaces.h"
+// Class, interface and library identifiers: fixed for the life of the
+// published library, clients store them.
+#pragma once
 
-namespace tarvik::server {
+#include "platform/com.h"
 
-// Fixed for the life of the published library; clients store them.
-const GUID LIBID_TarvikInvoice = {
+namespace tarvik {
+
+inline constexpr GUID LIBID_TarvikInvoice = {
     0xA459FA9B, 0xFCFC, 0x4E70, {0x9F, 0xB7, 0x50, 0x4C, 0x42, 0x96, 0x47, 0xB9}};
-const CLSID CLSID_Invoice = {
+inline constexpr CLSID CLSID_Invoice = {
     0x91D78E23, 0xD729, 0x4A4B, {0xA6, 0x80, 0x3E, 0xCF, 0xD1, 0x70, 0xDA, 0xB7}};
-const CLSID CLSID_BackOrder = {
+inline constexpr CLSID CLSID_BackOrder = {
     0x2CB7B7E0, 0xDBC8, 0x4AB6, {0x93, 0xE4, 0xB5, 0xC6, 0xFC, 0xB7, 0xE9, 0xE9}};
-const IID IID__Invoice = {
+inline constexpr IID IID__Invoice = {
     0x3292F5EE, 0x5BDC, 0x4C02, {0xB4, 0x09, 0x4A, 0xA3, 0xBD, 0x69, 0x8D, 0xFB}};
-const IID IID__BackOrder = {
+inline constexpr IID IID__BackOrder = {
     0xF8F6B9D9, 0xBF40, 0x4E22, {0xA4, 0xAC, 0x5E, 0x2F, 0x80, 0xC3, 0x9B, 0x38}};
 
-}  // namespace tarvik::server
+}  // namespace tarvik

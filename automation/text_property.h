@@ -9,7 +9,7 @@
 #include "platform/bstr.h"
 #include "platform/com.h"
 
-namespace tarvik::server {
+namespace tarvik::automation {
 
 class TextProperty {
  public:
@@ -32,4 +32,4 @@ class TextProperty {
   std::u16string value_;
 };
 
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

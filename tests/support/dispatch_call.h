@@ -1,4 +1,4 @@
-// Late-bound calls for the server tests, keeping what a host sees: the
+// Late-bound calls for the tests of dispatch, keeping what a host sees: the
 // HRESULT, the result's VT, EXCEPINFO and the failing argument index.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include "platform/error.h"
 #include "platform/variant.h"
 
-namespace tarvik::server::testing {
+namespace tarvik::testing {
 
 struct CallOutcome {
   HRESULT hr = S_OK;
@@ -72,4 +72,4 @@ inline CallOutcome CallMethod(IDispatch* o, const std::string& name,
   return CallByName(o, name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::move(args));
 }
 
-}  // namespace tarvik::server::testing
+}  // namespace tarvik::testing

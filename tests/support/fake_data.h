@@ -1,5 +1,5 @@
-// Stand-ins for the outside objects (connection, record set, report
-// component) that record what the server objects do with them.
+// Stand-ins for the data objects (connection, record set) that answer from
+// fixed rows and record what the objects under test do with them.
 #pragma once
 
 #include <memory>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "components/report_printer.h"
 #include "data/data_recordset.h"
 #include "data/host_connection.h"
 #include "data/result_set.h"
@@ -16,23 +15,7 @@
 #include "platform/error.h"
 #include "platform/variant.h"
 
-namespace tarvik::server::testing {
-
-// IDispatch members no test calls.
-template <class I>
-struct NoDispatch : I {
-  HRESULT GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
-  }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
-};
+namespace tarvik::testing {
 
 // Rows of data::Value, visited by position.
 class FakeResultSet : public data::ResultSet {
@@ -59,7 +42,7 @@ class FakeResultSet : public data::ResultSet {
   std::size_t row_ = 0;
 };
 
-class FakeConnection final : public ComObject<FakeConnection, NoDispatch<data::HostConnection>> {
+class FakeConnection final : public OpaqueDispatchObject<FakeConnection, data::HostConnection> {
  public:
   void* QueryInterfaceExtra(REFIID riid) {
     if (riid == IID_IDispatch || riid == data::IID_HostConnection)
@@ -98,7 +81,7 @@ class FakeConnection final : public ComObject<FakeConnection, NoDispatch<data::H
 
 // A record set over fixed rows with the reader-position rule of the
 // contract: the first read after an open or a move takes column 0.
-class FakeRecordset final : public ComObject<FakeRecordset, NoDispatch<data::DataRecordset>> {
+class FakeRecordset final : public OpaqueDispatchObject<FakeRecordset, data::DataRecordset> {
  public:
   void* QueryInterfaceExtra(REFIID riid) {
     if (riid == IID_IDispatch || riid == data::IID_DataRecordset)
@@ -172,23 +155,4 @@ class FakeRecordset final : public ComObject<FakeRecordset, NoDispatch<data::Dat
   int column_ = 0;
 };
 
-class FakeReportPrinter final : public ComObject<FakeReportPrinter, components::ReportPrinter> {
- public:
-  void SetFormulas(ComPtr<Collection>) override {}
-  bool PrintReport(SAFEARRAY**) override { return true; }
-  void SetDatabaseName(const std::string&) override {}
-  void SetParentHandle(std::int32_t) override {}
-  void SetReportPath(const std::string&) override {}
-  void SetConnection(ComPtr<data::HostConnection> c) override {
-    connection = c;
-    ++connection_sets;
-  }
-  void SetReportFile(const std::string&) override {}
-  void SetDocumentName(const std::string&) override {}
-  std::string DocumentTitle() override { return {}; }
-
-  ComPtr<data::HostConnection> connection;
-  int connection_sets = 0;
-};
-
-}  // namespace tarvik::server::testing
+}  // namespace tarvik::testing

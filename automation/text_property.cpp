@@ -1,8 +1,8 @@
-#include "server/text_property.h"
+#include "automation/text_property.h"
 
 #include <new>
 
-namespace tarvik::server {
+namespace tarvik::automation {
 
 HRESULT TextProperty::Put(BSTR v) noexcept {
   try {
@@ -19,4 +19,4 @@ HRESULT TextProperty::Get(BSTR* out) const noexcept {
   return (*out || value_.empty()) ? S_OK : E_OUTOFMEMORY;
 }
 
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

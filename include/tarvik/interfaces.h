@@ -1,6 +1,6 @@
-// The published surface of the TarvikInvoice type library: the two
-// enumerations, the dual interfaces _Invoice and _BackOrder, and the class,
-// interface and library identifiers.
+// The published surface of the TarvikInvoice type library: the dual
+// interfaces _Invoice and _BackOrder, with the enumerations, identifiers and
+// program ids they travel with.
 //
 // The virtual functions stand in the published position order (position 0 is
 // the first slot after the seven IDispatch slots). Property pairs take two
@@ -14,26 +14,11 @@
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/variant.h"
+#include "tarvik/enums.h"
+#include "tarvik/guids.h"
+#include "tarvik/progids.h"
 
-namespace tarvik::server {
-
-enum TransMode : LONG { tmCancel = 0, tmAdd = 1, tmEdit = 2, tmDelete = 3 };
-enum InvoiceBy : LONG {
-  ibOrderNumber = 0,
-  ibShipToLocation = 1,
-  ibCustomer = 2,
-  ibCustomerOrderNumber = 3
-};
-static_assert(sizeof(TransMode) == 4 && sizeof(InvoiceBy) == 4, "published enums are 32-bit");
-
-extern const GUID LIBID_TarvikInvoice;
-extern const CLSID CLSID_Invoice;
-extern const CLSID CLSID_BackOrder;
-extern const IID IID__Invoice;
-extern const IID IID__BackOrder;
-
-inline constexpr const char* kProgIdInvoice = "TarvikInvoice.Invoice";
-inline constexpr const char* kProgIdBackOrder = "TarvikInvoice.BackOrder";
+namespace tarvik {
 
 // Slots of IUnknown and IDispatch ahead of the published members.
 inline constexpr std::size_t kDispatchSlots = 7;
@@ -182,4 +167,4 @@ struct _BackOrder : IDispatch {
   ~_BackOrder() = default;
 };
 
-}  // namespace tarvik::server
+}  // namespace tarvik

@@ -1,5 +1,6 @@
-// The published surface: member order in the vtable, dispatch by name of
-// every member, argument checking and result types.
+// The member tables against the published surface: member order in the
+// vtable, dispatch by name of every member, argument checking and result
+// types.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,162 +10,19 @@
 
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
-#include "server/interfaces.h"
-#include "tests/server/dispatch_call.h"
+#include "tarvik/interfaces.h"
+#include "tests/support/dispatch_call.h"
+#include "tests/support/published_members.h"
 
-namespace tarvik::server {
+namespace tarvik::automation {
 namespace {
+
+using namespace testing::published;  // NOLINT: the slot vocabulary
 
 using testing::CallMethod;
 using testing::CallOutcome;
 using testing::GetProp;
 using testing::LetProp;
-
-enum Kind { kLet, kGet, kSet, kFunction, kSub };
-enum Type { kByte, kString, kLong, kBoolean, kObject, kNone };
-
-struct Slot {
-  int position;
-  const char* name;
-  Kind kind;
-  Type type;
-};
-
-// The published member tables, written out independently of the code.
-const std::vector<Slot> kInvoiceSlots = {
-    {0, "LineStatus", kLet, kByte},
-    {1, "LineStatus", kGet, kByte},
-    {2, "ShipTo", kLet, kString},
-    {3, "ShipTo", kGet, kString},
-    {4, "CustID", kLet, kString},
-    {5, "CustID", kGet, kString},
-    {6, "EndOrder", kLet, kString},
-    {7, "EndOrder", kGet, kString},
-    {8, "BeginOrder", kLet, kString},
-    {9, "BeginOrder", kGet, kString},
-    {10, "RecordCount", kLet, kLong},
-    {11, "RecordCount", kGet, kLong},
-    {12, "TransactionMode", kLet, kLong},
-    {13, "TransactionMode", kGet, kLong},
-    {14, "PrintOnly", kLet, kBoolean},
-    {15, "PrintOnly", kGet, kBoolean},
-    {16, "BillTo", kLet, kString},
-    {17, "BillTo", kGet, kString},
-    {18, "MoveNext", kFunction, kBoolean},
-    {19, "Find", kFunction, kBoolean},
-    {20, "FindByFilter", kFunction, kBoolean},
-    {21, "OpenRecordset", kFunction, kBoolean},
-    {22, "Delete", kFunction, kBoolean},
-    {23, "Save", kFunction, kBoolean},
-    {24, "DeleteByFilter", kFunction, kBoolean},
-    {25, "MoveLast", kFunction, kBoolean},
-    {26, "SeekRecord", kFunction, kBoolean},
-    {27, "MoveFirst", kFunction, kBoolean},
-    {28, "MovePrevious", kFunction, kBoolean},
-    {29, "OrderKey", kLet, kLong},
-    {30, "OrderKey", kGet, kLong},
-    {31, "OtherCharge", kLet, kString},
-    {32, "OtherCharge", kGet, kString},
-    {33, "FreightAmount", kLet, kString},
-    {34, "FreightAmount", kGet, kString},
-    {35, "ShipDate", kLet, kString},
-    {36, "ShipDate", kGet, kString},
-    {37, "InvoiceDate", kLet, kString},
-    {38, "InvoiceDate", kGet, kString},
-    {39, "InvoiceNo", kLet, kString},
-    {40, "InvoiceNo", kGet, kString},
-    {41, "Connect", kSet, kObject},
-    {42, "PrintParentHandle", kLet, kLong},
-    {43, "PrintParentHandle", kGet, kLong},
-    {44, "ReportPath", kLet, kString},
-    {45, "ReportPath", kGet, kString},
-    {46, "PrintInvoice", kFunction, kBoolean},
-    {47, "AddNew", kFunction, kBoolean},
-    {48, "Get_Next_Invoice_No", kFunction, kString},
-    {49, "ReportFormula", kSet, kObject},
-    {50, "ReportFormula", kGet, kObject},
-    {51, "PrintInvoiceBy", kLet, kLong},
-    {52, "PrintInvoiceBy", kGet, kLong},
-    {53, "PackVerify", kLet, kBoolean},
-    {54, "PackVerify", kGet, kBoolean},
-    {55, "AddHeader", kFunction, kBoolean},
-    {56, "InvoiceReport", kLet, kString},
-    {57, "InvoiceReport", kGet, kString},
-    {58, "Extra2", kLet, kString},
-    {59, "Extra2", kGet, kString},
-    {60, "Extra1", kLet, kString},
-    {61, "Extra1", kGet, kString},
-    {62, "Paid", kGet, kString},
-    {63, "Paid", kLet, kString},
-    {64, "UserID", kGet, kString},
-    {65, "UserID", kLet, kString},
-    {66, "Export_Flag", kGet, kByte},
-    {67, "Export_Flag", kLet, kByte},
-    {68, "Export_Date", kGet, kString},
-    {69, "Export_Date", kLet, kString},
-    {70, "Generate_Only", kGet, kBoolean},
-    {71, "Generate_Only", kLet, kBoolean},
-    {72, "ShowMessageBox", kGet, kBoolean},
-    {73, "ShowMessageBox", kLet, kBoolean},
-    {74, "InfoMsg", kGet, kString},
-    {75, "InfoMsg", kLet, kString},
-    {76, "Filter", kGet, kString},
-    {77, "Filter", kLet, kString},
-};
-const std::vector<Slot> kBackOrderSlots = {
-    {0, "Invoice_No", kGet, kString},
-    {1, "Invoice_No", kLet, kString},
-    {2, "Order_Number", kGet, kString},
-    {3, "Order_Number", kLet, kString},
-    {4, "Cust_ID", kGet, kString},
-    {5, "Cust_ID", kLet, kString},
-    {6, "ShipTo_Name", kGet, kString},
-    {7, "ShipTo_Name", kLet, kString},
-    {8, "Reference_No", kGet, kString},
-    {9, "Reference_No", kLet, kString},
-    {10, "Due_Date", kGet, kString},
-    {11, "Due_Date", kLet, kString},
-    {12, "Order_Header_Discount", kGet, kString},
-    {13, "Order_Header_Discount", kLet, kString},
-    {14, "Ship_Via", kGet, kString},
-    {15, "Ship_Via", kLet, kString},
-    {16, "Price_Struct", kGet, kString},
-    {17, "Price_Struct", kLet, kString},
-    {18, "OEextra1", kGet, kString},
-    {19, "OEextra1", kLet, kString},
-    {20, "OEextra2", kGet, kString},
-    {21, "OEextra2", kLet, kString},
-    {22, "NonMerchOrder", kGet, kBoolean},
-    {23, "NonMerchOrder", kLet, kBoolean},
-    {24, "Item_Number", kGet, kString},
-    {25, "Item_Number", kLet, kString},
-    {26, "Site", kGet, kString},
-    {27, "Site", kLet, kString},
-    {28, "Quantity_Ordered", kGet, kString},
-    {29, "Quantity_Ordered", kLet, kString},
-    {30, "Quantity_To_Ship", kGet, kString},
-    {31, "Quantity_To_Ship", kLet, kString},
-    {32, "Unit_Price", kGet, kString},
-    {33, "Unit_Price", kLet, kString},
-    {34, "Order_Detail_Discount", kGet, kString},
-    {35, "Order_Detail_Discount", kLet, kString},
-    {36, "Quantity_Packed", kGet, kString},
-    {37, "Quantity_Packed", kLet, kString},
-    {38, "QueryName", kLet, kString},
-    {39, "QueryName", kGet, kString},
-    {40, "RecordCount", kLet, kLong},
-    {41, "RecordCount", kGet, kLong},
-    {42, "Connect", kSet, kObject},
-    {43, "Filter", kGet, kString},
-    {44, "Filter", kLet, kString},
-    {45, "InfoMsg", kGet, kString},
-    {46, "OpenRecordset", kFunction, kBoolean},
-    {47, "CloseRecordset", kSub, kNone},
-    {48, "Find", kFunction, kBoolean},
-    {49, "FindByFilter", kFunction, kBoolean},
-    {50, "MoveNext", kFunction, kBoolean},
-    {51, "BackOrder", kFunction, kBoolean},
-};
 
 struct Surface {
   const char* interface_name;
@@ -490,4 +348,4 @@ TEST(TypeInfo, NoneIsPublishedAtRunTime) {
 }
 
 }  // namespace
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

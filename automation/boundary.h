@@ -9,7 +9,7 @@
 #include "platform/com.h"
 #include "platform/error.h"
 
-namespace tarvik::server {
+namespace tarvik::automation {
 
 template <class T, class V>
 HRESULT Store(T& member, V value) noexcept {
@@ -45,4 +45,4 @@ HRESULT Run(F&& f) noexcept {
   return Guard(std::forward<F>(f));
 }
 
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

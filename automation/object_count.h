@@ -1,7 +1,7 @@
 // Live objects and server locks of this library, for DllCanUnloadNow.
 #pragma once
 
-namespace tarvik::server {
+namespace tarvik::automation {
 
 void NoteObjectCreated();
 void NoteObjectDestroyed();
@@ -11,4 +11,4 @@ int ServerLockCount();
 // True when no object and no lock remains.
 bool CanUnload();
 
-}  // namespace tarvik::server
+}  // namespace tarvik::automation

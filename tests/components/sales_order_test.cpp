@@ -1,5 +1,6 @@
-// The order component storing new orders: inside the caller's transaction,
-// with the values it was given, refusing numbers already used.
+// The order component: its keyed lines, and storing new orders inside the
+// caller's transaction, with the values it was given, refusing numbers
+// already used.
 #include <gtest/gtest.h>
 
 #include "components/sales_order.h"
@@ -9,6 +10,33 @@
 
 namespace tarvik::testing {
 namespace {
+
+TEST(SalesOrder, LinesAreAKeyedCollection) {
+  ComPtr<components::SalesOrder> order = components::NewDefaultSalesOrder();
+  ComPtr<components::SalesOrderDetails> lines = order->Details();
+  ASSERT_TRUE(lines);
+  EXPECT_EQ(order->Details().get(), lines.get());
+  ComPtr<components::SalesOrderDetail> first = lines->Add("A1");
+  first->SetQuantity_Ordered("4.5");
+  EXPECT_EQ(lines->Item(Variant::Integer(1))->Quantity_Ordered(), "4.5");
+  try {
+    lines->Add("a1");
+    ADD_FAILURE() << "duplicate key accepted";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), 457);
+  }
+  for (int bad : {0, 2, -1}) {
+    try {
+      lines->Item(Variant::Integer(static_cast<std::int16_t>(bad)));
+      ADD_FAILURE() << bad;
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), 5);
+    }
+  }
+  order->SetDetails(nullptr);
+  EXPECT_NE(order->Details().get(), lines.get());
+  EXPECT_EQ(order->Order_Key(), 0);
+}
 
 class SalesOrderStore : public ::testing::Test {
  protected:

@@ -1,7 +1,8 @@
-// Table-driven IDispatch. Each interface has one MemberTable listing its
-// members (name, kind, the vtable method); GetIDsOfNames and Invoke are
-// answered from it. The per-member invoke thunks are generated from the
-// member-function pointers, so adding a member is one table line.
+// Typed member thunks for the published interfaces: a table line names the
+// vtable method, and the thunk that converts the arguments and stores the
+// result is generated from the member-function pointer, so adding a member
+// is one table line (automation/member_tables.cpp). The table itself and the
+// error boundary are the platform's MemberTable.
 //
 // Argument conversion follows automation: every argument is converted to the
 // parameter's type with VariantChangeType; a failure answers the conversion's
@@ -15,51 +16,16 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
+#include "automation/object_count.h"
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "platform/member_table.h"
 #include "platform/variant.h"
-#include "server/interfaces.h"
-#include "server/object_count.h"
+#include "tarvik/interfaces.h"
 
-namespace tarvik::server {
-
-enum class MemberKind { kGet, kLet, kSet, kMethod };
-
-// Invokes one member on `self` (the interface pointer as void*). Sets
-// *member_failed when the error came from the member itself rather than from
-// argument checking.
-using MemberThunk = HRESULT (*)(void* self, const DISPPARAMS& params, VARIANT* result,
-                                UINT* arg_err, bool* member_failed);
-
-struct MemberEntry {
-  std::string_view name;
-  MemberKind kind;
-  MemberThunk invoke;
-  DISPID dispid = DISPID_UNKNOWN;  // assigned by MemberTable
-};
-
-class MemberTable {
- public:
-  // Entries in interface order. Entries sharing a name (a property's get and
-  // let) share one dispid; dispids are 1, 2, ... by first appearance.
-  explicit MemberTable(std::vector<MemberEntry> entries);
-
-  // Case-insensitive. Only the member name is resolved; named arguments
-  // (names[1..]) are not supported and answer DISPID_UNKNOWN.
-  HRESULT GetIDsOfNames(OLECHAR** names, UINT count, DISPID* ids) const;
-  HRESULT Invoke(void* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* excep, UINT* arg_err) const;
-
-  const std::vector<MemberEntry>& entries() const { return entries_; }
-  // DISPID_UNKNOWN when the name is not a member.
-  DISPID DispIdOf(std::string_view name) const;
-
- private:
-  std::vector<MemberEntry> entries_;
-};
+namespace tarvik::automation {
 
 namespace detail {
 
@@ -187,10 +153,6 @@ constexpr bool LastIsOut() {
   }
 }
 
-inline const VARIANT& ArgAt(const DISPPARAMS& p, std::size_t natural_index) {
-  return p.rgvarg[p.cArgs - 1 - natural_index];  // rgvarg holds them in reverse
-}
-
 template <class M>
 struct Invoker;
 
@@ -217,7 +179,7 @@ struct Invoker<HRESULT (C::*)(A...)> {
     std::size_t failed_at = 0;
     [[maybe_unused]] auto load = [&](auto& arg, std::size_t i) {
       if (Failed(h)) return;
-      h = arg.Load(ArgAt(p, i));
+      h = arg.Load(ArgAt(p, static_cast<UINT>(i)));
       if (Failed(h)) failed_at = i;
     };
     (load(std::get<I>(in), I), ...);
@@ -270,41 +232,23 @@ MemberEntry Method(std::string_view name) {
   return {name, MemberKind::kMethod, &detail::Thunk<M>};
 }
 
-// IDispatch over a member table, as the primary base of a server class:
+// IDispatch over the interface's member table, as the primary base of a
+// server class:
 //   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice>>
 // Objects of this base are counted for DllCanUnloadNow.
 template <class I>
-class DispatchImpl : public I {
- public:
-  // No type information is published at run time: callers bind by name.
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) override {
-    return Members().GetIDsOfNames(names, count, ids);
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* excep, UINT* arg_err) override {
-    return Members().Invoke(static_cast<I*>(this), id, flags, params, result, excep, arg_err);
-  }
-
-  static const MemberTable& Members();
-
+class DispatchImpl : public TableDispatch<I> {
  protected:
   DispatchImpl() { NoteObjectCreated(); }
   ~DispatchImpl() { NoteObjectDestroyed(); }
 };
 
-// Defined in member_tables.cpp.
-template <>
-const MemberTable& DispatchImpl<_Invoice>::Members();
-template <>
-const MemberTable& DispatchImpl<_BackOrder>::Members();
+}  // namespace tarvik::automation
 
-}  // namespace tarvik::server
+namespace tarvik {
+// Defined in automation/member_tables.cpp.
+template <>
+const MemberTable& TableDispatch<_Invoice>::Members();
+template <>
+const MemberTable& TableDispatch<_BackOrder>::Members();
+}  // namespace tarvik

@@ -1,11 +1,16 @@
 // The member tables of the two published interfaces, in interface order.
-#include "server/dispatch_table.h"
-#include "server/interfaces.h"
+#include "automation/dispatch_table.h"
+#include "tarvik/interfaces.h"
 
-namespace tarvik::server {
+namespace tarvik {
+
+using automation::Get;
+using automation::Let;
+using automation::Method;
+using automation::Set;
 
 template <>
-const MemberTable& DispatchImpl<_Invoice>::Members() {
+const MemberTable& TableDispatch<_Invoice>::Members() {
   static const MemberTable table({
       Let<&_Invoice::put_LineStatus>("LineStatus"),
       Get<&_Invoice::get_LineStatus>("LineStatus"),
@@ -90,7 +95,7 @@ const MemberTable& DispatchImpl<_Invoice>::Members() {
 }
 
 template <>
-const MemberTable& DispatchImpl<_BackOrder>::Members() {
+const MemberTable& TableDispatch<_BackOrder>::Members() {
   static const MemberTable table({
       Get<&_BackOrder::get_Invoice_No>("Invoice_No"),
       Let<&_BackOrder::put_Invoice_No>("Invoice_No"),
@@ -148,4 +153,4 @@ const MemberTable& DispatchImpl<_BackOrder>::Members() {
   return table;
 }
 
-}  // namespace tarvik::server
+}  // namespace tarvik
