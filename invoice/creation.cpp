@@ -107,11 +107,10 @@ bool Invoice::AddNew() {
 // True when at least one invoice completed its header, detail and line
 // status. InvoiceNo advances by one per order, also past a failed one.
 bool Invoice::CreateInvoices(CreatedNumbers& created) {
+  std::u16string number = header_.invoice_no.value();
   if (header_.invoice_by != ibOrderNumber) {
-    if (!AddHeader() || !CreateInvoiceDetail(header_.invoice_no.value()) || !UpdateLineStatus()) {
-      return false;
-    }
-    created.Add(header_.invoice_no.value());
+    if (!InsertHeader(number) || !CreateInvoiceDetail(number) || !UpdateLineStatus()) return false;
+    created.Add(number);
     return true;
   }
   if (!CheckPartialPicking()) return false;
@@ -121,16 +120,16 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
   bool go_on = false;
   bool keys_exhausted = false;
   do {
-    const std::int32_t n = data::Field2Long(Variant::String16(header_.invoice_no.value()));
+    const std::int32_t n = data::Field2Long(Variant::String16(number));
     if (!NextOrderKey(keys_exhausted)) break;
-    const std::u16string number = header_.invoice_no.value();
-    if (AddHeader() && CreateInvoiceDetail(number) && UpdateLineStatus()) {
+    if (InsertHeader(number) && CreateInvoiceDetail(number) && UpdateLineStatus()) {
       go_on = true;
       succeeded = true;
     }
     created.Add(number);
     if (n == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
-    header_.invoice_no.set_utf8(std::to_string(n + 1));
+    number = Utf16(std::to_string(n + 1));
+    header_.invoice_no.set(number);  // the host sees the number after the last one used
   } while (go_on);
   return succeeded;
 }

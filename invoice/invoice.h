@@ -76,6 +76,8 @@ class Invoice {
   bool LoadOrderKeys();
   bool NextOrderKey(bool& exhausted);
   bool CreateInvoices(CreatedNumbers& created);
+  // Numbering (numbering.cpp): AddHeader for the number given.
+  bool InsertHeader(const std::u16string& invoice_no);
   bool RelieveOrUndo(const CreatedNumbers& created);
   // Postings (postings.cpp), for the invoice number given.
   enum class Posting : int;

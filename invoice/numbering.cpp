@@ -25,14 +25,17 @@ std::string Invoice::NextInvoiceNumber() {
   return next;
 }
 
-bool Invoice::AddHeader() {
+bool Invoice::AddHeader() { return InsertHeader(header_.invoice_no.value()); }
+
+// The header columns but the number from the object, the date today's.
+bool Invoice::InsertHeader(const std::u16string& invoice_no) {
   auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   const InvoiceHeader& h = header_;
   std::string sql = std::string("INSERT INTO ") + names::kHeaderTable + " (";
   sql += "invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ";
   sql += "extra1, extra2, paid, export_flag ";
   sql += ") VALUES (";
-  sql += std::to_string(data::Field2Long(text(h.invoice_no))) + ", ";
+  sql += std::to_string(data::Field2Long(Variant::String16(invoice_no))) + ", ";
   sql += data::Field2SqlDate(Variant::Date(regional::Today())) + ", ";
   sql += data::Field2SqlDate(text(h.ship_date)) + ", ";
   sql += data::Field2SqlText(text(h.bill_to)) + ", ";
@@ -45,7 +48,7 @@ bool Invoice::AddHeader() {
   sql += std::to_string(data::Field2Integer(Variant::Byte(h.export_flag)));
   sql += ") ";
 
-  const std::int32_t number = data::Field2Long(text(h.invoice_no));
+  const std::int32_t number = data::Field2Long(Variant::String16(invoice_no));
   bool added = false;
   try {
     added = links_.Conn().Execute(sql) && links_.Conn().RecordsAffected() == 1;
