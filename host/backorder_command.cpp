@@ -25,7 +25,7 @@ bool InvoiceExists(data::HostConnection& c, std::int32_t number) {
 }  // namespace
 
 BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invoice_no) {
-  InvoiceSession back_order(database, Access::kWrite, kBackOrderProgId);
+  InvoiceSession back_order(database, Access::kWrite, kProgIdBackOrder);
   data::HostConnection& c = back_order.connection();
   if (!InvoiceExists(c, invoice_no)) {
     throw std::runtime_error("Invoice " + std::to_string(invoice_no) + " not found.");

@@ -13,8 +13,6 @@
 
 namespace tarvik::host {
 
-inline constexpr const char* kBackOrderProgId = "TarvikInvoice.BackOrder";
-
 // Commands that only read open the database read-only; the others open it
 // for writing, which first completes what an interrupted run left.
 enum class Access { kRead, kWrite };

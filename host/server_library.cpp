@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include "platform/class_registry.h"
 #include "platform/com.h"
@@ -85,25 +86,27 @@ struct HostUi::Library {
 };
 
 HostUi::HostUi(UiServices* ui) {
-  InstallUi(ui);
-  std::string library = ServerLibraryPath();
+  std::vector<std::string> candidates;
   try {
-    if (auto reg = FindClassByProgId(kProgIdInvoice)) library = reg->library;
+    if (auto reg = FindClassByProgId(kProgIdInvoice)) candidates.push_back(reg->library);
   } catch (const std::exception&) {
-    // An unreadable registry: CreateObject will say so; try the library beside us.
+    // An unreadable registry: CreateObject will say so.
   }
-  LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
-  if (!handle) return;
-  auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(
-      dlsym(handle.get(), "TarvikInvoice_SetUiServices"));
-  if (!set_ui) return;
-  set_ui(ui);
-  library_ = std::make_unique<Library>(Library{std::move(handle), set_ui});
+  candidates.push_back(ServerLibraryPath());
+  for (const std::string& library : candidates) {
+    LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!handle) continue;
+    auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(
+        dlsym(handle.get(), "TarvikInvoice_SetUiServices"));
+    if (!set_ui) continue;
+    set_ui(ui);
+    library_ = std::make_unique<Library>(Library{std::move(handle), set_ui});
+    return;
+  }
 }
 
 HostUi::~HostUi() {
   if (library_) library_->set_ui(nullptr);
-  InstallUi(nullptr);
 }
 
 }  // namespace tarvik::host

@@ -27,11 +27,12 @@ void UnregisterServer(const std::string& library);
 // installer would. Quiet; false when that was needed and failed.
 bool EnsureServerRegistered();
 
-// Installs the host's UI services for as long as it lives: in the runtime
-// (InstallUi) and, through the library's TarvikInvoice_SetUiServices entry
-// point, in the server library the class registry names (the one CreateObject
-// loads), so the component's boxes go through them. Without a loadable
-// library only the runtime gets them. Restores both on destruction.
+// Hands the host's UI services to the server library for as long as it
+// lives, through the library's TarvikInvoice_SetUiServices entry point: the
+// library the class registry names (the one CreateObject loads), else the one
+// beside the executable. The component shows its boxes through them; without
+// a loadable library there is no component to show any. Takes them back on
+// destruction.
 class HostUi {
  public:
   explicit HostUi(UiServices* ui);

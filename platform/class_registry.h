@@ -16,7 +16,7 @@ namespace tarvik {
 
 struct ClassRegistration {
   std::string clsid;      // registry form of the GUID
-  std::string progid;     // "TarvikInvoice.Invoice"
+  std::string progid;     // as in tarvik/progids.h
   std::string library;    // absolute path of the in-process server
   std::string threading;  // "Apartment"
   std::vector<std::string> interfaces;  // "{iid} _Invoice"

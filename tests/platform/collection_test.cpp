@@ -8,6 +8,7 @@
 #include "platform/error.h"
 #include "platform/late_bound.h"
 #include "platform/ui_services.h"
+#include "tests/support/dispatch_call.h"
 
 namespace tarvik {
 namespace {
@@ -40,6 +41,45 @@ TEST(Collection, LateBoundMembersRaiseTheSameErrors) {
             }),
             kErrDuplicateKey);
   EXPECT_EQ(ErrorNumberOf([&] { GetDispId(c.get(), "NoSuchMember"); }), kErrObjectDoesntSupport);
+}
+
+TEST(Collection, MemberTableAnswersKindsArgumentCountsAndTheDefaultMember) {
+  auto c = NewCollection();
+  IDispatch* d = c.get();
+  EXPECT_EQ(testing::DispIdOf(d, "item"), DISPID_VALUE);
+  EXPECT_EQ(testing::DispIdOf(d, "ADD"), 1);
+  EXPECT_EQ(testing::DispIdOf(d, "Count"), 2);
+  EXPECT_EQ(testing::DispIdOf(d, "Remove"), 3);
+  struct Case {
+    const char* member;
+    WORD flags;
+    std::vector<Variant> args;
+    HRESULT hr;
+    HRESULT scode;
+  };
+  const Case cases[] = {
+      {"Add", DISPATCH_PROPERTYGET, {Variant::Long(1)}, DISP_E_MEMBERNOTFOUND, S_OK},
+      {"Add", DISPATCH_METHOD, {}, DISP_E_BADPARAMCOUNT, S_OK},
+      {"Add", DISPATCH_METHOD, std::vector<Variant>(5, Variant::Long(1)), DISP_E_BADPARAMCOUNT,
+       S_OK},
+      {"Add", DISPATCH_METHOD, {Variant::Missing()}, DISP_E_EXCEPTION,
+       HResultFromError(kErrArgumentNotOptional)},
+      {"Item", DISPATCH_PROPERTYPUT, {Variant::Long(1)}, DISP_E_MEMBERNOTFOUND, S_OK},
+      {"Item", DISPATCH_METHOD, {Variant::Long(9)}, DISP_E_EXCEPTION,
+       HResultFromError(kErrInvalidProcedureCall)},
+      {"Remove", DISPATCH_PROPERTYGET, {Variant::Long(1)}, DISP_E_MEMBERNOTFOUND, S_OK},
+  };
+  for (const Case& k : cases) {
+    testing::CallOutcome r = testing::CallByName(d, k.member, k.flags, k.args);
+    EXPECT_EQ(r.hr, k.hr) << k.member << " flags " << k.flags;
+    if (k.hr == DISP_E_EXCEPTION) {
+      EXPECT_EQ(r.scode, k.scode) << k.member;
+    }
+  }
+  EXPECT_EQ(c->Count(), 0) << "no refused call added anything";
+  ASSERT_EQ(testing::CallMethod(d, "Add", {Variant::String("x")}).hr, S_OK);
+  EXPECT_EQ(testing::CallByName(d, "Count", DISPATCH_PROPERTYGET).result.ToLong(), 1);
+  EXPECT_EQ(testing::GetProp(d, "Item").hr, DISP_E_BADPARAMCOUNT);
 }
 
 TEST(ScriptedUi, AnswersInOrderThenDefaults) {

@@ -1,0 +1,94 @@
+// The built libtarvikinvoice.so as a host loads it: only its entry points
+// are visible, the component shows its boxes through the UI services handed
+// over by TarvikInvoice_SetUiServices, and an error raised in the runtime
+// library is still caught inside the component.
+#include <dlfcn.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/late_bound.h"
+#include "platform/ui_services.h"
+#include "tarvik/entry_points.h"
+#include "tarvik/interfaces.h"
+
+namespace tarvik::server {
+namespace {
+
+struct DlCloser {
+  void operator()(void* h) const { dlclose(h); }
+};
+
+class ServerLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string path = std::string(TARVIK_BUILD_DIR_DEFAULT) + "/libtarvikinvoice.so";
+    handle_.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+    ASSERT_TRUE(handle_) << dlerror();
+    set_ui_ = Entry<decltype(&TarvikInvoice_SetUiServices)>("TarvikInvoice_SetUiServices");
+    get_class_ = Entry<decltype(&DllGetClassObject)>("DllGetClassObject");
+    ASSERT_TRUE(set_ui_ && get_class_);
+    InstallUi(&runtime_ui_);
+  }
+  void TearDown() override {
+    if (set_ui_) set_ui_(nullptr);
+    InstallUi(nullptr);
+  }
+
+  template <class F>
+  F Entry(const char* name) {
+    return reinterpret_cast<F>(dlsym(handle_.get(), name));
+  }
+
+  ComPtr<IDispatch> NewInvoice() {
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(get_class_(CLSID_Invoice, IID_IClassFactory, factory.put_void()), S_OK);
+    ComPtr<IDispatch> object;
+    if (factory) {
+      EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, object.put_void()), S_OK);
+    }
+    return object;
+  }
+
+  std::unique_ptr<void, DlCloser> handle_;
+  decltype(&TarvikInvoice_SetUiServices) set_ui_ = nullptr;
+  decltype(&DllGetClassObject) get_class_ = nullptr;
+  ScriptedUi runtime_ui_;  // the runtime's own singleton, which the component must not use
+};
+
+TEST_F(ServerLibrary, ExportsOnlyItsEntryPoints) {
+  for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
+                           "DllUnregisterServer", "TarvikInvoice_SetUiServices"}) {
+    EXPECT_NE(dlsym(handle_.get(), name), nullptr) << name;
+  }
+  // tarvik::server::CanUnloadNow(), behind DllCanUnloadNow.
+  EXPECT_EQ(dlsym(handle_.get(), "_ZN6tarvik6server12CanUnloadNowEv"), nullptr);
+}
+
+TEST_F(ServerLibrary, BoxesGoThroughTheUiHandedOverAndRuntimeErrorsAreCaughtInside) {
+  ScriptedUi handed;
+  handed.SetAnswers({{true, kIdYes, {}}});
+  set_ui_(&handed);
+  ComPtr<IDispatch> invoice = NewInvoice();
+  ASSERT_TRUE(invoice);
+  // Yes to the question, then the missing connection raises (thrown by the
+  // runtime library) inside Delete's handler, which reports it in a box.
+  EXPECT_FALSE(InvokeByName(invoice.get(), "Delete", CallKind::kMethod).ToBoolean());
+  ASSERT_EQ(handed.events().size(), 2u);
+  EXPECT_EQ(handed.events()[0].title, "Delete Records");
+  EXPECT_EQ(handed.events()[1].text, "Invoice: no database connection (Connect)");
+  EXPECT_TRUE(runtime_ui_.events().empty());
+
+  // Taken back: the component falls back on the runtime's services.
+  set_ui_(nullptr);
+  EXPECT_FALSE(InvokeByName(invoice.get(), "Delete", CallKind::kMethod).ToBoolean());
+  EXPECT_EQ(handed.events().size(), 2u);
+  ASSERT_EQ(runtime_ui_.events().size(), 1u);
+  EXPECT_EQ(runtime_ui_.events()[0].title, "Delete Records");
+}
+
+}  // namespace
+}  // namespace tarvik::server
