@@ -26,32 +26,32 @@ void PassingOverDuplicateKey(Statement statement) {
 
 }  // namespace
 
-void BackOrder::SetupOrderHeader() {
+void BackOrder::SetupOrderHeader(const Pass& pass) {
   components::SalesOrder& order = *sales_order_;
-  order.SetOrder_Number(new_order_number_);
-  order.SetCust_ID(cust_id_.utf8());
-  order.SetShipTo_Name(ship_to_name_.utf8());
-  order.SetReference_No(reference_no_.utf8());
+  order.SetOrder_Number(pass.new_order_number);
+  order.SetCust_ID(row_.cust_id.utf8());
+  order.SetShipTo_Name(row_.ship_to_name.utf8());
+  order.SetReference_No(row_.reference_no.utf8());
   order.SetOrder_Date(regional::FormatDate(regional::Today()));
-  order.SetDue_Date(due_date_.utf8());
-  order.SetOrder_Header_Discount(order_header_discount_.utf8());
-  order.SetShip_Via(ship_via_.utf8());
+  order.SetDue_Date(row_.due_date.utf8());
+  order.SetOrder_Header_Discount(row_.order_header_discount.utf8());
+  order.SetShip_Via(row_.ship_via.utf8());
   order.SetOrder_Flag("1");
   order.SetOrder_Comment("System Generated Backorder.  Original order number: " +
-                         original_order_number_);
-  order.SetPrice_Struct(price_struct_.utf8());
-  order.SetOEextra1(oe_extra1_.utf8());
-  order.SetOEextra2(oe_extra2_.utf8());
-  order.SetNonMerchOrder(non_merch_order_);
-  order.SetHeader_Text_A(header_text_a_);
-  order.SetHeader_Text_B(header_text_b_);
-  CopyOrderLines();
+                         pass.original_order_number);
+  order.SetPrice_Struct(row_.price_struct.utf8());
+  order.SetOEextra1(row_.oe_extra1.utf8());
+  order.SetOEextra2(row_.oe_extra2.utf8());
+  order.SetNonMerchOrder(row_.non_merch_order);
+  order.SetHeader_Text_A(row_.header_text_a);
+  order.SetHeader_Text_B(row_.header_text_b);
+  CopyOrderLines(pass);
 }
 
 // Takes the run of consecutive rows with this original order number. Any
 // error but a duplicate key ends the copy silently; the pass then saves the
 // lines written so far.
-void BackOrder::CopyOrderLines() {
+void BackOrder::CopyOrderLines(const Pass& pass) {
   try {
     sales_order_->SetDetails(nullptr);
     std::int16_t i = 1;
@@ -59,21 +59,21 @@ void BackOrder::CopyOrderLines() {
       ComPtr<components::SalesOrderDetails> details = sales_order_->Details();
       PassingOverDuplicateKey([&] { details->Add(std::to_string(i)); });
       auto line = [&] { return details->Item(Variant::Integer(i)); };
-      PassingOverDuplicateKey([&] { line()->SetItem_Number(item_number_.utf8()); });
-      PassingOverDuplicateKey([&] { line()->SetSite(site_.utf8()); });
+      PassingOverDuplicateKey([&] { line()->SetItem_Number(row_.item_number.utf8()); });
+      PassingOverDuplicateKey([&] { line()->SetSite(row_.site.utf8()); });
       PassingOverDuplicateKey([&] { line()->SetQuantity_Ordered(RemainingQuantity()); });
       PassingOverDuplicateKey([&] { line()->SetQuantity_To_Ship(line()->Quantity_Ordered()); });
-      PassingOverDuplicateKey([&] { line()->SetUnit_Price(unit_price_.utf8()); });
+      PassingOverDuplicateKey([&] { line()->SetUnit_Price(row_.unit_price.utf8()); });
       PassingOverDuplicateKey([&] { line()->SetLine_Flag_A(1); });
       PassingOverDuplicateKey(
-          [&] { line()->SetOrder_Detail_Discount(order_detail_discount_.utf8()); });
-      PassingOverDuplicateKey([&] { line()->SetLine_Code(line_code_); });
+          [&] { line()->SetOrder_Detail_Discount(row_.order_detail_discount.utf8()); });
+      PassingOverDuplicateKey([&] { line()->SetLine_Code(row_.line_code); });
       PassingOverDuplicateKey([&] { line()->SetLine_Flag_B(1); });
       details.reset();
       if (i == INT16_MAX) RaiseError(kErrOverflow);
       ++i;
       more_detail_rows_ = MoveNext();
-      if (order_number_.utf8() != original_order_number_) break;
+      if (row_.order_number.utf8() != pass.original_order_number) break;
       if (!more_detail_rows_) break;
     }
   } catch (const AutomationError&) {
@@ -84,8 +84,8 @@ void BackOrder::CopyOrderLines() {
 // No bound: a zero or negative remainder is a line all the same.
 std::string BackOrder::RemainingQuantity() {
   try {
-    const Variant ordered = Variant::String16(quantity_ordered_.value());
-    const Variant packed = Variant::String16(quantity_packed_.value());
+    const Variant ordered = Variant::String16(row_.quantity_ordered.value());
+    const Variant packed = Variant::String16(row_.quantity_packed.value());
     if (!data::IsNumeric(ordered) || !data::IsNumeric(packed)) return std::string();
     const double remaining = ordered.ToDouble() - packed.ToDouble();
     if (!std::isfinite(remaining)) RaiseError(kErrOverflow);
@@ -99,13 +99,13 @@ std::string BackOrder::RemainingQuantity() {
 
 // Positions 0 and 1 are set whatever the query declares; the answer of the
 // run is not needed.
-void BackOrder::UpdateBackOrderLineStatus() {
+void BackOrder::UpdateBackOrderLineStatus(const Pass& pass) {
   const std::string name = "v_BO_Update_Line_Status";
   data::HostConnection& connection = Conn();
   {
     ComPtr<data::QueryDef> query = connection.GetDatabase()->GetQueryDefs().Item(name);
     query->GetParameters().Item(0).SetValue(Variant::Long(sales_order_->Order_Key()));
-    query->GetParameters().Item(1).SetValue(Variant::String(original_order_key_));
+    query->GetParameters().Item(1).SetValue(Variant::String(pass.original_order_key));
   }
   connection.ExecuteQueryDef(name);
 }

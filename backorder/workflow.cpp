@@ -5,6 +5,7 @@
 
 #include "backorder/backorder.h"
 #include "components/system_options.h"
+#include "data/transaction_scope.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
 
@@ -28,11 +29,6 @@ void ShowError(const AutomationError& error) {
 }
 
 }  // namespace
-
-data::HostConnection& BackOrder::Conn() {
-  if (!connection_) RaiseError(kErrObjectVariableNotSet, "BackOrder: no database connection (Connect)");
-  return *connection_;
-}
 
 bool BackOrder::RunBackOrder() {
   bool created = false;
@@ -63,54 +59,65 @@ bool BackOrder::ConfirmBackOrder() {
          kIdYes;
 }
 
-// A failure in any pass undoes the orders of the earlier passes: the loop
-// never goes on after a failed save, so the last save decides.
+// All new orders in one transaction: a failure in any pass undoes the
+// orders of the earlier passes, and the level is ended before the closing
+// box. The handler ends the level itself when it could not be opened or
+// had been ended already.
 bool BackOrder::CreateBackOrders() {
   bool created = false;
+  bool scope_ends_level = false;
   try {
-    data::HostConnection& connection = Conn();
-    connection.BeginTrans();
-    sales_order_->SetTransactionMode(1);
     std::string message;
-    for (;;) {
-      original_order_number_ = order_number_.utf8();
-      original_order_key_ = order_key_;
-      new_order_number_ = AskNewOrderNumber();
-      if (new_order_number_.empty()) {
-        message = "Backorder operation cancelled.";
-        created = false;
-        break;
-      }
-      SetupOrderHeader();
-      const bool saved = sales_order_->Save();
-      created = saved;
-      if (saved) UpdateBackOrderLineStatus();
-      message = "Could not save orders";
-      if (!more_detail_rows_ || !saved) break;
+    {
+      data::TransactionScope transaction(Conn());
+      scope_ends_level = true;
+      sales_order_->SetTransactionMode(1);
+      created = CreateNewOrders(message);
+      if (created) transaction.Commit();
     }
+    scope_ends_level = false;
     if (!created) {
-      connection.Rollback();
       Ui().MessageBox(message, kMbOk | kMbExclamation, kNotCreatedTitle);
     } else {
-      connection.CommitTrans();
       Ui().MessageBox("New orders successfully created.", kMbOk | kMbInformation,
                       "Operation Complete");
     }
   } catch (const AutomationError& error) {
-    if (connection_) connection_->Rollback();
+    if (!scope_ends_level && connection_) connection_->Rollback();
     ShowError(error);
     created = false;
   }
   return created;
 }
 
+// One new order per original order, each under a number the user gives.
+// The loop never goes on after a failed save, so the last save decides;
+// message says why when it answers false.
+bool BackOrder::CreateNewOrders(std::string& message) {
+  for (;;) {
+    Pass pass;
+    pass.original_order_number = row_.order_number.utf8();
+    pass.original_order_key = row_.order_key;
+    pass.new_order_number = AskNewOrderNumber();
+    if (pass.new_order_number.empty()) {
+      message = "Backorder operation cancelled.";
+      return false;
+    }
+    SetupOrderHeader(pass);
+    const bool saved = sales_order_->Save();
+    if (saved) UpdateBackOrderLineStatus(pass);
+    message = "Could not save orders";
+    if (!more_detail_rows_ || !saved) return saved;
+  }
+}
+
 std::string BackOrder::AskNewOrderNumber() {
   const std::string prompt =
-      "Enter a new order number to backorder line items from order '" + order_number_.utf8() +
-      "'.  Customer ID:  " + cust_id_.utf8() + ".  Ship To Location:  " + ship_to_name_.utf8() +
+      "Enter a new order number to backorder line items from order '" + row_.order_number.utf8() +
+      "'.  Customer ID:  " + row_.cust_id.utf8() + ".  Ship To Location:  " + row_.ship_to_name.utf8() +
       "." + "\r\r" + "Click 'Cancel' to abort the operation.";
   for (;;) {
-    std::optional<std::string> typed = Ui().InputBox(prompt, kNumberTitle, order_number_.utf8());
+    std::optional<std::string> typed = Ui().InputBox(prompt, kNumberTitle, row_.order_number.utf8());
     const std::string answer = typed ? TrimSpaces(*typed) : std::string();
     if (answer.empty()) return std::string();
     if (!OrderNumberExists(answer)) return answer;
@@ -125,8 +132,8 @@ std::string BackOrder::AskNewOrderNumber() {
 bool BackOrder::OrderNumberExists(const std::string& order_number) {
   sales_order_->SetConnect(connection_);
   sales_order_->SetFilter("BACKORDER");
-  sales_order_->SetCust_ID(cust_id_.utf8());
-  sales_order_->SetShipTo_Name(ship_to_name_.utf8());
+  sales_order_->SetCust_ID(row_.cust_id.utf8());
+  sales_order_->SetShipTo_Name(row_.ship_to_name.utf8());
   sales_order_->SetOrder_Number(order_number);
   return sales_order_->Find();
 }

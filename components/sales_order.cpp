@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/sql_text.h"
+#include "data/transaction_scope.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/regional.h"
@@ -206,13 +207,12 @@ bool SalesOrderImpl::Save() {
   }
   const std::string number = data::TrimBlanks(order_number_);
   if (number.empty() || data::TrimBlanks(cust_id_).empty() || KeyOf(c, number)) return false;
-  c.BeginTrans();
+  data::TransactionScope transaction(c);
   try {
     StoreOrder(c);
-    c.CommitTrans();
+    transaction.Commit();
   } catch (...) {
-    c.Rollback();
-    order_key_ = 0;
+    order_key_ = 0;  // the level is rolled back as the error leaves
     throw;
   }
   return true;

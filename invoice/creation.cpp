@@ -7,19 +7,19 @@
 #include <vector>
 
 #include "data/field_conversion.h"
+#include "data/transaction_scope.h"
 #include "invoice/invoice.h"
 #include "platform/bstr.h"
 #include "platform/collection.h"
 #include "platform/ui_services.h"
 
 namespace tarvik::invoice {
-namespace {
 
 // The invoice numbers one AddNew created, in order. In order-number mode
 // they run first, n + 1, n + 2 ... (n the first one's value), so a run is
 // kept as its first text and a count: memory stays flat however many
 // orders one call invoices.
-class CreatedNumbers {
+class Invoice::CreatedNumbers {
  public:
   void Add(const std::u16string& text) {
     if (!runs_.empty() && runs_.back().start &&
@@ -52,16 +52,15 @@ class CreatedNumbers {
   std::vector<Run> runs_;
 };
 
-}  // namespace
-
 bool Invoice::Save() {
-  const bool adding = transaction_mode_ == tmAdd;
-  if (adding && print_invoice_by_ == ibOrderNumber && !LoadOrderKeys()) return false;
+  const TransMode mode = settings_.transaction_mode;
+  const bool adding = mode == tmAdd;
+  if (adding && header_.invoice_by == ibOrderNumber && !LoadOrderKeys()) return false;
 
   bool saved = false;
   if (adding) {
     saved = AddNew();
-  } else if (transaction_mode_ == tmEdit) {
+  } else if (mode == tmEdit) {
     saved = UpdateHeader();
   }
   // AddNew reports its own errors and UpdateHeader lets them travel on, so
@@ -70,91 +69,110 @@ bool Invoice::Save() {
   Ui().DoEvents();
 
   if (adding && !UpdateOrderStatus()) {
-    Report("Status of the Order Header could not be saved.", kMbOk | kMbInformation,
-           Ui().AppTitle(), "Order Header status could not be saved.");
+    messages_.Report("Status of the Order Header could not be saved.", kMbOk | kMbInformation,
+                     Ui().AppTitle(), "Order Header status could not be saved.");
   }
 
-  const TextProperty saved_number = invoice_no_;
+  const std::u16string saved_number = header_.invoice_no.value();
   Find();
   const std::string criteria =
-      "invoice_no = " + std::to_string(data::Field2Long(Variant::String16(saved_number.value())));
-  if (browse_->FindFirst(Variant::String(criteria))) LoadFields();
+      "invoice_no = " + std::to_string(data::Field2Long(Variant::String16(saved_number)));
+  if (links_.browse().FindFirst(Variant::String(criteria))) LoadFields();
 
-  if (adding) RunAutoBackOrder();
+  if (adding) RunAutoBackOrder(header_.invoice_no.value());
   return true;
 }
 
 bool Invoice::AddNew() {
   CreatedNumbers created;
-  bool relieved_any = false;
+  // The handler ends one transaction level whatever the phase: the scope
+  // does it while it holds the creation's level, the handler itself when
+  // the level could not be opened, when the commit failed and after it.
+  bool scope_rolls_back = false;
   try {
-    data::HostConnection& connection = Conn();
-    connection.BeginTrans();
-    bool succeeded = false;
-    if (print_invoice_by_ != ibOrderNumber) {
-      if (AddHeader() && CreateInvoiceDetail() && UpdateLineStatus()) {
-        created.Add(invoice_no_.value());
-        succeeded = true;
-      }
-    } else if (CheckPartialPicking()) {
-      // A failure of the first order ends the loop; a later one uses up its
-      // number and the loop goes on.
-      bool go_on = false;
-      keys_exhausted_ = false;
-      do {
-        const std::int32_t number = data::Field2Long(Variant::String16(invoice_no_.value()));
-        if (!NextOrderKey()) break;
-        if (AddHeader() && CreateInvoiceDetail() && UpdateLineStatus()) {
-          go_on = true;
-          succeeded = true;
-        }
-        created.Add(invoice_no_.value());
-        if (number == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
-        invoice_no_.set_utf8(std::to_string(number + 1));
-      } while (go_on);
-    }
-
-    if (!succeeded) {
-      connection.Rollback();
-      return false;
-    }
-    connection.CommitTrans();
+    data::TransactionScope transaction(links_.Conn());
+    scope_rolls_back = true;
+    if (!CreateInvoices(created)) return false;
+    scope_rolls_back = false;
+    transaction.Commit();
     Ui().DoEvents();
-    created.ForEach([&](const std::u16string& number) {
-      invoice_no_.set(number);
-      if (RelieveInventory()) {
-        relieved_any = true;
-      } else if (ResetOrderStatus()) {
-        filter_.set_utf8("INVOICE_NUMBER");
-        DeleteByFilter();
-        filter_.clear();
-      }
-    });
+    return RelieveOrUndo(created);
   } catch (const AutomationError& error) {
-    if (connection_) connection_->Rollback();
-    ReportError(error, kMbExclamation);
+    if (!scope_rolls_back && links_.connection()) links_.connection()->Rollback();
+    messages_.ReportError(error, kMbExclamation);
     return false;
   }
+}
+
+// True when at least one invoice completed its header, detail and line
+// status. InvoiceNo advances by one per order, also past a failed one.
+bool Invoice::CreateInvoices(CreatedNumbers& created) {
+  std::u16string number = header_.invoice_no.value();
+  if (header_.invoice_by != ibOrderNumber) {
+    if (!InsertHeader(number) || !CreateInvoiceDetail(number) || !UpdateLineStatus()) return false;
+    created.Add(number);
+    return true;
+  }
+  if (!CheckPartialPicking()) return false;
+  // A failure of the first order ends the loop; a later one uses up its
+  // number and the loop goes on.
+  bool succeeded = false;
+  bool go_on = false;
+  bool keys_exhausted = false;
+  do {
+    const std::int32_t n = data::Field2Long(Variant::String16(number));
+    if (!NextOrderKey(keys_exhausted)) break;
+    if (InsertHeader(number) && CreateInvoiceDetail(number) && UpdateLineStatus()) {
+      go_on = true;
+      succeeded = true;
+    }
+    created.Add(number);
+    if (n == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
+    number = Utf16(std::to_string(n + 1));
+    header_.invoice_no.set(number);  // the host sees the number after the last one used
+  } while (go_on);
+  return succeeded;
+}
+
+// After the commit: each invoice's inventory relieved in turn; one whose
+// relief fails has its order status reset and its header deleted.
+// InvoiceNo ends at the last number.
+bool Invoice::RelieveOrUndo(const CreatedNumbers& created) {
+  bool relieved_any = false;
+  created.ForEach([&](const std::u16string& number) {
+    header_.invoice_no.set(number);
+    if (RelieveInventory(number)) {
+      relieved_any = true;
+    } else if (ResetOrderStatus(number)) {
+      // Filter shows the keyword while the delete runs: a failing delete
+      // leaves it so for the host.
+      selection_.filter.set_utf8("INVOICE_NUMBER");
+      DeleteHeaders("INVOICE_NUMBER", number);
+      selection_.filter.clear();
+    }
+  });
   return relieved_any;
 }
 
 bool Invoice::LoadOrderKeys() {
   ComPtr<Collection> params = NewCollection();
-  params->Add(Variant::String16(begin_order_.value()));
-  params->Add(Variant::String16(end_order_.value()));
-  order_keys_->SetConnection(connection_);
-  order_keys_->SetParameters(params);
-  order_keys_->SetQueryDefName("v_Order_Keys");
-  const bool found = order_keys_->OpenRecordset(std::string(), -1, -1, -1);
-  if (!found) order_keys_->CloseRecordset();
-  record_count_ = order_keys_->RecordCount();
+  params->Add(Variant::String16(selection_.begin_order.value()));
+  params->Add(Variant::String16(selection_.end_order.value()));
+  data::DataRecordset& keys = links_.order_keys();
+  keys.SetConnection(links_.connection());
+  keys.SetParameters(params);
+  keys.SetQueryDefName("v_Order_Keys");
+  const bool found = keys.OpenRecordset(std::string(), -1, -1, -1);
+  if (!found) keys.CloseRecordset();
+  selection_.record_count = keys.RecordCount();
   return found;
 }
 
-bool Invoice::NextOrderKey() {
-  if (keys_exhausted_) return false;
-  order_key_ = order_keys_->ReadLong(0);
-  keys_exhausted_ = !order_keys_->MoveNext();
+bool Invoice::NextOrderKey(bool& exhausted) {
+  if (exhausted) return false;
+  data::DataRecordset& keys = links_.order_keys();
+  selection_.order_key = keys.ReadLong(0);
+  exhausted = !keys.MoveNext();
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "data/field_conversion.h"
 #include "invoice/invoice.h"
+#include "invoice/table_names.h"
 #include "platform/regional.h"
 #include "platform/ui_services.h"
 
@@ -11,11 +12,11 @@ namespace tarvik::invoice {
 
 // Largest stored number plus one; nothing reserves it, so two callers that
 // ask before either inserts get the same answer (the key refuses the second).
-std::string Invoice::Get_Next_Invoice_No() {
+std::string Invoice::NextInvoiceNumber() {
   ComPtr<data::DataRecordset> rs = data::NewDataRecordset();
-  rs->SetConnection(connection_);
+  rs->SetConnection(links_.connection());
   std::string next;
-  if (rs->OpenRecordset("Select Max(invoice_no) From " + header_table_, -1, -1, -1)) {
+  if (rs->OpenRecordset(std::string("Select Max(invoice_no) From ") + names::kHeaderTable, -1, -1, -1)) {
     const std::int32_t highest = rs->ReadLong(0);
     if (highest == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
     next = std::to_string(highest + 1);
@@ -24,29 +25,33 @@ std::string Invoice::Get_Next_Invoice_No() {
   return next;
 }
 
-bool Invoice::AddHeader() {
-  auto text = [](const TextProperty& p) { return Variant::String16(p.value()); };
-  std::string sql = "INSERT INTO " + header_table_ + " (";
+bool Invoice::AddHeader() { return InsertHeader(header_.invoice_no.value()); }
+
+// The header columns but the number from the object, the date today's.
+bool Invoice::InsertHeader(const std::u16string& invoice_no) {
+  auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
+  const InvoiceHeader& h = header_;
+  std::string sql = std::string("INSERT INTO ") + names::kHeaderTable + " (";
   sql += "invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ";
   sql += "extra1, extra2, paid, export_flag ";
   sql += ") VALUES (";
-  sql += std::to_string(data::Field2Long(text(invoice_no_))) + ", ";
+  sql += std::to_string(data::Field2Long(Variant::String16(invoice_no))) + ", ";
   sql += data::Field2SqlDate(Variant::Date(regional::Today())) + ", ";
-  sql += data::Field2SqlDate(text(ship_date_)) + ", ";
-  sql += data::Field2SqlText(text(bill_to_)) + ", ";
-  sql += data::NumberText(data::Field2Single(text(freight_amount_))) + ", ";
-  sql += data::NumberText(data::Field2Single(text(other_charge_))) + ", ";
-  sql += std::to_string(data::Field2Integer(Variant::Long(print_invoice_by_))) + ", ";
-  sql += data::Field2SqlText(text(extra1_)) + ", ";
-  sql += data::Field2SqlText(text(extra2_)) + ", ";
-  sql += data::NumberText(data::Field2Double(text(paid_))) + ", ";
-  sql += std::to_string(data::Field2Integer(Variant::Byte(export_flag_)));
+  sql += data::Field2SqlDate(text(h.ship_date)) + ", ";
+  sql += data::Field2SqlText(text(h.bill_to)) + ", ";
+  sql += data::NumberText(data::Field2Single(text(h.freight_amount))) + ", ";
+  sql += data::NumberText(data::Field2Single(text(h.other_charge))) + ", ";
+  sql += std::to_string(data::Field2Integer(Variant::Long(h.invoice_by))) + ", ";
+  sql += data::Field2SqlText(text(h.extra1)) + ", ";
+  sql += data::Field2SqlText(text(h.extra2)) + ", ";
+  sql += data::NumberText(data::Field2Double(text(h.paid))) + ", ";
+  sql += std::to_string(data::Field2Integer(Variant::Byte(h.export_flag)));
   sql += ") ";
 
-  const std::int32_t number = data::Field2Long(text(invoice_no_));
+  const std::int32_t number = data::Field2Long(Variant::String16(invoice_no));
   bool added = false;
   try {
-    added = Conn().Execute(sql) && Conn().RecordsAffected() == 1;
+    added = links_.Conn().Execute(sql) && links_.Conn().RecordsAffected() == 1;
   } catch (const AutomationError& e) {
     // Two hosts can be handed the same next number; the loser needs to know
     // which one to replace, not which index refused it.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
+#include "data/transaction_scope.h"
 #include "invoice/invoice.h"
 #include "platform/ui_services.h"
 
@@ -12,7 +13,7 @@ namespace tarvik::invoice {
 namespace {
 
 // Which selection properties a grouping passes, in parameter order.
-enum Selection : unsigned { kOrderKey = 1, kCustId = 2, kShipTo = 4, kOrderRange = 8 };
+enum Passed : unsigned { kOrderKey = 1, kCustId = 2, kShipTo = 4, kOrderRange = 8 };
 
 struct QueryFamily {
   const char* detail;
@@ -46,57 +47,59 @@ enum class Invoice::Posting : int { kDetail, kLineStatus, kOrderStatus };
 
 // One routine for the three families. A grouping outside the table has no
 // query name: the run then fails with the catalog's item-not-found error.
-bool Invoice::RunPosting(Posting posting) {
-  const QueryFamily* family = FamilyFor(print_invoice_by_);
+bool Invoice::RunPosting(Posting posting, const std::u16string& invoice_no) {
+  const QueryFamily* family = FamilyFor(header_.invoice_by);
   std::string name;
   std::vector<Variant> values;
   if (family) {
     name = posting == Posting::kDetail       ? family->detail
            : posting == Posting::kLineStatus ? family->line_status
                                              : family->order_status;
-    auto text = [](const TextProperty& p) { return Variant::String16(p.value()); };
-    if (family->selection & kOrderKey) values.push_back(Variant::Long(order_key_));
-    if (family->selection & kCustId) values.push_back(text(cust_id_));
-    if (family->selection & kShipTo) values.push_back(text(ship_to_));
+    auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
+    if (family->selection & kOrderKey) values.push_back(Variant::Long(selection_.order_key));
+    if (family->selection & kCustId) values.push_back(text(selection_.cust_id));
+    if (family->selection & kShipTo) values.push_back(text(selection_.ship_to));
     if (family->selection & kOrderRange) {
-      values.push_back(text(begin_order_));
-      values.push_back(text(end_order_));
+      values.push_back(text(selection_.begin_order));
+      values.push_back(text(selection_.end_order));
     }
-    if (posting == Posting::kDetail) values.push_back(text(invoice_no_));
+    if (posting == Posting::kDetail) values.push_back(Variant::String16(invoice_no));
   }
-  return data::RunStoredQuery(Conn(), name, values);
+  return data::RunStoredQuery(links_.Conn(), name, values);
 }
 
-bool Invoice::CreateInvoiceDetail() {
-  bool ok = RunPosting(Posting::kDetail);
+bool Invoice::CreateInvoiceDetail(const std::u16string& invoice_no) {
+  bool ok = RunPosting(Posting::kDetail, invoice_no);
   Ui().DoEvents();
   return ok;
 }
 
 bool Invoice::UpdateLineStatus() {
-  bool ok = RunPosting(Posting::kLineStatus);
+  bool ok = RunPosting(Posting::kLineStatus, std::u16string());
   Ui().DoEvents();
   return ok;
 }
 
-bool Invoice::UpdateOrderStatus() { return RunPosting(Posting::kOrderStatus); }
+bool Invoice::UpdateOrderStatus() { return RunPosting(Posting::kOrderStatus, std::u16string()); }
 
-bool Invoice::RelieveInventory() {
-  const std::vector<Variant> values{Variant::String16(invoice_no_.value())};
+// The pair in a transaction of its own. Its beginning is outside the
+// handler: an error there travels on to the caller.
+bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
+  const std::vector<Variant> values{Variant::String16(invoice_no)};
   bool relieved = false;
-  data::HostConnection& connection = Conn();
-  connection.BeginTrans();
+  bool begun = false;
   try {
+    data::TransactionScope transaction(links_.Conn());
+    begun = true;
+    data::HostConnection& connection = links_.Conn();
     if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&
         data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory_LS", values)) {
-      connection.CommitTrans();
+      transaction.Commit();
       relieved = true;
-    } else {
-      connection.Rollback();
     }
   } catch (const AutomationError& error) {
-    connection.Rollback();
-    ReportError(error, kMbInformation);
+    if (!begun) throw;
+    messages_.ReportError(error, kMbInformation);
   }
   Ui().DoEvents();
   return relieved;

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "data/stored_query.h"
+#include "data/transaction_scope.h"
 #include "invoice/invoice.h"
+#include "invoice/table_names.h"
 
 namespace tarvik::invoice {
 namespace {
@@ -22,49 +24,44 @@ const std::array<std::vector<const char*>, 4> kGroupingQueries = {{
 }  // namespace
 
 bool Invoice::ClearReportTables() {
-  data::HostConnection& connection = Conn();
-  return connection.Execute("DELETE FROM " + report_header_table_) &&
-         connection.Execute("DELETE FROM " + report_detail_table_);
+  data::HostConnection& connection = links_.Conn();
+  return connection.Execute(std::string("DELETE FROM ") + names::kReportHeaderTable) &&
+         connection.Execute(std::string("DELETE FROM ") + names::kReportDetailTable);
 }
 
-// Groups already committed stay when a later one fails; the next run empties
-// the tables anyway.
-bool Invoice::PreparePrintSelection() {
-  const std::vector<Variant> values{Variant::String16(invoice_no_.value())};
-  data::HostConnection& connection = Conn();
-
-  connection.BeginTrans();
-  bool group = data::RunStoredQuery(connection, header_report_query_, values);
-  const auto by = static_cast<std::int32_t>(print_invoice_by_);
-  if (group && by >= 0 && by < static_cast<std::int32_t>(kGroupingQueries.size())) {
-    for (const char* name : kGroupingQueries[static_cast<std::size_t>(by)]) {
-      group = connection.ExecuteQueryDef(name);
-      if (!group) break;
+// Three groups, each in a transaction of its own and each only after the
+// one before was committed. Groups already committed stay when a later one
+// fails; the next run empties the tables anyway.
+bool Invoice::PreparePrintSelection(const std::u16string& invoice_no) {
+  const std::vector<Variant> values{Variant::String16(invoice_no)};
+  data::HostConnection& connection = links_.Conn();
+  {
+    data::TransactionScope transaction(connection);
+    bool done = data::RunStoredQuery(connection, names::kHeaderReportQuery, values);
+    const auto by = static_cast<std::int32_t>(header_.invoice_by);
+    if (done && by >= 0 && by < static_cast<std::int32_t>(kGroupingQueries.size())) {
+      for (const char* name : kGroupingQueries[static_cast<std::size_t>(by)]) {
+        done = connection.ExecuteQueryDef(name);
+        if (!done) break;
+      }
+    } else {
+      done = false;
     }
-  } else {
-    group = false;
+    if (!done) return false;
+    transaction.Commit();
   }
-  if (!group) {
-    connection.Rollback();
+  {
+    data::TransactionScope transaction(connection);
+    if (!data::RunStoredQuery(connection, names::kDetailReportQuery, values)) return false;
+    transaction.Commit();
+  }
+  data::TransactionScope transaction(connection);
+  if (!connection.ExecuteQueryDef(names::kHeaderTaxQuery) ||
+      !connection.ExecuteQueryDef(names::kDetailTaxQuery)) {
     return false;
   }
-  connection.CommitTrans();
-
-  connection.BeginTrans();
-  if (!data::RunStoredQuery(connection, detail_report_query_, values)) {
-    connection.Rollback();
-    return false;
-  }
-  connection.CommitTrans();
-
-  connection.BeginTrans();
-  if (connection.ExecuteQueryDef(header_tax_query_) &&
-      connection.ExecuteQueryDef(detail_tax_query_)) {
-    connection.CommitTrans();
-    return true;
-  }
-  connection.Rollback();
-  return false;
+  transaction.Commit();
+  return true;
 }
 
 }  // namespace tarvik::invoice

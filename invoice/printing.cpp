@@ -21,29 +21,29 @@ using ArgumentArray = std::unique_ptr<SAFEARRAY, ArrayDestroyer>;
 bool Invoice::PrintInvoice() {
   try {
     if (!ClearReportTables()) return false;
-    if (!PreparePrintSelection()) return false;
+    if (!PreparePrintSelection(header_.invoice_no.value())) return false;
     return RunInvoiceReport();
   } catch (const AutomationError& error) {
-    // Nothing is rolled back here: the preparation groups end their own work.
-    ReportError(error, kMbExclamation);
+    // Nothing is rolled back here: each preparation group ends its own level.
+    messages_.ReportError(error, kMbExclamation);
     return false;
   }
 }
 
 bool Invoice::RunInvoiceReport() {
   Ui().DoEvents();
-  if (generate_only_) return true;
-  components::ReportPrinter& report = *report_;
-  report.SetReportFile(invoice_report_.utf8());
-  report.SetReportPath(report_path_.utf8());
+  if (print_.generate_only) return true;
+  components::ReportPrinter& report = links_.report();
+  report.SetReportFile(print_.invoice_report.utf8());
+  report.SetReportPath(print_.report_path.utf8());
   report.SetDocumentName("Invoice");
   const std::string title = report.DocumentTitle();
   // A host that never set ReportFormula gets a collection for this run only.
-  ComPtr<Collection> formulas = report_formula_ ? report_formula_ : NewCollection();
+  ComPtr<Collection> formulas = print_.formulas ? print_.formulas : NewCollection();
   formulas->Add(Variant::String(title), Variant::String("Title"));
   report.SetFormulas(formulas);
-  report.SetDatabaseName(Conn().DatabaseName());
-  report.SetParentHandle(print_parent_handle_);
+  report.SetDatabaseName(links_.Conn().DatabaseName());
+  report.SetParentHandle(print_.parent_handle);
   SAFEARRAY* raw = SafeArrayCreateVector(VT_VARIANT, 0, 1);
   if (!raw) RaiseError(kErrOutOfMemory);
   ArgumentArray args(raw);

@@ -3,7 +3,7 @@
 // one transaction, and the new orders' values in the database.
 #include <gtest/gtest.h>
 
-#include "backorder/backorder.h"
+#include "backorder/backorder_object.h"
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
 #include "tests/support/portable_sql.h"
@@ -12,8 +12,8 @@ namespace tarvik::backorder {
 
 struct BackOrderTestPeer {
   static std::string Remaining(BackOrder& b, const std::string& ordered, const std::string& packed) {
-    b.quantity_ordered_.set_utf8(ordered);
-    b.quantity_packed_.set_utf8(packed);
+    b.row_.quantity_ordered.set_utf8(ordered);
+    b.row_.quantity_packed.set_utf8(packed);
     b.more_detail_rows_ = true;
     return b.RemainingQuantity();
   }
@@ -41,7 +41,7 @@ class BackOrderWorkflow : public InvoiceTest {
     Let("CustID", "C100");
     Let("InvoiceNo", "500");
     LetNumber("TransactionMode", 1);
-    ASSERT_TRUE(InvokeByName(raw(), "Save", CallKind::kMethod).ToBoolean());
+    ASSERT_TRUE(Save());
     SetOption("1");
     bo_ = backorder::NewBackOrder();
     InvokeByName(bo_.get(), "Connect", CallKind::kSet,
@@ -52,10 +52,7 @@ class BackOrderWorkflow : public InvoiceTest {
     ui_.ClearEvents();
     before_ = Snapshot();
   }
-  void SetOption(const std::string& value) {
-    real_->Execute("UPDATE System SET option_value = '" + value +
-                   "' WHERE option_name = 'Auto Backorder'");
-  }
+  void SetOption(const std::string& value) { InvoiceTest::SetOption("Auto Backorder", value); }
   // Buttons are numbers, input-box answers texts, Cancel is nullopt.
   void Queue(std::vector<ScriptedUi::Answer> answers) { ui_.SetAnswers(std::move(answers)); }
   static ScriptedUi::Answer Button(int b) { return {true, b, std::nullopt}; }
@@ -241,7 +238,7 @@ TEST_F(BackOrderWorkflow, InvoiceWithNothingOpenEndsQuietly) {
 }
 
 TEST_F(BackOrderWorkflow, RemainingQuantityIsTheOpenDifference) {
-  auto& b = *static_cast<backorder::BackOrder*>(bo_.get());
+  auto& b = static_cast<backorder::BackOrderObject*>(bo_.get())->back_order();
   struct Case {
     std::string ordered, packed, remaining;
   };

@@ -5,6 +5,7 @@
 
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
+#include "tests/support/books_invariants.h"
 #include "tests/support/error_number.h"
 
 namespace tarvik::testing {
@@ -20,14 +21,6 @@ std::string Detail(int order_key, const std::string& number) {
 
 class Creation : public InvoiceTest {
  protected:
-  bool Save() { return InvokeByName(raw(), "Save", CallKind::kMethod).ToBoolean(); }
-  void Range(const std::string& first, const std::string& last, const std::string& number) {
-    LetNumber("PrintInvoiceBy", 0);
-    Let("BeginOrder", first);
-    Let("EndOrder", last);
-    Let("InvoiceNo", number);
-    LetNumber("TransactionMode", 1);
-  }
   // Where each call stands in the log, -1 when absent.
   int At(const std::string& call) const {
     const auto calls = Calls();
@@ -39,10 +32,7 @@ class Creation : public InvoiceTest {
         "SELECT coalesce(group_concat(invoice_no), '') FROM (SELECT invoice_no FROM "
         "Invoice_Header ORDER BY 1) AS t");
   }
-  void SetOption(const std::string& value) {
-    real_->Execute("UPDATE System SET option_value = '" + value +
-                   "' WHERE option_name = 'Invoice No Partial Picking'");
-  }
+  void SetOption(const std::string& value) { InvoiceTest::SetOption("Invoice No Partial Picking", value); }
 };
 
 // Whatever form the number is typed in, the header, its lines, its relief
@@ -58,12 +48,12 @@ TEST_F(Creation, TypedNumbersPostEverythingToTheirOwnHeader) {
   for (const auto& k : cases) {
     SCOPED_TRACE(k.typed);
     UseFreshDatabase();
-    Range("1001", "1001", "90");
+    SelectOrders("1001", "1001", "90");
     ASSERT_TRUE(Save());
     const std::string books_of_90 = ScalarString(
         "SELECT group_concat(x) FROM (SELECT invoice_no || ':' || quantity AS x FROM Invoice_Detail UNION ALL "
         "SELECT invoice_no || ':' || quantity FROM Inventory_Ledger ORDER BY 1) AS t");
-    Range("1002", "1003", k.typed);
+    SelectOrders("1002", "1003", k.typed);
     ASSERT_TRUE(Save());
     EXPECT_EQ(Headers(), std::string("90,") + k.first + "," + k.second);
     for (const char* n : {k.first, k.second}) {
@@ -80,7 +70,7 @@ TEST_F(Creation, TypedNumbersPostEverythingToTheirOwnHeader) {
 }
 
 TEST_F(Creation, OneInvoicePerOrderNumberedFromInvoiceNo) {
-  Range("1001", "1003", "500");
+  SelectOrders("1001", "1003", "500");
   EXPECT_TRUE(Save());
   EXPECT_EQ(Headers(), "500,501,502");
   EXPECT_EQ(Number("RecordCount"), 3);  // the refreshed browse selection
@@ -102,19 +92,12 @@ TEST_F(Creation, OneInvoicePerOrderNumberedFromInvoiceNo) {
               2);
   }
   // Every line invoiced equals its invoice rows; stock equals opening plus ledger.
-  EXPECT_EQ(Scalar("SELECT count(*) FROM Order_Detail o WHERE o.quantity_invoiced <> "
-                   "(SELECT coalesce(sum(quantity), 0) FROM Invoice_Detail i "
-                   "WHERE i.order_key = o.order_key AND i.line_no = o.line_no)"),
-            0);
-  EXPECT_EQ(Scalar("SELECT count(*) FROM Inventory i WHERE i.on_hand <> i.opening_on_hand + "
-                   "(SELECT coalesce(sum(l.quantity), 0) FROM Inventory_Ledger l "
-                   "WHERE l.item_number = i.item_number AND l.site = i.site)"),
-            0);
+  EXPECT_EQ(BrokenInvariants(*real_), std::vector<std::string>{});
   EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(Creation, LeadingZerosNumberTheHeadersButNotTheFirstRelief) {
-  Range("1001", "1002", "0007");
+  SelectOrders("1001", "1002", "0007");
   EXPECT_TRUE(Save());
   EXPECT_EQ(Headers(), "7,8");
   EXPECT_GE(At(Relief("0007")), 0);
@@ -122,7 +105,7 @@ TEST_F(Creation, LeadingZerosNumberTheHeadersButNotTheFirstRelief) {
 }
 
 TEST_F(Creation, EmptyRangeAnswersFalseWithoutATransaction) {
-  Range("5000", "5999", "500");
+  SelectOrders("5000", "5999", "500");
   EXPECT_FALSE(Save());
   EXPECT_EQ(At("BeginTrans"), -1);
   EXPECT_TRUE(Boxes().empty());
@@ -131,7 +114,7 @@ TEST_F(Creation, EmptyRangeAnswersFalseWithoutATransaction) {
 
 TEST_F(Creation, FalseResultsForOneOrderAndForTheFirst) {
   // A later order failing uses up its number; the loop goes on.
-  Range("1001", "1003", "500");
+  SelectOrders("1001", "1003", "500");
   recorder_->SetFault([](const std::string& c) { return c == Detail(2, "501"); });
   EXPECT_TRUE(Save());
   EXPECT_EQ(Headers(), "500,501,502");
@@ -140,7 +123,7 @@ TEST_F(Creation, FalseResultsForOneOrderAndForTheFirst) {
 
   // The first order failing ends it all.
   UseFreshDatabase();
-  Range("1001", "1003", "500");
+  SelectOrders("1001", "1003", "500");
   recorder_->SetFault([](const std::string& c) { return c == Detail(1, "500"); });
   const std::string before = Snapshot();
   EXPECT_FALSE(Save());
@@ -167,7 +150,7 @@ TEST_F(Creation, ErrorsRollBackTheWholeCallAndAreReported) {
   const std::string before = Snapshot();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Range("1001", c.name == "number after the largest Long" ? "1001" : "1003", c.first_number);
+    SelectOrders("1001", c.name == "number after the largest Long" ? "1001" : "1003", c.first_number);
     LetNumber("PrintInvoiceBy", c.invoice_by);
     recorder_->SetRaise(c.raise);
     ui_.ClearEvents();
@@ -179,8 +162,8 @@ TEST_F(Creation, ErrorsRollBackTheWholeCallAndAreReported) {
     EXPECT_EQ(Boxes()[0].title, kApplicationTitle);
     EXPECT_NE(Boxes()[0].text.find(c.text), std::string::npos) << Boxes()[0].text;
   }
-  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
-  Range("1001", "1001", "2147483647");
+  BoxesOff();
+  SelectOrders("1001", "1001", "2147483647");
   ui_.ClearEvents();
   EXPECT_FALSE(Save());
   EXPECT_TRUE(Boxes().empty());
@@ -188,7 +171,7 @@ TEST_F(Creation, ErrorsRollBackTheWholeCallAndAreReported) {
 }
 
 TEST_F(Creation, FailedReliefRemovesOnlyThatInvoice) {
-  Range("1001", "1003", "500");
+  SelectOrders("1001", "1003", "500");
   recorder_->SetFault([](const std::string& c) { return c == Relief("501"); });
   EXPECT_TRUE(Save());
   EXPECT_EQ(Headers(), "500,502");
@@ -227,7 +210,7 @@ TEST_F(Creation, PartialPickingRefusesOnlyWhenTheOptionIsExactlyOne) {
     SCOPED_TRACE("'" + c.value + "'");
     UseFreshDatabase();
     SetOption(c.value);
-    Range("1013", "1017", std::to_string(number += 10));  // 1013 to 1016 are partly picked
+    SelectOrders("1013", "1017", std::to_string(number += 10));  // 1013 to 1016 are partly picked
     ui_.ClearEvents();
     const std::string before = Headers();
     EXPECT_EQ(Save(), !c.refused);
@@ -243,16 +226,16 @@ TEST_F(Creation, PartialPickingRefusesOnlyWhenTheOptionIsExactlyOne) {
     }
   }
   real_->Execute("DELETE FROM System WHERE option_name = 'Invoice No Partial Picking'");
-  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
+  BoxesOff();
   SetOption("1");  // absent now: no check at all
-  Range("1013", "1013", "900");
+  SelectOrders("1013", "1013", "900");
   EXPECT_TRUE(Save());
 }
 
 TEST_F(Creation, PartialPickingRefusalGoesToInfoMsg) {
   SetOption("1");
-  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
-  Range("1013", "1013", "900");
+  BoxesOff();
+  SelectOrders("1013", "1013", "900");
   EXPECT_FALSE(Save());
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Text("InfoMsg"), "Items are partially picked.");
@@ -260,7 +243,7 @@ TEST_F(Creation, PartialPickingRefusalGoesToInfoMsg) {
 }
 
 TEST_F(Creation, OrderStatusFailureIsReportedButSaveSucceeds) {
-  Range("1001", "1001", "500");
+  SelectOrders("1001", "1001", "500");
   recorder_->SetFault([](const std::string& c) {
     return c.rfind("ExecuteQueryDef: v_Invoice_Up_OrderStat", 0) == 0;
   });
@@ -268,8 +251,8 @@ TEST_F(Creation, OrderStatusFailureIsReportedButSaveSucceeds) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, "Status of the Order Header could not be saved.");
   EXPECT_EQ(Boxes()[0].style, 64);
-  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
-  Range("1002", "1002", "501");
+  BoxesOff();
+  SelectOrders("1002", "1002", "501");
   EXPECT_TRUE(Save());
   EXPECT_EQ(Text("InfoMsg"), "Order Header status could not be saved.");
 }

@@ -13,11 +13,10 @@ using invoice::InvoiceTestPeer;
 
 class HeaderUpdate : public InvoiceTest {
  protected:
-  bool Save() { return InvokeByName(raw(), "Save", CallKind::kMethod).ToBoolean(); }
   void Load(std::int32_t number) {
     Let("Filter", "INVOICE_NUMBER");
     Let("InvoiceNo", std::to_string(number));
-    ASSERT_TRUE(InvokeByName(raw(), "OpenRecordset", CallKind::kMethod).ToBoolean());
+    ASSERT_TRUE(Call("OpenRecordset"));
     recorder_->ClearLog();
   }
 };

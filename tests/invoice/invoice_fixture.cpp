@@ -37,6 +37,28 @@ std::int32_t InvoiceTest::Number(const std::string& name) {
   return static_cast<std::int32_t>(std::stol(Text(name)));
 }
 
+bool InvoiceTest::Call(const std::string& member, std::vector<Variant> args) {
+  return InvokeByName(raw(), member, CallKind::kMethod, std::move(args)).ToBoolean();
+}
+
+void InvoiceTest::BoxesOff() {
+  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
+}
+
+void InvoiceTest::SelectOrders(const std::string& first, const std::string& last,
+                               const std::string& number) {
+  LetNumber("PrintInvoiceBy", 0);
+  Let("BeginOrder", first);
+  Let("EndOrder", last);
+  Let("InvoiceNo", number);
+  LetNumber("TransactionMode", 1);
+}
+
+void InvoiceTest::SetOption(const std::string& name, const std::string& value) {
+  real_->Execute("UPDATE System SET option_value = '" + value + "' WHERE option_name = '" + name +
+                 "'");
+}
+
 void InvoiceTest::InsertHeader(std::int32_t number, const std::string& bill_to, int export_flag,
                                const std::string& export_date) {
   real_->Execute(
@@ -65,6 +87,14 @@ void InvoiceTest::UseFreshDatabase() {
 }
 
 const std::vector<std::string>& InvoiceTest::Calls() const { return recorder_->log(); }
+
+std::vector<std::string> InvoiceTest::Work() const {
+  std::vector<std::string> out;
+  for (const std::string& call : Calls()) {
+    if (call != "Database") out.push_back(call);
+  }
+  return out;
+}
 
 void InvoiceTest::Answer(std::vector<int> buttons) {
   std::vector<ScriptedUi::Answer> answers;

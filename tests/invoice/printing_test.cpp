@@ -60,14 +60,11 @@ class Printing : public InvoiceTest {
     inv().Connect(ComPtr<data::HostConnection>(recorder_.get()).get());
     components::SetReportPrinterFactory(nullptr);
     // Invoice 500 for order 1001, made by Save.
-    Let("InvoiceNo", "500");
-    Let("BeginOrder", "1001");
-    Let("EndOrder", "1001");
+    SelectOrders("1001", "1001", "500");
     Let("FreightAmount", "10");
     Let("OtherCharge", "2.5");
-    LetNumber("TransactionMode", 1);
-    real_->Execute("UPDATE System SET option_value = '0' WHERE option_name = 'Auto Backorder'");
-    ASSERT_TRUE(InvokeByName(raw(), "Save", CallKind::kMethod).ToBoolean());
+    SetOption("Auto Backorder", "0");
+    ASSERT_TRUE(Save());
     formulas_ = NewCollection();
     InvokeByName(raw(), "ReportFormula", CallKind::kSet,
                  {Variant::Dispatch(ComPtr<IDispatch>(formulas_).get())});
@@ -79,11 +76,12 @@ class Printing : public InvoiceTest {
     recorder_->ClearLog();
     ui_.ClearEvents();
   }
-  bool Print() { return InvokeByName(raw(), "PrintInvoice", CallKind::kMethod).ToBoolean(); }
+  bool Print() { return Call("PrintInvoice"); }
+  // Query runs by their name alone; the report's database name left out.
   std::vector<std::string> Work() const {
     std::vector<std::string> out;
-    for (const std::string& call : Calls()) {
-      if (call == "Database" || call == "DatabaseName") continue;
+    for (const std::string& call : InvoiceTest::Work()) {
+      if (call == "DatabaseName") continue;
       out.push_back(call.rfind("ExecuteQueryDef: ", 0) == 0 ? call.substr(17) : call);
     }
     return out;
@@ -165,7 +163,7 @@ TEST_F(Printing, SecondRunWithTheSameFormulasFailsOnTheTitle) {
   EXPECT_EQ(Boxes()[0].style, 48);
   EXPECT_EQ(Boxes()[0].title, kApplicationTitle);
   EXPECT_EQ(printer_->calls.back(), "DocumentTitle");  // stopped before PrintReport
-  InvokeByName(raw(), "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
+  BoxesOff();
   EXPECT_FALSE(Print());
   EXPECT_EQ(Text("InfoMsg"), Boxes()[0].text);
   EXPECT_EQ(Boxes().size(), 1u);

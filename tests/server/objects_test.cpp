@@ -9,17 +9,12 @@
 #include "platform/collection.h"
 #include "server/class_factory.h"
 #include "tarvik/interfaces.h"
+#include "tests/invoice/invoice_test_peer.h"
 #include "tests/support/dispatch_call.h"
 #include "tests/support/fake_data.h"
 #include "tests/support/report_printer_wrapper.h"
 
 namespace tarvik {
-namespace invoice {
-struct InvoiceTestPeer {
-  static void ClearFields(Invoice* i) { i->ClearFields(); }
-};
-}  // namespace invoice
-
 namespace server {
 namespace {
 
@@ -204,7 +199,7 @@ TEST_F(InvoiceState, ClearFieldsEmptiesTheHeaderButKeepsExportAndSettings) {
   LetProp(d_.get(), "OrderKey", Variant::Long(44));
   LetProp(d_.get(), "RecordCount", Variant::Long(3));
 
-  invoice::InvoiceTestPeer::ClearFields(static_cast<invoice::Invoice*>(object_.get()));
+  invoice::InvoiceTestPeer::ClearFields(invoice::InvoiceTestPeer::Of(object_));
 
   for (const auto& n : cleared) EXPECT_EQ(GetProp(d_.get(), n).result.ToString(), "") << n;
   for (const auto& n : kept) EXPECT_EQ(GetProp(d_.get(), n).result.ToString(), "k" + n) << n;

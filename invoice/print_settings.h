@@ -1,0 +1,22 @@
+// What printing hands the report component, as the host set it.
+#pragma once
+
+#include "platform/collection.h"
+#include "platform/com.h"
+#include "automation/text_property.h"
+
+namespace tarvik::invoice {
+
+struct PrintSettings {
+  automation::TextProperty invoice_report;  // the layout file
+  automation::TextProperty report_path;
+  LONG parent_handle = 0;
+  // True: the report tables are prepared and the component is not run.
+  bool generate_only = false;
+  // Held for the host; no operation reads it.
+  bool print_only = false;
+  // Set by the host only; a run without it gets a collection of its own.
+  ComPtr<Collection> formulas;
+};
+
+}  // namespace tarvik::invoice
