@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
@@ -48,7 +48,7 @@ bool UpgradeDatabase(data::HostConnection& c) {
   refuse_newer(version);
   if (version == 0 || version == kSchemaVersion) return false;
 
-  data::TransactionScope transaction(c);
+  data::Transaction transaction(c);
   // SQLite's transaction already holds the write lock; on a server the
   // catalog's lock makes a second host wait and then find the work done.
   if (c.SqlDialect() == data::Dialect::kPostgres) c.ExecuteWith("LOCK TABLE QueryDefs IN EXCLUSIVE MODE", {});
