@@ -16,17 +16,6 @@
 namespace tarvik::components {
 namespace {
 
-std::string ValueText(const data::Value& v) {
-  struct Visitor {
-    std::string operator()(std::monostate) const { return {}; }
-    std::string operator()(std::int64_t n) const { return std::to_string(n); }
-    std::string operator()(double d) const { return regional::FormatDouble(d); }
-    std::string operator()(const std::string& s) const { return s; }
-    std::string operator()(data::DateValue d) const { return regional::FormatDate(d.ole); }
-  };
-  return std::visit(Visitor{}, v);
-}
-
 class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOptions> {
  public:
   void SetConnection(ComPtr<data::HostConnection> connection) override {
@@ -43,7 +32,7 @@ class SystemOptionsImpl final : public ComObject<SystemOptionsImpl, SystemOption
           connection_->OpenQuery("SELECT option_name, option_value FROM System");
       std::vector<std::pair<std::string, std::string>> read;
       for (std::int64_t row = 0; rows->Seek(row); ++row) {
-        read.emplace_back(ValueText(rows->Column(0)), ValueText(rows->Column(1)));
+        read.emplace_back(data::ValueToText(rows->Column(0)), data::ValueToText(rows->Column(1)));
       }
       options_ = std::move(read);
       return true;

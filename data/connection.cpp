@@ -12,6 +12,7 @@
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/regional.h"
+#include "platform/ascii.h"
 
 namespace tarvik::data {
 
@@ -34,11 +35,6 @@ std::size_t HighestMarker(std::string_view sql) {
     }
   });
   return highest;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 ParamType ParseParamType(const std::string& t) {
@@ -167,7 +163,7 @@ class CatalogQueryDefs : public QueryDefs {
     return rs->Seek(0) ? static_cast<std::int32_t>(std::get<std::int64_t>(rs->Column(0))) : 0;
   }
   ComPtr<CatalogQueryDef> Find(const std::string& name) {
-    const std::string key = Lower(name);
+    const std::string key = AsciiLower(name);
     auto it = cache_.find(key);
     if (it != cache_.end()) return it->second;
     const std::string marker = backend_.dialect() == Dialect::kPostgres ? "$1" : "?1";

@@ -124,12 +124,7 @@ class DefaultRecordset : public OpaqueDispatchObject<DefaultRecordset, DataRecor
                                              std::numeric_limits<std::int32_t>::max()));
   }
   std::string ReadString(std::optional<int> index) override {
-    const Value& v = Next(index);
-    if (auto* s = std::get_if<std::string>(&v)) return *s;
-    if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-    if (auto* d = std::get_if<double>(&v)) return regional::FormatDouble(*d);
-    if (auto* t = std::get_if<DateValue>(&v)) return regional::FormatDate(t->ole);
-    return {};
+    return ValueToText(Next(index));
   }
   double ReadDate(std::optional<int> index) override {
     const Value& v = Next(index);

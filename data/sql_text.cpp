@@ -1,4 +1,5 @@
 #include "data/sql_text.h"
+#include "platform/ascii.h"
 
 #include <cctype>
 
@@ -115,12 +116,6 @@ std::vector<std::string> SplitStatements(std::string_view sql) {
 
 namespace {
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 }  // namespace
@@ -133,7 +128,7 @@ std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql) {
   std::size_t offset = 0;
   ScanSql(sql, [&](SqlPiece kind, std::string_view piece) {
     if (kind == SqlPiece::kCode) {
-      const std::string upper = Upper(piece);
+      const std::string upper = AsciiUpper(piece);
       for (std::size_t i = 0; i < piece.size(); ++i) {
         if (piece[i] == '(') ++depth;
         if (piece[i] == ')') --depth;
@@ -162,7 +157,7 @@ std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql) {
     return w;
   };
   skip_blanks();
-  if (Upper(word()) != "BY") return std::nullopt;
+  if (AsciiUpper(word()) != "BY") return std::nullopt;
   OrderedSelect out;
   out.base = TrimBlanks(sql.substr(0, clause));
   for (;;) {
@@ -177,7 +172,7 @@ std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql) {
     OrderTerm term{expression, column, false};
     skip_blanks();
     std::string_view before = rest;
-    const std::string direction = Upper(word());
+    const std::string direction = AsciiUpper(word());
     if (direction == "DESC") {
       term.descending = true;
     } else if (direction != "ASC") {

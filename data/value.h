@@ -18,4 +18,8 @@ using Value = std::variant<std::monostate, std::int64_t, double, std::string, Da
 
 inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
 
+// The value as text for people: numbers and dates in the regional format
+// (dates short), Null empty.
+std::string ValueToText(const Value& v);
+
 }  // namespace tarvik::data

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
@@ -38,7 +38,7 @@ std::vector<Variant> InvoiceValues(std::int64_t invoice_no) {
 bool Relieve(data::HostConnection& c, std::int64_t invoice_no) {
   const auto values = InvoiceValues(invoice_no);
   try {
-    data::TransactionScope t(c);
+    data::Transaction t(c);
     if (!data::RunStoredQuery(c, "v_Invoice_Relieve_Inventory", values) ||
         !data::RunStoredQuery(c, "v_Invoice_Relieve_Inventory_LS", values)) {
       return false;
@@ -54,7 +54,7 @@ bool Relieve(data::HostConnection& c, std::int64_t invoice_no) {
 // What a run does after a failed relief (status reset, header deleted), in
 // one transaction here. The status reset skips an invoice already undone.
 void Remove(data::HostConnection& c, std::int64_t invoice_no) {
-  data::TransactionScope t(c);
+  data::Transaction t(c);
   data::RunStoredQuery(c, "v_Invoice_Delete_Reset_Status", InvoiceValues(invoice_no));
   c.Execute("DELETE FROM Invoice_Header Where Invoice_No = " + std::to_string(invoice_no));
   t.Commit();

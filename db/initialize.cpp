@@ -4,6 +4,7 @@
 
 #include "data/dialect.h"
 #include "data/sql_text.h"
+#include "data/table_lookup.h"
 #include "db/demo_data.h"
 #include "platform/error.h"
 
@@ -23,15 +24,6 @@ bool IsPostgres(data::Backend& backend) { return backend.dialect() == data::Dial
 
 void Exec(data::Backend& b, const Statement& s) {
   b.Execute(data::TranslateClassic(s.sql, b.dialect()), s.values);
-}
-
-bool HasSchema(data::Backend& backend) {
-  auto rs = backend.Query(IsPostgres(backend)
-                              ? "SELECT count(*) FROM information_schema.tables WHERE table_schema = "
-                                "current_schema() AND lower(table_name) = 'querydefs'"
-                              : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'QueryDefs'",
-                          {});
-  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
 }
 
 const std::vector<std::pair<std::string, std::string>> kDefaultOptions = {
@@ -114,7 +106,7 @@ std::vector<Statement> UpgradeStatements(data::Dialect dialect, int from) {
 }
 
 void InitializeDatabase(data::Backend& backend, bool demo) {
-  if (HasSchema(backend)) {
+  if (data::TablesExist(backend, {"QueryDefs"})) {
     RaiseError(kErrDatabase, "The database '" + backend.DatabaseName() +
                                  "' already holds an order-processing schema; use a new database.");
   }

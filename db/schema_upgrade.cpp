@@ -3,21 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "data/transaction_scope.h"
+#include "data/table_lookup.h"
+#include "data/transaction.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
 namespace tarvik::db {
 namespace {
-
-bool TableExists(data::HostConnection& c, const std::string& name) {
-  auto rs = c.QueryWith(c.SqlDialect() == data::Dialect::kPostgres
-                            ? "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
-                              "AND lower(table_name) = lower(?1)"
-                            : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)",
-                        {Variant::String(name)});
-  return rs->Seek(0) && std::get<std::int64_t>(rs->Column(0)) > 0;
-}
 
 Variant ToVariant(const data::Value& v) {
   if (auto* n = std::get_if<std::int64_t>(&v)) return Variant::Long(static_cast<std::int32_t>(*n));
@@ -28,8 +20,8 @@ Variant ToVariant(const data::Value& v) {
 }  // namespace
 
 int SchemaVersion(data::HostConnection& c) {
-  if (!TableExists(c, "QueryDefs")) return 0;
-  if (!TableExists(c, "Schema_Version")) return 1;
+  if (!data::TablesExist(c, {"QueryDefs"})) return 0;
+  if (!data::TablesExist(c, {"Schema_Version"})) return 1;
   auto rs = c.QueryWith("SELECT max(version) FROM Schema_Version", {});
   if (!rs->Seek(0)) return 1;
   const auto* v = std::get_if<std::int64_t>(&rs->Column(0));
@@ -48,7 +40,7 @@ bool UpgradeDatabase(data::HostConnection& c) {
   refuse_newer(version);
   if (version == 0 || version == kSchemaVersion) return false;
 
-  data::TransactionScope transaction(c);
+  data::Transaction transaction(c);
   // SQLite's transaction already holds the write lock; on a server the
   // catalog's lock makes a second host wait and then find the work done.
   if (c.SqlDialect() == data::Dialect::kPostgres) c.ExecuteWith("LOCK TABLE QueryDefs IN EXCLUSIVE MODE", {});

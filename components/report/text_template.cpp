@@ -49,14 +49,6 @@ std::string Money(double amount) {
   return (negative ? "-" : "") + grouped + (digits + whole.size());
 }
 
-std::string Plain(const data::Value& v) {
-  if (data::IsNull(v)) return {};
-  if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-  if (auto* d = std::get_if<double>(&v)) return regional::FormatDouble(*d);
-  if (auto* s = std::get_if<std::string>(&v)) return *s;
-  return regional::FormatDate(std::get<data::DateValue>(v).ole);
-}
-
 }  // namespace
 
 std::string FormatValue(const data::Value& value, Format format) {
@@ -77,7 +69,7 @@ std::string FormatValue(const data::Value& value, Format format) {
     case Format::kText:
       break;
   }
-  return Plain(value);
+  return data::ValueToText(value);
 }
 
 TextTemplate::TextTemplate(const std::string& text, int line) : line_(line) {

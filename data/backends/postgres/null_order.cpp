@@ -1,17 +1,16 @@
 #include "data/backends/postgres/null_order.h"
 
 #include <cctype>
+#include <string_view>
 #include <vector>
+
+#include "data/sql_text.h"
+#include "platform/ascii.h"
 
 namespace tarvik::data {
 namespace {
 
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // Words that end a sort list at its own nesting level.
 bool EndsOrderList(const std::string& word) {
@@ -33,66 +32,48 @@ struct Level {
 
 class Rewriter {
  public:
-  explicit Rewriter(const std::string& sql) : in_(sql) { levels_.emplace_back(); }
+  explicit Rewriter(std::string_view sql) : in_(sql) { levels_.emplace_back(); }
 
   std::string Run() {
-    std::size_t i = 0;
-    std::string pending_order;  // "ORDER" seen, waiting for "BY"
-    while (i < in_.size()) {
-      const char c = in_[i];
-      if (c == '\'' || c == '"') {
-        std::size_t end = SkipQuoted(i, c);
-        Token(i, end);
-        i = end;
-      } else if (c == '-' && i + 1 < in_.size() && in_[i + 1] == '-') {
-        std::size_t end = in_.find('\n', i);
-        if (end == std::string::npos) end = in_.size();
-        out_.append(in_, i, end - i);
-        i = end;
-      } else if (c == '/' && i + 1 < in_.size() && in_[i + 1] == '*') {
-        std::size_t end = in_.find("*/", i + 2);
-        end = end == std::string::npos ? in_.size() : end + 2;
-        out_.append(in_, i, end - i);
-        i = end;
-      } else if (c == '(') {
-        Token(i, i + 1);
-        levels_.emplace_back();
-        ++i;
-      } else if (c == ')') {
-        CloseList();
-        if (levels_.size() > 1) levels_.pop_back();
-        Token(i, i + 1);
-        ++i;
-      } else if (c == ',') {
-        Level& l = levels_.back();
-        if (l.in_order) {
-          FinishKey();
-          out_ += c;
+    ScanSql(in_, [this](SqlPiece kind, std::string_view text) {
+      if (kind == SqlPiece::kCode) {
+        Code(text);
+      } else {
+        if (kind == SqlPiece::kComment) {
+          out_.append(text);
         } else {
-          Token(i, i + 1);
+          Token(text);
         }
-        ++i;
-      } else if (c == ';') {
-        CloseList();
-        out_ += c;
-        ++i;
-      } else if (IsWordChar(c)) {
+        after_order_ = false;
+      }
+    });
+    CloseList();
+    return out_;
+  }
+
+ private:
+  void Code(std::string_view in) {
+    std::size_t i = 0;
+    while (i < in.size()) {
+      const char c = in[i];
+      if (IsWordChar(c)) {
         std::size_t end = i;
-        while (end < in_.size() && IsWordChar(in_[end])) ++end;
-        const std::string word = Upper(in_.substr(i, end - i));
+        while (end < in.size() && IsWordChar(in[end])) ++end;
+        const std::string_view text = in.substr(i, end - i);
+        const std::string word = AsciiUpper(text);
         Level& l = levels_.back();
         if (word == "BY" && after_order_) {
           after_order_ = false;
           CloseList();
-          out_.append(in_, i, end - i);
+          out_.append(text);
           l.in_order = true;
           l.key_started = false;
           l.key_has_nulls = l.key_desc = false;
         } else if (l.in_order && EndsOrderList(word)) {
           CloseList();
-          out_.append(in_, i, end - i);
+          out_.append(text);
         } else {
-          Token(i, end);
+          Token(text);
           if (l.in_order) {
             if (word == "NULLS") l.key_has_nulls = true;
             if (word == "DESC") l.key_desc = true;
@@ -101,42 +82,40 @@ class Rewriter {
         after_order_ = word == "ORDER";
         i = end;
         continue;
-      } else {
-        // Blanks and operators.
-        if (!std::isspace(static_cast<unsigned char>(c))) Token(i, i + 1);
-        else out_ += c;
+      }
+      if (std::isspace(static_cast<unsigned char>(c))) {
+        out_ += c;  // blanks keep a pending ORDER
         ++i;
         continue;
       }
-      after_order_ = false;
-    }
-    CloseList();
-    return out_;
-  }
-
- private:
-  std::size_t SkipQuoted(std::size_t from, char quote) const {
-    std::size_t i = from + 1;
-    while (i < in_.size()) {
-      if (in_[i] == quote) {
-        if (i + 1 < in_.size() && in_[i + 1] == quote) {
-          i += 2;
-          continue;
-        }
-        return i + 1;
+      const std::string_view one = in.substr(i, 1);
+      if (c == '(') {
+        Token(one);
+        levels_.emplace_back();
+      } else if (c == ')') {
+        CloseList();
+        if (levels_.size() > 1) levels_.pop_back();
+        Token(one);
+      } else if (c == ',' && levels_.back().in_order) {
+        FinishKey();
+        out_ += c;
+      } else if (c == ';') {
+        CloseList();
+        out_ += c;
+      } else {
+        Token(one);
       }
+      after_order_ = false;
       ++i;
     }
-    return in_.size();
   }
-  void Token(std::size_t from, std::size_t to) {
-    out_.append(in_, from, to - from);
+  void Token(std::string_view text) {
+    out_.append(text);
     Level& l = levels_.back();
     if (l.in_order) {
       l.key_started = true;
       l.key_end = out_.size();
     }
-    if (to > from && !IsWordChar(in_[from])) after_order_ = false;
   }
   void FinishKey() {
     Level& l = levels_.back();
@@ -152,7 +131,7 @@ class Rewriter {
     l.in_order = false;
   }
 
-  const std::string& in_;
+  std::string_view in_;
   std::string out_;
   std::vector<Level> levels_;
   bool after_order_ = false;

@@ -11,6 +11,7 @@
 #include "data/sql_text.h"
 #include "platform/error.h"
 #include "platform/regional.h"
+#include "platform/ascii.h"
 
 namespace tarvik::data {
 namespace {
@@ -27,20 +28,38 @@ std::string MessageLine(const std::string& text, const std::string& label) {
   return TrimBlanks(text.substr(at, text.find('\n', at) - at));
 }
 
-[[noreturn]] void RaisePostgres(const pqxx::sql_error& e) {
-  const std::string state = e.sqlstate();
+// The server's message: its ERROR line, else the whole text.
+std::string ServerMessage(const std::exception& e) {
   const std::string text = e.what();
   std::string message = MessageLine(text, "ERROR:");
-  if (message.empty()) message = TrimBlanks(text);
-  if (state == "23505") {
+  return message.empty() ? TrimBlanks(text) : message;
+}
+
+[[noreturn]] void RaiseLocked(const std::exception& e) {
+  RaiseError(kErrLocked, "The database is in use by another user: " + ServerMessage(e));
+}
+
+// Called in a handler of pqxx::failure: the failure as AutomationError.
+[[noreturn]] void RaisePostgres() {
+  try {
+    throw;
+  } catch (const pqxx::unique_violation& e) {
     // DETAIL names the key: "Key (invoice_no)=(500) already exists."
-    std::string detail = MessageLine(text, "DETAIL:");
-    RaiseError(kErrKeyViolation, "Duplicate value: " + (detail.empty() ? message : detail));
+    const std::string detail = MessageLine(e.what(), "DETAIL:");
+    RaiseError(kErrKeyViolation, "Duplicate value: " + (detail.empty() ? ServerMessage(e) : detail));
+  } catch (const pqxx::serialization_failure& e) {
+    RaiseLocked(e);
+  } catch (const pqxx::deadlock_detected& e) {
+    RaiseLocked(e);
+  } catch (const pqxx::sql_error& e) {
+    // A lock wait or a statement cut short by its timeout: libpqxx has no
+    // class of its own for these.
+    if (e.sqlstate() == "55P03" || e.sqlstate() == "57014") RaiseLocked(e);
+    RaiseError(kErrDatabase, "Database error: " + ServerMessage(e));
+  } catch (const pqxx::failure& e) {
+    // broken_connection, in_doubt_error and the like: libpqxx's own words.
+    RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
   }
-  if (state == "40001" || state == "40P01" || state == "55P03" || state == "57014") {
-    RaiseError(kErrLocked, "The database is in use by another user: " + message);
-  }
-  RaiseError(kErrDatabase, "Database error: " + message);
 }
 
 std::string NumberText(double d) {
@@ -107,7 +126,7 @@ class PostgresResultSet : public ResultSet {
   std::optional<std::int64_t> FindFirst(const std::string& column, const Value& value, std::int64_t from) override {
     int index = -1;
     for (int c = 0; c < ColumnCount(); ++c) {
-      if (EqualsIgnoreCase(ColumnName(c), column)) {
+      if (EqualsNoCase(ColumnName(c), column)) {
         index = c;
         break;
       }
@@ -122,13 +141,6 @@ class PostgresResultSet : public ResultSet {
   }
 
  private:
-  static bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-  }
   // Whole numbers and reals compare by value, as SQL does.
   static bool Same(const Value& a, const Value& b) {
     auto number = [](const Value& v) -> std::optional<double> {
@@ -220,10 +232,8 @@ class PostgresBackend : public Backend {
   void Raw(const std::string& sql) {
     try {
       work_.exec(sql);
-    } catch (const pqxx::sql_error& e) {
-      RaisePostgres(e);
-    } catch (const pqxx::failure& e) {
-      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+    } catch (const pqxx::failure&) {
+      RaisePostgres();
     }
   }
   void End() {
@@ -262,12 +272,9 @@ class PostgresBackend : public Backend {
   pqxx::result Guarded(F&& run) {
     try {
       return run();
-    } catch (const pqxx::sql_error& e) {
+    } catch (const pqxx::failure&) {
       Restore();
-      RaisePostgres(e);
-    } catch (const pqxx::failure& e) {
-      Restore();
-      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+      RaisePostgres();
     } catch (const std::exception& e) {
       Restore();
       RaiseError(kErrDatabase, std::string("Database error: ") + e.what());

@@ -11,12 +11,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <list>
 #include <memory>
-#include <unordered_map>
 
+#include "data/backends/sqlite/sqlite_functions.h"
 #include "data/backends/sqlite/sqlite_result_set.h"
 #include "data/backends/sqlite/sqlite_statement.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 
 namespace tarvik::data {
@@ -32,7 +32,7 @@ std::string SynchronousSetting() {
   const char* given = std::getenv("TARVIK_SQLITE_SYNCHRONOUS");
   if (!given || !*given) return "FULL";
   for (const char* setting : {"FULL", "NORMAL", "EXTRA"}) {
-    if (sqlite3_stricmp(given, setting) == 0) return setting;
+    if (EqualsNoCase(given, setting)) return setting;
   }
   RaiseError(kErrDatabase, std::string("TARVIK_SQLITE_SYNCHRONOUS must be FULL, NORMAL or EXTRA, not '") + given + "'.");
 }
@@ -42,6 +42,7 @@ class SqliteBackend : public Backend {
   SqliteBackend(const std::string& path, const std::string& target, int flags)
       : path_(path), db_(target, flags, kBusyTimeoutMs) {
     if (flags & SQLite::OPEN_READWRITE) ReadyForWriting();
+    RegisterFunctions(db_);
     db_.exec("PRAGMA foreign_keys=ON");
     db_.exec("PRAGMA synchronous=" + SynchronousSetting());
   }
@@ -49,24 +50,23 @@ class SqliteBackend : public Backend {
   std::string DatabaseName() const override { return path_; }
 
   std::int64_t Execute(const std::string& sql, const std::vector<Value>& params) override {
-    sqlite3* db = db_.getHandle();
-    sqlite3_stmt* st = Prepared(sql);
-    Bind(db, st, params);
+    Stmt st = cache_->Acquire(sql);
     try {
-      while (Step(db, st)) {
+      Bind(*st, params);
+      while (Step(*st)) {
       }
     } catch (...) {
-      sqlite3_reset(st);
+      cache_->Release(std::move(st));
       ParkIfTransactionEnded();  // some errors roll the transaction back
       throw;
     }
-    std::int64_t changes = sqlite3_changes(db);
-    sqlite3_reset(st);
+    const std::int64_t changes = db_.getChanges();
+    cache_->Release(std::move(st));
     ParkIfTransactionEnded();
     return changes;
   }
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
-    return NewSqliteResultSet(db_.getHandle(), pool_, sql, params);
+    return NewSqliteResultSet(db_, cache_, sql, params);
   }
   void ExecuteScript(std::string_view sql) override {
     Exec(std::string(sql));
@@ -75,11 +75,11 @@ class SqliteBackend : public Backend {
   void Begin() override { Exec("BEGIN IMMEDIATE"); }
   // Reads left stepping inside the transaction stop before it ends.
   void Commit() override {
-    pool_->ParkAll();
+    cache_->ParkAll();
     Exec("COMMIT");
   }
   void Rollback() override {
-    pool_->ParkAll();
+    cache_->ParkAll();
     Exec("ROLLBACK");
   }
   void Savepoint(const std::string& name) override { Exec("SAVEPOINT " + name); }
@@ -96,7 +96,7 @@ class SqliteBackend : public Backend {
 
  private:
   void ParkIfTransactionEnded() {
-    if (sqlite3_get_autocommit(db_.getHandle())) pool_->ParkAll();
+    if (sqlite3_get_autocommit(db_.getHandle())) cache_->ParkAll();
   }
   // SQLite quietly opens a file it may not write read-only; the first
   // posting would then fail half-way through a command.
@@ -113,34 +113,9 @@ class SqliteBackend : public Backend {
       RaiseSqlite(e);
     }
   }
-  // Each distinct text is prepared once and reused. Statements built with literal values are all different: the cache keeps
-  // the most recently used ones only, so it cannot grow with the books.
-  sqlite3_stmt* Prepared(const std::string& sql) {
-    auto it = cache_.find(sql);
-    if (it != cache_.end()) {
-      recent_.splice(recent_.begin(), recent_, it->second.used);
-      return it->second.statement.get();
-    }
-    Stmt statement = Prepare(db_.getHandle(), sql);
-    if (cache_.size() >= kCachedStatements) {
-      cache_.erase(recent_.back());
-      recent_.pop_back();
-    }
-    recent_.push_front(sql);
-    it = cache_.emplace(sql, Cached{std::move(statement), recent_.begin()}).first;
-    return it->second.statement.get();
-  }
-
   std::string path_;
   SQLite::Database db_;  // before the cache: statements finalize first
-  static constexpr std::size_t kCachedStatements = 256;
-  struct Cached {
-    Stmt statement;
-    std::list<std::string>::iterator used;
-  };
-  std::list<std::string> recent_;  // most recent first
-  std::unordered_map<std::string, Cached> cache_;
-  std::shared_ptr<StatementPool> pool_ = std::make_shared<StatementPool>();
+  std::shared_ptr<StatementCache> cache_ = std::make_shared<StatementCache>(db_);
 };
 
 bool IsWalFile(const std::string& path) {

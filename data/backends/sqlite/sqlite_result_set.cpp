@@ -1,11 +1,14 @@
 #include "data/backends/sqlite/sqlite_result_set.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <deque>
 #include <optional>
 
 #include "data/backends/sqlite/sqlite_statement.h"
 #include "data/sql_text.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 
 namespace tarvik::data {
@@ -28,23 +31,23 @@ constexpr std::int64_t kLastBatch = 256;
 
 class SqliteResultSet : public ResultSet, private SteppingStatement {
  public:
-  SqliteResultSet(sqlite3* db, std::weak_ptr<StatementPool> pool, const std::string& sql,
+  SqliteResultSet(SQLite::Database& db, std::weak_ptr<StatementCache> cache, const std::string& sql,
                   std::vector<Value> params)
-      : db_(db), pool_(std::move(pool)), sql_(WithoutFinalSemicolon(sql)),
+      : db_(db), cache_(std::move(cache)), sql_(WithoutFinalSemicolon(sql)),
         params_(std::move(params)), stream_(Acquire(sql_)) {
-    Bind(db_, stream_.get(), params_);
+    Bind(*stream_, params_);
     active_ = stream_.get();
-    columns_ = sqlite3_column_count(stream_.get());
+    columns_ = stream_->statement.getColumnCount();
     ordered_ = SplitTrailingOrderBy(sql_);
     FindKeyColumns();
     marker_base_ = std::max<std::size_t>(params_.size(),
-                                         static_cast<std::size_t>(sqlite3_bind_parameter_count(stream_.get())));
+                                         static_cast<std::size_t>(stream_->statement.getBindParameterCount()));
   }
 
   ~SqliteResultSet() override {
-    if (auto pool = pool_.lock()) pool->Parked(this);
-    Give(sql_, std::move(stream_));
-    if (resumed_) Give(resumed_sql_, std::move(resumed_));
+    if (auto cache = cache_.lock()) cache->Parked(this);
+    Give(std::move(stream_));
+    if (resumed_) Give(std::move(resumed_));
   }
   SqliteResultSet(const SqliteResultSet&) = delete;
   SqliteResultSet& operator=(const SqliteResultSet&) = delete;
@@ -63,8 +66,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
 
   int ColumnCount() override { return columns_; }
   std::string ColumnName(int column) override {
-    const char* n = sqlite3_column_name(stream_.get(), column);
-    return n ? n : "";
+    return sqlite_detail::ColumnName(*stream_, column);
   }
 
   bool Seek(std::int64_t row) override {
@@ -145,12 +147,13 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   };
 
   Stmt Acquire(const std::string& sql) {
-    if (auto pool = pool_.lock()) return pool->Acquire(db_, sql);
+    if (auto cache = cache_.lock()) return cache->Acquire(sql);
     return Prepare(db_, sql);
   }
-  void Give(const std::string& sql, Stmt st) {
-    if (auto pool = pool_.lock()) pool->Release(sql, std::move(st));
+  void Give(Stmt st) {
+    if (auto cache = cache_.lock()) cache->Release(std::move(st));
   }
+  bool Autocommit() const { return sqlite3_get_autocommit(db_.getHandle()) != 0; }
 
   // Counting needs no order, and SQLite counts a plain table without
   // visiting its rows only when the subquery has none.
@@ -171,7 +174,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
 
   int ColumnIndex(const std::string& column) {
     for (int c = 0; c < columns_; ++c) {
-      if (sqlite3_stricmp(sqlite3_column_name(stream_.get(), c), column.c_str()) == 0) return c;
+      if (EqualsNoCase(sqlite_detail::ColumnName(*stream_, c), column)) return c;
     }
     RaiseError(kErrItemNotFound, "Item not found in this collection: column " + column);
   }
@@ -183,7 +186,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     for (const OrderTerm& term : ordered_->terms) {
       int found = -1;
       for (int c = 0; c < columns_; ++c) {
-        if (sqlite3_stricmp(sqlite3_column_name(stream_.get(), c), term.column.c_str()) != 0) continue;
+        if (!EqualsNoCase(sqlite_detail::ColumnName(*stream_, c), term.column)) continue;
         if (found >= 0) return;
         found = c;
       }
@@ -192,7 +195,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     }
   }
 
-  static Row ReadRow(sqlite3_stmt* st, int columns) {
+  static Row ReadRow(const Prepared& st, int columns) {
     Row r;
     r.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st, c));
@@ -205,16 +208,16 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     Stmt st = Acquire(sql);
     std::vector<Row> rows;
     try {
-      Bind(db_, st.get(), params);
-      const int columns = sqlite3_column_count(st.get());
-      while (static_cast<std::int64_t>(rows.size()) < limit && Step(db_, st.get())) {
-        rows.push_back(ReadRow(st.get(), columns));
+      Bind(*st, params);
+      const int columns = st->statement.getColumnCount();
+      while (static_cast<std::int64_t>(rows.size()) < limit && Step(*st)) {
+        rows.push_back(ReadRow(*st, columns));
       }
     } catch (...) {
-      Give(sql, std::move(st));
+      Give(std::move(st));
       throw;
     }
-    Give(sql, std::move(st));
+    Give(std::move(st));
     return rows;
   }
 
@@ -235,9 +238,9 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   }
 
   void Park() noexcept override {
-    if (stepping_) sqlite3_reset(active_);
+    if (stepping_) active_->statement.tryReset();
     stepping_ = false;
-    if (auto pool = pool_.lock()) pool->Parked(this);
+    if (auto cache = cache_.lock()) cache->Parked(this);
   }
 
   // Starts the stream again from the first row (a scan that must look at
@@ -261,7 +264,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   // transaction and read inside it.)
   void ForgetRowsReadInAnotherTransaction() {
     if (stepping_ || streamed_.empty()) return;
-    if ((sqlite3_get_autocommit(db_) != 0) == read_autocommit_) return;
+    if (Autocommit() == read_autocommit_) return;
     const std::int64_t keep = std::max(visited_end_, stream_base_ + 1);
     if (StreamEnd() <= keep) return;
     while (StreamEnd() > keep) streamed_.pop_back();
@@ -273,7 +276,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   void Stream(std::int64_t row) {
     if (row < stream_base_) RestartStream();
     if (done_ || row < StreamEnd()) return;
-    const bool autocommit = sqlite3_get_autocommit(db_) != 0;
+    const bool autocommit = Autocommit();
     std::int64_t until = row + 1;
     if (autocommit) {
       until = row + batch_;
@@ -288,7 +291,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
           break;
         }
         // A deque keeps the addresses of the rows it holds.
-        streamed_.push_back(ReadRow(active_, columns_));
+        streamed_.push_back(ReadRow(*active_, columns_));
         while (static_cast<std::int64_t>(streamed_.size()) > kKeptRows &&
                current_ != &streamed_.front()) {
           streamed_.pop_front();
@@ -301,8 +304,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     }
     if (done_ || autocommit) {
       Park();
-    } else if (auto pool = pool_.lock()) {
-      pool->Stepping(this);  // parked when the transaction ends
+    } else if (auto cache = cache_.lock()) {
+      cache->Stepping(this);  // parked when the transaction ends
     }
   }
 
@@ -310,7 +313,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     stepping_ = true;
     if (streamed_.empty()) {
       active_ = stream_.get();
-      Bind(db_, active_, params_);
+      Bind(*active_, params_);
     } else {
       Resume();
     }
@@ -319,15 +322,17 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   // A rollback on the connection aborts an unfinished read; it takes up
   // again after the last row read.
   bool StepStream() {
-    int rc = sqlite3_step(active_);
+    SQLite::Statement* st = &active_->statement;
+    int rc = st->tryExecuteStep();
     if (rc == SQLITE_ABORT) {
-      sqlite3_reset(active_);
+      st->tryReset();
       Start();
-      rc = sqlite3_step(active_);
+      st = &active_->statement;
+      rc = st->tryExecuteStep();
     }
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    RaiseSqlite(db_);
+    RaiseSqlite(st->getExtendedErrorCode(), st->getErrorMsg());
   }
 
   // Positions a statement so that its next step gives the row after the
@@ -403,14 +408,14 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
       order += (order.empty() ? " ORDER BY " : ", ") + Quoted(k.name) + (k.descending ? " DESC" : "");
     }
     UseResumed("SELECT * FROM (" + ordered_->base + ") WHERE " + where + order);
-    Bind(db_, active_, params);
+    Bind(*active_, params);
     Row skipped;
     for (std::int64_t i = 0; i < skip; ++i) {
-      if (!Step(db_, active_)) break;
-      if (i + 1 == skip) skipped = ReadRow(active_, columns_);
+      if (!Step(*active_)) break;
+      if (i + 1 == skip) skipped = ReadRow(*active_, columns_);
     }
     if (skip == 0 || skipped == last) return true;
-    sqlite3_reset(active_);
+    active_->statement.tryReset();
     return false;
   }
 
@@ -420,21 +425,21 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
       std::vector<Value> params = params_;
       params.resize(marker_base_);
       params.emplace_back(offset);
-      Bind(db_, active_, params);
+      Bind(*active_, params);
     };
     const std::int64_t read = StreamEnd();
     from(read - 1);
-    if (Step(db_, active_) && ReadRow(active_, columns_) == last) return;
+    if (Step(*active_) && ReadRow(*active_, columns_) == last) return;
     from(0);
-    while (Step(db_, active_)) {
-      if (ReadRow(active_, columns_) == last) return;
+    while (Step(*active_)) {
+      if (ReadRow(*active_, columns_) == last) return;
     }
     from(read);  // the last row read is gone: go on by position
   }
 
   void UseResumed(const std::string& sql) {
     if (!resumed_ || resumed_sql_ != sql) {
-      if (resumed_) Give(resumed_sql_, std::move(resumed_));
+      if (resumed_) Give(std::move(resumed_));
       resumed_ = Acquire(sql);
       resumed_sql_ = sql;
     }
@@ -474,7 +479,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
       const OrderTerm& term = ordered_->terms.front();
       int col = -1;
       for (int c = 0; c < columns_ && col < 0; ++c) {
-        if (sqlite3_stricmp(sqlite3_column_name(stream_.get(), c), term.column.c_str()) == 0) col = c;
+        if (EqualsNoCase(sqlite_detail::ColumnName(*stream_, c), term.column)) col = c;
       }
       if (col >= 0) {
         const Value& key = row[static_cast<std::size_t>(col)];
@@ -502,14 +507,14 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     }
   }
 
-  sqlite3* db_;
-  std::weak_ptr<StatementPool> pool_;
+  SQLite::Database& db_;
+  std::weak_ptr<StatementCache> cache_;
   std::string sql_;
   std::vector<Value> params_;
   Stmt stream_;             // the result's own statement, from the first row
   Stmt resumed_;            // the one that took up after a stop
   std::string resumed_sql_;
-  sqlite3_stmt* active_ = nullptr;  // whichever of the two gives the next row
+  Prepared* active_ = nullptr;  // whichever of the two gives the next row
   bool stepping_ = false;           // active_ is between its rows
   int columns_ = 0;
   std::optional<OrderedSelect> ordered_;
@@ -530,10 +535,10 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
 
 }  // namespace
 
-std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db, std::weak_ptr<StatementPool> pool,
+std::unique_ptr<ResultSet> NewSqliteResultSet(SQLite::Database& db, std::weak_ptr<StatementCache> cache,
                                               const std::string& sql,
                                               const std::vector<Value>& params) {
-  return std::make_unique<SqliteResultSet>(db, std::move(pool), sql, params);
+  return std::make_unique<SqliteResultSet>(db, std::move(cache), sql, params);
 }
 
 }  // namespace tarvik::data

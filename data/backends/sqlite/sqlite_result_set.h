@@ -12,7 +12,7 @@
 // the caller's are read again before they are handed out.
 #pragma once
 
-#include <sqlite3.h>
+#include <SQLiteCpp/Database.h>
 
 #include <memory>
 #include <string>
@@ -24,13 +24,13 @@
 namespace tarvik::data {
 
 namespace sqlite_detail {
-class StatementPool;
+class StatementCache;
 }
 
-// Statements come from the pool and go back to it when the result ends (or
-// are finalized when the pool is gone).
-std::unique_ptr<ResultSet> NewSqliteResultSet(sqlite3* db,
-                                              std::weak_ptr<sqlite_detail::StatementPool> pool,
+// Statements come from the cache and go back to it when the result ends (or
+// are finalized when the cache is gone).
+std::unique_ptr<ResultSet> NewSqliteResultSet(SQLite::Database& db,
+                                              std::weak_ptr<sqlite_detail::StatementCache> cache,
                                               const std::string& sql,
                                               const std::vector<Value>& params);
 

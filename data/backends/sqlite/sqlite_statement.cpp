@@ -1,10 +1,13 @@
 #include "data/backends/sqlite/sqlite_statement.h"
 
-#include <SQLiteCpp/SQLiteCpp.h>
+#include <SQLiteCpp/Exception.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 
+#include "data/sql_text.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/regional.h"
 
@@ -21,91 +24,134 @@ namespace tarvik::data::sqlite_detail {
   RaiseError(kErrDatabase, "Database error: " + message);
 }
 [[noreturn]] void RaiseSqlite(const SQLite::Exception& e) { RaiseSqlite(e.getExtendedErrorCode(), e.what()); }
-[[noreturn]] void RaiseSqlite(sqlite3* db) { RaiseSqlite(sqlite3_extended_errcode(db), sqlite3_errmsg(db)); }
-
-Stmt Prepare(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* raw = nullptr;
-  const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail) != SQLITE_OK) {
-    sqlite3_finalize(raw);
-    RaiseSqlite(db);
-  }
-  if (!raw) RaiseError(kErrDatabase, "Database error: empty statement");
-  Stmt statement(raw);
-  const char* end = sql.c_str() + sql.size();
-  while (tail && tail < end) {
-    sqlite3_stmt* next = nullptr;
-    const char* after = nullptr;
-    const int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, &after);
-    sqlite3_finalize(next);
-    if (rc != SQLITE_OK || next) {
-      RaiseError(kErrDatabase, "Database error: only one statement can be run at a time: " + sql);
-    }
-    if (after == tail) break;
-    tail = after;
-  }
-  return statement;
-}
-
-bool Step(sqlite3* db, sqlite3_stmt* st) {
-  const int rc = sqlite3_step(st);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  RaiseSqlite(db);
-}
 
 namespace {
 
 bool IsDateType(const char* decl) {
   if (!decl) return false;
-  std::string t;
-  for (const char* p = decl; *p; ++p) t += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  const std::string t = AsciiUpper(decl);
   return t == "DATE" || t == "DATETIME" || t == "TIMESTAMP";
+}
+
+// Where the first statement of `sql` ends, as SQLite sees it: after the
+// first ';' outside quotes and comments that completes a statement (a
+// trigger's body holds several). npos when there is none.
+std::size_t FirstStatementEnd(const std::string& sql) {
+  std::size_t end = std::string::npos;
+  std::size_t at = 0;
+  ScanSql(sql, [&](SqlPiece kind, std::string_view text) {
+    const std::size_t begin = at;
+    at += text.size();
+    if (kind != SqlPiece::kCode || end != std::string::npos) return;
+    for (std::size_t i = text.find(';'); i != std::string_view::npos; i = text.find(';', i + 1)) {
+      if (sqlite3_complete(sql.substr(0, begin + i + 1).c_str())) {
+        end = begin + i + 1;
+        return;
+      }
+    }
+  });
+  return end;
+}
+
+// True when the text holds nothing to run: blanks, semicolons, comments.
+bool NothingToRun(std::string_view sql) {
+  bool nothing = true;
+  ScanSql(sql, [&](SqlPiece kind, std::string_view text) {
+    if (kind == SqlPiece::kComment) return;
+    if (kind != SqlPiece::kCode) nothing = false;
+    for (char c : text) {
+      if (c != ';' && !std::isspace(static_cast<unsigned char>(c))) nothing = false;
+    }
+  });
+  return nothing;
 }
 
 }  // namespace
 
-void Bind(sqlite3* db, sqlite3_stmt* st, const std::vector<Value>& params) {
-  sqlite3_reset(st);
-  sqlite3_clear_bindings(st);
-  const int count = sqlite3_bind_parameter_count(st);
-  for (int i = 0; i < count && i < static_cast<int>(params.size()); ++i) {
-    const Value& v = params[static_cast<std::size_t>(i)];
-    const int idx = i + 1;
-    int rc = SQLITE_OK;
-    if (auto* n = std::get_if<std::int64_t>(&v)) {
-      rc = sqlite3_bind_int64(st, idx, *n);
-    } else if (auto* d = std::get_if<double>(&v)) {
-      rc = sqlite3_bind_double(st, idx, *d);
-    } else if (auto* t = std::get_if<std::string>(&v)) {
-      rc = sqlite3_bind_text(st, idx, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
-    } else if (auto* dt = std::get_if<DateValue>(&v)) {
-      const std::string iso = regional::FormatIsoDate(dt->ole);
-      rc = sqlite3_bind_text(st, idx, iso.data(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
-    } else {
-      rc = sqlite3_bind_null(st, idx);
+Prepared::Prepared(SQLite::Database& db, const std::string& sql) : statement(db, sql) {
+  const int columns = statement.getColumnCount();
+  for (int c = 0; c < columns; ++c) {
+    bool date = false;
+    try {
+      date = IsDateType(statement.getColumnDeclaredType(c));
+    } catch (const SQLite::Exception&) {
+      // An expression: no declared type.
     }
-    if (rc != SQLITE_OK) RaiseSqlite(db);
+    date_columns.push_back(date);
   }
 }
 
-Value ColumnValue(sqlite3_stmt* raw, int col) {
-  switch (sqlite3_column_type(raw, col)) {
+Stmt Prepare(SQLite::Database& db, const std::string& sql) {
+  if (NothingToRun(sql)) RaiseError(kErrDatabase, "Database error: empty statement");
+  Stmt statement;
+  try {
+    statement = std::make_unique<Prepared>(db, sql);
+  } catch (const SQLite::Exception& e) {
+    RaiseSqlite(e);
+  }
+  const std::size_t end = FirstStatementEnd(sql);
+  if (end != std::string::npos && !NothingToRun(std::string_view(sql).substr(end))) {
+    RaiseError(kErrDatabase, "Database error: only one statement can be run at a time: " + sql);
+  }
+  return statement;
+}
+
+bool Step(Prepared& st) {
+  const int rc = st.statement.tryExecuteStep();
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  RaiseSqlite(st.statement.getExtendedErrorCode(), st.statement.getErrorMsg());
+}
+
+void Bind(Prepared& p, const std::vector<Value>& params) {
+  SQLite::Statement& st = p.statement;
+  st.tryReset();  // reports the last step's error, seen already
+  try {
+    st.clearBindings();
+    const int count = st.getBindParameterCount();
+    for (int i = 0; i < count && i < static_cast<int>(params.size()); ++i) {
+      const Value& v = params[static_cast<std::size_t>(i)];
+      const int idx = i + 1;
+      if (auto* n = std::get_if<std::int64_t>(&v)) {
+        st.bind(idx, *n);
+      } else if (auto* d = std::get_if<double>(&v)) {
+        st.bind(idx, *d);
+      } else if (auto* t = std::get_if<std::string>(&v)) {
+        st.bind(idx, *t);
+      } else if (auto* dt = std::get_if<DateValue>(&v)) {
+        st.bind(idx, regional::FormatIsoDate(dt->ole));
+      } else {
+        st.bind(idx);
+      }
+    }
+  } catch (const SQLite::Exception& e) {
+    RaiseSqlite(e);
+  }
+}
+
+Value ColumnValue(const Prepared& p, int col) {
+  const SQLite::Column column = p.statement.getColumn(col);
+  switch (column.getType()) {
     case SQLITE_NULL:
       return std::monostate{};
     case SQLITE_INTEGER:
-      return static_cast<std::int64_t>(sqlite3_column_int64(raw, col));
+      return static_cast<std::int64_t>(column.getInt64());
     case SQLITE_FLOAT:
-      return sqlite3_column_double(raw, col);
+      return column.getDouble();
     default: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, col));
-      std::string s(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, col)));
-      if (IsDateType(sqlite3_column_decltype(raw, col))) {
+      std::string s(column.getText(), static_cast<std::size_t>(column.getBytes()));
+      if (p.date_columns[static_cast<std::size_t>(col)]) {
         if (auto d = regional::ParseIsoDate(s)) return DateValue{*d};
       }
       return s;
     }
   }
+}
+
+std::string ColumnName(const Prepared& p, int col) {
+  if (col < 0 || col >= p.statement.getColumnCount()) return {};
+  const char* name = p.statement.getColumnName(col);
+  return name ? name : "";
 }
 
 bool SameValue(const Value& a, const Value& b) {
@@ -120,30 +166,46 @@ bool SameValue(const Value& a, const Value& b) {
   return a == b;
 }
 
-Stmt StatementPool::Acquire(sqlite3* db, const std::string& sql) {
-  auto it = idle_.find(sql);
-  if (it == idle_.end() || it->second.empty()) return Prepare(db, sql);
-  Stmt st = std::move(it->second.back());
-  it->second.pop_back();
-  --idle_count_;
+Stmt StatementCache::Acquire(const std::string& sql) {
+  auto it = by_text_.find(sql);
+  if (it == by_text_.end()) return Prepare(db_, sql);
+  Stmt st = std::move(*it->second);
+  idle_.erase(it->second);
+  by_text_.erase(it);
   return st;
 }
 
-void StatementPool::Release(const std::string& sql, Stmt statement) {
-  if (!statement || idle_count_ >= kIdleLimit) return;  // finalized here
-  sqlite3_reset(statement.get());
-  sqlite3_clear_bindings(statement.get());
-  idle_[sql].push_back(std::move(statement));
-  ++idle_count_;
+void StatementCache::Release(Stmt st) noexcept {
+  if (!st) return;
+  st->statement.tryReset();
+  try {
+    st->statement.clearBindings();
+    idle_.push_front(std::move(st));
+    by_text_.emplace(idle_.front()->statement.getQuery(), idle_.begin());
+  } catch (...) {
+    // Not kept; finalized here.
+    return;
+  }
+  if (idle_.size() > kIdleLimit) {
+    const auto oldest = std::prev(idle_.end());
+    auto [first, last] = by_text_.equal_range((*oldest)->statement.getQuery());
+    for (auto it = first; it != last; ++it) {
+      if (it->second == oldest) {
+        by_text_.erase(it);
+        break;
+      }
+    }
+    idle_.erase(oldest);
+  }
 }
 
-void StatementPool::Stepping(SteppingStatement* holder) {
+void StatementCache::Stepping(SteppingStatement* holder) {
   if (std::find(stepping_.begin(), stepping_.end(), holder) == stepping_.end()) stepping_.push_back(holder);
 }
 
-void StatementPool::Parked(SteppingStatement* holder) { std::erase(stepping_, holder); }
+void StatementCache::Parked(SteppingStatement* holder) { std::erase(stepping_, holder); }
 
-void StatementPool::ParkAll() noexcept {
+void StatementCache::ParkAll() noexcept {
   // Each Park takes its holder off the list.
   while (!stepping_.empty()) {
     SteppingStatement* holder = stepping_.back();

@@ -1,8 +1,10 @@
-// Statement helpers shared by the SQLite backend and its result sets.
+// Statements of the SQLite backend and its result sets, on SQLiteCpp.
 #pragma once
 
-#include <sqlite3.h>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -20,16 +22,20 @@ namespace tarvik::data::sqlite_detail {
 // anything else 3146, with SQLite's message.
 [[noreturn]] void RaiseSqlite(int extended, const std::string& message);
 [[noreturn]] void RaiseSqlite(const SQLite::Exception& e);
-[[noreturn]] void RaiseSqlite(sqlite3* db);
 
-struct Finalize {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+// A prepared statement and which of its columns are declared DATE,
+// DATETIME or TIMESTAMP (their text is read as a date).
+struct Prepared {
+  Prepared(SQLite::Database& db, const std::string& sql);
+  SQLite::Statement statement;
+  std::vector<bool> date_columns;
 };
-using Stmt = std::unique_ptr<sqlite3_stmt, Finalize>;
+using Stmt = std::unique_ptr<Prepared>;
 
 // One statement only: text after it (other than blanks, semicolons and
 // comments) is refused rather than run or silently dropped.
-Stmt Prepare(sqlite3* db, const std::string& sql);
+Stmt Prepare(SQLite::Database& db, const std::string& sql);
+
 // A holder of a statement that may be left in the middle of its rows.
 class SteppingStatement {
  public:
@@ -40,16 +46,22 @@ class SteppingStatement {
   ~SteppingStatement() = default;
 };
 
-// Prepared SELECT statements lent to result sets and taken back when they
-// are done, so the same query opened again is not prepared again. Released
-// and idle statements are reset. A statement that has not run to its end
+// The connection's one statement cache: prepared statements are lent to
+// whoever runs a text and taken back, reset, when they are done, so the
+// same text is not prepared again. Statements built with literal values are
+// all different: only the most recently used idle ones are kept, so the
+// cache cannot grow with the books. A statement that has not run to its end
 // holds a read transaction on its snapshot (in WAL mode), so one is left
 // stepping between calls only inside a transaction of ours, and is parked
 // before that transaction ends.
-class StatementPool {
+class StatementCache {
  public:
-  Stmt Acquire(sqlite3* db, const std::string& sql);
-  void Release(const std::string& sql, Stmt statement);
+  explicit StatementCache(SQLite::Database& db) : db_(db) {}
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  Stmt Acquire(const std::string& sql);
+  void Release(Stmt statement) noexcept;
 
   // `holder` leaves its statement stepping; Parked takes it off the list.
   void Stepping(SteppingStatement* holder);
@@ -58,19 +70,21 @@ class StatementPool {
   void ParkAll() noexcept;
 
  private:
-  static constexpr std::size_t kIdleLimit = 128;
-  std::unordered_map<std::string, std::vector<Stmt>> idle_;
-  std::size_t idle_count_ = 0;
+  static constexpr std::size_t kIdleLimit = 256;
+  SQLite::Database& db_;
+  std::list<Stmt> idle_;  // most recently used first
+  std::unordered_multimap<std::string, std::list<Stmt>::iterator> by_text_;
   std::vector<SteppingStatement*> stepping_;
 };
 
 // True when a row is ready, false at the end.
-bool Step(sqlite3* db, sqlite3_stmt* st);
+bool Step(Prepared& st);
 // Resets the statement and binds ?1..?n; surplus values are ignored.
-void Bind(sqlite3* db, sqlite3_stmt* st, const std::vector<Value>& params);
-// A column of the current row; text of DATE/DATETIME/TIMESTAMP columns
-// becomes a date.
-Value ColumnValue(sqlite3_stmt* raw, int col);
+void Bind(Prepared& st, const std::vector<Value>& params);
+// A column of the current row; text of date columns becomes a date.
+Value ColumnValue(const Prepared& st, int col);
+// The name of a column of the result, empty for none.
+std::string ColumnName(const Prepared& st, int col);
 // Equality for FindFirst: numbers by value, never Null.
 bool SameValue(const Value& a, const Value& b);
 
