@@ -5,7 +5,7 @@
 
 #include "backorder/backorder.h"
 #include "components/system_options.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
 
@@ -69,7 +69,7 @@ bool BackOrder::CreateBackOrders() {
   try {
     std::string message;
     {
-      data::TransactionScope transaction(Conn());
+      data::Transaction transaction(Conn());
       scope_ends_level = true;
       sales_order_->SetTransactionMode(1);
       created = CreateNewOrders(message);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "data/sql_text.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/regional.h"
@@ -207,7 +207,7 @@ bool SalesOrderImpl::Save() {
   }
   const std::string number = data::TrimBlanks(order_number_);
   if (number.empty() || data::TrimBlanks(cust_id_).empty() || KeyOf(c, number)) return false;
-  data::TransactionScope transaction(c);
+  data::Transaction transaction(c);
   try {
     StoreOrder(c);
     transaction.Commit();

@@ -24,7 +24,4 @@ class Transaction {
   bool committed_ = false;
 };
 
-// Former name, kept while callers move over.
-using TransactionScope = Transaction;
-
 }  // namespace tarvik::data

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include <array>
 #include <filesystem>
 #include <iostream>
 
 #include "data/result_set.h"
+#include "data/table_lookup.h"
 #include "platform/error.h"
 
 namespace tarvik::host {
@@ -15,21 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Tables every database this program made holds, whatever its age.
-constexpr std::array<const char*, 3> kBooksTables = {"invoice_header", "order_header", "system"};
-
 bool HoldsTheBooks(data::Backend& backend) {
-  std::string sql = backend.dialect() == data::Dialect::kSqlite
-                        ? "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND lower(name) IN ("
-                        : "SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
-                          "current_schema() AND lower(table_name) IN (";
-  for (std::size_t i = 0; i < kBooksTables.size(); ++i) {
-    sql += (i ? ", '" : "'") + std::string(kBooksTables[i]) + "'";
-  }
-  auto rs = backend.Query(sql + ")", {});
-  if (!rs->Seek(0)) return false;
-  const data::Value& count = rs->Column(0);
-  return std::holds_alternative<std::int64_t>(count) &&
-         std::get<std::int64_t>(count) == static_cast<std::int64_t>(kBooksTables.size());
+  return data::TablesExist(backend, {"invoice_header", "order_header", "system"});
 }
 
 std::unique_ptr<data::Backend> OpenChecked(const std::string& database) {

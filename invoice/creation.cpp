@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/field_conversion.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "invoice/invoice.h"
 #include "platform/bstr.h"
 #include "platform/collection.h"
@@ -86,15 +86,16 @@ bool Invoice::Save() {
 bool Invoice::AddNew() {
   CreatedNumbers created;
   // The handler ends one transaction level whatever the phase: the scope
-  // does it while it holds the creation's level, the handler itself when
-  // the level could not be opened, when the commit failed and after it.
+  // does it while it holds the creation's level (a failed commit included),
+  // the handler itself when the level could not be opened and after the
+  // commit.
   bool scope_rolls_back = false;
   try {
-    data::TransactionScope transaction(links_.Conn());
+    data::Transaction transaction(links_.Conn());
     scope_rolls_back = true;
     if (!CreateInvoices(created)) return false;
-    scope_rolls_back = false;
     transaction.Commit();
+    scope_rolls_back = false;
     Ui().DoEvents();
     return RelieveOrUndo(created);
   } catch (const AutomationError& error) {

@@ -6,7 +6,7 @@
 
 #include "data/field_conversion.h"
 #include "data/stored_query.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "invoice/invoice.h"
 #include "invoice/table_names.h"
 #include "platform/ui_services.h"
@@ -33,7 +33,7 @@ bool Invoice::Delete() {
   try {
     data::HostConnection& connection = links_.Conn();
     {
-      data::TransactionScope transaction(connection);
+      data::Transaction transaction(connection);
       scope_ends_level = true;
       if (ResetInventory(number) && ResetOrderStatus(number)) {
         // Filter shows the keyword until the delete is known to have hit a
@@ -70,7 +70,7 @@ bool Invoice::ResetInventory(const std::u16string& invoice_no) {
   bool scope_ends_level = false;
   try {
     data::HostConnection& connection = links_.Conn();
-    data::TransactionScope transaction(connection);
+    data::Transaction transaction(connection);
     scope_ends_level = true;
     if (data::RunStoredQuery(connection, "v_Invoice_Delete_Reset_Inv_Qty", values) &&
         data::RunStoredQuery(connection, "v_Invoice_Delete_Reset_Inv_Qty_LS", values)) {

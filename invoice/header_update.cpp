@@ -3,7 +3,7 @@
 #include <string>
 
 #include "data/field_conversion.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "invoice/invoice.h"
 #include "invoice/table_names.h"
 
@@ -28,7 +28,7 @@ bool Invoice::UpdateHeader() {
   // level back before it travels on, so the host's connection is never left
   // inside a transaction it did not open.
   data::HostConnection& connection = links_.Conn();
-  data::TransactionScope transaction(connection);
+  data::Transaction transaction(connection);
   connection.Execute(sql);
   if (connection.RecordsAffected() != 1) return false;
   transaction.Commit();

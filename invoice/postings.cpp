@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "invoice/invoice.h"
 #include "platform/ui_services.h"
 
@@ -89,7 +89,7 @@ bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
   bool relieved = false;
   bool begun = false;
   try {
-    data::TransactionScope transaction(links_.Conn());
+    data::Transaction transaction(links_.Conn());
     begun = true;
     data::HostConnection& connection = links_.Conn();
     if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "data/stored_query.h"
-#include "data/transaction_scope.h"
+#include "data/transaction.h"
 #include "invoice/invoice.h"
 #include "invoice/table_names.h"
 
@@ -36,7 +36,7 @@ bool Invoice::PreparePrintSelection(const std::u16string& invoice_no) {
   const std::vector<Variant> values{Variant::String16(invoice_no)};
   data::HostConnection& connection = links_.Conn();
   {
-    data::TransactionScope transaction(connection);
+    data::Transaction transaction(connection);
     bool done = data::RunStoredQuery(connection, names::kHeaderReportQuery, values);
     const auto by = static_cast<std::int32_t>(header_.invoice_by);
     if (done && by >= 0 && by < static_cast<std::int32_t>(kGroupingQueries.size())) {
@@ -51,11 +51,11 @@ bool Invoice::PreparePrintSelection(const std::u16string& invoice_no) {
     transaction.Commit();
   }
   {
-    data::TransactionScope transaction(connection);
+    data::Transaction transaction(connection);
     if (!data::RunStoredQuery(connection, names::kDetailReportQuery, values)) return false;
     transaction.Commit();
   }
-  data::TransactionScope transaction(connection);
+  data::Transaction transaction(connection);
   if (!connection.ExecuteQueryDef(names::kHeaderTaxQuery) ||
       !connection.ExecuteQueryDef(names::kDetailTaxQuery)) {
     return false;

@@ -237,11 +237,7 @@ std::vector<std::vector<std::string>> PartlyPicked(const std::string& database,
   for (std::int64_t i = 0; rs->Seek(i); ++i) {
     std::vector<std::string> row;
     for (int col = 0; col < 5; ++col) {
-      const data::Value& v = rs->Column(col);
-      if (auto s = std::get_if<std::string>(&v)) row.push_back(*s);
-      else if (auto n = std::get_if<std::int64_t>(&v)) row.push_back(std::to_string(*n));
-      else if (auto d = std::get_if<double>(&v)) row.push_back(regional::FormatDouble(*d));
-      else row.emplace_back();
+      row.push_back(data::ValueToText(rs->Column(col)));
     }
     rows.push_back(std::move(row));
   }

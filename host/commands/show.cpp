@@ -55,25 +55,6 @@ DetailRows ReadDetails(data::HostConnection& connection, const std::string& numb
   return rows;
 }
 
-std::string ValueText(const data::Value& v) {
-  return std::visit(
-      [](const auto& x) -> std::string {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return "";
-        } else if constexpr (std::is_same_v<T, std::int64_t>) {
-          return std::to_string(x);
-        } else if constexpr (std::is_same_v<T, double>) {
-          return regional::FormatDouble(x);
-        } else if constexpr (std::is_same_v<T, data::DateValue>) {
-          return regional::FormatDate(x.ole);
-        } else {
-          return x;
-        }
-      },
-      v);
-}
-
 class ShowCommand : public Command {
  public:
   explicit ShowCommand(const HostContext& context) : context_(context) {}
@@ -126,7 +107,7 @@ class ShowCommand : public Command {
     for (const auto& c : kDetailColumns) table.columns.push_back({c.heading, c.number});
     for (const auto& row : details) {
       std::vector<std::string> cells;
-      for (const auto& v : row) cells.push_back(ValueText(v));
+      for (const auto& v : row) cells.push_back(data::ValueToText(v));
       table.rows.push_back(std::move(cells));
     }
     WriteTable(out, table);

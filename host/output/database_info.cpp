@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <ostream>
 
 #include <nlohmann/json.hpp>
 
 #include "host/output/variant_json.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/regional.h"
 
@@ -62,26 +62,6 @@ std::string QuoteIdentifier(const std::string& name) {
   return q + "\"";
 }
 
-std::string Text(const data::Value& v) {
-  return std::visit(
-      [](const auto& x) -> std::string {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return "";
-        } else if constexpr (std::is_same_v<T, std::int64_t>) {
-          return std::to_string(x);
-        } else if constexpr (std::is_same_v<T, double>) {
-          return regional::FormatDouble(x);
-        } else if constexpr (std::is_same_v<T, data::DateValue>) {
-          return regional::FormatDate(x.ole);
-        } else {
-          return x;
-        }
-      },
-      v);
-}
-
-
 bool IsNumber(const data::Value& v) {
   return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
 }
@@ -105,7 +85,7 @@ void Render(std::ostream& out, const std::string& title, const Table& t) {
   std::vector<std::size_t> width(t.columns.size());
   for (std::size_t c = 0; c < t.columns.size(); ++c) width[c] = Width(t.columns[c]);
   for (const auto& row : t.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], Width(Text(row[c])));
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], Width(data::ValueToText(row[c])));
   }
   auto cell = [&](const std::string& s, std::size_t c, bool right) {
     std::string pad(width[c] - Width(s), ' ');
@@ -116,7 +96,7 @@ void Render(std::ostream& out, const std::string& title, const Table& t) {
   for (std::size_t c = 0; c < t.columns.size(); ++c) cell(std::string(width[c], '-'), c, false);
   out << "\n";
   for (const auto& row : t.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) cell(Text(row[c]), c, IsNumber(row[c]));
+    for (std::size_t c = 0; c < row.size(); ++c) cell(data::ValueToText(row[c]), c, IsNumber(row[c]));
     out << "\n";
   }
 }
@@ -133,18 +113,8 @@ bool IsSchemaTable(const std::string& name) {
 // PostgreSQL folds unquoted names to lower case; the books' own tables are
 // shown as the schema spells them. Other tables keep the server's spelling.
 std::string SchemaSpelling(const std::string& name) {
-  auto same = [&](const char* t) {
-    std::size_t i = 0;
-    for (; t[i] != '\0'; ++i) {
-      if (i >= name.size() || std::tolower(static_cast<unsigned char>(name[i])) !=
-                                  std::tolower(static_cast<unsigned char>(t[i]))) {
-        return false;
-      }
-    }
-    return i == name.size();
-  };
   for (const char* t : kSchemaTables) {
-    if (same(t)) return t;
+    if (EqualsNoCase(name, t)) return t;
   }
   return name;
 }
@@ -160,7 +130,7 @@ std::vector<std::string> ListTables(data::Backend& backend) {
             "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name";
   std::vector<std::string> names;
   auto rs = backend.Query(sql, {});
-  for (std::int64_t r = 0; rs->Seek(r); ++r) names.push_back(SchemaSpelling(Text(rs->Column(0))));
+  for (std::int64_t r = 0; rs->Seek(r); ++r) names.push_back(SchemaSpelling(data::ValueToText(rs->Column(0))));
   // Byte order, as SQLite sorts them, so both list the same way.
   std::sort(names.begin(), names.end());
   return names;
@@ -183,7 +153,7 @@ void WriteDatabaseInfo(data::Backend& backend, std::ostream& out, bool json) {
     ojson doc;
     doc["database"] = backend.DatabaseName();
     ojson tables = ojson::object();
-    for (const auto& row : counts.rows) tables[Text(row[0])] = ValueToJson(row[1]);
+    for (const auto& row : counts.rows) tables[data::ValueToText(row[0])] = ValueToJson(row[1]);
     doc["tables"] = std::move(tables);
     ojson errors = ojson::array();
     for (std::size_t i = 0; i < kSections.size(); ++i) {

@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <array>
-#include <cctype>
 #include <iostream>
 #include <vector>
 
 #include "host/ui/answers.h"
 #include "host/ui/stop_signals.h"
+#include "platform/ascii.h"
 
 namespace tarvik::host {
 namespace {
@@ -39,11 +39,6 @@ const std::array<Icon, 4> kIcons = {{
     {kMbInformation, "Information"},
 }};
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   auto b = s.find_first_not_of(" \t\r");
   if (b == std::string::npos) return {};
@@ -53,9 +48,9 @@ std::string Trim(const std::string& s) {
 
 // The button a typed answer names, or -1.
 int MatchButton(const std::vector<Button>& buttons, const std::string& typed) {
-  std::string t = Lower(typed);
+  std::string t = AsciiLower(typed);
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    std::string label = Lower(buttons[i].label);
+    std::string label = AsciiLower(buttons[i].label);
     if (t == label || t == label.substr(0, 1) || t == std::to_string(i + 1)) {
       return buttons[i].id;
     }
