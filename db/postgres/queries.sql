@@ -9,7 +9,10 @@
 -- param: BeginOrder Text
 -- param: EndOrder Text
 SELECT h.order_key FROM Order_Header h
-WHERE tarvik_order_in_range(h.order_number, ?1::text, ?2::text)
+WHERE (CASE WHEN ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+            ELSE h.order_number BETWEEN ?1::text AND ?2::text END)
   AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
 ORDER BY CASE WHEN h.order_number !~ '[^0-9]' AND h.order_number <> '' THEN tarvik_int(h.order_number) END NULLS FIRST,
          h.order_number, h.order_key
@@ -19,7 +22,10 @@ ORDER BY CASE WHEN h.order_number !~ '[^0-9]' AND h.order_number <> '' THEN tarv
 -- param: EndOrder Text
 SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
 FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE tarvik_order_in_range(h.order_number, ?1::text, ?2::text)
+WHERE (CASE WHEN ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+            ELSE h.order_number BETWEEN ?1::text AND ?2::text END)
   AND d.line_status <> 5
   AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
 ORDER BY h.order_number, d.line_no
@@ -86,7 +92,10 @@ WITH lines AS (
          d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
   FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
   WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
-    AND tarvik_order_in_range(h.order_number, ?2::text, ?3::text)
+    AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+              THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                   AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+              ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
   ORDER BY d.order_key, d.line_no FOR UPDATE OF d
   RETURNING invoice_no),
 marked AS (INSERT INTO Invoice_Pending (invoice_no, state) SELECT DISTINCT invoice_no, 0 FROM lines ON CONFLICT DO NOTHING)
@@ -144,7 +153,10 @@ WHERE quantity_packed > 0 AND order_key IN (SELECT order_key FROM Order_Header W
 INSERT INTO Order_Status_Pending (order_key)
 SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
-  AND tarvik_order_in_range(h.order_number, ?2::text, ?3::text)
+  AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+            ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
 ON CONFLICT DO NOTHING;
 UPDATE Order_Detail SET
   uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
@@ -153,7 +165,10 @@ UPDATE Order_Detail SET
                      WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0 AND order_key IN (
   SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1::text
-    AND tarvik_order_in_range(h.order_number, ?2::text, ?3::text))
+    AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+              THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
+                   AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+              ELSE h.order_number BETWEEN ?2::text AND ?3::text END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
 -- when some is invoiced. Each query posts the orders of its selection and
@@ -223,7 +238,10 @@ UPDATE Order_Header SET
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
       WHERE ((o.cust_id = ?1::text
-              AND tarvik_order_in_range(o.order_number, ?2::text, ?3::text))
+              AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+                        THEN o.order_number <> '' AND o.order_number !~ '[^0-9]'
+                             AND tarvik_int(o.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                        ELSE o.order_number BETWEEN ?2::text AND ?3::text END))
              OR o.order_key IN (SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t

@@ -9,7 +9,10 @@
 -- param: BeginOrder Text
 -- param: EndOrder Text
 SELECT h.order_key FROM Order_Header h
-WHERE tarvik_order_in_range(h.order_number, ?1, ?2)
+WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
+            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+            ELSE h.order_number BETWEEN ?1 AND ?2 END)
   AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
 ORDER BY CASE WHEN h.order_number NOT GLOB '*[^0-9]*' AND h.order_number <> '' THEN CAST(h.order_number AS INTEGER) END,
          h.order_number, h.order_key
@@ -19,7 +22,10 @@ ORDER BY CASE WHEN h.order_number NOT GLOB '*[^0-9]*' AND h.order_number <> '' T
 -- param: EndOrder Text
 SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
 FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE tarvik_order_in_range(h.order_number, ?1, ?2)
+WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
+            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+            ELSE h.order_number BETWEEN ?1 AND ?2 END)
   AND d.line_status <> 5
   AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
 ORDER BY h.order_number, d.line_no
@@ -74,7 +80,10 @@ SELECT ?4, d.order_key, d.line_no, d.item_number, d.site, d.quantity_packed, d.u
        d.order_detail_discount, round(d.quantity_packed * d.unit_price * (100 - d.order_detail_discount) / 100.0, 2)
 FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1 AND d.quantity_packed > 0
-  AND tarvik_order_in_range(h.order_number, ?2, ?3);
+  AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+            ELSE h.order_number BETWEEN ?2 AND ?3 END);
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
 SELECT ?4, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4);
 DELETE FROM Invoice_Header WHERE invoice_no = ?4 AND NOT EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4)
@@ -127,7 +136,10 @@ WHERE quantity_packed > 0 AND order_key IN (SELECT order_key FROM Order_Header W
 INSERT OR IGNORE INTO Order_Status_Pending (order_key)
 SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_key = d.order_key
 WHERE h.cust_id = ?1 AND d.quantity_packed > 0
-  AND tarvik_order_in_range(h.order_number, ?2, ?3);
+  AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+            ELSE h.order_number BETWEEN ?2 AND ?3 END);
 UPDATE Order_Detail SET
   uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
   quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
@@ -135,7 +147,10 @@ UPDATE Order_Detail SET
                      WHEN quantity_invoiced + quantity_packed >= quantity_ordered THEN 4 ELSE 3 END
 WHERE quantity_packed > 0 AND order_key IN (
   SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1
-    AND tarvik_order_in_range(h.order_number, ?2, ?3))
+    AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+              THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+                   AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+              ELSE h.order_number BETWEEN ?2 AND ?3 END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
 -- when some is invoiced. Each query posts the orders of its selection and
@@ -183,7 +198,10 @@ UPDATE Order_Header SET
   order_status = CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 WHERE ((cust_id = ?1
-        AND tarvik_order_in_range(order_number, ?2, ?3))
+        AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
+                  THEN order_number <> '' AND order_number NOT GLOB '*[^0-9]*'
+                       AND CAST(order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                  ELSE order_number BETWEEN ?2 AND ?3 END))
        OR order_key IN (SELECT order_key FROM Order_Status_Pending))
   AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);
 DELETE FROM Order_Status_Pending

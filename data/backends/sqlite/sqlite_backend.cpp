@@ -13,7 +13,6 @@
 #include <fstream>
 #include <memory>
 
-#include "data/backends/sqlite/sqlite_functions.h"
 #include "data/backends/sqlite/sqlite_result_set.h"
 #include "data/backends/sqlite/sqlite_statement.h"
 #include "platform/ascii.h"
@@ -42,7 +41,6 @@ class SqliteBackend : public Backend {
   SqliteBackend(const std::string& path, const std::string& target, int flags)
       : path_(path), db_(target, flags, kBusyTimeoutMs) {
     if (flags & SQLite::OPEN_READWRITE) ReadyForWriting();
-    RegisterFunctions(db_);
     db_.exec("PRAGMA foreign_keys=ON");
     db_.exec("PRAGMA synchronous=" + SynchronousSetting());
   }

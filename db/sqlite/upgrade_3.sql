@@ -1,3 +1,0 @@
--- Version 3: the order-number range of the stored queries written once, as
--- the function tarvik_order_in_range that the backend registers on every
--- connection; the database itself needs nothing new.
