@@ -1,16 +1,11 @@
 #include "platform/bstr.h"
 
-#include <cstdlib>
-#include <new>
 
 namespace tarvik {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-// The allocation starts 4 bytes before the characters, at the byte length.
-std::uint32_t* Header(BSTR s) { return reinterpret_cast<std::uint32_t*>(s) - 1; }
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -41,30 +36,6 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 }  // namespace
-
-BSTR SysAllocString(const OLECHAR* text) {
-  if (!text) return nullptr;
-  UINT n = 0;
-  while (text[n]) ++n;
-  return SysAllocStringLen(text, n);
-}
-
-BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
-  std::size_t bytes = sizeof(std::uint32_t) + (static_cast<std::size_t>(length) + 1) * sizeof(OLECHAR);
-  auto* block = static_cast<std::uint32_t*>(std::malloc(bytes));
-  if (!block) return nullptr;
-  block[0] = length * sizeof(OLECHAR);
-  BSTR s = reinterpret_cast<BSTR>(block + 1);
-  for (UINT i = 0; i < length; ++i) s[i] = text ? text[i] : u'\0';
-  s[length] = u'\0';
-  return s;
-}
-
-void SysFreeString(BSTR s) {
-  if (s) std::free(Header(s));
-}
-
-UINT SysStringLen(BSTR s) { return s ? *Header(s) / sizeof(OLECHAR) : 0; }
 
 std::u16string Utf16(std::string_view utf8) {
   std::u16string out;
