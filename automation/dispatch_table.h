@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "automation/object_count.h"
+#include "automation/signature_of.h"
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/error.h"
@@ -214,22 +215,25 @@ HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
 
 }  // namespace detail
 
-// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ...
+// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ... with, where the
+// defaults do not fit, parameter names and a help string:
+//   Method<&_Invoice::SeekRecord>("SeekRecord", {.names = {"vSeekValue"}})
 template <auto M>
-MemberEntry Get(std::string_view name) {
-  return {name, MemberKind::kGet, &detail::Thunk<M>};
+MemberEntry Get(std::string_view name, const MemberDoc& doc = {}) {
+  return {name, MemberKind::kGet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
 }
 template <auto M>
-MemberEntry Let(std::string_view name) {
-  return {name, MemberKind::kLet, &detail::Thunk<M>};
+MemberEntry Let(std::string_view name, const MemberDoc& doc = {}) {
+  return {name, MemberKind::kLet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
 }
 template <auto M>
-MemberEntry Set(std::string_view name) {
-  return {name, MemberKind::kSet, &detail::Thunk<M>};
+MemberEntry Set(std::string_view name, const MemberDoc& doc = {}) {
+  return {name, MemberKind::kSet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
 }
 template <auto M>
-MemberEntry Method(std::string_view name) {
-  return {name, MemberKind::kMethod, &detail::Thunk<M>};
+MemberEntry Method(std::string_view name, const MemberDoc& doc = {}) {
+  return {name, MemberKind::kMethod, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(false, doc)};
 }
 
 // IDispatch over the interface's member table, as the primary base of a
