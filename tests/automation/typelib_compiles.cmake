@@ -12,8 +12,8 @@ foreach(step
     message(FATAL_ERROR "${step}: ${rc}\n${out}\n${err}")
   endif()
 endforeach()
-file(READ ${OUT}/TarvikInvoice.tlb magic LIMIT 4)
-if(NOT magic STREQUAL "MSFT")
+file(READ ${OUT}/TarvikInvoice.tlb magic LIMIT 4 HEX)
+if(NOT magic STREQUAL "4d534654")  # "MSFT"
   message(FATAL_ERROR "TarvikInvoice.tlb is no type library (starts with '${magic}')")
 endif()
 file(READ ${OUT}/TarvikInvoice_tlb.h header)
