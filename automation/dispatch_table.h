@@ -16,6 +16,7 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "automation/object_count.h"
 #include "automation/signature_of.h"
@@ -217,25 +218,34 @@ HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
 
 }  // namespace detail
 
-// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ... with, where the
-// defaults do not fit, parameter names and a help string:
-//   Method<&_Invoice::SeekRecord>("SeekRecord", {.names = {"vSeekValue"}})
+// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ... with, where
+// the defaults do not fit, the argument names (in order, the result not
+// counted) and a help string for the type library:
+//   Method<&_Invoice::SeekRecord>("SeekRecord", {"vSeekValue"})
+//   Let<&_Invoice::put_Extra1>("Extra1", {}, "Extra data field #1 ...")
 template <auto M>
-MemberEntry Get(std::string_view name, const MemberDoc& doc = {}) {
-  return {name, MemberKind::kGet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
+MemberEntry Get(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kGet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Let(std::string_view name, const MemberDoc& doc = {}) {
-  return {name, MemberKind::kLet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
+MemberEntry Let(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kLet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Set(std::string_view name, const MemberDoc& doc = {}) {
-  return {name, MemberKind::kSet, &detail::Thunk<M>, DISPID_UNKNOWN, SignatureOf<M>(true, doc)};
+MemberEntry Set(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kSet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Method(std::string_view name, const MemberDoc& doc = {}) {
+MemberEntry Method(std::string_view name, std::vector<std::string_view> args = {},
+                   std::string_view help = {}) {
   return {name, MemberKind::kMethod, &detail::Thunk<M>, DISPID_UNKNOWN,
-          SignatureOf<M>(false, doc)};
+          SignatureOf<M>(false, args, help)};
 }
 
 // The interface id of a published interface.

@@ -1,13 +1,12 @@
 // The type description of a published member, read off its member-function
 // pointer: the vtable slot it occupies and the automation type of every
-// parameter. Names and the help string come from the table line
-// (MemberDoc); what the compiler already knows is never written twice.
+// parameter. Argument names and the help string come from the table line;
+// what the compiler already knows is never written twice.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -18,14 +17,6 @@
 #include "tarvik/interfaces.h"
 
 namespace tarvik::automation {
-
-// What a table line adds: parameter names (in order, the result's last;
-// unnamed ones are "value" for a property, "result" for a function's
-// result) and the help string.
-struct MemberDoc {
-  std::initializer_list<std::string_view> names = {};
-  std::string_view help = {};
-};
 
 namespace detail {
 
@@ -74,7 +65,10 @@ ParamInfo InParam() {
 template <class T>
 ParamInfo ResultParam() {
   using V = std::remove_pointer_t<T>;
-  return {{}, AutomationType<V>::vt, AutomationType<V>::user_type, true,
+  return {{},
+          AutomationType<V>::vt,
+          AutomationType<V>::user_type,
+          true,
           PARAMFLAG_FOUT | PARAMFLAG_FRETVAL};
 }
 
@@ -129,20 +123,23 @@ struct SignatureBuilder<HRESULT (C::*)(A...)> {
 
 }  // namespace detail
 
-// The description of member M, for a member of kind `property` (true) or a
-// function; names from `doc` override the defaults in order.
+// The description of member M. `args` names its arguments in order, the
+// result not counted (as the table line gives them); an argument left
+// unnamed is "value", and the result is "value" for a property, "result"
+// for a function.
 template <auto M>
-MemberSignature SignatureOf(bool property, const MemberDoc& doc) {
+MemberSignature SignatureOf(bool property, const std::vector<std::string_view>& args,
+                            std::string_view help) {
   MemberSignature s;
   s.slot = detail::VtableSlot<M>();
   s.params = detail::SignatureBuilder<decltype(M)>::Params();
-  s.help = doc.help;
-  auto name = doc.names.begin();
+  s.help = help;
+  auto name = args.begin();
   for (ParamInfo& p : s.params) {
-    if (name != doc.names.end()) {
-      p.name = *name++;
+    if (p.flags & PARAMFLAG_FRETVAL) {
+      p.name = property ? "value" : "result";
     } else {
-      p.name = (p.flags & PARAMFLAG_FRETVAL) && !property ? "result" : "value";
+      p.name = name != args.end() ? *name++ : "value";
     }
   }
   return s;

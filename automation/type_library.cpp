@@ -18,10 +18,13 @@ std::span<const PublishedInterface> PublishedInterfaces() {
 std::span<const PublishedEnum> PublishedEnums() {
   // C++ cannot name an enumerator; the values themselves come from enums.h.
   static const PublishedEnum kEnums[] = {
-      {"TransMode", {{"tmCancel", tmCancel}, {"tmAdd", tmAdd}, {"tmEdit", tmEdit},
-                     {"tmDelete", tmDelete}}},
-      {"InvoiceBy", {{"ibOrderNumber", ibOrderNumber}, {"ibShipToLocation", ibShipToLocation},
-                     {"ibCustomer", ibCustomer}, {"ibCustomerOrderNumber", ibCustomerOrderNumber}}},
+      {"TransMode",
+       {{"tmCancel", tmCancel}, {"tmAdd", tmAdd}, {"tmEdit", tmEdit}, {"tmDelete", tmDelete}}},
+      {"InvoiceBy",
+       {{"ibOrderNumber", ibOrderNumber},
+        {"ibShipToLocation", ibShipToLocation},
+        {"ibCustomer", ibCustomer},
+        {"ibCustomerOrderNumber", ibCustomerOrderNumber}}},
   };
   return kEnums;
 }
@@ -42,8 +45,8 @@ std::vector<std::string> CheckAgainstVtable(const PublishedInterface& itf) {
   }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const MemberEntry& e = entries[i];
-    std::string where = std::string(itf.name) + " entry " + std::to_string(i) + " (" +
-                        std::string(e.name) + ")";
+    std::string where =
+        std::string(itf.name) + " entry " + std::to_string(i) + " (" + std::string(e.name) + ")";
     if (!e.signature.described()) {
       faults.push_back(where + ": no type description");
     } else if (e.signature.slot != kDispatchSlots + i) {

@@ -63,9 +63,9 @@ struct ITypeLib;
 
 struct TYPEDESC {
   union {
-    TYPEDESC* lptdesc;  // VT_PTR, VT_SAFEARRAY
+    TYPEDESC* lptdesc;   // VT_PTR, VT_SAFEARRAY
     ARRAYDESC* lpadesc;  // VT_CARRAY
-    HREFTYPE hreftype;  // VT_USERDEFINED
+    HREFTYPE hreftype;   // VT_USERDEFINED
   };
   VARTYPE vt;
 };

@@ -2,13 +2,14 @@
 // the independent list of published members: names, dispids, invoke kinds,
 // vtable offsets, parameters and help strings; and the class info scripts
 // take the class name from.
+#include "automation/type_info.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "automation/type_info.h"
 #include "automation/type_library.h"
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
@@ -114,8 +115,8 @@ TEST_P(TypeInfoTest, AttributesDescribeTheDualInterface) {
   EXPECT_EQ(attr->cFuncs, s.slots->size());
   EXPECT_EQ(attr->cVars, 0);
   EXPECT_EQ(attr->cbSizeVft, (kDispatchSlots + s.slots->size()) * sizeof(void*));
-  for (WORD flag : {TYPEFLAG_FDUAL, TYPEFLAG_FHIDDEN, TYPEFLAG_FNONEXTENSIBLE,
-                    TYPEFLAG_FOLEAUTOMATION}) {
+  for (WORD flag :
+       {TYPEFLAG_FDUAL, TYPEFLAG_FHIDDEN, TYPEFLAG_FNONEXTENSIBLE, TYPEFLAG_FOLEAUTOMATION}) {
     EXPECT_TRUE(attr->wTypeFlags & flag) << "flag " << flag;
   }
   EXPECT_EQ(attr->wMajorVerNum, kLibraryMajor);
@@ -175,8 +176,7 @@ TEST_P(TypeInfoTest, FunctionsFollowThePublishedSlots) {
     info->ReleaseFuncDesc(f);
   }
   FUNCDESC* past = nullptr;
-  EXPECT_EQ(info->GetFuncDesc(static_cast<UINT>(s.slots->size()), &past),
-            TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_EQ(info->GetFuncDesc(static_cast<UINT>(s.slots->size()), &past), TYPE_E_ELEMENTNOTFOUND);
 }
 
 TEST_P(TypeInfoTest, NamesResolveAsTheObjectResolvesThem) {
@@ -238,7 +238,7 @@ TEST(TypeInfoParameters, CarryTheirTypesAndDirections) {
   struct Expect {
     std::size_t position;
     std::size_t param;
-    VARTYPE vt;       // after following a VT_PTR
+    VARTYPE vt;  // after following a VT_PTR
     bool by_ref;
     USHORT flags;
   };
@@ -280,9 +280,9 @@ TEST(TypeInfoInvoke, CallsThroughTheTypeInfoReachTheObject) {
             S_OK);
   Variant result;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  ASSERT_EQ(info->Invoke(itf.get(), id, DISPATCH_PROPERTYGET, &none, result.raw_mut(), nullptr,
-                         nullptr),
-            S_OK);
+  ASSERT_EQ(
+      info->Invoke(itf.get(), id, DISPATCH_PROPERTYGET, &none, result.raw_mut(), nullptr, nullptr),
+      S_OK);
   EXPECT_EQ(result.ToString(), "INV-77");
   EXPECT_EQ(info->Invoke(nullptr, id, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
             E_INVALIDARG);

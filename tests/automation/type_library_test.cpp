@@ -1,6 +1,8 @@
 // The type library's description against the C++ interfaces: every table
 // entry sits in its vtable slot, a moved entry is caught, and the IDL lists
 // the published members in slot order with their dispids, kinds and help.
+#include "automation/type_library.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "automation/dispatch_table.h"
-#include "automation/type_library.h"
 #include "automation/typelib/idl_writer.h"
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
@@ -51,11 +52,14 @@ TEST(TypeLibrary, AMovedOrMissingEntryIsCaught) {
     std::vector<std::string> must_mention;
   };
   const Case kCases[] = {
-      {"Save and Delete exchanged", []() -> const MemberTable& { return Reordered(22, 23); },
+      {"Save and Delete exchanged",
+       []() -> const MemberTable& { return Reordered(22, 23); },
        {"entry 22 (Save)", "entry 23 (Delete)"}},
-      {"a property's Let after its Get", []() -> const MemberTable& { return Reordered(0, 1); },
+      {"a property's Let after its Get",
+       []() -> const MemberTable& { return Reordered(0, 1); },
        {"entry 0 (LineStatus)", "entry 1 (LineStatus)"}},
-      {"the last member left out", []() -> const MemberTable& { return Reordered(77, 999); },
+      {"the last member left out",
+       []() -> const MemberTable& { return Reordered(77, 999); },
        {"77 table entries for 78 vtable slots"}},
   };
   for (const Case& c : kCases) {
@@ -84,7 +88,8 @@ std::vector<IdlMember> MembersInIdl(const std::string& idl, const std::string& i
   if (begin == std::string::npos) return members;
   std::size_t end = idl.find("};", begin);
   std::istringstream body(idl.substr(begin, end - begin));
-  static const std::regex kAttrs(R"re(^\s*\[id\((-?\d+)\)(?:, (propget|propput|propputref))?(?:, helpstring\("((?:[^"\\]|\\.)*)"\))?\]\s*$)re");
+  static const std::regex kAttrs(
+      R"re(^\s*\[id\((-?\d+)\)(?:, (propget|propput|propputref))?(?:, helpstring\("((?:[^"\\]|\\.)*)"\))?\]\s*$)re");
   static const std::regex kDecl(R"(^\s*HRESULT (\w+)\()");
   std::string line;
   IdlMember pending{};
@@ -141,8 +146,10 @@ TEST(TypeLibrary, TheIdlListsThePublishedMembersInSlotOrder) {
     }
   }
   // Help strings, escaped for IDL.
-  EXPECT_NE(idl.find(R"(helpstring("Flag indicates if the \"Pack Verify\" option is set in the System table."))"),
-            std::string::npos);
+  EXPECT_NE(
+      idl.find(
+          R"(helpstring("Flag indicates if the \"Pack Verify\" option is set in the System table."))"),
+      std::string::npos);
   EXPECT_NE(idl.find(R"(helpstring("Main selection query for object records."))"),
             std::string::npos);
   // Attributes, the enumerations and the classes.

@@ -27,15 +27,25 @@ int InvokeKind(MemberKind kind) {
 
 ExpectedLibrary PublishedDescription() {
   using namespace automation;  // NOLINT: the library's vocabulary
-  ExpectedLibrary lib{std::string(kLibraryName), GuidToString(LIBID_TarvikInvoice), kLibraryMajor,
-                      kLibraryMinor, {}, {}};
+  ExpectedLibrary lib{std::string(kLibraryName),
+                      GuidToString(LIBID_TarvikInvoice),
+                      kLibraryMajor,
+                      kLibraryMinor,
+                      {},
+                      {}};
   for (const PublishedInterface& itf : PublishedInterfaces()) {
-    ExpectedInterface e{std::string(itf.name), std::string(itf.class_name),
-                        GuidToString(*itf.iid), GuidToString(*itf.clsid), {}};
+    ExpectedInterface e{std::string(itf.name),
+                        std::string(itf.class_name),
+                        GuidToString(*itf.iid),
+                        GuidToString(*itf.clsid),
+                        {}};
     for (const MemberEntry& m : itf.members().entries()) {
-      ExpectedFunction f{std::string(m.name), m.dispid, InvokeKind(m.kind),
+      ExpectedFunction f{std::string(m.name),
+                         m.dispid,
+                         InvokeKind(m.kind),
                          static_cast<int>(m.signature.slot),
-                         static_cast<int>(m.signature.params.size()), {},
+                         static_cast<int>(m.signature.params.size()),
+                         {},
                          std::string(m.signature.help)};
       for (const ParamInfo& p : m.signature.params) f.param_names.emplace_back(p.name);
       e.functions.push_back(std::move(f));

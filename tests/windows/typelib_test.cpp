@@ -6,11 +6,10 @@
 //
 // Where to look: TARVIK_TYPELIB (one file), else TarvikInvoice.tlb and the
 // server DLL beside this program.
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <oaidl.h>
 #include <oleauto.h>
-
-#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -67,8 +66,8 @@ class Text {
     int n = WideCharToMultiByte(CP_UTF8, 0, s_, static_cast<int>(SysStringLen(s_)), nullptr, 0,
                                 nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s_, static_cast<int>(SysStringLen(s_)), out.data(), n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, s_, static_cast<int>(SysStringLen(s_)), out.data(), n, nullptr,
+                        nullptr);
     return out;
   }
 
@@ -103,7 +102,8 @@ std::vector<std::wstring> Sources() {
   if (const char* one = std::getenv("TARVIK_TYPELIB"); one && *one) return {Wide(one)};
   std::vector<std::wstring> found;
   std::wstring folder = ProgramFolder();
-  for (const wchar_t* name : {L"TarvikInvoice.tlb", L"tarvikinvoice.dll", L"libtarvikinvoice.dll"}) {
+  for (const wchar_t* name :
+       {L"TarvikInvoice.tlb", L"tarvikinvoice.dll", L"libtarvikinvoice.dll"}) {
     std::wstring path = folder + L"\\" + name;
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) found.push_back(path);
   }
@@ -163,8 +163,8 @@ TEST_P(TypeLibraryTest, InterfacesMatchTheMemberTables) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->cFuncs, e.functions.size());
-    for (WORD flag : {TYPEFLAG_FDUAL, TYPEFLAG_FHIDDEN, TYPEFLAG_FNONEXTENSIBLE,
-                      TYPEFLAG_FOLEAUTOMATION}) {
+    for (WORD flag :
+         {TYPEFLAG_FDUAL, TYPEFLAG_FHIDDEN, TYPEFLAG_FNONEXTENSIBLE, TYPEFLAG_FOLEAUTOMATION}) {
       EXPECT_TRUE(attr->wTypeFlags & flag) << "type flag " << flag;
     }
     info->ReleaseTypeAttr(attr);
