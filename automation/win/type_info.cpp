@@ -2,6 +2,10 @@
 // resource TYPELIB 1 (automation/win/typelib.rc), loaded with oleaut32 from
 // the module's own file without touching the registry, once per process.
 //
+// The interface's type info is the one the library holds under its IID:
+// for a dual interface the dispatch view (IDispatch's members first), as
+// the platform's own dispatch helpers expect it.
+//
 // Scripts take an object's type name from the type info IDispatch hands out
 // (Wine's VBScript reads GetDocumentation(MEMBERID_NIL) verbatim and would
 // show "_Invoice"); so that TypeName(obj) answers the class name, that type

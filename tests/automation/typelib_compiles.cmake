@@ -6,7 +6,8 @@ set(widl ${WIDL} --win64 -I${WIDL_INCLUDE} -L${STDOLE2_DIR})
 foreach(step
     "${GENERATOR};${OUT}/TarvikInvoice.idl"
     "${widl};-t;-o;${OUT}/TarvikInvoice.tlb;${OUT}/TarvikInvoice.idl"
-    "${widl};-h;-o;${OUT}/TarvikInvoice_tlb.h;${OUT}/TarvikInvoice.idl")
+    "${widl};-h;-o;${OUT}/TarvikInvoice_tlb.h;${OUT}/TarvikInvoice.idl"
+    "${widl};-u;-o;${OUT}/TarvikInvoice_i.c;${OUT}/TarvikInvoice.idl")
   execute_process(COMMAND ${step} RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_VARIABLE out)
   if(NOT rc EQUAL 0 OR err MATCHES "warning|error")
     message(FATAL_ERROR "${step}: ${rc}\n${out}\n${err}")

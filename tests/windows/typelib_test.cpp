@@ -2,12 +2,14 @@
 // tables: the .tlb the build wrote and the copy the DLL carries as its
 // resource, loaded with LoadTypeLibEx (never registered). Every function's
 // dispid, invoke kind, vtable offset, parameters and help string, the
-// interface flags, the classes and the enumerations.
+// interface flags, the classes and the enumerations; and the type info the
+// server's objects hand out, named after their class.
 //
 // Where to look: TARVIK_TYPELIB (one file), else TarvikInvoice.tlb and the
 // server DLL beside this program.
 #include <gtest/gtest.h>
 #include <oaidl.h>
+#include <ocidl.h>
 #include <oleauto.h>
 #include <windows.h>
 
@@ -275,6 +277,58 @@ std::string SourceName(const ::testing::TestParamInfo<std::wstring>& p) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, TypeLibraryTest, ::testing::ValuesIn(Sources()), SourceName);
+
+// What the objects themselves hand out: script engines take TypeName(obj)
+// from the type info of IDispatch, or from IProvideClassInfo; both must
+// name the class.
+TEST(ServerTypeInfo, ObjectsNameTheirClass) {
+  std::vector<std::wstring> dlls;
+  for (const std::wstring& s : Sources()) {
+    if (s.size() > 4 && _wcsicmp(s.c_str() + s.size() - 4, L".dll") == 0) dlls.push_back(s);
+  }
+  if (dlls.empty()) GTEST_SKIP() << "no server DLL beside the test";
+  HMODULE dll = LoadLibraryW(dlls.front().c_str());
+  ASSERT_NE(dll, nullptr);
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+  ASSERT_NE(get, nullptr);
+  for (const ExpectedInterface& e : PublishedDescription().interfaces) {
+    SCOPED_TRACE(e.class_name);
+    Ref<IClassFactory> factory;
+    ASSERT_EQ(get(Guid(e.clsid), IID_IClassFactory, reinterpret_cast<void**>(factory.put())),
+              S_OK);
+    Ref<IDispatch> object;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch,
+                                      reinterpret_cast<void**>(object.put())),
+              S_OK);
+    UINT count = 0;
+    ASSERT_EQ(object->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    Ref<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK);
+    Text name;
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(name.utf8(), e.class_name);
+    // The rest is the library's own description of the interface.
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, Guid(e.iid)));
+    info->ReleaseTypeAttr(attr);
+
+    Ref<IProvideClassInfo> provider;
+    ASSERT_EQ(object->QueryInterface(IID_IProvideClassInfo,
+                                     reinterpret_cast<void**>(provider.put())),
+              S_OK);
+    Ref<ITypeInfo> cls;
+    ASSERT_EQ(provider->GetClassInfo(cls.put()), S_OK);
+    Text class_name;
+    ASSERT_EQ(cls->GetDocumentation(MEMBERID_NIL, class_name.put(), nullptr, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(class_name.utf8(), e.class_name);
+  }
+  // The DLL stays loaded: objects of it may still be cached by COM.
+}
 
 // Nothing to test against is a failure, not a pass.
 TEST(TypeLibrarySources, AtLeastOneIsThere) {
