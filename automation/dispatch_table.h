@@ -16,12 +16,16 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "automation/object_count.h"
+#include "automation/signature_of.h"
+#include "automation/type_info.h"
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/error.h"
 #include "platform/member_table.h"
+#include "platform/type_info.h"
 #include "platform/variant.h"
 #include "tarvik/interfaces.h"
 
@@ -214,33 +218,94 @@ HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
 
 }  // namespace detail
 
-// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ...
+// Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ... with, where
+// the defaults do not fit, the argument names (in order, the result not
+// counted) and a help string for the type library:
+//   Method<&_Invoice::SeekRecord>("SeekRecord", {"vSeekValue"})
+//   Let<&_Invoice::put_Extra1>("Extra1", {}, "Extra data field #1 ...")
 template <auto M>
-MemberEntry Get(std::string_view name) {
-  return {name, MemberKind::kGet, &detail::Thunk<M>};
+MemberEntry Get(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kGet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Let(std::string_view name) {
-  return {name, MemberKind::kLet, &detail::Thunk<M>};
+MemberEntry Let(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kLet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Set(std::string_view name) {
-  return {name, MemberKind::kSet, &detail::Thunk<M>};
+MemberEntry Set(std::string_view name, std::vector<std::string_view> args = {},
+                std::string_view help = {}) {
+  return {name, MemberKind::kSet, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(true, args, help)};
 }
 template <auto M>
-MemberEntry Method(std::string_view name) {
-  return {name, MemberKind::kMethod, &detail::Thunk<M>};
+MemberEntry Method(std::string_view name, std::vector<std::string_view> args = {},
+                   std::string_view help = {}) {
+  return {name, MemberKind::kMethod, &detail::Thunk<M>, DISPID_UNKNOWN,
+          SignatureOf<M>(false, args, help)};
+}
+
+// The interface id of a published interface.
+template <class I>
+const IID& InterfaceIid();
+template <>
+inline const IID& InterfaceIid<_Invoice>() {
+  return IID__Invoice;
+}
+template <>
+inline const IID& InterfaceIid<_BackOrder>() {
+  return IID__BackOrder;
 }
 
 // IDispatch over the interface's member table, as the primary base of a
 // server class:
 //   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice>>
-// Objects of this base are counted for DllCanUnloadNow.
+// It answers type information for I (automation/type_info.h) and carries the
+// object's IProvideClassInfo, which the server class hands out from its
+// QueryInterfaceExtra. Objects of this base are counted for DllCanUnloadNow.
 template <class I>
 class DispatchImpl : public TableDispatch<I> {
+ public:
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return InterfaceTypeInfo(InterfaceIid<I>(), info);
+  }
+
  protected:
-  DispatchImpl() { NoteObjectCreated(); }
+  DispatchImpl() : class_info_(this) { NoteObjectCreated(); }
   ~DispatchImpl() { NoteObjectDestroyed(); }
+
+  IProvideClassInfo* ClassInfoProvider() { return &class_info_; }
+
+ private:
+  // A part of the object, not an object of its own: identity and count are
+  // the outer object's.
+  class ClassInfo final : public IProvideClassInfo {
+   public:
+    explicit ClassInfo(I* outer) : outer_(outer) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+      return outer_->QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return outer_->AddRef(); }
+    ULONG Release() override { return outer_->Release(); }
+    HRESULT GetClassInfo(ITypeInfo** info) override {
+      return ClassTypeInfo(InterfaceIid<I>(), info);
+    }
+
+   private:
+    I* outer_;
+  };
+  ClassInfo class_info_;
 };
 
 }  // namespace tarvik::automation

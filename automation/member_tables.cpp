@@ -1,4 +1,6 @@
 // The member tables of the two published interfaces, in interface order.
+#include <string_view>
+
 #include "automation/dispatch_table.h"
 #include "tarvik/interfaces.h"
 
@@ -8,6 +10,14 @@ using automation::Get;
 using automation::Let;
 using automation::Method;
 using automation::Set;
+
+// Help strings the type library shows for a member.
+constexpr std::string_view kPackVerifyHelp =
+    "Flag indicates if the \"Pack Verify\" option is set in the System table.";
+constexpr std::string_view kInvoiceReportHelp = "Name of the invoice report file.";
+constexpr std::string_view kExtra2Help = "Extra data field #2 for Invoice Header";
+constexpr std::string_view kExtra1Help = "Extra data field #1 for Invoice Header";
+constexpr std::string_view kQueryNameHelp = "Main selection query for object records.";
 
 template <>
 const MemberTable& TableDispatch<_Invoice>::Members() {
@@ -38,7 +48,7 @@ const MemberTable& TableDispatch<_Invoice>::Members() {
       Method<&_Invoice::Save>("Save"),
       Method<&_Invoice::DeleteByFilter>("DeleteByFilter"),
       Method<&_Invoice::MoveLast>("MoveLast"),
-      Method<&_Invoice::SeekRecord>("SeekRecord"),
+      Method<&_Invoice::SeekRecord>("SeekRecord", {"vSeekValue"}),
       Method<&_Invoice::MoveFirst>("MoveFirst"),
       Method<&_Invoice::MovePrevious>("MovePrevious"),
       Let<&_Invoice::put_OrderKey>("OrderKey"),
@@ -53,7 +63,7 @@ const MemberTable& TableDispatch<_Invoice>::Members() {
       Get<&_Invoice::get_InvoiceDate>("InvoiceDate"),
       Let<&_Invoice::put_InvoiceNo>("InvoiceNo"),
       Get<&_Invoice::get_InvoiceNo>("InvoiceNo"),
-      Set<&_Invoice::putref_Connect>("Connect"),
+      Set<&_Invoice::putref_Connect>("Connect", {"oConnect"}),
       Let<&_Invoice::put_PrintParentHandle>("PrintParentHandle"),
       Get<&_Invoice::get_PrintParentHandle>("PrintParentHandle"),
       Let<&_Invoice::put_ReportPath>("ReportPath"),
@@ -65,15 +75,15 @@ const MemberTable& TableDispatch<_Invoice>::Members() {
       Get<&_Invoice::get_ReportFormula>("ReportFormula"),
       Let<&_Invoice::put_PrintInvoiceBy>("PrintInvoiceBy"),
       Get<&_Invoice::get_PrintInvoiceBy>("PrintInvoiceBy"),
-      Let<&_Invoice::put_PackVerify>("PackVerify"),
-      Get<&_Invoice::get_PackVerify>("PackVerify"),
+      Let<&_Invoice::put_PackVerify>("PackVerify", {}, kPackVerifyHelp),
+      Get<&_Invoice::get_PackVerify>("PackVerify", {}, kPackVerifyHelp),
       Method<&_Invoice::AddHeader>("AddHeader"),
-      Let<&_Invoice::put_InvoiceReport>("InvoiceReport"),
-      Get<&_Invoice::get_InvoiceReport>("InvoiceReport"),
-      Let<&_Invoice::put_Extra2>("Extra2"),
-      Get<&_Invoice::get_Extra2>("Extra2"),
-      Let<&_Invoice::put_Extra1>("Extra1"),
-      Get<&_Invoice::get_Extra1>("Extra1"),
+      Let<&_Invoice::put_InvoiceReport>("InvoiceReport", {}, kInvoiceReportHelp),
+      Get<&_Invoice::get_InvoiceReport>("InvoiceReport", {}, kInvoiceReportHelp),
+      Let<&_Invoice::put_Extra2>("Extra2", {}, kExtra2Help),
+      Get<&_Invoice::get_Extra2>("Extra2", {}, kExtra2Help),
+      Let<&_Invoice::put_Extra1>("Extra1", {}, kExtra1Help),
+      Get<&_Invoice::get_Extra1>("Extra1", {}, kExtra1Help),
       Get<&_Invoice::get_Paid>("Paid"),
       Let<&_Invoice::put_Paid>("Paid"),
       Get<&_Invoice::get_UserID>("UserID"),
@@ -135,11 +145,11 @@ const MemberTable& TableDispatch<_BackOrder>::Members() {
       Let<&_BackOrder::put_Order_Detail_Discount>("Order_Detail_Discount"),
       Get<&_BackOrder::get_Quantity_Packed>("Quantity_Packed"),
       Let<&_BackOrder::put_Quantity_Packed>("Quantity_Packed"),
-      Let<&_BackOrder::put_QueryName>("QueryName"),
-      Get<&_BackOrder::get_QueryName>("QueryName"),
+      Let<&_BackOrder::put_QueryName>("QueryName", {}, kQueryNameHelp),
+      Get<&_BackOrder::get_QueryName>("QueryName", {}, kQueryNameHelp),
       Let<&_BackOrder::put_RecordCount>("RecordCount"),
       Get<&_BackOrder::get_RecordCount>("RecordCount"),
-      Set<&_BackOrder::putref_Connect>("Connect"),
+      Set<&_BackOrder::putref_Connect>("Connect", {"oConnect"}),
       Get<&_BackOrder::get_Filter>("Filter"),
       Let<&_BackOrder::put_Filter>("Filter"),
       Get<&_BackOrder::get_InfoMsg>("InfoMsg"),

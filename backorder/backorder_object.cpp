@@ -6,6 +6,7 @@ void* BackOrderObject::QueryInterfaceExtra(REFIID riid) {
   if (riid == IID_IDispatch || riid == IID__BackOrder) {
     return static_cast<_BackOrder*>(this);
   }
+  if (riid == IID_IProvideClassInfo) return ClassInfoProvider();
   return nullptr;
 }
 

@@ -6,6 +6,7 @@ void* InvoiceObject::QueryInterfaceExtra(REFIID riid) {
   if (riid == IID_IDispatch || riid == IID__Invoice) {
     return static_cast<_Invoice*>(this);
   }
+  if (riid == IID_IProvideClassInfo) return ClassInfoProvider();
   return nullptr;
 }
 

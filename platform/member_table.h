@@ -16,6 +16,7 @@
 #include "platform/com.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
+#include "platform/member_signature.h"
 #include "platform/variant.h"
 
 namespace tarvik {
@@ -36,6 +37,8 @@ struct MemberEntry {
   MemberKind kind;
   MemberThunk invoke;
   DISPID dispid = DISPID_UNKNOWN;  // DISPID_UNKNOWN: assigned by MemberTable
+  // For type information; left empty by objects published without it.
+  MemberSignature signature = {};
 };
 
 class MemberTable {

@@ -44,6 +44,10 @@ enum VARENUM : VARTYPE {
   VT_UI8 = 21,
   VT_INT = 22,
   VT_UINT = 23,
+  VT_VOID = 24,  // type descriptions only, never in a VARIANT
+  VT_HRESULT = 25,
+  VT_PTR = 26,
+  VT_USERDEFINED = 29,
   VT_ARRAY = 0x2000,
   VT_BYREF = 0x4000,
   VT_TYPEMASK = 0x0FFF,

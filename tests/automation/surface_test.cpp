@@ -340,12 +340,5 @@ TEST(SeekRecordArgument, ConvertsNothingAndReachesTheMember) {
   EXPECT_EQ(CallMethod(a.get(), "SeekRecord").hr, DISP_E_BADPARAMCOUNT);
 }
 
-TEST(TypeInfo, NoneIsPublishedAtRunTime) {
-  ComPtr<IDispatch> o = CreateInvoice();
-  UINT n = 9;
-  EXPECT_EQ(o->GetTypeInfoCount(&n), S_OK);
-  EXPECT_EQ(n, 0u);
-}
-
 }  // namespace
 }  // namespace tarvik::automation
