@@ -12,15 +12,19 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "automation/object_count.h"
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "platform/error_info.h"
 #include "platform/member_table.h"
 #include "platform/variant.h"
 #include "tarvik/interfaces.h"
@@ -179,7 +183,9 @@ struct Invoker<HRESULT (C::*)(A...)> {
     std::size_t failed_at = 0;
     [[maybe_unused]] auto load = [&](auto& arg, std::size_t i) {
       if (Failed(h)) return;
-      h = arg.Load(ArgAt(p, static_cast<UINT>(i)));
+      const VARIANT& given = ArgAt(p, static_cast<UINT>(i));
+      // No published argument is optional (one left out of a call by name).
+      h = IsMissing(given) ? DISP_E_PARAMNOTOPTIONAL : arg.Load(given);
       if (Failed(h)) failed_at = i;
     };
     (load(std::get<I>(in), I), ...);
@@ -215,32 +221,77 @@ HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
 }  // namespace detail
 
 // Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ...
+// params: the argument names (MemberEntry::params); when given, one for each
+// argument of the vtable method, the result not counted.
 template <auto M>
-MemberEntry Get(std::string_view name) {
-  return {name, MemberKind::kGet, &detail::Thunk<M>};
+MemberEntry Entry(std::string_view name, MemberKind kind, std::vector<std::string_view> params) {
+  if (!params.empty() && params.size() != detail::Invoker<decltype(M)>::kInCount) {
+    throw std::logic_error("member table: argument names of " + std::string(name) +
+                           " do not match its arguments");
+  }
+  return {name, kind, &detail::Thunk<M>, DISPID_UNKNOWN, std::move(params)};
 }
 template <auto M>
-MemberEntry Let(std::string_view name) {
-  return {name, MemberKind::kLet, &detail::Thunk<M>};
+MemberEntry Get(std::string_view name, std::vector<std::string_view> params = {}) {
+  return Entry<M>(name, MemberKind::kGet, std::move(params));
 }
 template <auto M>
-MemberEntry Set(std::string_view name) {
-  return {name, MemberKind::kSet, &detail::Thunk<M>};
+MemberEntry Let(std::string_view name, std::vector<std::string_view> params = {}) {
+  return Entry<M>(name, MemberKind::kLet, std::move(params));
 }
 template <auto M>
-MemberEntry Method(std::string_view name) {
-  return {name, MemberKind::kMethod, &detail::Thunk<M>};
+MemberEntry Set(std::string_view name, std::vector<std::string_view> params = {}) {
+  return Entry<M>(name, MemberKind::kSet, std::move(params));
+}
+template <auto M>
+MemberEntry Method(std::string_view name, std::vector<std::string_view> params = {}) {
+  return Entry<M>(name, MemberKind::kMethod, std::move(params));
 }
 
+// ISupportErrorInfo of a server object, as a part of it: its IUnknown is the
+// object's own (one identity, one count). The object's interface and
+// IDispatch leave error info when they fail (Guard, the member table).
+class ErrorInfoSupport final : public ISupportErrorInfo {
+ public:
+  ErrorInfoSupport(IUnknown* owner, const IID& iid) : owner_(owner), iid_(iid) {}
+  ErrorInfoSupport(const ErrorInfoSupport&) = delete;
+  ErrorInfoSupport& operator=(const ErrorInfoSupport&) = delete;
+  ~ErrorInfoSupport() = default;
+
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    return owner_->QueryInterface(riid, object);
+  }
+  ULONG AddRef() override { return owner_->AddRef(); }
+  ULONG Release() override { return owner_->Release(); }
+  HRESULT InterfaceSupportsErrorInfo(REFIID riid) override {
+    return (riid == iid_ || riid == IID_IDispatch) ? S_OK : S_FALSE;
+  }
+
+ private:
+  IUnknown* owner_;
+  const IID& iid_;
+};
+
 // IDispatch over the interface's member table, as the primary base of a
-// server class:
-//   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice>>
+// server class of interface I (IID iid):
+//   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice, IID__Invoice>>
+//   void* Invoice::QueryInterfaceExtra(REFIID riid) { return PublishedInterface(riid); }
 // Objects of this base are counted for DllCanUnloadNow.
-template <class I>
+template <class I, const IID& iid>
 class DispatchImpl : public TableDispatch<I> {
  protected:
-  DispatchImpl() { NoteObjectCreated(); }
+  DispatchImpl() : error_info_(static_cast<I*>(this), iid) { NoteObjectCreated(); }
   ~DispatchImpl() { NoteObjectDestroyed(); }
+
+  // IDispatch, I and ISupportErrorInfo; nullptr for any other IID.
+  void* PublishedInterface(REFIID riid) {
+    if (riid == IID_IDispatch || riid == iid) return static_cast<I*>(this);
+    if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(&error_info_);
+    return nullptr;
+  }
+
+ private:
+  ErrorInfoSupport error_info_;
 };
 
 }  // namespace tarvik::automation

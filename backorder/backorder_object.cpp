@@ -3,10 +3,7 @@
 namespace tarvik::backorder {
 
 void* BackOrderObject::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == IID__BackOrder) {
-    return static_cast<_BackOrder*>(this);
-  }
-  return nullptr;
+  return PublishedInterface(riid);
 }
 
 ComPtr<_BackOrder> NewBackOrder() { return MakeCom<BackOrderObject>(); }

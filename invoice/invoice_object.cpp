@@ -3,10 +3,7 @@
 namespace tarvik::invoice {
 
 void* InvoiceObject::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == IID__Invoice) {
-    return static_cast<_Invoice*>(this);
-  }
-  return nullptr;
+  return PublishedInterface(riid);
 }
 
 ComPtr<_Invoice> NewInvoice() {
