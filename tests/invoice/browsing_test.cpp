@@ -193,7 +193,7 @@ TEST_F(Browsing, SeekRecordLooksForTheWholeNumberOfItsArgument) {
 
 // SeekRecord vSeekValue:=17, as a script names its argument.
 TEST_F(Browsing, SeekRecordTakesItsArgumentByName) {
-  ASSERT_TRUE(Call("MoveFirst"));
+  ASSERT_TRUE(Call("OpenRecordset"));
   NameIds ids = IdsOfNames(raw(), {"SeekRecord", "vseekvalue"});
   ASSERT_EQ(ids.hr, S_OK);
   EXPECT_EQ(ids.ids[1], 0) << "the first argument";
