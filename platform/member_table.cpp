@@ -229,16 +229,22 @@ HRESULT MemberTable::Invoke(void* self, DISPID id, WORD flags, DISPPARAMS* param
   std::optional<PlacedArguments> placed;
   if (HasNamedArguments(given, IsPut(chosen->kind))) {
     placed.emplace();
-    HRESULT h = placed->Place(*chosen, given, arg_err);
+    HRESULT h = E_OUTOFMEMORY;
+    try {
+      h = placed->Place(*chosen, given, arg_err);
+    } catch (const std::bad_alloc&) {
+      // h says so
+    }
     if (Failed(h)) return h;
   }
   const DISPPARAMS& p = placed ? placed->params() : given;
 
   if (result) VariantInit(result);
   bool member_failed = false;
-  UINT failed_arg = 0;
+  constexpr UINT kNone = ~0u;
+  UINT failed_arg = kNone;  // written by the member's thunk for a bad argument
   HRESULT h = chosen->invoke(self, p, result, &failed_arg, &member_failed);
-  if (Failed(h) && !member_failed && arg_err) {
+  if (failed_arg != kNone && arg_err) {
     if (!placed) {
       *arg_err = failed_arg;
     } else if (auto index = placed->CallerIndex(failed_arg)) {
