@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -24,6 +26,7 @@
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "platform/error_info.h"
 #include "platform/member_table.h"
 #include "platform/type_info.h"
 #include "platform/variant.h"
@@ -183,7 +186,9 @@ struct Invoker<HRESULT (C::*)(A...)> {
     std::size_t failed_at = 0;
     [[maybe_unused]] auto load = [&](auto& arg, std::size_t i) {
       if (Failed(h)) return;
-      h = arg.Load(ArgAt(p, static_cast<UINT>(i)));
+      const VARIANT& given = ArgAt(p, static_cast<UINT>(i));
+      // No published argument is optional (one left out of a call by name).
+      h = IsMissing(given) ? DISP_E_PARAMNOTOPTIONAL : arg.Load(given);
       if (Failed(h)) failed_at = i;
     };
     (load(std::get<I>(in), I), ...);
@@ -219,33 +224,37 @@ HRESULT Thunk(void* self, const DISPPARAMS& p, VARIANT* result, UINT* arg_err,
 }  // namespace detail
 
 // Table lines: Get<&_Invoice::get_InvoiceNo>("InvoiceNo"), ... with, where
-// the defaults do not fit, the argument names (in order, the result not
-// counted) and a help string for the type library:
+// the defaults do not fit, the argument names (MemberEntry::params: one for
+// each argument of the vtable method, the result not counted) and a help
+// string for the type library:
 //   Method<&_Invoice::SeekRecord>("SeekRecord", {"vSeekValue"})
 //   Let<&_Invoice::put_Extra1>("Extra1", {}, "Extra data field #1 ...")
 template <auto M>
-MemberEntry Get(std::string_view name, std::vector<std::string_view> args = {},
-                std::string_view help = {}) {
-  return {name, MemberKind::kGet, &detail::Thunk<M>, DISPID_UNKNOWN,
-          SignatureOf<M>(true, args, help)};
+MemberEntry Entry(std::string_view name, MemberKind kind, std::vector<std::string_view> params,
+                  std::string_view help) {
+  if (!params.empty() && params.size() != detail::Invoker<decltype(M)>::kInCount) {
+    throw std::logic_error("member table: argument names of " + std::string(name) +
+                           " do not match its arguments");
+  }
+  MemberSignature signature = SignatureOf<M>(kind != MemberKind::kMethod, params, help);
+  return {name, kind, &detail::Thunk<M>, DISPID_UNKNOWN, std::move(params), std::move(signature)};
 }
 template <auto M>
-MemberEntry Let(std::string_view name, std::vector<std::string_view> args = {},
-                std::string_view help = {}) {
-  return {name, MemberKind::kLet, &detail::Thunk<M>, DISPID_UNKNOWN,
-          SignatureOf<M>(true, args, help)};
+MemberEntry Get(std::string_view name, std::vector<std::string_view> params = {}, std::string_view help = {}) {
+  return Entry<M>(name, MemberKind::kGet, std::move(params), help);
 }
 template <auto M>
-MemberEntry Set(std::string_view name, std::vector<std::string_view> args = {},
-                std::string_view help = {}) {
-  return {name, MemberKind::kSet, &detail::Thunk<M>, DISPID_UNKNOWN,
-          SignatureOf<M>(true, args, help)};
+MemberEntry Let(std::string_view name, std::vector<std::string_view> params = {}, std::string_view help = {}) {
+  return Entry<M>(name, MemberKind::kLet, std::move(params), help);
 }
 template <auto M>
-MemberEntry Method(std::string_view name, std::vector<std::string_view> args = {},
+MemberEntry Set(std::string_view name, std::vector<std::string_view> params = {}, std::string_view help = {}) {
+  return Entry<M>(name, MemberKind::kSet, std::move(params), help);
+}
+template <auto M>
+MemberEntry Method(std::string_view name, std::vector<std::string_view> params = {},
                    std::string_view help = {}) {
-  return {name, MemberKind::kMethod, &detail::Thunk<M>, DISPID_UNKNOWN,
-          SignatureOf<M>(false, args, help)};
+  return Entry<M>(name, MemberKind::kMethod, std::move(params), help);
 }
 
 // The interface id of a published interface.
@@ -260,13 +269,41 @@ inline const IID& InterfaceIid<_BackOrder>() {
   return IID__BackOrder;
 }
 
+// ISupportErrorInfo of a server object, as a part of it: its IUnknown is the
+// object's own (one identity, one count). The object's interface and
+// IDispatch leave error info when they fail (Guard, the member table).
+class ErrorInfoSupport final : public ISupportErrorInfo {
+ public:
+  ErrorInfoSupport(IUnknown* owner, const IID& iid) : owner_(owner), iid_(iid) {}
+  ErrorInfoSupport(const ErrorInfoSupport&) = delete;
+  ErrorInfoSupport& operator=(const ErrorInfoSupport&) = delete;
+  ~ErrorInfoSupport() = default;
+
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    return owner_->QueryInterface(riid, object);
+  }
+  ULONG AddRef() override { return owner_->AddRef(); }
+  ULONG Release() override { return owner_->Release(); }
+  HRESULT InterfaceSupportsErrorInfo(REFIID riid) override {
+    return (riid == iid_ || riid == IID_IDispatch) ? S_OK : S_FALSE;
+  }
+
+ private:
+  IUnknown* owner_;
+  const IID& iid_;
+};
+
 // IDispatch over the interface's member table, as the primary base of a
-// server class:
-//   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice>>
-// It answers type information for I (automation/type_info.h) and carries the
-// object's IProvideClassInfo, which the server class hands out from its
-// QueryInterfaceExtra. Objects of this base are counted for DllCanUnloadNow.
-template <class I>
+// server class of interface I (IID iid):
+//   class Invoice : public ComObject<Invoice, DispatchImpl<_Invoice, IID__Invoice>>
+//   void* Invoice::QueryInterfaceExtra(REFIID riid) {
+//     if (riid == IID_IProvideClassInfo) return ClassInfoProvider();
+//     return PublishedInterface(riid);
+//   }
+// It answers type information for I (automation/type_info.h), and carries
+// the object's ISupportErrorInfo and IProvideClassInfo as parts of it.
+// Objects of this base are counted for DllCanUnloadNow.
+template <class I, const IID& iid>
 class DispatchImpl : public TableDispatch<I> {
  public:
   HRESULT GetTypeInfoCount(UINT* count) override {
@@ -282,9 +319,15 @@ class DispatchImpl : public TableDispatch<I> {
   }
 
  protected:
-  DispatchImpl() : class_info_(this) { NoteObjectCreated(); }
+  DispatchImpl() : error_info_(static_cast<I*>(this), iid), class_info_(this) { NoteObjectCreated(); }
   ~DispatchImpl() { NoteObjectDestroyed(); }
 
+  // IDispatch, I and ISupportErrorInfo; nullptr for any other IID.
+  void* PublishedInterface(REFIID riid) {
+    if (riid == IID_IDispatch || riid == iid) return static_cast<I*>(this);
+    if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(&error_info_);
+    return nullptr;
+  }
   IProvideClassInfo* ClassInfoProvider() { return &class_info_; }
 
  private:
@@ -299,12 +342,13 @@ class DispatchImpl : public TableDispatch<I> {
     ULONG AddRef() override { return outer_->AddRef(); }
     ULONG Release() override { return outer_->Release(); }
     HRESULT GetClassInfo(ITypeInfo** info) override {
-      return ClassTypeInfo(InterfaceIid<I>(), info);
+      return ClassTypeInfo(iid, info);
     }
 
    private:
     I* outer_;
   };
+  ErrorInfoSupport error_info_;
   ClassInfo class_info_;
 };
 

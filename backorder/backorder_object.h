@@ -13,7 +13,7 @@
 namespace tarvik::backorder {
 
 class BackOrderObject final
-    : public ComObject<BackOrderObject, automation::DispatchImpl<_BackOrder>> {
+    : public ComObject<BackOrderObject, automation::DispatchImpl<_BackOrder, IID__BackOrder>> {
  public:
   // Throws when the back order's outside objects cannot be created.
   BackOrderObject() = default;

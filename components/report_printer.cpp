@@ -15,6 +15,7 @@
 #include "components/report/report_data.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
+#include "platform/late_bound.h"
 
 #ifndef TARVIK_REPORTS_DIR
 #define TARVIK_REPORTS_DIR "reports"
@@ -57,7 +58,7 @@ data::Value ToValue(const Variant& v) {
 
 class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinter> {
  public:
-  void SetFormulas(ComPtr<Collection> formulas) override { formulas_ = std::move(formulas); }
+  void SetFormulas(ComPtr<IDispatch> formulas) override { formulas_ = std::move(formulas); }
   bool PrintReport(SAFEARRAY**) override;
   void SetDatabaseName(const std::string& name) override { database_name_ = name; }
   void SetParentHandle(std::int32_t handle) override { parent_handle_ = handle; }
@@ -78,7 +79,7 @@ class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinte
   std::string FormulaText(const std::string& name);
   void RecordPrintedFile(const std::string& path);
 
-  ComPtr<Collection> formulas_;
+  ComPtr<IDispatch> formulas_;
   std::string database_name_;
   std::int32_t parent_handle_ = 0;
   std::string report_path_;
@@ -105,9 +106,11 @@ std::optional<data::Value> ReportPrinterImpl::Formula(const std::string& name) {
   std::optional<data::Value> value;
   if (formulas_) {
     try {
-      value = ToValue(formulas_->Item(Variant::String(name)));
+      value = ToValue(
+          InvokeByName(formulas_.get(), "Item", CallKind::kMethod, {Variant::String(name)}));
     } catch (const AutomationError& e) {
-      if (e.number() != kErrInvalidProcedureCall) throw;
+      // Not there: a Collection says 5, other collections 9.
+      if (e.number() != kErrInvalidProcedureCall && e.number() != kErrSubscriptOutOfRange) throw;
     }
   }
   if (!value && name == "Title") value = DocumentTitle();
@@ -124,11 +127,16 @@ std::string ReportPrinterImpl::FormulaText(const std::string& name) {
 void ReportPrinterImpl::RecordPrintedFile(const std::string& path) {
   if (!formulas_) return;
   try {
-    formulas_->Remove(Variant::String(kPrintedFormula));
+    InvokeByName(formulas_.get(), "Remove", CallKind::kMethod, {Variant::String(kPrintedFormula)});
   } catch (const AutomationError& e) {
-    if (e.number() != kErrInvalidProcedureCall) throw;
+    // Not there, or a collection that cannot remove: the new item goes last.
+    if (e.number() != kErrInvalidProcedureCall && e.number() != kErrSubscriptOutOfRange &&
+        e.number() != kErrObjectDoesntSupport) {
+      throw;
+    }
   }
-  formulas_->Add(Variant::String(path), Variant::String(kPrintedFormula));
+  InvokeByName(formulas_.get(), "Add", CallKind::kMethod,
+               {Variant::String(path), Variant::String(kPrintedFormula)});
 }
 
 bool ReportPrinterImpl::PrintReport(SAFEARRAY**) {

@@ -8,14 +8,14 @@
 #include <string>
 
 #include "data/host_connection.h"
-#include "platform/collection.h"
 #include "platform/com.h"
 #include "platform/variant.h"
 
 namespace tarvik::components {
 
 struct ReportPrinter : IUnknown {
-  virtual void SetFormulas(ComPtr<Collection> formulas) = 0;
+  // The host's collection, used late-bound (Item, Remove, Add by name).
+  virtual void SetFormulas(ComPtr<IDispatch> formulas) = 0;
   // args: an array of Variants (unused). True = the report was produced.
   virtual bool PrintReport(SAFEARRAY** args) = 0;
   virtual void SetDatabaseName(const std::string& name) = 0;

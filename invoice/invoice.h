@@ -38,7 +38,8 @@ class Invoice {
 
   // Keeps the host's connection and hands it to the report component.
   void Connect(IDispatch* connection) { links_.Connect(connection); }
-  // Keeps the host's Collection (or none); type mismatch for another object.
+  // Keeps the host's Collection (or none): any object answering Count and
+  // Item by name; type mismatch for another object.
   void SetReportFormula(IDispatch* formula);
 
   // --- Browsing (browsing.cpp) ---------------------------------------------

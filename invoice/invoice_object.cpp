@@ -3,11 +3,8 @@
 namespace tarvik::invoice {
 
 void* InvoiceObject::QueryInterfaceExtra(REFIID riid) {
-  if (riid == IID_IDispatch || riid == IID__Invoice) {
-    return static_cast<_Invoice*>(this);
-  }
   if (riid == IID_IProvideClassInfo) return ClassInfoProvider();
-  return nullptr;
+  return PublishedInterface(riid);
 }
 
 ComPtr<_Invoice> NewInvoice() {

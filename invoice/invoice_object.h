@@ -17,7 +17,8 @@ using automation::AnswerText;
 using automation::Out;
 using automation::Store;
 
-class InvoiceObject final : public ComObject<InvoiceObject, automation::DispatchImpl<_Invoice>> {
+class InvoiceObject final
+    : public ComObject<InvoiceObject, automation::DispatchImpl<_Invoice, IID__Invoice>> {
  public:
   // Throws when the invoice's outside objects cannot be created.
   InvoiceObject() = default;

@@ -1,7 +1,6 @@
 // What printing hands the report component, as the host set it.
 #pragma once
 
-#include "platform/collection.h"
 #include "platform/com.h"
 #include "automation/text_property.h"
 
@@ -16,7 +15,9 @@ struct PrintSettings {
   // Held for the host; no operation reads it.
   bool print_only = false;
   // Set by the host only; a run without it gets a collection of its own.
-  ComPtr<Collection> formulas;
+  // Any object with the collection's late-bound members: the host's own
+  // collection, never assumed to be our runtime's.
+  ComPtr<IDispatch> formulas;
 };
 
 }  // namespace tarvik::invoice

@@ -5,6 +5,7 @@
 
 #include "invoice/invoice.h"
 #include "platform/collection.h"
+#include "platform/late_bound.h"
 #include "platform/ui_services.h"
 
 namespace tarvik::invoice {
@@ -39,8 +40,10 @@ bool Invoice::RunInvoiceReport() {
   report.SetDocumentName("Invoice");
   const std::string title = report.DocumentTitle();
   // A host that never set ReportFormula gets a collection for this run only.
-  ComPtr<Collection> formulas = print_.formulas ? print_.formulas : NewCollection();
-  formulas->Add(Variant::String(title), Variant::String("Title"));
+  ComPtr<IDispatch> formulas =
+      print_.formulas ? print_.formulas : ComPtr<IDispatch>(NewCollection().get());
+  InvokeByName(formulas.get(), "Add", CallKind::kMethod,
+               {Variant::String(title), Variant::String("Title")});
   report.SetFormulas(formulas);
   report.SetDatabaseName(links_.Conn().DatabaseName());
   report.SetParentHandle(print_.parent_handle);

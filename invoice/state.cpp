@@ -1,6 +1,7 @@
 // The invoice's own state: the ReportFormula collection and ClearFields.
 #include "invoice/invoice.h"
 #include "platform/error.h"
+#include "platform/late_bound.h"
 
 namespace tarvik::invoice {
 
@@ -9,9 +10,9 @@ void Invoice::SetReportFormula(IDispatch* formula) {
     print_.formulas = nullptr;
     return;
   }
-  ComPtr<Collection> collection = ComPtr<IDispatch>(formula).As<Collection>(IID_Collection);
-  if (!collection) RaiseError(kErrTypeMismatch);
-  print_.formulas = collection;
+  // Used late-bound only, so a host's own collection serves as well as ours.
+  if (!HasMember(formula, "Count") || !HasMember(formula, "Item")) RaiseError(kErrTypeMismatch);
+  print_.formulas = ComPtr<IDispatch>(formula);
 }
 
 // No invoice is current afterwards. Export_Flag, Export_Date, OrderKey,

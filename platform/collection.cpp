@@ -13,8 +13,10 @@
 
 namespace tarvik {
 
-// {A4C46780-499F-101B-BB78-00AA00383CBB}, the platform's own collection IID.
-const IID IID_Collection = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
+// {EE9EA266-2C7B-4B18-B49F-392AFCF8C166}: ours. The Windows platform's own
+// collection interface has another vtable, so its IID is not answered here:
+// a client asking for it must get E_NOINTERFACE, not our vtable.
+const IID IID_Collection = {0xEE9EA266, 0x2C7B, 0x4B18, {0xB4, 0x9F, 0x39, 0x2A, 0xFC, 0xF8, 0xC1, 0x66}};
 
 template <>
 const MemberTable& TableDispatch<Collection>::Members();
@@ -135,10 +137,10 @@ HRESULT RemoveMember(void* self, const DISPPARAMS& p, VARIANT*, UINT*, bool* fai
 template <>
 const MemberTable& TableDispatch<Collection>::Members() {
   static const MemberTable table({
-      {"Add", MemberKind::kSub, &AddMember},
+      {"Add", MemberKind::kSub, &AddMember, DISPID_UNKNOWN, {"Item", "Key", "Before", "After"}},
       {"Count", MemberKind::kGet, &CountMember},
-      {"Item", MemberKind::kGet, &ItemMember, DISPID_VALUE},
-      {"Remove", MemberKind::kSub, &RemoveMember},
+      {"Item", MemberKind::kGet, &ItemMember, DISPID_VALUE, {"Index"}},
+      {"Remove", MemberKind::kSub, &RemoveMember, DISPID_UNKNOWN, {"Index"}},
   });
   return table;
 }

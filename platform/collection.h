@@ -11,10 +11,12 @@
 
 namespace tarvik {
 
+// The IID of this C++ interface (not the Windows platform's collection IID:
+// the vtables differ). The object also answers IUnknown and IDispatch.
 extern const IID IID_Collection;
 
-// Late-bound members: Add(item, [key], [before], [after]), Count, Item(index)
-// (the default member), Remove(index).
+// Late-bound members: Add(Item, [Key], [Before], [After]), Count, Item(Index)
+// (the default member), Remove(Index); arguments may be named.
 struct Collection : IDispatch {
   // Missing key/before/after: pass Variant::Missing() (the defaults do).
   virtual void Add(const Variant& item, const Variant& key = Variant::Missing(),

@@ -24,6 +24,8 @@ using LCID = std::uint32_t;
 using DISPID = std::int32_t;
 using OLECHAR = char16_t;
 using VARIANT_BOOL = std::int16_t;
+// The platform's 32-bit truth value (nonzero = true), as LockServer takes it.
+using BOOL = std::int32_t;
 
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
@@ -124,7 +126,7 @@ struct IDispatch : IUnknown {
 
 struct IClassFactory : IUnknown {
   virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
-  virtual HRESULT LockServer(bool lock) = 0;
+  virtual HRESULT LockServer(BOOL lock) = 0;
 
  protected:
   ~IClassFactory() = default;

@@ -87,6 +87,7 @@ constexpr HResultNumber kHResultNumbers[] = {
     {DISP_E_BADPARAMCOUNT, kErrWrongArguments},
     {DISP_E_PARAMNOTOPTIONAL, kErrArgumentNotOptional},
     {DISP_E_PARAMNOTFOUND, 448},
+    {hr(0x8002000B), kErrSubscriptOutOfRange},  // DISP_E_BADINDEX
     {REGDB_E_CLASSNOTREG, kErrCannotCreateObject},
     {CLASS_E_CLASSNOTAVAILABLE, kErrCannotCreateObject},
 };
@@ -96,7 +97,21 @@ HRESULT HResultOf(std::int32_t number) {
   return number < 0 ? number : HResultFromError(number);
 }
 
-thread_local std::optional<ErrorRecord> tls_record;
+// What the error info this thread's boundary left last was left for. The
+// reference keeps the object alive, so a pointer compared against it is never
+// a new object at a reused address.
+struct OwnRecord {
+  ComPtr<IErrorInfo> info;
+  HRESULT hresult = S_OK;
+  std::int32_t number = 0;
+};
+thread_local OwnRecord tls_own;
+
+std::string TextOf(HRESULT (IErrorInfo::*get)(BSTR*), IErrorInfo* info) {
+  BSTR raw = nullptr;
+  if (Failed((info->*get)(&raw))) return {};
+  return Bstr::Adopt(raw).utf8();
+}
 
 }  // namespace
 
@@ -134,9 +149,36 @@ void RaiseError(std::int32_t number, std::string description, std::string source
   throw AutomationError(number, std::move(description), std::move(source));
 }
 
-void SetErrorRecord(ErrorRecord record) { tls_record = std::move(record); }
+void SetErrorRecord(ErrorRecord record) {
+  tls_own = OwnRecord{};
+  SetErrorInfo(0, nullptr);
+  ComPtr<ICreateErrorInfo> create;
+  HRESULT h = CreateErrorInfo(create.put());
+  if (Failed(h) || !create) throw std::bad_alloc();
+  std::u16string source = Utf16(record.source);
+  std::u16string description = Utf16(record.description);
+  ComPtr<IErrorInfo> info = create.As<IErrorInfo>(IID_IErrorInfo);
+  if (!info || Failed(create->SetGUID(IID_NULL)) || Failed(create->SetSource(source.data())) ||
+      Failed(create->SetDescription(description.data())) ||
+      Failed(SetErrorInfo(0, info.get()))) {
+    throw std::bad_alloc();
+  }
+  tls_own = OwnRecord{std::move(info), record.hresult, record.number};
+}
 
-std::optional<ErrorRecord> TakeErrorRecord() { return std::exchange(tls_record, std::nullopt); }
+std::optional<ErrorRecord> TakeErrorRecord() {
+  OwnRecord own = std::exchange(tls_own, OwnRecord{});
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK || !info) return std::nullopt;
+  ErrorRecord record;
+  if (info.get() == own.info.get()) {
+    record.hresult = own.hresult;
+    record.number = own.number;
+  }
+  record.description = TextOf(&IErrorInfo::GetDescription, info.get());
+  record.source = TextOf(&IErrorInfo::GetSource, info.get());
+  return record;
+}
 
 void FillExcepInfo(const AutomationError& e, EXCEPINFO* out) {
   if (!out) return;
@@ -146,15 +188,22 @@ void FillExcepInfo(const AutomationError& e, EXCEPINFO* out) {
   out->scode = e.hresult();
 }
 
-void ThrowIfFailed(HRESULT h) {
-  if (Succeeded(h)) return;
+AutomationError TakeError(HRESULT h) {
   std::optional<ErrorRecord> rec = TakeErrorRecord();
   if (rec && rec->hresult == h) {
     AutomationError e = AutomationError::FromHResult(h, rec->description, rec->source);
     if (e.number() != rec->number) e = AutomationError(rec->number, rec->description, rec->source);
-    throw e;
+    return e;
   }
-  throw AutomationError::FromHResult(h, {}, {});
+  if (rec && rec->hresult == S_OK) {  // left by another party: it speaks for h
+    return AutomationError::FromHResult(h, rec->description, rec->source);
+  }
+  return AutomationError::FromHResult(h, {}, {});
+}
+
+void ThrowIfFailed(HRESULT h) {
+  if (Succeeded(h)) return;
+  throw TakeError(h);
 }
 
 namespace detail {

@@ -1,8 +1,9 @@
 // The automation error model: an error is a number plus a description.
 // Inside the libraries errors are C++ exceptions (AutomationError); at an
-// interface boundary Guard() turns them into an HRESULT plus a thread-local
-// error record, and ThrowIfFailed() turns a failed HRESULT back into an
-// exception, keeping number and description.
+// interface boundary Guard() turns them into an HRESULT plus the thread's
+// error info (CreateErrorInfo + SetErrorInfo, platform/error_info.h), and
+// ThrowIfFailed() turns a failed HRESULT back into an exception, taking
+// number and description from GetErrorInfo.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "platform/bstr.h"
 #include "platform/com.h"
+#include "platform/error_info.h"
 
 namespace tarvik {
 
@@ -74,14 +76,18 @@ struct EXCEPINFO {
   HRESULT scode;
 };
 
-// The error record of the last failed boundary call on this thread
-// (the stand-in for SetErrorInfo / GetErrorInfo).
+// The thread's error info seen as one record. SetErrorRecord leaves an error
+// info object (description and source) and remembers the HRESULT and number
+// it was left for; TakeErrorRecord takes the error info (GetErrorInfo) and
+// answers those too when the record is that one. For error info that someone
+// else left, hresult is S_OK and number 0: not known.
 struct ErrorRecord {
   HRESULT hresult = S_OK;
   std::int32_t number = 0;
   std::string description;
   std::string source;
 };
+// May throw std::bad_alloc; the thread then has no record.
 void SetErrorRecord(ErrorRecord record);
 // Returns and clears the record.
 std::optional<ErrorRecord> TakeErrorRecord();
@@ -95,8 +101,13 @@ void FillExcepInfo(const AutomationError& e, EXCEPINFO* out);
 template <class F>
 HRESULT Guard(F&& f) noexcept;
 
-// Rethrows a failed HRESULT as AutomationError, using the pending error
-// record when it matches.
+// The error of a call that failed with h: the thread's error info (taken)
+// gives description and source; a record our own boundary left for another
+// HRESULT is stale and ignored, and without one the default description of
+// h's number stands.
+AutomationError TakeError(HRESULT h);
+
+// Rethrows a failed HRESULT as AutomationError (TakeError).
 void ThrowIfFailed(HRESULT h);
 
 namespace detail {

@@ -63,6 +63,14 @@ DISPID GetDispId(IDispatch* object, std::string_view member) {
   return id;
 }
 
+bool HasMember(IDispatch* object, std::string_view member) {
+  if (!object) return false;
+  std::u16string name = Utf16(member);
+  OLECHAR* names[] = {name.data()};
+  DISPID id = DISPID_UNKNOWN;
+  return Succeeded(object->GetIDsOfNames(IID_NULL, names, 1, kUsEnglish, &id));
+}
+
 Variant InvokeByName(IDispatch* object, std::string_view member, CallKind kind,
                      std::vector<Variant> args) {
   const DISPID id = GetDispId(object, member);

@@ -15,6 +15,9 @@ enum class CallKind { kMethod, kGet, kLet, kSet };
 // AutomationError 438 when the object has no such member.
 DISPID GetDispId(IDispatch* object, std::string_view member);
 
+// True when the object knows the member's name (GetIDsOfNames).
+bool HasMember(IDispatch* object, std::string_view member);
+
 // Invokes member with args (in natural order, not reversed). A failed call
 // throws AutomationError carrying the server's number and description.
 // kLet/kSet pass the last argument as the property value.

@@ -1,6 +1,9 @@
 #include "platform/member_table.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
+#include <vector>
 
 namespace tarvik {
 namespace {
@@ -49,6 +52,105 @@ bool KindMatches(MemberKind kind, WORD flags) {
 
 bool IsPut(MemberKind kind) { return kind == MemberKind::kLet || kind == MemberKind::kSet; }
 
+// The arguments a caller may name: all but the value of a put.
+std::size_t NameableCount(const MemberEntry& e) {
+  if (IsPut(e.kind) && !e.params.empty()) return e.params.size() - 1;
+  return e.params.size();
+}
+
+VARIANT MissingArgument() {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_ERROR;
+  v.scode = DISP_E_PARAMNOTFOUND;
+  return v;
+}
+
+// The caller's argument, by reference: the member sees (and may change) the
+// caller's own VARIANT, as it does when the argument comes by position.
+VARIANT RefTo(VARIANT& arg) {
+  if (arg.vt & VT_BYREF) return arg;  // already a reference; copying it owns nothing
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BYREF | VT_VARIANT;
+  v.pvarVal = &arg;
+  return v;
+}
+
+bool HasNamedArguments(const DISPPARAMS& p, bool put) {
+  for (UINT k = 0; k < p.cNamedArgs; ++k) {
+    if (!(put && p.rgdispidNamedArgs[k] == DISPID_PROPERTYPUT)) return true;
+  }
+  return false;
+}
+
+// A call's arguments in their natural positions, for a member that was given
+// some by name. The slots refer to the caller's VARIANTs and own nothing.
+class PlacedArguments {
+ public:
+  PlacedArguments() = default;
+  PlacedArguments(const PlacedArguments&) = delete;  // params() points inside
+  PlacedArguments& operator=(const PlacedArguments&) = delete;
+
+  // DISP_E_PARAMNOTFOUND with *bad_index (an index into the caller's rgvarg)
+  // for a name the member does not have, or a position given twice.
+  HRESULT Place(const MemberEntry& e, const DISPPARAMS& p, UINT* bad_index) {
+    const bool put = IsPut(e.kind);
+    const std::size_t nameable = NameableCount(e);
+    const UINT named = p.cNamedArgs;
+    std::optional<UINT> value;  // the caller's index of a put's value
+    for (UINT k = 0; k < named; ++k) {
+      if (put && p.rgdispidNamedArgs[k] == DISPID_PROPERTYPUT) {
+        if (value) return Refuse(k, bad_index);
+        value = k;
+      }
+    }
+    UINT positional = p.cArgs - named;
+    if (put && !value && positional > 0) {
+      value = named;  // the last argument by position is the value
+      --positional;
+    }
+    std::vector<std::optional<UINT>> natural(std::max<std::size_t>(positional, nameable));
+    for (UINT i = 0; i < positional; ++i) natural[i] = p.cArgs - 1 - i;
+    for (UINT k = 0; k < named; ++k) {
+      const DISPID id = p.rgdispidNamedArgs[k];
+      if (value && *value == k) continue;
+      const auto at = static_cast<std::size_t>(id);
+      if (id < 0 || at >= nameable || natural[at]) return Refuse(k, bad_index);
+      natural[at] = k;
+    }
+    if (value) natural.push_back(value);
+
+    // DISPPARAMS order: the last argument first.
+    for (std::size_t i = natural.size(); i-- > 0;) {
+      origin_.push_back(natural[i]);
+      slots_.push_back(natural[i] ? RefTo(p.rgvarg[*natural[i]]) : MissingArgument());
+    }
+    params_ = DISPPARAMS{slots_.empty() ? nullptr : slots_.data(), value ? &put_id_ : nullptr,
+                         static_cast<UINT>(slots_.size()), value ? 1u : 0u};
+    return S_OK;
+  }
+
+  const DISPPARAMS& params() const { return params_; }
+
+  // The caller's rgvarg index behind index i of params(); none for a slot
+  // the caller left out.
+  std::optional<UINT> CallerIndex(UINT i) const {
+    return i < origin_.size() ? origin_[i] : std::nullopt;
+  }
+
+ private:
+  static HRESULT Refuse(UINT k, UINT* bad_index) {
+    if (bad_index) *bad_index = k;
+    return DISP_E_PARAMNOTFOUND;
+  }
+
+  std::vector<VARIANT> slots_;
+  std::vector<std::optional<UINT>> origin_;
+  DISPID put_id_ = DISPID_PROPERTYPUT;
+  DISPPARAMS params_{nullptr, nullptr, 0, 0};
+};
+
 }  // namespace
 
 MemberTable::MemberTable(std::vector<MemberEntry> entries) : entries_(std::move(entries)) {
@@ -73,21 +175,31 @@ DISPID MemberTable::DispIdOf(std::string_view name) const {
   return DISPID_UNKNOWN;
 }
 
+DISPID MemberTable::ArgumentId(DISPID member, std::u16string_view name) const {
+  for (const MemberEntry& e : entries_) {
+    if (e.dispid != member) continue;
+    const std::size_t nameable = NameableCount(e);
+    for (std::size_t i = 0; i < nameable; ++i) {
+      if (SameName(e.params[i], name)) return static_cast<DISPID>(i);
+    }
+  }
+  return DISPID_UNKNOWN;
+}
+
 HRESULT MemberTable::GetIDsOfNames(OLECHAR** names, UINT count, DISPID* ids) const {
   if (!names || !ids) return E_POINTER;
   if (count == 0) return S_OK;
-  HRESULT h = S_OK;
-  ids[0] = DISPID_UNKNOWN;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   for (const MemberEntry& e : entries_) {
     if (SameName(e.name, View(names[0]))) {
       ids[0] = e.dispid;
       break;
     }
   }
-  if (ids[0] == DISPID_UNKNOWN) h = DISP_E_UNKNOWNNAME;
+  HRESULT h = ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
   for (UINT i = 1; i < count; ++i) {
-    ids[i] = DISPID_UNKNOWN;
-    h = DISP_E_UNKNOWNNAME;
+    if (ids[0] != DISPID_UNKNOWN) ids[i] = ArgumentId(ids[0], View(names[i]));
+    if (ids[i] == DISPID_UNKNOWN) h = DISP_E_UNKNOWNNAME;
   }
   return h;
 }
@@ -107,34 +219,50 @@ HRESULT MemberTable::Invoke(void* self, DISPID id, WORD flags, DISPPARAMS* param
   if (!named || !chosen) return DISP_E_MEMBERNOTFOUND;
 
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  const DISPPARAMS& p = params ? *params : none;
-  if (p.cArgs > 0 && !p.rgvarg) return E_INVALIDARG;
-  // The only named argument understood is the value of a property put.
-  if (IsPut(chosen->kind)) {
-    if (p.cNamedArgs > 1 || (p.cNamedArgs == 1 && (!p.rgdispidNamedArgs ||
-                                                   p.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)))
-      return DISP_E_PARAMNOTFOUND;
-  } else if (p.cNamedArgs != 0) {
-    return DISP_E_PARAMNOTFOUND;
+  const DISPPARAMS& given = params ? *params : none;
+  if (given.cArgs > 0 && !given.rgvarg) return E_INVALIDARG;
+  if (given.cNamedArgs > 0 && !given.rgdispidNamedArgs) return E_INVALIDARG;
+  if (given.cNamedArgs > given.cArgs) return DISP_E_BADPARAMCOUNT;  // names without values
+
+  // Arguments by name go to their positions first; a call by position (and a
+  // put's value) reaches the member as the caller made it.
+  std::optional<PlacedArguments> placed;
+  if (HasNamedArguments(given, IsPut(chosen->kind))) {
+    placed.emplace();
+    HRESULT h = E_OUTOFMEMORY;
+    try {
+      h = placed->Place(*chosen, given, arg_err);
+    } catch (const std::bad_alloc&) {
+      // h says so
+    }
+    if (Failed(h)) return h;
   }
+  const DISPPARAMS& p = placed ? placed->params() : given;
 
   if (result) VariantInit(result);
   bool member_failed = false;
-  HRESULT h = chosen->invoke(self, p, result, arg_err, &member_failed);
+  constexpr UINT kNone = ~0u;
+  UINT failed_arg = kNone;  // written by the member's thunk for a bad argument
+  HRESULT h = chosen->invoke(self, p, result, &failed_arg, &member_failed);
+  if (failed_arg != kNone && arg_err) {
+    if (!placed) {
+      *arg_err = failed_arg;
+    } else if (auto index = placed->CallerIndex(failed_arg)) {
+      *arg_err = *index;
+    }
+  }
   if (Succeeded(h) || !member_failed) return h;
 
-  // The member left its error record (Guard); hand it over as EXCEPINFO.
-  std::optional<ErrorRecord> record = TakeErrorRecord();
-  if (!record || record->hresult != h) {
-    record = ErrorRecord{h, 0, {}, {}};
-  }
-  if (excep) {
-    AutomationError error =
-        record->number != 0 ? AutomationError(record->number, record->description, record->source)
-                            : AutomationError::FromHResult(h, record->description, record->source);
-    FillExcepInfo(error, excep);
-  } else {
-    SetErrorRecord(*record);  // no EXCEPINFO: leave the record for the caller
+  // The member left its error info (Guard); hand it over as EXCEPINFO.
+  try {
+    AutomationError error = TakeError(h);
+    if (excep) {
+      FillExcepInfo(error, excep);
+    } else {  // no EXCEPINFO: the error info stays for the caller
+      SetErrorRecord({error.hresult(), error.number(), error.description(), error.source()});
+    }
+  } catch (const std::bad_alloc&) {
+    // No memory to describe it: the code alone has to do.
   }
   return DISP_E_EXCEPTION;
 }

@@ -37,6 +37,10 @@ struct MemberEntry {
   MemberKind kind;
   MemberThunk invoke;
   DISPID dispid = DISPID_UNKNOWN;  // DISPID_UNKNOWN: assigned by MemberTable
+  // The names of the arguments, in order, without the result; for a let or
+  // set the last one is the value. A caller names argument i by DISPID i;
+  // the value of a put only as DISPID_PROPERTYPUT.
+  std::vector<std::string_view> params = {};
   // For type information; left empty by objects published without it.
   MemberSignature signature = {};
 };
@@ -48,9 +52,16 @@ class MemberTable {
   // appearance.
   explicit MemberTable(std::vector<MemberEntry> entries);
 
-  // Case-insensitive. Only the member name is resolved; named arguments
-  // (names[1..]) are not supported and answer DISPID_UNKNOWN.
+  // Case-insensitive. names[0] is the member; names[1..] are argument names
+  // of that member, each answered with its position (0, 1, ...). An unknown
+  // name gets DISPID_UNKNOWN and the call DISP_E_UNKNOWNNAME; the others
+  // are still filled.
   HRESULT GetIDsOfNames(OLECHAR** names, UINT count, DISPID* ids) const;
+  // Named arguments (cNamedArgs, besides DISPID_PROPERTYPUT of a put) are
+  // put in their positions before the member sees them; those left out
+  // arrive as Missing. A name outside the member's arguments, or one given
+  // twice or also by position, answers DISP_E_PARAMNOTFOUND with its index
+  // in *arg_err.
   HRESULT Invoke(void* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* excep, UINT* arg_err) const;
 
@@ -59,6 +70,9 @@ class MemberTable {
   DISPID DispIdOf(std::string_view name) const;
 
  private:
+  // The position of the member's argument of that name, or DISPID_UNKNOWN.
+  DISPID ArgumentId(DISPID member, std::u16string_view name) const;
+
   std::vector<MemberEntry> entries_;
 };
 

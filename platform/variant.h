@@ -36,6 +36,7 @@ enum VARENUM : VARTYPE {
   VT_BOOL = 11,
   VT_VARIANT = 12,
   VT_UNKNOWN = 13,
+  VT_DECIMAL = 14,
   VT_I1 = 16,
   VT_UI1 = 17,
   VT_UI2 = 18,
@@ -48,58 +49,87 @@ enum VARENUM : VARTYPE {
   VT_HRESULT = 25,
   VT_PTR = 26,
   VT_USERDEFINED = 29,
+  VT_RECORD = 36,
   VT_ARRAY = 0x2000,
   VT_BYREF = 0x4000,
   VT_TYPEMASK = 0x0FFF,
 };
 
-// A record held by a Variant: two pointers, which make the value part 16
-// bytes on 64-bit and the VARIANT 24, as the platform lays it out.
-struct BRECORD {
-  void* pvRecord;
-  void* pRecInfo;
+struct IRecordInfo;
+
+// The 16-byte fixed-point decimal; a VARIANT of VT_DECIMAL is overlaid by it
+// (its wReserved is the VARIANT's vt). The nameless members are the
+// platform's own (__extension__ keeps -Wpedantic quiet about them).
+struct DECIMAL {
+  USHORT wReserved;
+  union {
+    __extension__ struct {
+      BYTE scale;
+      BYTE sign;
+    };
+    USHORT signscale;
+  };
+  ULONG Hi32;
+  union {
+    __extension__ struct {
+      ULONG Lo32;
+      ULONG Mid32;
+    };
+    std::uint64_t Lo64;
+  };
 };
 
+// The platform's layout: the type tag, three reserved words, then a value
+// as wide as two pointers (a record is data plus its IRecordInfo), all of it
+// overlaid by a DECIMAL: 24 bytes on 64-bit, 16 on 32-bit.
 struct VARIANT {
-  VARTYPE vt;
-  WORD wReserved1;
-  WORD wReserved2;
-  WORD wReserved3;
   union {
-    std::int64_t llVal;
-    LONG lVal;
-    BYTE bVal;
-    SHORT iVal;
-    float fltVal;
-    double dblVal;
-    VARIANT_BOOL boolVal;
-    HRESULT scode;
-    CY cyVal;
-    DATE date;
-    BSTR bstrVal;
-    IUnknown* punkVal;
-    IDispatch* pdispVal;
-    SAFEARRAY* parray;
-    BYTE* pbVal;
-    SHORT* piVal;
-    LONG* plVal;
-    float* pfltVal;
-    double* pdblVal;
-    VARIANT_BOOL* pboolVal;
-    DATE* pdate;
-    BSTR* pbstrVal;
-    IUnknown** ppunkVal;
-    IDispatch** ppdispVal;
-    SAFEARRAY** pparray;
-    VARIANT* pvarVal;
-    void* byref;
-    char cVal;
-    USHORT uiVal;
-    ULONG ulVal;
-    std::uint64_t ullVal;
-    int intVal;
-    unsigned int uintVal;
-    BRECORD brecVal;
+    __extension__ struct {
+      VARTYPE vt;
+      WORD wReserved1;
+      WORD wReserved2;
+      WORD wReserved3;
+      union {
+        std::int64_t llVal;
+        LONG lVal;
+        BYTE bVal;
+        SHORT iVal;
+        float fltVal;
+        double dblVal;
+        VARIANT_BOOL boolVal;
+        HRESULT scode;
+        CY cyVal;
+        DATE date;
+        BSTR bstrVal;
+        IUnknown* punkVal;
+        IDispatch* pdispVal;
+        SAFEARRAY* parray;
+        BYTE* pbVal;
+        SHORT* piVal;
+        LONG* plVal;
+        float* pfltVal;
+        double* pdblVal;
+        VARIANT_BOOL* pboolVal;
+        DATE* pdate;
+        BSTR* pbstrVal;
+        IUnknown** ppunkVal;
+        IDispatch** ppdispVal;
+        SAFEARRAY** pparray;
+        VARIANT* pvarVal;
+        void* byref;
+        char cVal;
+        USHORT uiVal;
+        ULONG ulVal;
+        std::uint64_t ullVal;
+        int intVal;
+        unsigned int uintVal;
+        __extension__ struct {
+          void* pvRecord;
+          IRecordInfo* pRecInfo;
+        };
+      };
+    };
+    DECIMAL decVal;
   };
 };
 using VARIANTARG = VARIANT;

@@ -37,8 +37,8 @@ class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
     return created->QueryInterface(riid, object);
   }
 
-  HRESULT LockServer(bool lock) override {
-    NoteServerLock(lock);
+  HRESULT LockServer(BOOL lock) override {
+    NoteServerLock(lock != 0);
     return S_OK;
   }
 

@@ -26,7 +26,7 @@ class Factory final : public ComObject<Factory, IClassFactory> {
     HRESULT h = Guard([&] { created = vessa::NewHostConnectionObject(); });
     return Failed(h) ? h : created->QueryInterface(riid, object);
   }
-  HRESULT LockServer(bool lock) override {
+  HRESULT LockServer(BOOL lock) override {
     vessa::NoteLock(lock != 0);
     return S_OK;
   }

@@ -1,5 +1,6 @@
 // Variant and safe-array storage of our own runtime: what oleaut32 provides
 // on Windows (platform/win/variant_memory.cpp hands these to it).
+#include <cstddef>
 #include <new>
 
 #include "platform/variant.h"
@@ -15,6 +16,16 @@ struct SAFEARRAY {
   void* pvData;
   SAFEARRAYBOUND rgsabound[1];
 };
+
+// The platform's descriptor: 32 bytes on 64-bit (the data pointer aligned
+// to 8 after the four counts), 24 on 32-bit.
+static_assert(sizeof(SAFEARRAY) == (sizeof(void*) == 8 ? 32 : 24));
+static_assert(offsetof(SAFEARRAY, cDims) == 0);
+static_assert(offsetof(SAFEARRAY, fFeatures) == 2);
+static_assert(offsetof(SAFEARRAY, cbElements) == 4);
+static_assert(offsetof(SAFEARRAY, cLocks) == 8);
+static_assert(offsetof(SAFEARRAY, pvData) == (sizeof(void*) == 8 ? 16 : 12));
+static_assert(offsetof(SAFEARRAY, rgsabound) == (sizeof(void*) == 8 ? 24 : 16));
 
 namespace {
 

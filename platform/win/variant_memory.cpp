@@ -17,18 +17,37 @@ namespace tarvik {
   static_assert(offsetof(ours, ours_member) == offsetof(theirs, theirs_member), #ours "." #ours_member)
 
 TARVIK_SAME_LAYOUT(tarvik::GUID, ::GUID);
+TARVIK_SAME_OFFSET(tarvik::GUID, ::GUID, Data2, Data2);
+TARVIK_SAME_OFFSET(tarvik::GUID, ::GUID, Data3, Data3);
+TARVIK_SAME_OFFSET(tarvik::GUID, ::GUID, Data4, Data4);
+TARVIK_SAME_LAYOUT(tarvik::DECIMAL, ::DECIMAL);
+TARVIK_SAME_OFFSET(tarvik::DECIMAL, ::DECIMAL, scale, scale);
+TARVIK_SAME_OFFSET(tarvik::DECIMAL, ::DECIMAL, sign, sign);
+TARVIK_SAME_OFFSET(tarvik::DECIMAL, ::DECIMAL, Hi32, Hi32);
+TARVIK_SAME_OFFSET(tarvik::DECIMAL, ::DECIMAL, Lo64, Lo64);
 TARVIK_SAME_LAYOUT(tarvik::VARIANT, ::VARIANT);
 TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, vt, vt);
 TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, lVal, lVal);
+TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, bstrVal, bstrVal);
+TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, pvRecord, pvRecord);
+TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, pRecInfo, pRecInfo);
+TARVIK_SAME_OFFSET(tarvik::VARIANT, ::VARIANT, decVal, decVal);
 TARVIK_SAME_LAYOUT(tarvik::DISPPARAMS, ::DISPPARAMS);
 TARVIK_SAME_OFFSET(tarvik::DISPPARAMS, ::DISPPARAMS, rgdispidNamedArgs, rgdispidNamedArgs);
 TARVIK_SAME_OFFSET(tarvik::DISPPARAMS, ::DISPPARAMS, cArgs, cArgs);
 TARVIK_SAME_OFFSET(tarvik::DISPPARAMS, ::DISPPARAMS, cNamedArgs, cNamedArgs);
 TARVIK_SAME_LAYOUT(tarvik::EXCEPINFO, ::EXCEPINFO);
+TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, bstrSource, bstrSource);
 TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, bstrDescription, bstrDescription);
+TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, bstrHelpFile, bstrHelpFile);
+TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, dwHelpContext, dwHelpContext);
 TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, pfnDeferredFillIn, pfnDeferredFillIn);
 TARVIK_SAME_OFFSET(tarvik::EXCEPINFO, ::EXCEPINFO, scode, scode);
 TARVIK_SAME_LAYOUT(tarvik::SAFEARRAYBOUND, ::SAFEARRAYBOUND);
+TARVIK_SAME_OFFSET(tarvik::SAFEARRAYBOUND, ::SAFEARRAYBOUND, lLbound, lLbound);
+TARVIK_SAME_LAYOUT(tarvik::BOOL, ::BOOL);
+TARVIK_SAME_LAYOUT(tarvik::VARIANT_BOOL, ::VARIANT_BOOL);
+TARVIK_SAME_LAYOUT(tarvik::OLECHAR, ::OLECHAR);
 
 namespace {
 

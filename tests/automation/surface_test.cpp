@@ -338,6 +338,10 @@ TEST(SeekRecordArgument, ConvertsNothingAndReachesTheMember) {
   }
   EXPECT_EQ(arg.ToString(), "17");  // by reference, not changed
   EXPECT_EQ(CallMethod(a.get(), "SeekRecord").hr, DISP_E_BADPARAMCOUNT);
+  // Left out (a caller's Missing): no published argument is optional.
+  CallOutcome missing = CallMethod(a.get(), "SeekRecord", {Variant::Missing()});
+  EXPECT_EQ(missing.hr, DISP_E_PARAMNOTOPTIONAL);
+  EXPECT_EQ(missing.arg_err, 0u);
 }
 
 }  // namespace

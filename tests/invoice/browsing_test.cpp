@@ -4,6 +4,7 @@
 
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
+#include "tests/support/dispatch_call.h"
 #include "tests/support/error_number.h"
 
 namespace tarvik::testing {
@@ -188,6 +189,43 @@ TEST_F(Browsing, SeekRecordLooksForTheWholeNumberOfItsArgument) {
   }
   EXPECT_EQ(ErrorNumberOf([&] { Call("SeekRecord", {Variant::String("99999999999")}); }),
             kErrOverflow);
+}
+
+// SeekRecord vSeekValue:=17, as a script names its argument.
+TEST_F(Browsing, SeekRecordTakesItsArgumentByName) {
+  ASSERT_TRUE(Call("OpenRecordset"));
+  NameIds ids = IdsOfNames(raw(), {"SeekRecord", "vseekvalue"});
+  ASSERT_EQ(ids.hr, S_OK);
+  EXPECT_EQ(ids.ids[1], 0) << "the first argument";
+
+  Variant seek = Variant::Long(17);
+  CallOutcome named = CallWithNames(raw(), "SeekRecord", {}, {{"vSeekValue", seek}});
+  ASSERT_EQ(named.hr, S_OK) << named.description;
+  EXPECT_EQ(named.result.vt(), VT_BOOL);
+  EXPECT_EQ(named.result.raw().boolVal, VARIANT_TRUE);
+  EXPECT_EQ(Text("InvoiceNo"), "17");
+  EXPECT_EQ(CallWithNames(raw(), "SeekRecord", {}, {{"VSEEKVALUE", Variant::Long(18)}})
+                .result.raw()
+                .boolVal,
+            VARIANT_FALSE);
+
+  // A name SeekRecord does not have is refused before anything runs.
+  recordsets_.ClearLog();
+  ids = IdsOfNames(raw(), {"SeekRecord", "vSeek"});
+  EXPECT_EQ(ids.hr, DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(ids.ids[1], DISPID_UNKNOWN);
+  EXPECT_EQ(CallWithNames(raw(), "SeekRecord", {}, {{"vSeek", seek}}).hr, DISP_E_UNKNOWNNAME);
+  EXPECT_TRUE(Browse().empty());
+  // So is an argument id it does not have.
+  VARIANT arg = seek.raw();
+  DISPID wrong = 1;
+  DISPPARAMS p{&arg, &wrong, 1, 1};
+  UINT arg_err = 9;
+  EXPECT_EQ(raw()->Invoke(ids.ids[0], IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, &arg_err),
+            DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(arg_err, 0u);
+  EXPECT_TRUE(Browse().empty());
+  EXPECT_EQ(Text("InvoiceNo"), "17");
 }
 
 TEST_F(Browsing, SeekSearchesOnlyTheOpenSelection) {

@@ -7,6 +7,7 @@
 #include "platform/com_object.h"
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
+#include "tests/support/host_list.h"
 
 namespace tarvik::testing {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 class RecordingPrinter final
     : public ComObject<RecordingPrinter, components::ReportPrinter> {
  public:
-  void SetFormulas(ComPtr<Collection> f) override {
+  void SetFormulas(ComPtr<IDispatch> f) override {
     formulas = f;
     calls.push_back("Formulas");
   }
@@ -44,7 +45,7 @@ class RecordingPrinter final
   }
 
   std::vector<std::string> calls;
-  ComPtr<Collection> formulas;
+  ComPtr<IDispatch> formulas;
   bool answer = true;
 };
 
@@ -153,6 +154,20 @@ TEST_F(Printing, ReportComponentIsDrivenInItsOrder) {
   ASSERT_EQ(formulas_->Count(), 1);
   EXPECT_EQ(formulas_->Item(Variant::String("title")).ToString(), "Invoice 2026");
   EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(Printing, TheHostsOwnCollectionServesAsReportFormula) {
+  ComPtr<HostList> mine = MakeCom<HostList>();
+  InvokeByName(raw(), "ReportFormula", CallKind::kSet,
+               {Variant::Dispatch(static_cast<IDispatch*>(mine.get()))});
+  EXPECT_TRUE(Print());
+  EXPECT_EQ(printer_->formulas.get(), static_cast<IDispatch*>(mine.get()));
+  ASSERT_EQ(mine->items.size(), 1u);
+  EXPECT_EQ(mine->items[0].first, "Title");
+  EXPECT_EQ(mine->items[0].second.ToString(), "Invoice 2026");
+  EXPECT_EQ(formulas_->Count(), 0) << "the collection set before is no longer used";
+  Variant back = InvokeByName(raw(), "ReportFormula", CallKind::kGet);
+  EXPECT_EQ(back.raw().pdispVal, static_cast<IDispatch*>(mine.get()));
 }
 
 TEST_F(Printing, SecondRunWithTheSameFormulasFailsOnTheTitle) {

@@ -6,6 +6,7 @@
 #include "tests/support/error_number.h"
 
 #include "platform/error.h"
+#include "platform/error_info.h"
 #include "platform/late_bound.h"
 #include "platform/ui_services.h"
 #include "tests/support/dispatch_call.h"
@@ -80,6 +81,104 @@ TEST(Collection, MemberTableAnswersKindsArgumentCountsAndTheDefaultMember) {
   ASSERT_EQ(testing::CallMethod(d, "Add", {Variant::String("x")}).hr, S_OK);
   EXPECT_EQ(testing::CallByName(d, "Count", DISPATCH_PROPERTYGET).result.ToLong(), 1);
   EXPECT_EQ(testing::GetProp(d, "Item").hr, DISP_E_BADPARAMCOUNT);
+}
+
+// Only the identities whose vtable is ours: a caller asking for another
+// interface (the Windows platform's own collection among them) gets nothing.
+TEST(Collection, QueryInterfaceAnswersOnlyItsOwnVtable) {
+  auto c = NewCollection();
+  void* const self = static_cast<Collection*>(c.get());
+  for (const IID* mine : {&IID_IUnknown, &IID_IDispatch, &IID_Collection}) {
+    void* p = nullptr;
+    ASSERT_EQ(c->QueryInterface(*mine, &p), S_OK) << GuidToString(*mine);
+    EXPECT_EQ(p, self) << GuidToString(*mine);
+    static_cast<IUnknown*>(p)->Release();
+  }
+  const IID platform_collection = {
+      0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
+  for (const IID* foreign : {&platform_collection, &IID_IClassFactory, &IID_IErrorInfo,
+                             &IID_ISupportErrorInfo, &IID_NULL}) {
+    void* p = reinterpret_cast<void*>(1);
+    EXPECT_EQ(c->QueryInterface(*foreign, &p), E_NOINTERFACE) << GuidToString(*foreign);
+    EXPECT_EQ(p, nullptr) << GuidToString(*foreign);
+  }
+  EXPECT_EQ(c->QueryInterface(IID_IDispatch, nullptr), E_POINTER);
+  EXPECT_NE(IID_Collection, platform_collection);
+}
+
+TEST(Collection, ArgumentsByName) {
+  auto c = NewCollection();
+  IDispatch* d = c.get();
+  using testing::CallWithNames;
+  using testing::IdsOfNames;
+
+  testing::NameIds ids = IdsOfNames(d, {"add", "KEY", "item", "After", "before"});
+  EXPECT_EQ(ids.hr, S_OK);
+  EXPECT_EQ(ids.ids, (std::vector<DISPID>{1, 1, 0, 3, 2}));
+  ids = IdsOfNames(d, {"Add", "Key", "Nope"});
+  EXPECT_EQ(ids.hr, DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(ids.ids, (std::vector<DISPID>{1, 1, DISPID_UNKNOWN}));
+  ids = IdsOfNames(d, {"Nope", "Key"});
+  EXPECT_EQ(ids.hr, DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(ids.ids, (std::vector<DISPID>{DISPID_UNKNOWN, DISPID_UNKNOWN}));
+  EXPECT_EQ(IdsOfNames(d, {"Count", "Index"}).hr, DISP_E_UNKNOWNNAME) << "Count has no arguments";
+
+  // Add Key:="b", Item:="second" ; Add "first", Before:=1 ; Add "third", After:="b"
+  ASSERT_EQ(CallWithNames(d, "Add", {}, {{"Key", Variant::String("b")},
+                                         {"Item", Variant::String("second")}}).hr,
+            S_OK);
+  ASSERT_EQ(CallWithNames(d, "Add", {Variant::String("first")}, {{"Before", Variant::Long(1)}}).hr,
+            S_OK);
+  ASSERT_EQ(CallWithNames(d, "Add", {Variant::String("third")}, {{"After", Variant::String("B")}}).hr,
+            S_OK);
+  ASSERT_EQ(c->Count(), 3);
+  EXPECT_EQ(c->Item(Variant::Long(1)).ToString(), "first");
+  EXPECT_EQ(c->Item(Variant::Long(2)).ToString(), "second");
+  EXPECT_EQ(c->Item(Variant::Long(3)).ToString(), "third");
+  EXPECT_EQ(CallWithNames(d, "Item", {}, {{"Index", Variant::String("b")}}).result.ToString(),
+            "second");
+
+  // Left out by name is left out: the item is not optional.
+  testing::CallOutcome r = CallWithNames(d, "Add", {}, {{"Key", Variant::String("k")}});
+  EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(r.scode, HResultFromError(kErrArgumentNotOptional));
+  EXPECT_EQ(c->Count(), 3);
+}
+
+TEST(Collection, ArgumentIdsOutsideTheMemberAreRefused) {
+  auto c = NewCollection();
+  Variant item = Variant::String("x");
+  Variant key = Variant::String("k");
+  struct Case {
+    const char* what;
+    std::vector<DISPID> named;  // ids of the first named.size() arguments
+    UINT args;
+    UINT bad_arg;
+  };
+  const Case cases[] = {
+      {"past the last argument", {4}, 1, 0},
+      {"a negative id", {-7}, 1, 0},
+      {"given twice by name", {1, 1}, 2, 1},
+      {"given by position and by name", {0}, 2, 0},
+      {"a put's value id on a method", {DISPID_PROPERTYPUT}, 1, 0},
+  };
+  for (const Case& k : cases) {
+    std::vector<VARIANT> raw(k.args, item.raw());
+    raw[0] = key.raw();
+    DISPPARAMS p{raw.data(), const_cast<DISPID*>(k.named.data()), k.args,
+                 static_cast<UINT>(k.named.size())};
+    UINT arg_err = 99;
+    EXPECT_EQ(c->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, &arg_err),
+              DISP_E_PARAMNOTFOUND)
+        << k.what;
+    EXPECT_EQ(arg_err, k.bad_arg) << k.what;
+  }
+  DISPID id = 1;
+  DISPPARAMS more_names_than_args{nullptr, &id, 0, 1};
+  EXPECT_EQ(c->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &more_names_than_args, nullptr, nullptr,
+                      nullptr),
+            DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(c->Count(), 0) << "no refused call added anything";
 }
 
 TEST(ScriptedUi, AnswersInOrderThenDefaults) {

@@ -7,7 +7,9 @@
 #include "components/report/layout.h"
 #include "components/report_printer.h"
 #include "platform/error.h"
+#include "platform/late_bound.h"
 #include "tests/report/printed_invoice.h"
+#include "tests/support/host_list.h"
 
 namespace tarvik::testing {
 namespace {
@@ -99,6 +101,29 @@ TEST_F(PrintedInvoiceTest, EmptyReportTablesPrintNothing) {
   EXPECT_FALSE(printer->PrintReport(nullptr));
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_EQ(formulas->Count(), 1);
+}
+
+// The formulas come from whatever collection the host hands over, used by
+// name only: here one without Remove.
+TEST_F(PrintedInvoiceTest, AHostsOwnCollectionCarriesTheFormulas) {
+  MakeInvoice(520);
+  ComPtr<HostList> formulas = MakeCom<HostList>();
+  const auto out = (dir_ / "own-collection.pdf").string();
+  formulas->items.emplace_back("OutputFile", Variant::String(out));
+  IDispatch* inv = invoice_.get();
+  InvokeByName(inv, "ReportFormula", CallKind::kSet,
+               {Variant::Dispatch(static_cast<IDispatch*>(formulas.get()))});
+  InvokeByName(inv, "InvoiceNo", CallKind::kLet, {Variant::String("520")});
+  InvokeByName(inv, "InvoiceReport", CallKind::kLet, {Variant::String("invoice.layout")});
+  InvokeByName(inv, "ReportPath", CallKind::kLet,
+               {Variant::String(TARVIK_BUILD_DIR_DEFAULT "/reports")});
+  InvokeByName(inv, "ShowMessageBox", CallKind::kLet, {Variant::Boolean(false)});
+  ASSERT_TRUE(InvokeByName(inv, "PrintInvoice", CallKind::kMethod).ToBoolean()) << InfoMsg();
+  EXPECT_TRUE(std::filesystem::exists(out));
+  std::vector<std::string> keys;
+  for (const auto& item : formulas->items) keys.push_back(item.first);
+  EXPECT_EQ(keys, (std::vector<std::string>{"OutputFile", "Title", "PrintedFile"}));
+  EXPECT_EQ(formulas->items.back().second.ToString(), out);
 }
 
 TEST_F(PrintedInvoiceTest, TheTitleComesFromTheDocumentName) {

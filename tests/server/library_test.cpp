@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/collection.h"
 #include "platform/error.h"
+#include "platform/error_info.h"
 #include "platform/late_bound.h"
 #include "platform/ui_services.h"
 #include "tarvik/entry_points.h"
@@ -88,6 +90,56 @@ TEST_F(ServerLibrary, BoxesGoThroughTheUiHandedOverAndRuntimeErrorsAreCaughtInsi
   EXPECT_EQ(handed.events().size(), 2u);
   ASSERT_EQ(runtime_ui_.events().size(), 1u);
   EXPECT_EQ(runtime_ui_.events()[0].title, "Delete Records");
+}
+
+// DllCanUnloadNow of the loaded library: no while an object or a lock
+// remains, yes once both are gone.
+TEST_F(ServerLibrary, UnloadsOnlyWithoutObjectsAndLocks) {
+  auto can_unload = Entry<decltype(&DllCanUnloadNow)>("DllCanUnloadNow");
+  ASSERT_TRUE(can_unload);
+  ASSERT_EQ(can_unload(), S_OK);
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(get_class_(CLSID_BackOrder, IID_IClassFactory, factory.put_void()), S_OK);
+  EXPECT_EQ(can_unload(), S_OK);
+  ASSERT_EQ(factory->LockServer(1), S_OK);
+  EXPECT_EQ(can_unload(), S_FALSE);
+  ComPtr<IDispatch> object;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, object.put_void()), S_OK);
+  ASSERT_EQ(factory->LockServer(0), S_OK);
+  EXPECT_EQ(can_unload(), S_FALSE);
+  object.reset();
+  EXPECT_EQ(can_unload(), S_OK);
+}
+
+// An early-bound client of the loaded library: the failed vtable call's
+// HRESULT carries the number, GetErrorInfo the description.
+TEST_F(ServerLibrary, FailedVtableCallLeavesErrorInfoForTheHost) {
+  ComPtr<IDispatch> object = NewInvoice();
+  ASSERT_TRUE(object);
+  ComPtr<_Invoice> invoice = object.As<_Invoice>(IID__Invoice);
+  ASSERT_TRUE(invoice);
+  SetErrorInfo(0, nullptr);
+  // A collection is no connection: type mismatch, with the component's words.
+  ComPtr<Collection> not_a_connection = NewCollection();
+  const HRESULT failed = invoice->putref_Connect(not_a_connection.get());
+  EXPECT_EQ(failed, HResultFromError(kErrTypeMismatch));
+  ComPtr<ISupportErrorInfo> support = object.As<ISupportErrorInfo>(IID_ISupportErrorInfo);
+  ASSERT_TRUE(support);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Invoice), S_OK);
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  BSTR description = nullptr;
+  ASSERT_EQ(info->GetDescription(&description), S_OK);
+  const std::string text = Bstr::Adopt(description).utf8();
+  EXPECT_EQ(text, "Connect: the object is not a database connection");
+  // The same words a late-bound caller gets in EXCEPINFO.
+  try {
+    InvokeByName(object.get(), "Connect", CallKind::kSet, {Variant::Dispatch(not_a_connection.get())});
+    FAIL() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.hresult(), failed);
+    EXPECT_EQ(e.description(), text);
+  }
 }
 
 }  // namespace

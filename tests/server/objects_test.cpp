@@ -81,9 +81,37 @@ TEST_P(FactoryTest, CanUnloadOnlyWithoutObjectsAndLocks) {
     EXPECT_EQ(CanUnloadNow(), S_FALSE);
   }
   EXPECT_EQ(CanUnloadNow(), S_OK);
-  f->LockServer(true);
+  f->LockServer(1);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  f->LockServer(false);
+  f->LockServer(0);
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+// Locks count: each LockServer(TRUE) needs its LockServer(FALSE), from any
+// factory; an unlock without a lock is no credit for later; objects and locks
+// hold the library together.
+TEST_P(FactoryTest, LocksAreCounted) {
+  ASSERT_EQ(CanUnloadNow(), S_OK);
+  ComPtr<IClassFactory> first, second;
+  ASSERT_EQ(GetClassObject(*GetParam().clsid, IID_IClassFactory, first.put_void()), S_OK);
+  ASSERT_EQ(GetClassObject(CLSID_Invoice, IID_IClassFactory, second.put_void()), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_OK) << "a factory alone holds nothing";
+
+  EXPECT_EQ(first->LockServer(BOOL{1}), S_OK);
+  EXPECT_EQ(second->LockServer(BOOL{-1}), S_OK) << "any nonzero BOOL locks";
+  EXPECT_EQ(first->LockServer(BOOL{0}), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "one lock left";
+  ComPtr<IDispatch> object;
+  ASSERT_EQ(first->CreateInstance(nullptr, IID_IDispatch, object.put_void()), S_OK);
+  EXPECT_EQ(second->LockServer(BOOL{0}), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "no lock, but an object";
+  object.reset();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+
+  EXPECT_EQ(first->LockServer(BOOL{0}), S_OK);  // one unlock too many
+  EXPECT_EQ(first->LockServer(BOOL{1}), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the extra unlock was not banked";
+  EXPECT_EQ(first->LockServer(BOOL{0}), S_OK);
   EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 

@@ -72,4 +72,66 @@ inline CallOutcome CallMethod(IDispatch* o, const std::string& name,
   return CallByName(o, name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::move(args));
 }
 
+// The ids GetIDsOfNames gives the member and argument names, and its code.
+struct NameIds {
+  HRESULT hr = S_OK;
+  std::vector<DISPID> ids;
+};
+inline NameIds IdsOfNames(IDispatch* object, const std::vector<std::string>& names) {
+  std::vector<std::u16string> wide;
+  for (const std::string& n : names) wide.push_back(Utf16(n));
+  std::vector<OLECHAR*> raw;
+  for (std::u16string& w : wide) raw.push_back(w.data());
+  NameIds out;
+  out.ids.assign(names.size(), 12345);  // proves every slot is written
+  out.hr = object->GetIDsOfNames(IID_NULL, raw.data(), static_cast<UINT>(raw.size()), 0,
+                                 out.ids.data());
+  return out;
+}
+
+struct NamedArg {
+  std::string name;
+  Variant value;
+};
+
+// A method call as a script makes one with named arguments: positional
+// arguments (natural order) first, then the named ones, whose names are
+// resolved together with the member's. A refused name answers GetIDsOfNames'
+// code in hr.
+inline CallOutcome CallWithNames(IDispatch* object, const std::string& member,
+                                 std::vector<Variant> positional, std::vector<NamedArg> named,
+                                 WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+  std::vector<std::string> names = {member};
+  for (const NamedArg& a : named) names.push_back(a.name);
+  NameIds resolved = IdsOfNames(object, names);
+  CallOutcome out;
+  if (Failed(resolved.hr)) {
+    out.hr = resolved.hr;
+    return out;
+  }
+  // rgvarg: the named ones first (in the order of their ids), then the
+  // positional ones last first.
+  std::vector<VARIANT> args;
+  for (const NamedArg& a : named) args.push_back(a.value.raw());
+  for (auto it = positional.rbegin(); it != positional.rend(); ++it) args.push_back(it->raw());
+  std::vector<DISPID> named_ids(resolved.ids.begin() + 1, resolved.ids.end());
+  DISPPARAMS params{args.empty() ? nullptr : args.data(),
+                    named_ids.empty() ? nullptr : named_ids.data(),
+                    static_cast<UINT>(args.size()), static_cast<UINT>(named_ids.size())};
+  VARIANT result;
+  VariantInit(&result);
+  EXCEPINFO excep{};
+  out.hr = object->Invoke(resolved.ids[0], IID_NULL, 0, flags, &params, &result, &excep,
+                          &out.arg_err);
+  out.result = Variant::Adopt(&result);
+  if (out.hr == DISP_E_EXCEPTION) {
+    out.scode = excep.scode;
+    out.description = Utf8(excep.bstrDescription);
+  }
+  SysFreeString(excep.bstrSource);
+  SysFreeString(excep.bstrDescription);
+  SysFreeString(excep.bstrHelpFile);
+  return out;
+}
+
 }  // namespace tarvik::testing

@@ -17,7 +17,7 @@ namespace tarvik::testing {
 
 class QuietReportPrinter final : public ComObject<QuietReportPrinter, components::ReportPrinter> {
  public:
-  void SetFormulas(ComPtr<Collection>) override {}
+  void SetFormulas(ComPtr<IDispatch>) override {}
   bool PrintReport(SAFEARRAY**) override { return true; }
   void SetDatabaseName(const std::string&) override {}
   void SetParentHandle(std::int32_t) override {}
@@ -38,7 +38,7 @@ class ReportPrinterWrapper : public ComObject<Derived, components::ReportPrinter
 
   components::ReportPrinter* target() const { return target_.get(); }
 
-  void SetFormulas(ComPtr<Collection> f) override { target_->SetFormulas(std::move(f)); }
+  void SetFormulas(ComPtr<IDispatch> f) override { target_->SetFormulas(std::move(f)); }
   bool PrintReport(SAFEARRAY** args) override { return target_->PrintReport(args); }
   void SetDatabaseName(const std::string& n) override { target_->SetDatabaseName(n); }
   void SetParentHandle(std::int32_t h) override { target_->SetParentHandle(h); }
