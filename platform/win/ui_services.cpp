@@ -162,8 +162,12 @@ class WindowsUi : public UiServices {
     const std::wstring shown_title = Wide(title.empty() ? AppTitle() : title);
     const int answer = ::MessageBoxW(::GetActiveWindow(), ScreenText(text).c_str(),
                                      shown_title.c_str(), static_cast<UINT>(style));
-    // 0: the box could not be shown (no desktop); take its default.
-    return answer ? answer : DefaultAnswer(style);
+    if (answer > 0) return answer;
+    // No desktop to show it on (a service, a display-less Wine): the run
+    // goes on with the default, and says so. (Windows answers 0 then, Wine
+    // passes on its dialog's -1.)
+    ui_platform::ReportProblem("could not show a message box, it takes its default: " + text);
+    return DefaultAnswer(style);
   }
 
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
@@ -174,8 +178,11 @@ class WindowsUi : public UiServices {
     const INT_PTR result =
         ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), dialog.get(), ::GetActiveWindow(),
                                   InputBoxProc, reinterpret_cast<LPARAM>(&state));
-    if (result != IDOK) return std::nullopt;  // Cancel, or the dialog could not be made
-    return Utf8(state.text);
+    if (result == IDOK) return Utf8(state.text);
+    if (result != IDCANCEL) {
+      ui_platform::ReportProblem("could not show an input box, it is cancelled: " + prompt);
+    }
+    return std::nullopt;
   }
 
   // Runs what is queued, then hands back; a WM_QUIT is put back for the
