@@ -62,10 +62,42 @@ std::optional<std::string> EnvironmentText(const char* name) {
   return Utf8(std::wstring_view(value.data(), got));
 }
 
-// FILE_APPEND_DATA alone makes every write land at the end, whoever else
-// has the file open, so lines from several writers stay whole.
+namespace {
+
+// Holds an exclusive lock on one byte far past any line while it lives.
+// Every writer of the log takes it, so lines from several objects and
+// processes stay whole even where appending is not atomic (Wine positions
+// each append itself).
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE file) : file_(file) {
+    locked_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, Region()) != 0;
+  }
+  ~AppendLock() {
+    if (locked_) ::UnlockFileEx(file_, 0, 1, 0, Region());
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  OVERLAPPED* Region() {
+    overlapped_ = OVERLAPPED{};
+    overlapped_.Offset = 0;
+    overlapped_.OffsetHigh = 0x7FFFFFFF;
+    return &overlapped_;
+  }
+
+  HANDLE file_;
+  OVERLAPPED overlapped_{};
+  bool locked_ = false;
+};
+
+}  // namespace
+
+// FILE_APPEND_DATA makes every write land at the end; read access is what
+// LockFileEx asks for.
 bool AppendLine(const std::string& path, std::string_view line, std::string* why) {
-  FileHandle file(::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA,
+  FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ | FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
@@ -74,6 +106,7 @@ bool AppendLine(const std::string& path, std::string_view line, std::string* why
   }
   std::string whole(line);
   whole += '\n';  // the same bytes as elsewhere, for readers on either side
+  AppendLock lock(file.get());
   DWORD written = 0;
   if (!::WriteFile(file.get(), whole.data(), static_cast<DWORD>(whole.size()), &written, nullptr)) {
     if (why) *why = SystemMessage(::GetLastError());

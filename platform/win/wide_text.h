@@ -1,5 +1,7 @@
-// UTF-8 to UTF-16 and back for the Windows side of the runtime. Include
-// after <windows.h>.
+// UTF-8 to UTF-16 and back for the Windows UI files, through the system's
+// own conversions. (bstr.h has converters too, but it brings the runtime's
+// own DWORD and WORD into namespace tarvik, which differ from <windows.h>'s.)
+// Include after <windows.h>.
 #pragma once
 
 #include <string>
