@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <iterator>
+#include <memory>
 #include <utility>
+
+#include "platform/ui_environment.h"
 
 namespace tarvik {
 
@@ -24,9 +27,10 @@ constexpr ButtonSet kButtonSets[] = {
     {{4, kIdCancel}, 2},           // 5 Retry, Cancel
 };
 
-NonInteractiveUi& DefaultUi() {
-  static NonInteractiveUi ui;
-  return ui;
+// Chosen once, on the first box or pointer change of the process.
+UiServices& ProcessDefaultUi() {
+  static const std::unique_ptr<UiServices> ui = MakeDefaultUi();
+  return *ui;
 }
 
 std::atomic<UiServices*> g_installed{nullptr};
@@ -44,7 +48,7 @@ int DefaultAnswer(int style) {
 
 UiServices& Ui() {
   UiServices* ui = g_installed.load();
-  return ui ? *ui : DefaultUi();
+  return ui ? *ui : ProcessDefaultUi();
 }
 
 void InstallUi(UiServices* ui) { g_installed.store(ui); }

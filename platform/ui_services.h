@@ -1,7 +1,9 @@
 // User-interface services the component needs from its host: modal message
 // box, input box, the event pump, the mouse pointer and the application
 // title. The host installs one implementation per process; until it does,
-// NonInteractiveUi is in place.
+// the process default is in place: unattended answers when the environment
+// asks for them (ui_environment.h), else the platform's own services (real
+// boxes on Windows, NonInteractiveUi elsewhere).
 #pragma once
 
 #include <functional>
@@ -51,7 +53,8 @@ UiServices& Ui();
 void InstallUi(UiServices* ui);
 
 // Takes the default button of every box, cancels every input box; records
-// nothing. Used when no host installed anything (batch runs).
+// nothing. The default outside Windows when no host installed anything
+// (batch runs).
 class NonInteractiveUi : public UiServices {
  public:
   int MessageBox(const std::string& text, int style, const std::string& title) override;

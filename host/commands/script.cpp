@@ -1,5 +1,7 @@
 // `tarvik script [FILE]`: JSON Lines requests against the objects, from a
-// file or standard input; the driver brings its own UI services.
+// file or standard input; the driver brings its own UI services. Without
+// --answers, TARVIK_UI_ANSWERS fills its first queue; TARVIK_UI_LOG gets
+// every box as well as the output.
 #include <fstream>
 #include <iostream>
 
@@ -8,6 +10,7 @@
 #include "host/commands/commands.h"
 #include "host/script/script_driver.h"
 #include "host/ui/answers.h"
+#include "platform/ui_environment.h"
 
 namespace tarvik::host {
 namespace {
@@ -25,9 +28,11 @@ class ScriptCommand : public Command {
   std::unique_ptr<UiServices> MakeUi(const HostContext&) override { return nullptr; }
 
   int Run(std::ostream& out, std::ostream&) override {
-    std::vector<ScriptedUi::Answer> answers;
-    if (context_.answers) answers = ParseAnswersText(*context_.answers);
+    const UiEnvironment environment = ReadUiEnvironment();
+    std::vector<ScriptedUi::Answer> answers =
+        context_.answers ? ParseAnswersText(*context_.answers) : EnvironmentAnswers(environment);
     ScriptDriver driver(out, std::move(answers));
+    if (environment.log) driver.LogBoxesTo(*environment.log);
     if (file_.empty() || file_ == "-") {
       driver.Run(std::cin);
     } else {

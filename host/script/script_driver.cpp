@@ -74,9 +74,14 @@ const ScriptDriver::Op ScriptDriver::kOps[] = {
 ScriptDriver::ScriptDriver(std::ostream& out, std::vector<ScriptedUi::Answer> answers)
     : out_(out) {
   ui_.SetAnswers(std::move(answers));
-  ui_.SetListener([this](const UiEvent& e) { Write(EventJson(e)); });
+  ui_.SetListener([this](const UiEvent& e) {
+    if (box_log_) box_log_->Append(e);
+    Write(EventJson(e));
+  });
   host_ui_.emplace(&ui_);
 }
+
+void ScriptDriver::LogBoxesTo(const std::string& path) { box_log_.emplace(path); }
 
 ScriptDriver::~ScriptDriver() {
   // Objects go before the connections they were handed, newest first.

@@ -18,6 +18,7 @@
 #include "data/host_connection.h"
 #include "host/server_library.h"
 #include "platform/com.h"
+#include "platform/ui_event_log.h"
 #include "platform/ui_services.h"
 #include "platform/variant.h"
 
@@ -30,6 +31,9 @@ class ScriptDriver {
   ~ScriptDriver();
   ScriptDriver(const ScriptDriver&) = delete;
   ScriptDriver& operator=(const ScriptDriver&) = delete;
+
+  // Also appends every box's event line to this file (TARVIK_UI_LOG).
+  void LogBoxesTo(const std::string& path);
 
   // Handles every line until end of input.
   void Run(std::istream& in);
@@ -71,6 +75,7 @@ class ScriptDriver {
 
   std::ostream& out_;
   ScriptedUi ui_;
+  std::optional<UiEventLog> box_log_;
   std::optional<HostUi> host_ui_;  // ui_, handed to the runtime and the server library
   std::vector<Named> objects_;
   bool registered_ = false;

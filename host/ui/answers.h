@@ -1,6 +1,8 @@
 // Answer queues for scripted runs: a JSON list where a number answers a
 // message box with that button, a text answers an input box, and null
-// cancels an input box. Used by the script op "answers" and by --answers.
+// cancels an input box. Used by the script op "answers" and by --answers;
+// the forms are the runtime's own (platform/ui_answers.h), so the host and
+// unattended runs chosen by the environment read and write the same lines.
 #pragma once
 
 #include <string_view>

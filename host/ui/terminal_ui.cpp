@@ -9,6 +9,7 @@
 #include "host/ui/answers.h"
 #include "host/ui/stop_signals.h"
 #include "platform/ascii.h"
+#include "platform/ui_environment.h"
 
 namespace tarvik::host {
 namespace {
@@ -127,10 +128,27 @@ std::optional<std::string> TerminalUi::InputBox(const std::string& prompt,
 
 namespace {
 
+void EchoEvent(const UiEvent& e) { std::cerr << EventJson(e).dump() << std::endl; }
+
+// The boxes also go to TARVIK_UI_LOG when it is set, as with the
+// environment's own answers.
 std::unique_ptr<UiServices> EchoingQueue(std::vector<ScriptedUi::Answer> answers) {
   auto ui = std::make_unique<ScriptedUi>();
   ui->SetAnswers(std::move(answers));
-  ui->SetListener([](const UiEvent& e) { std::cerr << EventJson(e).dump() << std::endl; });
+  if (std::optional<std::string> path = ReadUiEnvironment().log) {
+    ui->SetListener([log = std::make_shared<UiEventLog>(*path)](const UiEvent& e) {
+      log->Append(e);
+      EchoEvent(e);
+    });
+  } else {
+    ui->SetListener(EchoEvent);
+  }
+  return ui;
+}
+
+std::unique_ptr<UiServices> EchoingEnvironment() {
+  std::unique_ptr<EnvironmentUi> ui = MakeEnvironmentUi();
+  if (ui) ui->SetListener(EchoEvent);
   return ui;
 }
 
@@ -138,12 +156,15 @@ std::unique_ptr<UiServices> EchoingQueue(std::vector<ScriptedUi::Answer> answers
 
 std::unique_ptr<UiServices> MakeCommandUi(const std::optional<std::string>& answers_json) {
   if (answers_json) return EchoingQueue(ParseAnswersText(*answers_json));
+  if (std::unique_ptr<UiServices> ui = EchoingEnvironment()) return ui;
   if (isatty(STDIN_FILENO)) return std::make_unique<TerminalUi>(std::cin, std::cerr);
   return std::make_unique<NonInteractiveUi>();
 }
 
 std::unique_ptr<UiServices> MakeEchoingCommandUi(const std::optional<std::string>& answers_json) {
-  if (!answers_json && !isatty(STDIN_FILENO)) return EchoingQueue({});
+  if (answers_json) return MakeCommandUi(answers_json);
+  if (std::unique_ptr<UiServices> ui = EchoingEnvironment()) return ui;
+  if (!isatty(STDIN_FILENO)) return EchoingQueue({});
   return MakeCommandUi(answers_json);
 }
 

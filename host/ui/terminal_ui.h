@@ -32,9 +32,12 @@ class TerminalUi : public UiServices {
 };
 
 // The services a command runs with: a ScriptedUi when answers were given on
-// the command line, the terminal when standard input is a terminal, else
-// NonInteractiveUi. Boxes answered from a queue are echoed to stderr as JSON
-// event lines so a batch run still shows what was asked.
+// the command line; else the environment's unattended services when
+// TARVIK_UI_ANSWERS or TARVIK_UI_LOG is set (platform/ui_environment.h); else
+// the terminal when standard input is a terminal, else NonInteractiveUi.
+// Boxes answered from a queue are echoed to stderr as JSON event lines so a
+// batch run still shows what was asked, and appended to TARVIK_UI_LOG when
+// it is set.
 std::unique_ptr<UiServices> MakeCommandUi(const std::optional<std::string>& answers_json);
 
 // As MakeCommandUi, but without a terminal and without answers the boxes

@@ -10,6 +10,7 @@
 
 #include "backorder/backorder.h"
 #include "invoice/invoice.h"
+#include "platform/ui_services.h"
 #include "tarvik/interfaces.h"
 #include "tests/support/dispatch_call.h"
 #include "tests/support/published_members.h"
@@ -140,7 +141,15 @@ Variant VtableGet(IDispatch* o, int position, Type t, HRESULT* h) {
   }
 }
 
-class SurfaceTest : public ::testing::TestWithParam<Surface> {};
+// Calls on unconnected objects show boxes; here they take their defaults,
+// never the platform's own (real, waiting boxes on Windows).
+class SurfaceTest : public ::testing::TestWithParam<Surface> {
+ protected:
+  void SetUp() override { InstallUi(&ui_); }
+  void TearDown() override { InstallUi(nullptr); }
+
+  NonInteractiveUi ui_;
+};
 
 TEST_P(SurfaceTest, TableCoversEveryPublishedPosition) {
   const Surface& s = GetParam();

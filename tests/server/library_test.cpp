@@ -6,8 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/collection.h"
 #include "platform/error.h"
@@ -16,6 +24,7 @@
 #include "platform/ui_services.h"
 #include "tarvik/entry_points.h"
 #include "tarvik/interfaces.h"
+#include "tests/support/scoped_variable.h"
 
 namespace tarvik::server {
 namespace {
@@ -140,6 +149,40 @@ TEST_F(ServerLibrary, FailedVtableCallLeavesErrorInfoForTheHost) {
     EXPECT_EQ(e.hresult(), failed);
     EXPECT_EQ(e.description(), text);
   }
+}
+
+// A script host installs nothing: the component then answers from the
+// environment. The process default is chosen once per process, so the calls
+// run in a fresh process of their own (a re-run of this test).
+TEST_F(ServerLibrary, WithNothingInstalledTheEnvironmentAnswersAndLogs) {
+  // One name for both processes (the re-run sets the variables again).
+  const std::string log_path = std::string(TARVIK_BUILD_DIR_DEFAULT) + "/library-test-boxes.log";
+  std::filesystem::remove(log_path);
+  testing::ScopedVariable answers("TARVIK_UI_ANSWERS", "[6]");
+  testing::ScopedVariable log("TARVIK_UI_LOG", log_path);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        set_ui_(nullptr);
+        InstallUi(nullptr);
+        ComPtr<IDispatch> invoice = NewInvoice();
+        const bool deleted = InvokeByName(invoice.get(), "Delete", CallKind::kMethod).ToBoolean();
+        std::exit(deleted ? 1 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+
+  std::ifstream in(log_path);
+  std::vector<nlohmann::json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  std::filesystem::remove(log_path);
+  // Yes from the list, then the missing connection's box takes its default.
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["event"], "msgbox");
+  EXPECT_EQ(lines[0]["title"], "Delete Records");
+  EXPECT_EQ(lines[0]["answer"], kIdYes);
+  EXPECT_EQ(lines[1]["text"], "Invoice: no database connection (Connect)");
+  EXPECT_EQ(lines[1]["answer"], kIdOk);
+  EXPECT_TRUE(runtime_ui_.events().empty());
 }
 
 }  // namespace
