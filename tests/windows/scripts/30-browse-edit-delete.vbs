@@ -142,6 +142,8 @@ v = Empty: v = inv.FreightAmount: ExpectEq "FreightAmount as number text", v, "1
 v = Empty: v = inv.ShipDate: ExpectEq "ShipDate as a US date", v, "3/15/2026"
 v = Empty: v = inv.PrintInvoiceBy: ExpectEq "made by order number", v, 0
 v = Empty: v = inv.MovePrevious: ExpectFalse "MovePrevious before the first", v
+v = Empty: v = inv.MoveNext: ExpectTrue "MoveNext from before the first", v
+v = Empty: v = inv.InvoiceNo: ExpectEq "back on the first", v, "1"
 v = Empty: v = inv.MoveNext: ExpectTrue "MoveNext", v
 v = Empty: v = inv.InvoiceNo: ExpectEq "second invoice", v, "2"
 v = Empty: v = inv.MoveLast: ExpectTrue "MoveLast", v

@@ -83,8 +83,10 @@ attempt("walk with MoveNext", function () {
   do numbers.push(inv.InvoiceNo); while (inv.MoveNext() && numbers.length < 100);
 });
 expectEq("every invoice in number order", function () { return numbers.join(","); }, "1,3,4,5,6,7");
-expectEq("MovePrevious from the last", function () { return inv.MovePrevious(); }, true);
-expectEq("InvoiceNo after MovePrevious", function () { return inv.InvoiceNo; }, "6");
+expectEq("MovePrevious from past the end", function () { return inv.MovePrevious(); }, true);
+expectEq("back on the last", function () { return inv.InvoiceNo; }, "7");
+expectEq("MovePrevious", function () { return inv.MovePrevious(); }, true);
+expectEq("the one before the last", function () { return inv.InvoiceNo; }, "6");
 expectEq("SeekRecord(5)", function () { return inv.SeekRecord(5); }, true);
 expectEq("invoice 5 made by ship-to", function () { return inv.PrintInvoiceBy; }, 1);
 expectEq("SeekRecord(\"3\")", function () { return inv.SeekRecord("3"); }, true);
