@@ -49,6 +49,13 @@ enum VARENUM : VARTYPE {
   VT_TYPEMASK = 0x0FFF,
 };
 
+// A record held by a Variant: two pointers, which make the value part 16
+// bytes on 64-bit and the VARIANT 24, as the platform lays it out.
+struct BRECORD {
+  void* pvRecord;
+  void* pRecInfo;
+};
+
 struct VARIANT {
   VARTYPE vt;
   WORD wReserved1;
@@ -88,6 +95,7 @@ struct VARIANT {
     std::uint64_t ullVal;
     int intVal;
     unsigned int uintVal;
+    BRECORD brecVal;
   };
 };
 using VARIANTARG = VARIANT;

@@ -3,25 +3,17 @@
 // (server/class_factory.cpp).
 #include "tarvik/entry_points.h"
 
-#include <dlfcn.h>
-
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "automation/component_ui.h"
+#include "platform/module_path.h"
 #include "server/class_factory.h"
+#include "server/type_library_registration.h"
 
 namespace {
 
 // The path of this very library, as the loader knows it.
-std::string LibraryPath() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&LibraryPath), &info) == 0 || !info.dli_fname) return {};
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::weakly_canonical(info.dli_fname, ec);
-  return ec ? std::string(info.dli_fname) : absolute.string();
-}
+std::string LibraryPath() { return tarvik::ModulePathOf(reinterpret_cast<const void*>(&LibraryPath)); }
 
 }  // namespace
 
@@ -36,10 +28,15 @@ tarvik::HRESULT DllCanUnloadNow() { return tarvik::server::CanUnloadNow(); }
 tarvik::HRESULT DllRegisterServer() {
   const std::string path = LibraryPath();
   if (path.empty()) return tarvik::SELFREG_E_CLASS;
-  return tarvik::server::RegisterServer(path);
+  const tarvik::HRESULT h = tarvik::server::RegisterServer(path);
+  return tarvik::Failed(h) ? h : tarvik::server::RegisterTypeLibrary(path);
 }
 
-tarvik::HRESULT DllUnregisterServer() { return tarvik::server::UnregisterServer(); }
+tarvik::HRESULT DllUnregisterServer() {
+  const tarvik::HRESULT types = tarvik::server::UnregisterTypeLibrary();
+  const tarvik::HRESULT classes = tarvik::server::UnregisterServer();
+  return tarvik::Failed(classes) ? classes : types;
+}
 
 void TarvikInvoice_SetUiServices(tarvik::UiServices* ui) {
   tarvik::automation::InstallComponentUi(ui);

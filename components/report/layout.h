@@ -13,6 +13,7 @@ namespace tarvik::components::report {
 // Error numbers the report component raises.
 inline constexpr int kErrReportFileNotFound = 53;  // "File not found"
 inline constexpr int kErrReportFileMalformed = 5;  // "Invalid procedure call or argument"
+inline constexpr int kErrPrinter = 482;            // "Printer error"
 
 enum class Align { kLeft, kCenter, kRight };
 

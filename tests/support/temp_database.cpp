@@ -1,11 +1,11 @@
 #include "tests/support/temp_database.h"
 
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <set>
 #include <stdexcept>
 
@@ -15,6 +15,24 @@
 
 namespace tarvik::testing {
 namespace {
+
+// Tells this test process's databases and folders from another's.
+std::string ProcessTag() {
+  static const std::string tag = std::to_string(std::random_device{}() % 1000000000u);
+  return tag;
+}
+
+// A new, empty folder of our own under the system's temporary folder.
+std::string NewTempFolder() {
+  namespace fs = std::filesystem;
+  std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder = fs::temp_directory_path() / ("tarvik-test-" + std::to_string(random() % 100000000000u));
+    std::error_code ec;
+    if (fs::create_directory(folder, ec)) return folder.generic_string();
+  }
+  throw std::runtime_error("cannot make a temporary folder");
+}
 
 // The server URI with its database part replaced.
 std::string WithDatabase(const std::string& server, const std::string& name) {
@@ -75,7 +93,7 @@ std::string PostgresDatabaseName(const std::string& uri) {
 
 std::string NewPostgresDatabase() {
   static std::atomic<int> counter{0};
-  const std::string name = "tarvik_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  const std::string name = "tarvik_test_" + ProcessTag() + "_" + std::to_string(++counter);
   auto admin = data::OpenBackend(TestPostgresServer());
   admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
   const std::string uri = WithDatabase(TestPostgresServer(), name);
@@ -95,7 +113,7 @@ std::string NewPostgresDatabase() {
 
 std::string CopyPostgresDatabase(const std::string& uri) {
   static std::atomic<int> counter{0};
-  const std::string name = "tarvik_copy_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  const std::string name = "tarvik_copy_" + ProcessTag() + "_" + std::to_string(++counter);
   auto admin = data::OpenBackend(TestPostgresServer());
   admin->ExecuteScript("CREATE DATABASE \"" + name + "\" TEMPLATE \"" + PostgresDatabaseName(uri) + "\"");
   const std::string copy = WithDatabase(TestPostgresServer(), name);
@@ -112,9 +130,7 @@ TempDatabase::TempDatabase(bool initialize, bool demo) {
     path_ = NewPostgresDatabase();
     pg_name_ = PostgresDatabaseName(path_);
   } else {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
-    dir_ = tmpl;
+    dir_ = NewTempFolder();
     path_ = dir_ + "/test.db";
   }
   if (initialize) {

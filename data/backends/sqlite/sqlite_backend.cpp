@@ -3,7 +3,6 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "data/backends/sqlite/sqlite_statement.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
+#include "platform/file_access.h"
 
 namespace tarvik::data {
 namespace {
@@ -133,7 +133,7 @@ bool NeedsImmutableRead(const std::string& path) {
   if (!IsWalFile(path) || fs::exists(path + "-shm", ec)) return false;
   fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) folder = ".";
-  if (access(folder.c_str(), W_OK | X_OK) == 0) return false;
+  if (CanCreateFilesIn(folder)) return false;
   const auto wal_size = fs::file_size(path + "-wal", ec);
   if (!ec && wal_size > 0) {
     RaiseError(kErrDatabase, "Cannot read database '" + path + "': its latest changes are still in " + path +

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include "components/report/layout.h"
 #include "platform/error.h"
 
 namespace tarvik::components::report {
@@ -10,7 +11,7 @@ int SubmitToPrinter(const std::string& printer, const std::string& file, const s
   const int job = cupsPrintFile(printer.c_str(), file.c_str(), title.c_str(), 0, nullptr);
   if (job <= 0) {
     const char* why = cupsLastErrorString();
-    RaiseError(482, "Printer error: printer \"" + printer + "\" refused " + file + ": " +
+    RaiseError(kErrPrinter, "Printer error: printer \"" + printer + "\" refused " + file + ": " +
                         (why && *why ? why : "unknown reason"));
   }
   return job;

@@ -1,0 +1,13 @@
+// Builds without libpqxx (the Windows DLLs) know PostgreSQL URIs only to
+// refuse them clearly.
+#include "data/backends/postgres/postgres_backend.h"
+#include "platform/error.h"
+
+namespace tarvik::data {
+
+std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri, OpenMode) {
+  RaiseError(kErrDatabase, "Cannot open database '" + RedactedUri(uri) +
+                               "': this build has no PostgreSQL client; use a SQLite database file");
+}
+
+}  // namespace tarvik::data
