@@ -141,7 +141,7 @@ Set missing = CreateObject("Vessa.HostConnection")
 Check "create Vessa.HostConnection", IsObject(missing), "no object"
 missing.Open missingPath
 errNumber = Err.Number: errText = Err.Description: Err.Clear
-Check "Open of a missing file fails with a description", errNumber <> 0 And Len(errText) > 0, "Err " & errNumber & ": '" & errText & "'"
+Check "Open of a missing file fails with error 3024 (could not find file)", errNumber = 3024 And Len(errText) > 0, "Err " & errNumber & ": '" & errText & "'"
 Check "the description names the file", InStr(errText, fso.GetFileName(missingPath)) > 0, "'" & errText & "'"
 Check "Open of a missing file creates no file", Not fso.FileExists(missingPath), missingPath & " exists"
 Check "Open of a missing file creates no folder", Not fso.FolderExists(fso.GetParentFolderName(missingPath)), "folder of " & missingPath & " exists"
