@@ -12,7 +12,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-
 #include <vector>
 
 #include <nlohmann/json.hpp>
