@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <string>
+
 namespace tarvik::server {
 
 namespace {
@@ -26,9 +28,18 @@ HRESULT RegisterTypeLibrary(const std::string& library_path) {
 }
 
 HRESULT UnregisterTypeLibrary() {
+  // Never registered (or already gone) is not a failure of unregistering;
+  // what UnRegisterTypeLib answers then differs between implementations.
+  wchar_t libid[64];
+  StringFromGUID2(LibraryId(), libid, 64);
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"TypeLib\\") + libid).c_str(), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return 0;
+  }
+  RegCloseKey(key);
   const ::HRESULT h = UnRegisterTypeLib(LibraryId(), 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-  // Never registered (or already gone) is not a failure of unregistering.
-  return h == TYPE_E_REGISTRYACCESS || h == TYPE_E_LIBNOTREGISTERED ? 0 : h;
+  return h == TYPE_E_LIBNOTREGISTERED ? 0 : h;
 }
 
 }  // namespace tarvik::server
