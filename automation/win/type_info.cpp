@@ -13,8 +13,11 @@
 // library's own. IProvideClassInfo hands out the library's coclass as it is.
 //
 // Only this unit sees <windows.h>: its macros collide with our runtime's
-// names, so it speaks to the rest through automation/type_info.h alone.
+// names, so our headers come first and the code speaks the platform's types.
 #include "automation/type_info.h"
+#include "platform/bstr.h"
+#include "platform/com.h"
+#include "platform/module_path.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -28,49 +31,15 @@
 // Helpers outside our namespaces: there, ITypeInfo is the platform's.
 namespace {
 
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
+// The path of the library this unit is linked into.
+std::wstring ThisLibraryPath() {
+  static const int anchor = 0;
+  const std::u16string path = tarvik::Utf16(tarvik::ModulePathOf(&anchor));
+  return std::wstring(path.begin(), path.end());
 }
 
-std::wstring ModulePath(HMODULE module) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);  // long paths: grow until it fits
-  }
-}
-
-// Owns one COM reference.
 template <class T>
-class Ref {
- public:
-  Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() {
-    if (p_) p_->Release();
-  }
-  T** put() { return &p_; }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  T* detach() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
+using Ref = tarvik::ComPtr<T>;
 
 // The library, loaded on first use. Kept for the life of the process: it is
 // free-threaded, and releasing it from a static destructor could run after
@@ -80,7 +49,7 @@ HRESULT Library(ITypeLib** lib) {
   static ITypeLib* loaded = nullptr;
   static HRESULT result = E_FAIL;
   std::call_once(once, [] {
-    std::wstring path = ModulePath(ThisModule());
+    std::wstring path = ThisLibraryPath();
     result = path.empty() ? HRESULT_FROM_WIN32(GetLastError())
                           : LoadTypeLibEx(path.c_str(), REGKIND_NONE, &loaded);
   });
@@ -230,12 +199,12 @@ std::int32_t InterfaceTypeInfo(const tarvik::GUID& iid, tarvik::ITypeInfo** info
   if (!info) return E_INVALIDARG;
   *info = nullptr;
   Ref<::ITypeLib> lib;
-  HRESULT h = Library(lib.put());
+  ::HRESULT h = Library(lib.put());
   if (FAILED(h)) return h;
   Ref<::ITypeInfo> itf, cls;
   h = lib->GetTypeInfoOfGuid(Native(iid), itf.put());
   if (FAILED(h)) return h;
-  BSTR class_name = nullptr;
+  ::BSTR class_name = nullptr;
   if (FAILED(DefaultClassOf(lib.get(), Native(iid), cls.put())) ||
       FAILED(cls->GetDocumentation(MEMBERID_NIL, &class_name, nullptr, nullptr, nullptr))) {
     // An interface no class publishes keeps its own name.
@@ -251,7 +220,7 @@ std::int32_t ClassTypeInfo(const tarvik::GUID& iid, tarvik::ITypeInfo** info) {
   if (!info) return E_INVALIDARG;
   *info = nullptr;
   Ref<::ITypeLib> lib;
-  HRESULT h = Library(lib.put());
+  ::HRESULT h = Library(lib.put());
   if (FAILED(h)) return h;
   ::ITypeInfo* cls = nullptr;
   h = DefaultClassOf(lib.get(), Native(iid), &cls);
