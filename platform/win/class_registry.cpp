@@ -4,7 +4,6 @@
 // library and its interfaces are registered by RegisterTypeLib, not here.
 #include "platform/class_registry.h"
 
-#include "platform/bstr.h"
 #include "platform/error.h"
 
 #include <windows.h>
@@ -12,6 +11,8 @@
 
 #undef RegisterClass
 #undef UnregisterClass
+
+#include "platform/win/wide_text.h"
 
 #include <string>
 #include <utility>
@@ -22,12 +23,7 @@ namespace {
 
 constexpr std::int32_t kErrPathAccess = 75;
 
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string s = Utf16(utf8);
-  return std::wstring(s.begin(), s.end());
-}
-
-std::string Narrow(const std::wstring& w) { return Utf8(std::u16string(w.begin(), w.end())); }
+using win::Wide;
 
 // An open registry key, closed when it goes out of scope.
 class Key {
@@ -43,7 +39,7 @@ class Key {
     const ::LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                     KEY_WRITE, nullptr, &k.key_, nullptr);
     if (rc != ERROR_SUCCESS) {
-      RaiseError(kErrPathAccess, "Cannot write the registry key HKEY_CLASSES_ROOT\\" + Narrow(path) +
+      RaiseError(kErrPathAccess, "Cannot write the registry key HKEY_CLASSES_ROOT\\" + win::Utf8(path) +
                                      " (error " + std::to_string(rc) + ")");
     }
     return k;
@@ -73,7 +69,7 @@ class Key {
       return {};
     }
     buffer[bytes / sizeof(wchar_t)] = L'\0';
-    return Narrow(buffer);
+    return win::Utf8(buffer);
   }
 
  private:
