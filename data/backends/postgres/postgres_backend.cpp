@@ -2,12 +2,14 @@
 
 #include <pqxx/pqxx>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 
 #include "data/backends/postgres/null_order.h"
+#include "data/backends/postgres/round_trips.h"
 #include "data/sql_text.h"
 #include "platform/error.h"
 #include "platform/regional.h"
@@ -15,6 +17,15 @@
 
 namespace tarvik::data {
 namespace {
+
+std::atomic<std::uint64_t> round_trips{0};
+
+// Counts one wait for the server per call it wraps.
+template <typename F>
+auto Counted(F&& run) {
+  round_trips.fetch_add(1, std::memory_order_relaxed);
+  return run();
+}
 
 // Type oids of the built-in types the books use.
 constexpr pqxx::oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
@@ -180,7 +191,7 @@ class PostgresBackend : public Backend {
     return std::make_unique<PostgresResultSet>(Run(sql, params));
   }
   void ExecuteScript(std::string_view sql) override {
-    Guarded([&] { return work_.exec(Ahead() + std::string(sql)); });
+    Guarded([&] { return Counted([&] { return work_.exec(Ahead() + std::string(sql)); }); });
   }
   // BEGIN and the caller's savepoints go to the server with the next
   // statement, in its round trip: they cannot fail on a sound connection,
@@ -231,7 +242,7 @@ class PostgresBackend : public Backend {
 
   void Raw(const std::string& sql) {
     try {
-      work_.exec(sql);
+      Counted([&] { return work_.exec(sql); });
     } catch (const pqxx::failure&) {
       RaisePostgres();
     }
@@ -283,7 +294,7 @@ class PostgresBackend : public Backend {
   void Restore() noexcept {
     if (!in_transaction_ || !guard_set_) return;
     try {
-      work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement");
+      Counted([&] { return work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement"); });
     } catch (...) {
       // The connection is gone; the next call reports it.
       guard_set_ = false;
@@ -318,15 +329,17 @@ class PostgresBackend : public Backend {
           }
         }
         if (!params.empty()) text += ')';
-        return work_.exec(text);
+        return Counted([&] { return work_.exec(text); });
       }
-      if (!ahead.empty()) work_.exec(ahead);  // the server prepares behind the guard too
-      if (statement == nullptr) return work_.exec_params(WithSqliteNullOrder(sql), pqxx::prepare::make_dynamic_params(args));
+      if (!ahead.empty()) Counted([&] { return work_.exec(ahead); });  // the server prepares behind the guard too
+      if (statement == nullptr) {
+        return Counted([&] { return work_.exec_params(WithSqliteNullOrder(sql), pqxx::prepare::make_dynamic_params(args)); });
+      }
       if (!statement->prepared) {
-        conn_.prepare_now(statement->name);
+        Counted([&] { conn_.prepare_now(statement->name); return 0; });
         statement->prepared = true;
       }
-      return work_.exec_prepared(statement->name, pqxx::prepare::make_dynamic_params(args));
+      return Counted([&] { return work_.exec_prepared(statement->name, pqxx::prepare::make_dynamic_params(args)); });
     });
   }
   static std::string Text(const Value& v) {
@@ -372,6 +385,8 @@ class PostgresBackend : public Backend {
 };
 
 }  // namespace
+
+std::uint64_t PostgresRoundTrips() { return round_trips.load(std::memory_order_relaxed); }
 
 std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri, OpenMode mode) {
   try {
