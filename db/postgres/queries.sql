@@ -1,34 +1,46 @@
 -- Stored queries of the catalog. Each block starts with "-- query: NAME KIND"
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
--- ranges compare as numbers when both ends are numeric, as text otherwise.
+-- ranges compare as numbers when both ends are numeric, as text otherwise;
+-- a range of all orders is written as two selects, one for each reading,
+-- so each searches its own index instead of testing every order.
 -- Invoice numbers arrive as text and are read as numbers by the same
 -- regional conversion as the component's own (declared type Key).
 
 -- query: v_Order_Keys select
 -- param: BeginOrder Text
 -- param: EndOrder Text
-SELECT h.order_key FROM Order_Header h
-WHERE (CASE WHEN ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
-            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
-            ELSE h.order_number BETWEEN ?1::text AND ?2::text END)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
-ORDER BY CASE WHEN h.order_number !~ '[^0-9]' AND h.order_number <> '' THEN tarvik_int(h.order_number) END NULLS FIRST,
-         h.order_number, h.order_key
+SELECT order_key FROM (
+  SELECT h.order_key, h.order_number FROM Order_Header h
+  WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+    AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
+    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+    AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
+  UNION ALL
+  SELECT h.order_key, h.order_number FROM Order_Header h
+  WHERE NOT (?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]')
+    AND h.order_number BETWEEN ?1::text AND ?2::text
+    AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)) k
+ORDER BY CASE WHEN order_number !~ '[^0-9]' AND order_number <> '' THEN tarvik_int(order_number) END NULLS FIRST,
+         order_number, order_key
 
 -- query: v_Invoice_All_Picked select
 -- param: BeginOrder Text
 -- param: EndOrder Text
-SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
-FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE (CASE WHEN ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
-            THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
-            ELSE h.order_number BETWEEN ?1::text AND ?2::text END)
-  AND d.line_status <> 5
-  AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
-ORDER BY h.order_number, d.line_no
+SELECT order_number, line_no, item_number, quantity_ordered, quantity_picked FROM (
+  SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
+  FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
+  WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+    AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
+    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+    AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
+  UNION ALL
+  SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
+  FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
+  WHERE NOT (?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]')
+    AND h.order_number BETWEEN ?1::text AND ?2::text
+    AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered) p
+ORDER BY order_number, line_no
 
 -- Detail lines: the packed lines of the selection, priced, under the invoice
 -- number; the invoice is then marked as waiting for its inventory relief.
@@ -178,7 +190,8 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- by a clerk whose lines are not yet committed keeps its mark. The status an
 -- order had before it was first invoiced is kept for a deletion to restore.
 -- Rows are locked in key order: clerks finishing together queue instead of
--- deadlocking.
+-- deadlocking. The orders are named by key (the selection's and the marked
+-- ones together), so only they are read, not every order.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
 WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
@@ -189,7 +202,7 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE (o.order_key = ?1::bigint OR o.order_key IN (SELECT order_key FROM marked))
+      WHERE o.order_key IN (SELECT ?1::bigint UNION SELECT order_key FROM marked)
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -205,7 +218,8 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE ((o.cust_id = ?1::text AND o.shipto_name = ?2::text) OR o.order_key IN (SELECT order_key FROM marked))
+      WHERE o.order_key IN (SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text AND s.shipto_name = ?2::text
+                            UNION SELECT order_key FROM marked)
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -220,7 +234,8 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE (o.cust_id = ?1::text OR o.order_key IN (SELECT order_key FROM marked))
+      WHERE o.order_key IN (SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
+                            UNION SELECT order_key FROM marked)
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -237,12 +252,13 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE ((o.cust_id = ?1::text
-              AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
-                        THEN o.order_number <> '' AND o.order_number !~ '[^0-9]'
-                             AND tarvik_int(o.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
-                        ELSE o.order_number BETWEEN ?2::text AND ?3::text END))
-             OR o.order_key IN (SELECT order_key FROM marked))
+      WHERE o.order_key IN (
+              SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
+                AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
+                          THEN s.order_number <> '' AND s.order_number !~ '[^0-9]'
+                               AND tarvik_int(s.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                          ELSE s.order_number BETWEEN ?2::text AND ?3::text END)
+              UNION SELECT order_key FROM marked)
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key

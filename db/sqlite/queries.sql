@@ -1,34 +1,46 @@
 -- Stored queries of the catalog. Each block starts with "-- query: NAME KIND"
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
--- ranges compare as numbers when both ends are numeric, as text otherwise.
+-- ranges compare as numbers when both ends are numeric, as text otherwise;
+-- a range of all orders is written as two selects, one for each reading,
+-- so each searches its own index instead of testing every order.
 -- Invoice numbers arrive as text and are read as numbers by the same
 -- regional conversion as the component's own (declared type Key).
 
 -- query: v_Order_Keys select
 -- param: BeginOrder Text
 -- param: EndOrder Text
-SELECT h.order_key FROM Order_Header h
-WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
-            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
-                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
-            ELSE h.order_number BETWEEN ?1 AND ?2 END)
-  AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
-ORDER BY CASE WHEN h.order_number NOT GLOB '*[^0-9]*' AND h.order_number <> '' THEN CAST(h.order_number AS INTEGER) END,
-         h.order_number, h.order_key
+SELECT order_key FROM (
+  SELECT h.order_key, h.order_number FROM Order_Header h
+  WHERE ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
+    AND h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+    AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+    AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
+  UNION ALL
+  SELECT h.order_key, h.order_number FROM Order_Header h
+  WHERE NOT (?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*')
+    AND h.order_number BETWEEN ?1 AND ?2
+    AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)) k
+ORDER BY CASE WHEN order_number NOT GLOB '*[^0-9]*' AND order_number <> '' THEN CAST(order_number AS INTEGER) END,
+         order_number, order_key
 
 -- query: v_Invoice_All_Picked select
 -- param: BeginOrder Text
 -- param: EndOrder Text
-SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
-FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
-WHERE (CASE WHEN ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
-            THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
-                 AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
-            ELSE h.order_number BETWEEN ?1 AND ?2 END)
-  AND d.line_status <> 5
-  AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
-ORDER BY h.order_number, d.line_no
+SELECT order_number, line_no, item_number, quantity_ordered, quantity_picked FROM (
+  SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
+  FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
+  WHERE ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
+    AND h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
+    AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+    AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
+  UNION ALL
+  SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
+  FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
+  WHERE NOT (?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*')
+    AND h.order_number BETWEEN ?1 AND ?2
+    AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered) p
+ORDER BY order_number, line_no
 
 -- Detail lines: the packed lines of the selection, priced, under the invoice
 -- number; the invoice is then marked as waiting for its inventory relief. A

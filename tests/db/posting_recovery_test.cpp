@@ -14,6 +14,8 @@ namespace tarvik::db {
 namespace embedded {
 extern const char* const kSchema;
 extern const char* const kPgSchema;
+extern const char* const kUpgrades[];
+extern const char* const kPgUpgrades[];
 }  // namespace embedded
 namespace {
 
@@ -151,6 +153,53 @@ TEST(SchemaUpgrade, BringsAFirstVersionDatabaseUpWithoutLosingARow) {
   } catch (const AutomationError& e) {
     EXPECT_NE(e.description().find("99"), std::string::npos) << e.description();
   }
+}
+
+// Whether the index that numeric order ranges search exists.
+bool HasOrderNumberValueIndex(HostConnection& c) {
+  return ScalarNumber(c, c.SqlDialect() == data::Dialect::kPostgres
+                             ? "SELECT count(*) FROM pg_indexes WHERE indexname = 'order_header_number_value'"
+                             : "SELECT count(*) FROM sqlite_master WHERE name = 'Order_Header_number_value'") == 1;
+}
+
+// A second-version database, as the build before keyed postings left it:
+// its books and the query texts of that build are kept or replaced as a
+// first-version one's are, and it gains the indexes the postings search.
+TEST(SchemaUpgrade, BringsASecondVersionDatabaseUpWithTheIndexesPostingsSearch) {
+  TempDatabase db(false, false);
+  {
+    auto backend = data::OpenBackend(db.path());
+    const bool postgres = backend->dialect() == data::Dialect::kPostgres;
+    backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
+    backend->ExecuteScript((postgres ? embedded::kPgUpgrades : embedded::kUpgrades)[0]);
+    auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
+    exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
+    exec("INSERT INTO Schema_Version (version) VALUES (2)");
+    for (const auto& s : CatalogStatements(backend->dialect())) {
+      backend->Execute(data::TranslateClassic(s.sql, backend->dialect()), s.values);
+    }
+    exec("UPDATE QueryDefs SET sql = 'SELECT 1 AS order_key' WHERE name = 'v_Order_Keys'");
+    exec("INSERT INTO Customer (cust_id, name) VALUES ('C1', 'Kept')");
+    exec("INSERT INTO Order_Header (order_key, order_number, cust_id) VALUES (1, '0042', 'C1')");
+    exec("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, quantity_packed)"
+         " VALUES (1, 1, 'NUT-10', 'MAIN', 2, 2)");
+  }
+  auto c = db.Connect();
+  EXPECT_EQ(SchemaVersion(*c), 2);
+  EXPECT_FALSE(HasOrderNumberValueIndex(*c));
+  EXPECT_TRUE(PrepareForWriting(*c).upgraded);
+  EXPECT_EQ(SchemaVersion(*c), kSchemaVersion);
+  EXPECT_TRUE(HasOrderNumberValueIndex(*c));
+  EXPECT_FALSE(UpgradeDatabase(*c)) << "a second opening finds nothing to do";
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT name FROM Customer"), "Kept");
+  for (const auto& q : ShippedQueries(c->SqlDialect())) {
+    EXPECT_EQ(c->GetDatabase()->GetQueryDefs().Item(q.name)->SQL(), q.sql) << q.name;
+  }
+  // The numeric range finds the order by its number's value through the new index.
+  auto keys = c->OpenStoredQuery("v_Order_Keys", {T("40"), T("42")});
+  ASSERT_TRUE(keys->Seek(0));
+  EXPECT_EQ(std::get<std::int64_t>(keys->Column(0)), 1);
+  EXPECT_FALSE(keys->Seek(1));
 }
 
 TEST(SchemaUpgrade, LeavesADatabaseOfAnotherProgramAlone) {
