@@ -1,6 +1,6 @@
 // tarvik_bench: the performance figures of the component beside its
 // baselines, and one line per target.
-// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|postgres]
+// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|postgres|stock]
 //                     [--synchronous full|normal|both] [--postgres URI]
 //                     [--postgres-durable URI]
 // SQLite runs under TARVIK_SQLITE_SYNCHRONOUS, which this program sets per
@@ -16,6 +16,7 @@
 #include "bench/harness.h"
 #include "bench/invoicing_run.h"
 #include "bench/memory_run.h"
+#include "bench/stock_size.h"
 #include <string>
 
 int main(int argc, char** argv) {
@@ -91,6 +92,10 @@ int main(int argc, char** argv) {
     MemoryOptions memory;
     if (quick) memory = {1000, 10000};
     if (wanted("memory")) RunMemoryBenchmarks(memory, report, "/proc/self/exe");
+    StockSizeOptions stock;
+    stock.postgres = postgres;
+    if (quick) stock.runs = 1;
+    if (wanted("stock")) RunStockSizeBenchmarks(stock, report);
     if (!postgres.empty() && wanted("postgres")) {
       PostgresOptions pg{postgres, quick ? 2000 : 10000, quick ? 1 : 2, PostgresDurability(postgres), true};
       std::printf("PostgreSQL 15 on loopback: %s (%s)\n", postgres.c_str(), pg.setting.c_str());

@@ -1,0 +1,184 @@
+#include "bench/stock_size.h"
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "bench/books.h"
+#include "bench/component.h"
+#include "data/backend.h"
+#include "data/dialect.h"
+
+namespace tarvik::bench {
+namespace {
+
+constexpr int kLines = 5;
+
+struct StockShape {
+  int items;          // Inventory rows: items at MAIN and EAST
+  int history_lines;  // lines of orders invoiced before, with their ledger entries
+};
+
+// The books of CreateBooks (50 items at two sites, ten customers) grown to
+// the shape: more items, earlier invoices, then `invoices` packed orders of
+// five lines each, whose items are spread over the whole stock. Rows are
+// made by the database from a counter, in SQL both backends read.
+void CreateStockBooks(const std::string& path, const StockShape& shape, int invoices) {
+  CreateBooks(path, {0, kLines, 10, 0, 0});
+  auto db = data::OpenBackend(path);
+  auto exec = [&](const std::string& sql) { db->Execute(data::TranslateClassic(sql, db->dialect()), {}); };
+  auto counted = [](int first, int last) {
+    return "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) + " UNION ALL SELECT i + 1 FROM n WHERE i < " +
+           std::to_string(last) + ") ";
+  };
+  const int items = shape.items / 2;
+  const int history_orders = shape.history_lines / kLines;
+  const int orders = history_orders + invoices;
+  const std::string sites = "(SELECT 'MAIN' AS site UNION ALL SELECT 'EAST') s";
+  db->Begin();
+  if (items > 50) {
+    exec(counted(51, items) + "INSERT INTO Item (item_number, description, unit_price) "
+                              "SELECT 'ITEM-' || i, 'Item ' || i, 1 + i % 40 FROM n");
+    exec(counted(51, items) + "INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) "
+                              "SELECT 'ITEM-' || i, s.site, 1e9, 1e9 FROM n, " + sites);
+  }
+  exec(counted(1, orders) +
+       "INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, order_date, order_status) "
+       "SELECT i, CAST(100000 + i AS TEXT), 'C' || (1001 + (i - 1) % 10), 'HQ', '2026-12-01', 0 FROM n");
+  // Earlier orders are invoiced in full, the rest packed.
+  exec(counted(1, orders) + ", l(j) AS (SELECT 1 UNION ALL SELECT j + 1 FROM l WHERE j < " +
+       std::to_string(kLines) +
+       ") INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, quantity_picked, "
+       "quantity_packed, quantity_invoiced, unit_price, line_status) "
+       "SELECT i, j, 'ITEM-' || (1 + (i * 7919 + j * 104729) % " + std::to_string(items) + "), "
+       "CASE WHEN j % 2 = 1 THEN 'MAIN' ELSE 'EAST' END, 2, 2, "
+       "CASE WHEN i <= " + std::to_string(history_orders) + " THEN 0 ELSE 2 END, "
+       "CASE WHEN i <= " + std::to_string(history_orders) + " THEN 2 ELSE 0 END, 3, "
+       "CASE WHEN i <= " + std::to_string(history_orders) + " THEN 4 ELSE 2 END FROM n, l");
+  if (history_orders > 0) {
+    exec("UPDATE Order_Header SET order_status = 2 WHERE order_key <= " + std::to_string(history_orders));
+    exec(counted(1, history_orders) +
+         "INSERT INTO Invoice_Header (invoice_no, invoice_date, bill_to, freight, other_charge, invoice_by, paid, "
+         "export_flag) SELECT i, '2026-01-01', 'B', 0, 0, 0, 0, 0 FROM n");
+    exec("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, "
+         "discount, amount) SELECT order_key, order_key, line_no, item_number, site, 2, unit_price, 0, 6 "
+         "FROM Order_Detail WHERE order_key <= " + std::to_string(history_orders));
+    exec("INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason) "
+         "SELECT item_number, site, -quantity, invoice_no, 'invoice' FROM Invoice_Detail");
+  }
+  db->Commit();
+  // The server keeps statistics of what it holds, as it would of books
+  // that grew over time.
+  if (db->dialect() == data::Dialect::kPostgres) db->ExecuteScript("ANALYZE");
+}
+
+// Seconds per invoice: one Save of one order each, as a clerk invoices
+// orders one at a time, on a fresh copy of the books.
+double PerInvoice(const std::string& books, int invoices, int history_orders,
+                  const std::function<std::string(const std::string&)>& fresh) {
+  ComponentHost host(fresh(books));
+  return Seconds([&] {
+           for (int k = 1; k <= invoices; ++k) {
+             const std::string order = std::to_string(100000 + history_orders + k);
+             host.Let("InvoiceNo", host.Call("Get_Next_Invoice_No"));
+             host.Let("PrintInvoiceBy", Variant::Long(0));
+             host.Let("BeginOrder", Variant::String(order));
+             host.Let("EndOrder", Variant::String(order));
+             host.Let("TransactionMode", Variant::Long(1));
+             if (!host.Succeeds("Save")) throw std::runtime_error("Save answered False");
+           }
+         }) /
+         invoices;
+}
+
+// The server's URI with another database name.
+std::string WithDatabase(const std::string& server, const std::string& name) {
+  const std::size_t slash = server.rfind('/');
+  const std::size_t query = server.find('?', slash);
+  return server.substr(0, slash + 1) + name + (query == std::string::npos ? "" : server.substr(query));
+}
+
+struct Backend {
+  std::string label;  // "SQLite" / "PostgreSQL"
+  // Where books of a name live, and a fresh copy of them to spend.
+  std::function<std::string(const std::string& name)> books;
+  std::function<std::string(const std::string& books)> fresh;
+  std::function<void()> drop;
+};
+
+Backend SqliteFiles() {
+  const std::string dir = std::filesystem::temp_directory_path() / "tarvik-bench";
+  std::filesystem::create_directories(dir);
+  auto remove = [](const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+  };
+  return {"SQLite", [dir](const std::string& name) { return dir + "/" + name + ".db"; },
+          [dir, remove](const std::string& books) {
+            const std::string path = dir + "/stock-run.db";
+            remove(path);
+            std::filesystem::copy_file(books, path);
+            return path;
+          },
+          [] {}};
+}
+
+Backend PostgresDatabases(const std::string& server) {
+  auto admin = [server](const std::string& sql) { data::OpenBackend(server)->ExecuteScript(sql); };
+  return {"PostgreSQL",
+          [server, admin](const std::string& name) {
+            admin("DROP DATABASE IF EXISTS tarvik_" + name);
+            admin("CREATE DATABASE tarvik_" + name + " TEMPLATE template0 ENCODING 'UTF8'");
+            return WithDatabase(server, "tarvik_" + name);
+          },
+          [server, admin](const std::string& books) {
+            const std::size_t slash = books.rfind('/');
+            const std::string from = books.substr(slash + 1, books.find('?', slash) - slash - 1);
+            admin("DROP DATABASE IF EXISTS tarvik_stock_run");
+            admin("CREATE DATABASE tarvik_stock_run TEMPLATE " + from);
+            return WithDatabase(server, "tarvik_stock_run");
+          },
+          [admin] {
+            for (const char* name : {"tarvik_stock_run", "tarvik_stock_small", "tarvik_stock_large",
+                                     "tarvik_stock_history"}) {
+              admin(std::string("DROP DATABASE IF EXISTS ") + name);
+            }
+          }};
+}
+
+void Measure(const StockSizeOptions& o, const Backend& b, Report& report) {
+  struct Case {
+    const char* name;
+    StockShape shape;
+  };
+  const Case cases[] = {{"stock_small", {o.small_items, 0}},
+                        {"stock_large", {o.large_items, 0}},
+                        {"stock_history", {o.large_items, o.history_lines}}};
+  double cost[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    const std::string books = b.books(cases[i].name);
+    CreateStockBooks(books, cases[i].shape, o.invoices);
+    cost[i] = 1e300;
+    for (int run = 0; run < o.runs; ++run) {
+      cost[i] = std::min(cost[i], PerInvoice(books, o.invoices, cases[i].shape.history_lines / kLines, b.fresh));
+    }
+  }
+  b.drop();
+  const std::string few = std::to_string(o.small_items) + " items";
+  const std::string many = std::to_string(o.large_items) + " items";
+  const std::string history = many + " + " + std::to_string(o.history_lines) + " lines";
+  report.Add({b.label + ": one invoice, " + few, "seconds", cost[0], 0});
+  report.Add({b.label + ": one invoice, " + many, "seconds", cost[1], cost[0]});
+  report.Add({b.label + ": one invoice, " + history, "seconds", cost[2], cost[0]});
+  report.Check({b.label + " cost per invoice, " + many + " against " + few, cost[1] / cost[0], 1.2, true});
+  report.Check({b.label + " cost per invoice, " + history + " against " + few, cost[2] / cost[0], 1.2, true});
+}
+
+}  // namespace
+
+void RunStockSizeBenchmarks(const StockSizeOptions& o, Report& report) {
+  Measure(o, SqliteFiles(), report);
+  if (!o.postgres.empty()) Measure(o, PostgresDatabases(o.postgres), report);
+}
+
+}  // namespace tarvik::bench
