@@ -14,10 +14,11 @@ namespace tarvik::bench {
 namespace {
 
 constexpr int kLines = 5;
+constexpr int kHistoryInvoices = 100;
 
 struct StockShape {
   int items;          // Inventory rows: items at MAIN and EAST
-  int history_lines;  // lines of orders invoiced before, with their ledger entries
+  int history_lines;  // lines of orders invoiced before (on 100 invoices), with their ledger entries
 };
 
 // The books of CreateBooks (50 items at two sites, ten customers) grown to
@@ -57,13 +58,16 @@ void CreateStockBooks(const std::string& path, const StockShape& shape, int invo
        "CASE WHEN i <= " + std::to_string(history_orders) + " THEN 2 ELSE 0 END, 3, "
        "CASE WHEN i <= " + std::to_string(history_orders) + " THEN 4 ELSE 2 END FROM n, l");
   if (history_orders > 0) {
+    // A few invoices hold the history: the number of headers is what the
+    // size-of-the-books run measures, the lines and the ledger are this one's.
+    const std::string headers = std::to_string(kHistoryInvoices);
     exec("UPDATE Order_Header SET order_status = 2 WHERE order_key <= " + std::to_string(history_orders));
-    exec(counted(1, history_orders) +
+    exec(counted(1, kHistoryInvoices) +
          "INSERT INTO Invoice_Header (invoice_no, invoice_date, bill_to, freight, other_charge, invoice_by, paid, "
          "export_flag) SELECT i, '2026-01-01', 'B', 0, 0, 0, 0, 0 FROM n");
     exec("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price, "
-         "discount, amount) SELECT order_key, order_key, line_no, item_number, site, 2, unit_price, 0, 6 "
-         "FROM Order_Detail WHERE order_key <= " + std::to_string(history_orders));
+         "discount, amount) SELECT 1 + (order_key - 1) % " + headers + ", order_key, line_no, item_number, site, 2, "
+         "unit_price, 0, 6 FROM Order_Detail WHERE order_key <= " + std::to_string(history_orders));
     exec("INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason) "
          "SELECT item_number, site, -quantity, invoice_no, 'invoice' FROM Invoice_Detail");
   }

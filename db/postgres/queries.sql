@@ -191,7 +191,9 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- order had before it was first invoiced is kept for a deletion to restore.
 -- Rows are locked in key order: clerks finishing together queue instead of
 -- deadlocking. The orders are named by key (the selection's and the marked
--- ones together), so only they are read, not every order.
+-- ones together, gathered first), so only they are read, not every order:
+-- the marks' table is emptied over and over, and how many rows the planner
+-- guesses it holds must not turn the lookups into a scan.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
 WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
@@ -202,7 +204,7 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.order_key IN (SELECT ?1::bigint UNION SELECT order_key FROM marked)
+      WHERE o.order_key = ANY (ARRAY(SELECT ?1::bigint UNION SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -218,8 +220,9 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.order_key IN (SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text AND s.shipto_name = ?2::text
-                            UNION SELECT order_key FROM marked)
+      WHERE o.order_key = ANY (ARRAY(
+              SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text AND s.shipto_name = ?2::text
+              UNION SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -234,8 +237,9 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.order_key IN (SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
-                            UNION SELECT order_key FROM marked)
+      WHERE o.order_key = ANY (ARRAY(
+              SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
+              UNION SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
@@ -252,13 +256,13 @@ UPDATE Order_Header SET
   CASE WHEN NOT EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
-      WHERE o.order_key IN (
+      WHERE o.order_key = ANY (ARRAY(
               SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
                 AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
                           THEN s.order_number <> '' AND s.order_number !~ '[^0-9]'
                                AND tarvik_int(s.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
                           ELSE s.order_number BETWEEN ?2::text AND ?3::text END)
-              UNION SELECT order_key FROM marked)
+              UNION SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
