@@ -8,6 +8,7 @@
 #include "data/backend.h"
 #include "data/dialect.h"
 #include "data/host_connection.h"
+#include "data/literal_parameters.h"
 #include "data/sql_text.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
@@ -223,7 +224,9 @@ std::vector<Value> Bind(const std::vector<Variant>& values) {
 class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
  public:
   explicit Connection(std::unique_ptr<Backend> backend)
-      : backend_(std::move(backend)), database_(MakeCom<CatalogDatabase>(*backend_)) {}
+      : backend_(std::move(backend)),
+        database_(MakeCom<CatalogDatabase>(*backend_)),
+        literals_(backend_->dialect()) {}
   ~Connection() override {
     // The host closes with work pending: nothing of it is kept.
     try {
@@ -293,7 +296,8 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   }
   bool Execute(const std::string& sql) override {
     affected_ = 0;
-    affected_ = static_cast<std::int32_t>(backend_->Execute(TranslateClassic(sql, backend_->dialect()), {}));
+    const LiteralStatements::Statement statement = literals_.Prepare(sql);
+    affected_ = static_cast<std::int32_t>(backend_->Execute(statement.sql, statement.values));
     return true;
   }
   std::string DatabaseName() override { return backend_->DatabaseName(); }
@@ -301,7 +305,8 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   std::int32_t RecordsAffected() override { return affected_; }
 
   std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
-    return backend_->Query(TranslateClassic(sql, backend_->dialect()), {});
+    const LiteralStatements::Statement statement = literals_.Prepare(sql);
+    return backend_->Query(statement.sql, statement.values);
   }
   std::unique_ptr<ResultSet> OpenStoredQuery(const std::string& name, const std::vector<Variant>& values) override {
     auto def = database_->defs_.Find(name);
@@ -330,7 +335,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
  private:
   // Texts with parameter markers come back again and again (the suite's
   // components, stored selects): translated once. Texts built with literal
-  // values are translated on each call and never kept.
+  // values go by their shape (literals_).
   const std::string& Translated(const std::string& sql) {
     auto it = translated_.find(sql);
     if (it != translated_.end()) return it->second;
@@ -341,6 +346,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
 
   std::unique_ptr<Backend> backend_;
   ComPtr<CatalogDatabase> database_;
+  LiteralStatements literals_;
   int depth_ = 0;
   std::int32_t affected_ = 0;
 };

@@ -38,6 +38,12 @@ void ScriptLinesTarget(std::string_view input);
 // one string with no ';' in the code around it.
 void FieldConversionTarget(std::string_view input);
 
+// Literal values as parameters: a type per value; a text with none left
+// whole; the values put back where their markers stand split into the same
+// shape and values; the shape translates for either backend exactly when the
+// literal text did.
+void LiteralParametersTarget(std::string_view input);
+
 // The check ClassicDialectTarget makes on one translation; throws
 // InvariantBroken. Public so that its own tests can feed it bad pairs.
 void CheckTranslation(std::string_view input, std::string_view output, data::Dialect target);
@@ -52,6 +58,7 @@ inline constexpr Target kTargets[] = {
     {"regional", &RegionalTarget},
     {"script_lines", &ScriptLinesTarget},
     {"field_conversion", &FieldConversionTarget},
+    {"literal_parameters", &LiteralParametersTarget},
 };
 
 }  // namespace tarvik::fuzz

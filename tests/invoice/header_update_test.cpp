@@ -138,5 +138,35 @@ TEST_F(HeaderUpdate, StatementThatFailsOrRaisesEndsItsTransaction) {
   EXPECT_TRUE(Boxes().empty());  // the error reaches the host, not a box
 }
 
+// A session that reads backslashes in quoted text as escapes (PostgreSQL
+// with standard_conforming_strings off) sees a Bill To ending in a backslash
+// swallow the quote after it; as literal text, an Extra1 made for it would
+// then retarget the update to another invoice. The values go as parameters:
+// the update changes its own invoice, word for word.
+TEST_F(HeaderUpdate, BackslashesCannotRetargetTheUpdate) {
+  if (real_->SqlDialect() != data::Dialect::kPostgres) GTEST_SKIP() << "PostgreSQL only";
+  InsertHeader(1, "first");
+  InsertHeader(2, "second");
+  Load(2);
+  real_->ExecuteWith("SET standard_conforming_strings = off", {});
+  const std::string extra1 = ", Extra2 = 1 WHERE Invoice_No = 1 --";
+  Let("BillTo", "x\\");
+  Let("Extra1", extra1);
+  ASSERT_TRUE(InvoiceTestPeer::UpdateHeader(inv()));
+  const std::string sql = Calls().at(1).substr(std::string("Execute: ").size());
+  EXPECT_EQ(ScalarString("SELECT bill_to FROM Invoice_Header WHERE invoice_no = 2"), "x\\");
+  EXPECT_EQ(ScalarString("SELECT extra1 FROM Invoice_Header WHERE invoice_no = 2"), extra1);
+  EXPECT_EQ(ScalarString("SELECT bill_to FROM Invoice_Header WHERE invoice_no = 1"), "first");
+  EXPECT_EQ(ScalarString("SELECT extra2 FROM Invoice_Header WHERE invoice_no = 1"), "x2");
+
+  // The same text run as literal text on this session does hit invoice 1:
+  // the case above is the one that matters.
+  real_->BeginTrans();
+  EXPECT_EQ(real_->ExecuteWith(sql, {}), 1);
+  EXPECT_EQ(ScalarString("SELECT extra2 FROM Invoice_Header WHERE invoice_no = 1"), "1");
+  real_->Rollback();
+  real_->ExecuteWith("SET standard_conforming_strings = on", {});
+}
+
 }  // namespace
 }  // namespace tarvik::testing

@@ -6,6 +6,8 @@
 
 #include "platform/late_bound.h"
 #include "tests/invoice/invoice_fixture.h"
+#include "data/backend.h"
+#include "tests/support/counting_backend.h"
 #include "tests/support/error_number.h"
 
 namespace tarvik::testing {
@@ -126,6 +128,38 @@ TEST_F(Numbering, InsertLetsEventsRunOnce) {
   const int before = ui_.pumps();
   ASSERT_TRUE(AddHeader());
   EXPECT_EQ(ui_.pumps() - before, 1);
+}
+
+// A hundred headers of different values, written by the component with its
+// literal text, reach the engine as one statement: prepared once, not once
+// per invoice.
+TEST_F(Numbering, HundredHeadersReachTheEngineAsOneStatement) {
+  auto backend = std::make_unique<CountingBackend>(data::OpenBackend(db_.path()));
+  CountingBackend& counted = *backend;
+  ComPtr<data::HostConnection> connection = data::NewConnection(std::move(backend));
+  inv().Connect(connection.get());
+  counted.Clear();
+  for (int i = 0; i < 100; ++i) {
+    const std::string n = std::to_string(i);
+    Let("InvoiceNo", std::to_string(7000 + i));
+    Let("ShipDate", "4/" + std::to_string(i % 28 + 1) + "/2024");
+    Let("BillTo", "Customer " + n + (i % 9 == 0 ? " O'Hara \\ ?1 $1 ;--" : ""));
+    Let("FreightAmount", n + ".25");
+    Let("OtherCharge", "1." + n + "5");
+    Let("Extra1", "e" + n);
+    Let("Extra2", "it's " + n);
+    Let("Paid", n + ".75");
+    ASSERT_TRUE(AddHeader());
+  }
+  ASSERT_EQ(counted.texts().size(), 1u);
+  EXPECT_EQ(counted.texts().begin()->second, 100u);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Header WHERE invoice_no BETWEEN 7000 AND 7099"), 100);
+  EXPECT_EQ(ScalarString("SELECT bill_to FROM Invoice_Header WHERE invoice_no = 7018"),
+            "Customer 18 O'Hara \\ ?1 $1 ;--");
+  EXPECT_EQ(ScalarString("SELECT ship_date FROM Invoice_Header WHERE invoice_no = 7030"), "2024-04-03");
+  EXPECT_EQ(Scalar("SELECT freight FROM Invoice_Header WHERE invoice_no = 7042"), 42.25);
+  EXPECT_EQ(Scalar("SELECT paid FROM Invoice_Header WHERE invoice_no = 7042"), 42.75);
+  EXPECT_EQ(ScalarString("SELECT extra2 FROM Invoice_Header WHERE invoice_no = 7042"), "it's 42");
 }
 
 }  // namespace
