@@ -268,6 +268,13 @@ class Analyzer {
     return stack.empty();
   }
 
+  // Keywords that are also functions (SQLite's date(), left() ...).
+  bool IsFunctionWord(std::size_t i) const {
+    for (const char* w : {"DATE", "TIME", "TIMESTAMP", "LEFT", "RIGHT", "INTERVAL"}) {
+      if (IsWord(i, w)) return true;
+    }
+    return false;
+  }
   // An expression of known type ends at i: a column (qualified or quoted)
   // or a function's result.
   bool IsOperand(std::size_t i) const {
@@ -300,7 +307,7 @@ class Analyzer {
       } else if (IsWord(before, "IN")) {
         const bool subquery = IsWord(k + 1, "SELECT") || IsWord(k + 1, "WITH") || IsWord(k + 1, "VALUES");
         kind_[k] = !subquery && OperandBefore(before) ? Paren::kList : Paren::kCall;
-      } else if ((t_[before].kind == Tok::kWord && !IsKeyword(t_[before].word)) ||
+      } else if ((t_[before].kind == Tok::kWord && (!IsKeyword(t_[before].word) || IsFunctionWord(before))) ||
                  t_[before].kind == Tok::kQuotedName) {
         kind_[k] = Paren::kCall;  // a function, a type, a column list
       } else if (t_[before].kind != Tok::kWord && t_[before].kind != Tok::kPunct) {

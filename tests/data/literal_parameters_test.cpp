@@ -78,6 +78,10 @@ TEST(SplitLiterals, ShapesAndValues) {
        "AND CASE WHEN i = 5 THEN 1 END = 1 AND j = DATE '2001-01-01'",
        nullptr, {}, {}},
       {"SELECT CAST(x AS VARCHAR(10)), extra1 FROM t", nullptr, {}, {}},
+      // Keywords that are functions too: their arguments stay, their result is an operand.
+      {"SELECT * FROM t WHERE date(d, '+1 day') = '2001-01-02' AND left(a, 2) = 'ab' AND b = date('now')",
+       "SELECT * FROM t WHERE date(d, '+1 day') = ?1 AND left(a, 2) = ?2 AND b = date('now')",
+       {T("2001-01-02"), T("ab")}, {}},
       // Several rows take their types together: left.
       {"INSERT INTO t (a) VALUES (1), (2)", nullptr, {}, {}},
       {"INSERT INTO t (a) SELECT 5 FROM u WHERE b = 6", "INSERT INTO t (a) SELECT 5 FROM u WHERE b = ?1", {I(6)}, {}},
