@@ -70,11 +70,14 @@ bool IsPlainSelect(const std::string& sql) {
          !std::isalnum(static_cast<unsigned char>(code[6])) && code[6] != '_';
 }
 
-// A column of the result that a plain ORDER BY term sorts by.
+// A column of the result that the order sorts by: a term of a plain ORDER
+// BY (Null lowest, as on SQLite), or a column that breaks ties among equal
+// terms (ascending, Null highest, as the server compares whole rows).
 struct Key {
   std::string name;  // as the server names the result column
   bool descending;
   int index = -1;
+  bool breaks_ties = false;
 };
 
 class PostgresResultSet : public ResultSet {
@@ -201,7 +204,9 @@ class PostgresResultSet : public ResultSet {
       sought_row_ = *row;
       return true;
     }
-    RowBlock found = Fetch("SELECT * FROM (" + sql_ + ") AS t WHERE " + *match + " LIMIT 1", params);
+    RowBlock found = Fetch(keys_.empty() ? "SELECT * FROM (" + sql_ + ") AS t WHERE " + *match + " LIMIT 1"
+                                         : OrderedRead(*match, "", false, 1),
+                           params);
     if (found.rows.empty()) return false;
     sought_ = std::move(found.rows.front());
     current_ = &sought_;
@@ -267,6 +272,7 @@ class PostgresResultSet : public ResultSet {
     }
     columns_ = std::move(block.columns);
     kinds_.assign(columns_.size(), -1);
+    ties_by_row_ = false;
     for (Key& k : keys_) {
       for (int c = 0; c < ColumnCount(); ++c) {
         if (columns_[static_cast<std::size_t>(c)] != k.name) continue;
@@ -278,29 +284,48 @@ class PostgresResultSet : public ResultSet {
         break;
       }
     }
+    AddTieBreakers();
     done_ = static_cast<std::int64_t>(block.rows.size()) < kFirstBatch;
     batch_ = kFirstBatch * 2;
     Append(std::move(block.rows));
   }
 
+  // Equal terms are ordered by the rest of the row, so that every read
+  // agrees on the order of rows and on their positions. The first batch
+  // compares whole rows (the column names are not known yet); the same
+  // order, column by column, from then on. A name given twice cannot be
+  // written column by column: rows differing only there stay unordered.
+  void AddTieBreakers() {
+    if (keys_.empty()) return;
+    for (int c = 0; c < ColumnCount(); ++c) {
+      const std::string& name = columns_[static_cast<std::size_t>(c)];
+      if (std::count(columns_.begin(), columns_.end(), name) != 1) continue;
+      if (std::any_of(keys_.begin(), keys_.end(), [&](const Key& k) { return k.index == c; })) continue;
+      keys_.push_back({name, false, c, true});
+    }
+  }
+
   // --- SQL over the result's own ----------------------------------------
 
   std::string Term(const Key& k, bool reversed) const {
-    return Quoted(k.name) + (k.descending != reversed ? " DESC NULLS LAST" : " ASC NULLS FIRST");
+    const bool descending = k.descending != reversed;
+    if (k.breaks_ties) return Quoted(k.name) + (descending ? " DESC NULLS FIRST" : " ASC NULLS LAST");
+    return Quoted(k.name) + (descending ? " DESC NULLS LAST" : " ASC NULLS FIRST");
   }
 
   // Rows meeting `where` in the order (or backwards), at most `limit`. The
   // first key's Nulls are read apart from its values: the server's index
   // on that key holds Nulls at the other end from where SQLite sorts them.
-  std::string OrderedRead(const std::string& where, const std::string& hint, bool reversed,
-                          std::int64_t limit) const {
+  std::string OrderedRead(const std::string& where, const std::string& hint, bool reversed, std::int64_t limit,
+                          std::int64_t offset = 0) const {
     const std::string from = "SELECT * FROM (" + ordered_->base + ") AS t WHERE ";
-    const std::string cap = " LIMIT " + std::to_string(limit);
+    const std::string cap = " LIMIT " + std::to_string(offset + limit);
     const std::string also = where.empty() ? "" : " AND (" + where + ")";
     const Key& first = keys_.front();
     const std::string c = Quoted(first.name);
     std::string rest;
     for (std::size_t i = 1; i < keys_.size(); ++i) rest += ", " + Term(keys_[i], reversed);
+    if (ties_by_row_) rest += reversed ? ", t DESC" : ", t";
     const bool descending = first.descending != reversed;
     const std::string nulls =
         "(" + from + c + " IS NULL" + also + (rest.empty() ? "" : " ORDER BY " + rest.substr(2)) + cap + ")";
@@ -309,7 +334,9 @@ class PostgresResultSet : public ResultSet {
                                cap + ")";
     std::string order;
     for (const Key& k : keys_) order += (order.empty() ? " ORDER BY " : ", ") + Term(k, reversed);
-    return "SELECT * FROM (" + nulls + " UNION ALL " + values + ") AS u" + order + cap;
+    if (ties_by_row_) order += reversed ? ", u DESC" : ", u";
+    return "SELECT * FROM (" + nulls + " UNION ALL " + values + ") AS u" + order + " LIMIT " +
+           std::to_string(limit) + (offset > 0 ? " OFFSET " + std::to_string(offset) : "");
   }
 
   // Rows after `row` in the order (`after`) or before it; `or_equal` takes
@@ -323,10 +350,16 @@ class PostgresResultSet : public ResultSet {
     for (std::size_t i = 0; i < keys_.size(); ++i) {
       const Value& v = row[static_cast<std::size_t>(keys_[i].index)];
       const std::string c = Quoted(keys_[i].name);
-      // Are the rows wanted above this value (Null lowest)?
+      // Are the rows wanted above this value?
       const bool up = keys_[i].descending != after;
       std::string beyond;
-      if (up) {
+      if (keys_[i].breaks_ties) {  // Null highest
+        if (!up) {
+          beyond = IsNull(v) ? c + " IS NOT NULL" : c + " < " + token(i);
+        } else if (!IsNull(v)) {
+          beyond = "(" + c + " > " + token(i) + " OR " + c + " IS NULL)";
+        }
+      } else if (up) {  // Null lowest
         beyond = IsNull(v) ? c + " IS NOT NULL" : c + " > " + token(i);
       } else if (!IsNull(v)) {
         beyond = "(" + c + " < " + token(i) + " OR " + c + " IS NULL)";
@@ -593,9 +626,10 @@ class PostgresResultSet : public ResultSet {
       }
     }
     const std::int64_t start = std::max<std::int64_t>(0, row - kWindowRows / 2);
-    RowBlock block = Fetch("SELECT * FROM (" + sql_ + ") AS t LIMIT " + std::to_string(kWindowRows) + " OFFSET " +
-                               std::to_string(start),
-                           params_);
+    RowBlock block = keys_.empty() ? Fetch("SELECT * FROM (" + sql_ + ") AS t LIMIT " + std::to_string(kWindowRows) +
+                                               " OFFSET " + std::to_string(start),
+                                           params_)
+                                   : Fetch(OrderedRead("", "", false, kWindowRows, start), params_);
     window_ = std::move(block.rows);
     window_start_ = start;
   }
@@ -626,6 +660,7 @@ class PostgresResultSet : public ResultSet {
   std::vector<int> kinds_;  // Value alternative of each column's values; -1 none seen yet
   std::optional<OrderedSelect> ordered_;
   std::vector<Key> keys_;
+  bool ties_by_row_ = true;  // the first batch's order: the column names are not known yet
   std::deque<Row> streamed_;
   std::int64_t stream_base_ = 0;  // position of streamed_.front()
   std::int64_t visited_end_ = 0;  // rows before it were handed to the caller

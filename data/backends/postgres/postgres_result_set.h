@@ -7,7 +7,9 @@
 // the tail of such an order is read backwards (MoveLast); a keyed search is
 // one lookup whose position is counted only when asked for.
 // Nulls sort as on SQLite (null_order.h); the first key's Nulls are read
-// apart from its values so that an index on it serves the order.
+// apart from its values so that an index on it serves the order. Rows of
+// equal keys are ordered by their other columns, so that every read agrees
+// on positions.
 // Batches grow from 16 to 256 rows. Rows read ahead under another
 // transaction than the caller's are read again before they are handed out;
 // inside one transaction rows read ahead are handed out as read.
