@@ -30,6 +30,11 @@ struct FakeServer {
         RaiseError(kErrDatabase, "Database error: column \"k\" does not exist");
       }
       RowBlock block{{"k", "v"}, rows};
+      if (sql.find("count(*) OVER ()") != std::string::npos) {  // the count rides along
+        block.columns.push_back("tarvik_rows");
+        const std::int64_t count = static_cast<std::int64_t>(rows.size());
+        for (auto& row : block.rows) row.emplace_back(std::in_place_type<std::int64_t>, count);
+      }
       return block;
     };
   }
@@ -77,6 +82,21 @@ TEST(PostgresResultSet, AnOrderOfOtherThanResultColumnsIsReadByPosition) {
   EXPECT_EQ(rs->RowCount(), 3);
   ASSERT_EQ(server.asked.size(), 2u);
   EXPECT_EQ(server.asked.back().find("UNION ALL"), std::string::npos);
+  ASSERT_EQ(rs->ColumnCount(), 2);
+  ASSERT_TRUE(rs->Seek(2));
+  EXPECT_EQ(rs->Column(1), Value{"v2"});
+}
+
+// A sort of expressions reads the whole result on the server for its first
+// rows: the count comes in the same round trip, not after.
+TEST(PostgresResultSet, AnExpressionOrderCountsWithItsFirstBatch) {
+  FakeServer server = Rows(16);
+  auto rs = NewPostgresResultSet(server.Fetcher(), "SELECT k, v FROM t ORDER BY k % 7, k", {});
+  EXPECT_EQ(rs->ColumnCount(), 2);
+  EXPECT_EQ(rs->RowCount(), 16);
+  ASSERT_TRUE(rs->Seek(15));
+  EXPECT_EQ(rs->Column(0), Value{std::int64_t{15}});
+  EXPECT_EQ(server.asked.size(), 1u);
 }
 
 TEST(PostgresResultSet, ErrorsOfTheSelectTravel) {

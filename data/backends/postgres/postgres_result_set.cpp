@@ -26,6 +26,9 @@ constexpr std::int64_t kKeptRows = 1024;
 // goes back to the server seldom.
 constexpr std::int64_t kFirstBatch = 16;
 constexpr std::int64_t kLastBatch = 256;
+// Without keys every batch of a sorted result sorts it all on the server
+// again: fewer, larger batches there.
+constexpr std::int64_t kLastSortedBatch = 8192;
 
 std::atomic<std::uint64_t> rows_fetched{0};
 
@@ -68,6 +71,23 @@ bool IsPlainSelect(const std::string& sql) {
   code = TrimBlanks(code);
   return code.size() > 6 && AsciiUpper(std::string_view(code).substr(0, 6)) == "SELECT" &&
          !std::isalnum(static_cast<unsigned char>(code[6])) && code[6] != '_';
+}
+
+// An ORDER BY at the top level of the statement (of any terms).
+bool HasTopLevelOrder(const std::string& sql) {
+  bool found = false;
+  int depth = 0;
+  ScanSql(sql, [&](SqlPiece kind, std::string_view piece) {
+    if (kind != SqlPiece::kCode) return;
+    const std::string upper = AsciiUpper(piece);
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      if (piece[i] == '(') ++depth;
+      if (piece[i] == ')') --depth;
+      auto word = [&](std::size_t at) { return at < piece.size() && (std::isalnum(static_cast<unsigned char>(piece[at])) || piece[at] == '_'); };
+      if (depth == 0 && upper.compare(i, 5, "ORDER") == 0 && (i == 0 || !word(i - 1)) && !word(i + 5)) found = true;
+    }
+  });
+  return found;
 }
 
 // A column of the result that the order sorts by: a term of a plain ORDER
@@ -267,7 +287,21 @@ class PostgresResultSet : public ResultSet {
         keys_.clear();
       }
     }
-    if (!keyed) {
+    // A sort without keys reads the whole result on the server before the
+    // first row: the row count comes with it.
+    const bool sorted = !keyed && HasTopLevelOrder(sql_);
+    if (sorted) {
+      block = FetchStream("SELECT t.*, count(*) OVER () AS tarvik_rows FROM (" + sql_ + ") AS t LIMIT " +
+                              std::to_string(kFirstBatch),
+                          params_);
+      block.columns.pop_back();
+      count_ = 0;
+      for (Row& r : block.rows) {
+        count_ = std::get<std::int64_t>(r.back());
+        r.pop_back();
+      }
+      last_batch_ = kLastSortedBatch;
+    } else if (!keyed) {
       block = FetchStream("SELECT * FROM (" + sql_ + ") AS t LIMIT " + std::to_string(kFirstBatch), params_);
     }
     columns_ = std::move(block.columns);
@@ -437,17 +471,20 @@ class PostgresResultSet : public ResultSet {
 
   // Rows are kept only a stretch behind the newest, so a long forward scan
   // holds a bounded number of them; earlier rows come back by window.
+  // A batch is kept whole, the rows before it up to kKeptRows in all.
   void Append(std::vector<Row> rows) {
+    const std::int64_t keep = std::max<std::int64_t>(0, kKeptRows - static_cast<std::int64_t>(rows.size()));
+    while (!whole_ && !rows.empty() && static_cast<std::int64_t>(streamed_.size()) > keep &&
+           current_ != &streamed_.front()) {
+      streamed_.pop_front();
+      ++stream_base_;
+    }
     for (Row& r : rows) {
       for (std::size_t c = 0; c < kinds_.size() && c < r.size(); ++c) {
         if (kinds_[c] < 0 && !IsNull(r[c])) kinds_[c] = static_cast<int>(r[c].index());
       }
       // A deque keeps the addresses of the rows it holds.
       streamed_.push_back(std::move(r));
-      while (!whole_ && static_cast<std::int64_t>(streamed_.size()) > kKeptRows && current_ != &streamed_.front()) {
-        streamed_.pop_front();
-        ++stream_base_;
-      }
     }
   }
 
@@ -480,7 +517,7 @@ class PostgresResultSet : public ResultSet {
     if (row < stream_base_) RestartStream();
     while (!done_ && row >= StreamEnd()) {
       const std::int64_t wanted = std::max(batch_, row + 1 - StreamEnd());
-      batch_ = std::min(batch_ * 2, kLastBatch);
+      batch_ = std::min(batch_ * 2, last_batch_);
       if (streamed_.empty()) {
         ReadFromStart(wanted);
       } else if (keys_.empty() || !ResumeAfterKeys(wanted)) {
@@ -532,6 +569,7 @@ class PostgresResultSet : public ResultSet {
     const Row last = streamed_.back();
     const std::int64_t read = StreamEnd();
     auto window = [&](std::int64_t start, std::int64_t rows) {
+      if (!keys_.empty()) return FetchStream(OrderedRead("", "", false, rows, start), params_);
       return FetchStream("SELECT * FROM (" + sql_ + ") AS t LIMIT " + std::to_string(rows) + " OFFSET " +
                              std::to_string(start),
                          params_);
@@ -665,6 +703,7 @@ class PostgresResultSet : public ResultSet {
   std::int64_t stream_base_ = 0;  // position of streamed_.front()
   std::int64_t visited_end_ = 0;  // rows before it were handed to the caller
   std::int64_t batch_ = kFirstBatch;
+  std::int64_t last_batch_ = kLastBatch;
   bool done_ = false;
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;

@@ -9,7 +9,8 @@
 // Nulls sort as on SQLite (null_order.h); the first key's Nulls are read
 // apart from its values so that an index on it serves the order. Rows of
 // equal keys are ordered by their other columns, so that every read agrees
-// on positions.
+// on positions. Key values go back to the server as the backend read them:
+// exact for the books' types (numbers, text, timestamps to the second).
 // Batches grow from 16 to 256 rows. Rows read ahead under another
 // transaction than the caller's are read again before they are handed out;
 // inside one transaction rows read ahead are handed out as read.
