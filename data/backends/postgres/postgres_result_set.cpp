@@ -179,21 +179,23 @@ class PostgresResultSet : public ResultSet {
       std::vector<Value> params = params_;
       std::optional<std::string> match = Matching(col, value, params);
       if (!match && kinds_[static_cast<std::size_t>(col)] >= 0) return std::nullopt;
+      std::optional<Row> row;
       if (match) {
-      const Condition at = KeyCondition(start, true, true, params);
-      RowBlock found = Fetch(OrderedRead("(" + at.where + ") AND " + *match, at.hint, false, 1), params);
-      if (found.rows.empty()) return std::nullopt;
-      Row row = std::move(found.rows.front());
-      if (!SameKeys(row, start)) {
+        const Condition at = KeyCondition(start, true, true, params);
+        RowBlock found = Fetch(OrderedRead("(" + at.where + ") AND " + *match, at.hint, false, 1), params);
+        if (found.rows.empty()) return std::nullopt;
+        row = std::move(found.rows.front());
+      }
+      // Else the column's type is unknown yet, or the row found is the one at
+      // `from` (or like it in every column): look in turn.
+      if (row && !SameKeys(*row, start)) {
         std::vector<Value> between = params_;
         const Condition after = KeyCondition(start, true, true, between);
-        const Condition before = KeyCondition(row, false, false, between);
+        const Condition before = KeyCondition(*row, false, false, between);
         RowBlock n = Fetch("SELECT count(*) FROM (" + Unordered() + ") AS t WHERE (" + after.where + ") AND (" +
                                before.where + ")",
                            between);
         return from + std::get<std::int64_t>(n.rows.at(0).at(0));
-      }
-      // Equal keys: which comes first is the server's choice; look in turn.
       }
     }
     for (std::int64_t r = from;; ++r) {
