@@ -145,13 +145,6 @@ std::string Outcome(const std::string& path) {
   return out;
 }
 
-// The server's URI with another database name.
-std::string WithDatabase(const std::string& server, const std::string& name) {
-  const std::size_t slash = server.rfind('/');
-  const std::size_t query = server.find('?', slash);
-  return server.substr(0, slash + 1) + name + (query == std::string::npos ? "" : server.substr(query));
-}
-
 // A fresh copy of the template database `from`, as `name`.
 std::string CopyDatabase(const std::string& server, const std::string& from, const std::string& name) {
   auto admin = data::OpenBackend(server);
@@ -188,6 +181,12 @@ double ConcurrentSeconds(const char* self, const std::string& uri, int orders, i
 }
 
 }  // namespace
+
+std::string WithDatabase(const std::string& server, const std::string& name) {
+  const std::size_t slash = server.rfind('/');
+  const std::size_t query = server.find('?', slash);
+  return server.substr(0, slash + 1) + name + (query == std::string::npos ? "" : server.substr(query));
+}
 
 int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
                   int first_invoice, bool raw) {

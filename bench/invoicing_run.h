@@ -38,6 +38,8 @@ void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const 
 // first..last, or with `raw` the baseline's statements for the same range.
 int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
                   int first_invoice, bool raw);
+// The server's URI with another database name.
+std::string WithDatabase(const std::string& server, const std::string& name);
 // The raw baseline of an order-number run over orders 100001..100000+orders.
 void RawOrderNumberRun(const std::string& path, int orders);
 

@@ -1,11 +1,12 @@
 // tarvik_bench: the performance figures of the component beside its
 // baselines, and one line per target.
-// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|postgres|stock]
+// Usage: tarvik_bench [--quick] [--only invoicing|books|books-postgres|backorders|memory|postgres|stock]
 //                     [--synchronous full|normal|both] [--postgres URI]
 //                     [--postgres-durable URI]
 // SQLite runs under TARVIK_SQLITE_SYNCHRONOUS, which this program sets per
 // part; PostgreSQL under whatever the server is configured with (printed).
-// (--memory-child PATH ORDERS is its own child process for the memory run).
+// (--memory-child PATH ORDERS is its own child process for the memory run,
+// --books-child URI HEADERS RUNS for the PostgreSQL books-size run).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,14 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (argc == 5 && std::strcmp(argv[1], "--books-child") == 0) {
+    try {
+      return BooksSizeChild(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
+      return 2;
+    }
+  }
   if (argc == 6 && std::strncmp(argv[1], "--invoicing-host", 16) == 0) {
     try {
       return InvoicingHost(argv[2], argv[3], argv[4], std::stoi(argv[5]),
@@ -41,7 +50,7 @@ int main(int argc, char** argv) {
   bool quick = false;
   std::string postgres;  // --postgres URI
   std::string durable_postgres;  // --postgres-durable URI
-  std::string only;  // --only invoicing|books|backorders|memory
+  std::string only;  // --only invoicing|books|books-postgres|backorders|memory
   std::string synchronous = "both";
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) quick = true;
@@ -72,7 +81,7 @@ int main(int argc, char** argv) {
     }
     // The rest measures the component's own work, not the disk's flushes.
     setenv("TARVIK_SQLITE_SYNCHRONOUS", "NORMAL", 1);
-    if (only != "postgres") {
+    if (only != "postgres" && only != "books-postgres") {
       std::printf("SQLite file, WAL journal, synchronous=NORMAL (durable at checkpoints; a power "
                   "cut may lose the last commits, never corrupt).\n");
     }
@@ -86,6 +95,9 @@ int main(int argc, char** argv) {
     BooksSizeOptions books;
     if (quick) books.large_headers = 100000;
     if (wanted("books")) RunBooksSizeBenchmarks(books, report);
+    if (!postgres.empty() && (wanted("books") || only == "books-postgres")) {
+      RunPostgresBooksSizeBenchmarks(books, postgres, report, "/proc/self/exe");
+    }
     BackOrderOptions back_orders;
     back_orders.runs = quick ? 1 : 3;
     if (wanted("backorders")) RunBackOrderBenchmarks(back_orders, report);

@@ -18,11 +18,10 @@
 extern char** environ;
 
 namespace tarvik::bench {
-namespace {
 
-// The high-water mark of this process's own pages, in KiB. The kernel's
-// ru_maxrss of a spawned child also counts the parent's pages it ran on
-// before exec, which hides the child's own figure behind the parent's.
+// The kernel's ru_maxrss of a spawned child also counts the parent's pages
+// it ran on before exec, which hides the child's own figure behind the
+// parent's.
 long OwnPeakKib() {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -32,11 +31,10 @@ long OwnPeakKib() {
   throw std::runtime_error("no VmHWM in /proc/self/status");
 }
 
-// Peak resident memory of one child run, in KiB, as the child reports it.
-long ChildPeakKib(const char* self, const std::string& path, int orders, bool raw) {
-  const std::string count = std::to_string(orders);
-  const char* argv[] = {self, raw ? "--memory-child-raw" : "--memory-child", path.c_str(),
-                        count.c_str(), nullptr};
+std::string ChildOutput(const char* self, const std::vector<std::string>& args) {
+  std::vector<const char*> argv{self};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("cannot open a pipe to the memory child");
   posix_spawn_file_actions_t actions;
@@ -44,19 +42,27 @@ long ChildPeakKib(const char* self, const std::string& path, int orders, bool ra
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, self, &actions, nullptr, const_cast<char**>(argv), environ);
+  const int spawned = posix_spawn(&pid, self, &actions, nullptr, const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   std::string out;
   char buf[256];
   for (ssize_t n; spawned == 0 && (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, n);
   close(fds[0]);
-  if (spawned != 0) throw std::runtime_error("cannot start the memory child");
+  if (spawned != 0) throw std::runtime_error("cannot start a child run");
   int status = 0;
   if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || out.empty()) {
-    throw std::runtime_error("the memory child failed");
+    throw std::runtime_error("a child run failed: " + args.front());
   }
-  return std::stol(out);
+  return out;
+}
+
+namespace {
+
+// Peak resident memory of one child run, in KiB, as the child reports it.
+long ChildPeakKib(const char* self, const std::string& path, int orders, bool raw) {
+  return std::stol(
+      ChildOutput(self, {raw ? "--memory-child-raw" : "--memory-child", path, std::to_string(orders)}));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // each in a child process of its own so neither inherits the other's pages.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "bench/harness.h"
 
 namespace tarvik::bench {
@@ -14,5 +17,11 @@ struct MemoryOptions {
 void RunMemoryBenchmarks(const MemoryOptions& options, Report& report, const char* self);
 // The child's side: one order-number Save over every order of the file.
 int MemoryChild(const char* path, int orders, bool raw);
+
+// The high-water mark of this process's own pages, in KiB.
+long OwnPeakKib();
+// Runs this program again with `args` and returns what it printed; throws
+// when it fails.
+std::string ChildOutput(const char* self, const std::vector<std::string>& args);
 
 }  // namespace tarvik::bench

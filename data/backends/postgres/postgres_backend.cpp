@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "data/backends/postgres/null_order.h"
+#include "data/backends/postgres/postgres_result_set.h"
 #include "data/backends/postgres/round_trips.h"
 #include "data/sql_text.h"
 #include "platform/error.h"
@@ -107,71 +108,6 @@ Value ToValue(const pqxx::field& f, pqxx::oid type) {
   }
 }
 
-class PostgresResultSet : public ResultSet {
- public:
-  explicit PostgresResultSet(pqxx::result result) : result_(std::move(result)) {
-    for (pqxx::row_size_type c = 0; c < result_.columns(); ++c) types_.push_back(result_.column_type(c));
-  }
-  std::int64_t RowCount() override { return static_cast<std::int64_t>(result_.size()); }
-  int ColumnCount() override { return static_cast<int>(result_.columns()); }
-  std::string ColumnName(int column) override {
-    if (column < 0 || column >= ColumnCount()) RaiseError(kErrItemNotFound, "Item not found in this collection.");
-    return result_.column_name(static_cast<pqxx::row_size_type>(column));
-  }
-  bool Seek(std::int64_t row) override {
-    if (row < 0 || row >= RowCount()) return false;
-    if (row != current_) {
-      current_ = row;
-      values_.clear();
-      const pqxx::row r = result_[static_cast<pqxx::result::size_type>(row)];
-      for (int c = 0; c < ColumnCount(); ++c) values_.push_back(ToValue(r[c], types_[static_cast<std::size_t>(c)]));
-    }
-    return true;
-  }
-  const Value& Column(int column) override {
-    if (column < 0 || column >= static_cast<int>(values_.size())) {
-      RaiseError(kErrItemNotFound, "Item not found in this collection.");
-    }
-    return values_[static_cast<std::size_t>(column)];
-  }
-  std::optional<std::int64_t> FindFirst(const std::string& column, const Value& value, std::int64_t from) override {
-    int index = -1;
-    for (int c = 0; c < ColumnCount(); ++c) {
-      if (EqualsNoCase(ColumnName(c), column)) {
-        index = c;
-        break;
-      }
-    }
-    if (index < 0) RaiseError(kErrItemNotFound, "Item not found in this collection: " + column);
-    const pqxx::oid type = types_[static_cast<std::size_t>(index)];
-    for (std::int64_t row = from < 0 ? 0 : from; row < RowCount(); ++row) {
-      const pqxx::field f = result_[static_cast<pqxx::result::size_type>(row)][index];
-      if (Same(ToValue(f, type), value)) return row;
-    }
-    return std::nullopt;
-  }
-
- private:
-  // Whole numbers and reals compare by value, as SQL does.
-  static bool Same(const Value& a, const Value& b) {
-    auto number = [](const Value& v) -> std::optional<double> {
-      if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-      if (auto* d = std::get_if<double>(&v)) return *d;
-      return std::nullopt;
-    };
-    if (auto x = number(a)) {
-      auto y = number(b);
-      return y && *x == *y;
-    }
-    return !IsNull(a) && a == b;
-  }
-
-  pqxx::result result_;
-  std::vector<pqxx::oid> types_;
-  std::int64_t current_ = -1;
-  std::vector<Value> values_;
-};
-
 class PostgresBackend : public Backend {
  public:
   PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(uri), work_(conn_) {
@@ -188,7 +124,9 @@ class PostgresBackend : public Backend {
     return static_cast<std::int64_t>(Run(sql, params).affected_rows());
   }
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
-    return std::make_unique<PostgresResultSet>(Run(sql, params));
+    return NewPostgresResultSet([this](const std::string& text, const std::vector<Value>& values) {
+      return Fetch(text, values);
+    }, sql, params, [this] { return transactions_; });
   }
   void ExecuteScript(std::string_view sql) override {
     Guarded([&] { return Counted([&] { return work_.exec(Ahead() + std::string(sql)); }); });
@@ -197,6 +135,7 @@ class PostgresBackend : public Backend {
   // statement, in its round trip: they cannot fail on a sound connection,
   // and a transaction is a chain of short statements here.
   void Begin() override {
+    ++transactions_;
     in_transaction_ = true;
     begin_pending_ = true;
     guard_set_ = false;
@@ -248,6 +187,7 @@ class PostgresBackend : public Backend {
     }
   }
   void End() {
+    ++transactions_;
     in_transaction_ = begin_pending_ = guard_set_ = false;
     pending_.clear();
     outer_savepoint_.clear();
@@ -342,6 +282,23 @@ class PostgresBackend : public Backend {
       return Counted([&] { return work_.exec_prepared(statement->name, pqxx::prepare::make_dynamic_params(args)); });
     });
   }
+  // One bounded SELECT of a result set, read whole.
+  RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
+    const pqxx::result result = Run(sql, params);
+    RowBlock block;
+    std::vector<pqxx::oid> types;
+    for (pqxx::row_size_type c = 0; c < result.columns(); ++c) {
+      block.columns.push_back(result.column_name(c));
+      types.push_back(result.column_type(c));
+    }
+    block.rows.reserve(result.size());
+    for (const pqxx::row& r : result) {
+      std::vector<Value>& row = block.rows.emplace_back();
+      row.reserve(types.size());
+      for (pqxx::row_size_type c = 0; c < result.columns(); ++c) row.push_back(ToValue(r[c], types[c]));
+    }
+    return block;
+  }
   static std::string Text(const Value& v) {
     if (auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
     if (auto* d = std::get_if<double>(&v)) return NumberText(*d);
@@ -382,6 +339,7 @@ class PostgresBackend : public Backend {
   std::string outer_savepoint_;  // set when a savepoint opened the transaction
   std::unordered_map<std::string, Statement> statements_;
   std::uint64_t counter_ = 0;
+  std::uint64_t transactions_ = 0;  // counts every BEGIN and end: rows read before are stale
 };
 
 }  // namespace
