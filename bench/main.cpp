@@ -1,6 +1,6 @@
 // tarvik_bench: the performance figures of the component beside its
 // baselines, and one line per target.
-// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|postgres]
+// Usage: tarvik_bench [--quick] [--only invoicing|books|backorders|memory|host|postgres]
 //                     [--synchronous full|normal|both] [--postgres URI]
 //                     [--postgres-durable URI]
 // SQLite runs under TARVIK_SQLITE_SYNCHRONOUS, which this program sets per
@@ -14,6 +14,7 @@
 #include "bench/backorder_run.h"
 #include "bench/books_size.h"
 #include "bench/harness.h"
+#include "bench/host_run.h"
 #include "bench/invoicing_run.h"
 #include "bench/memory_run.h"
 #include <string>
@@ -91,6 +92,17 @@ int main(int argc, char** argv) {
     MemoryOptions memory;
     if (quick) memory = {1000, 10000};
     if (wanted("memory")) RunMemoryBenchmarks(memory, report, "/proc/self/exe");
+    if (wanted("host")) {
+      HostRunOptions host;
+      host.tarvik = DefaultTarvikPath("/proc/self/exe");
+      if (quick) {
+        host.create_orders = host.orders_large = 5000;
+        host.orders_small = 1000;
+        host.headers_large = host.list_large = 100000;
+        host.list_small = 10000;
+      }
+      RunHostBenchmarks(host, report);
+    }
     if (!postgres.empty() && wanted("postgres")) {
       PostgresOptions pg{postgres, quick ? 2000 : 10000, quick ? 1 : 2, PostgresDurability(postgres), true};
       std::printf("PostgreSQL 15 on loopback: %s (%s)\n", postgres.c_str(), pg.setting.c_str());
