@@ -1,6 +1,6 @@
 // tarvik_bench: the performance figures of the component beside its
 // baselines, and one line per target.
-// Usage: tarvik_bench [--quick] [--only invoicing|books|books-postgres|backorders|memory|postgres|stock]
+// Usage: tarvik_bench [--quick] [--only invoicing|books|books-postgres|backorders|memory|host|postgres|stock]
 //                     [--synchronous full|normal|both] [--postgres URI]
 //                     [--postgres-durable URI]
 // SQLite runs under TARVIK_SQLITE_SYNCHRONOUS, which this program sets per
@@ -15,6 +15,7 @@
 #include "bench/backorder_run.h"
 #include "bench/books_size.h"
 #include "bench/harness.h"
+#include "bench/host_run.h"
 #include "bench/invoicing_run.h"
 #include "bench/memory_run.h"
 #include "bench/stock_size.h"
@@ -108,6 +109,17 @@ int main(int argc, char** argv) {
     stock.postgres = postgres;
     if (quick) stock.runs = 1;
     if (wanted("stock")) RunStockSizeBenchmarks(stock, report);
+    if (wanted("host")) {
+      HostRunOptions host;
+      host.tarvik = DefaultTarvikPath("/proc/self/exe");
+      if (quick) {
+        host.create_orders = host.orders_large = 5000;
+        host.orders_small = 1000;
+        host.headers_large = host.list_large = 100000;
+        host.list_small = 10000;
+      }
+      RunHostBenchmarks(host, report);
+    }
     if (!postgres.empty() && wanted("postgres")) {
       PostgresOptions pg{postgres, quick ? 2000 : 10000, quick ? 1 : 2, PostgresDurability(postgres), true};
       std::printf("PostgreSQL 15 on loopback: %s (%s)\n", postgres.c_str(), pg.setting.c_str());

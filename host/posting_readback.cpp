@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <unordered_map>
+#include <utility>
 #include <ostream>
 
 #include "data/result_set.h"
@@ -93,34 +96,88 @@ std::vector<std::int32_t> NewNumbers(const std::set<std::int32_t>& before,
   return added;
 }
 
+namespace {
+
+// One forward pass over a result: the rows of a run are visited once each,
+// however many invoices they belong to.
+class Cursor {
+ public:
+  explicit Cursor(std::unique_ptr<data::ResultSet> rs) : rs_(std::move(rs)) { valid_ = rs_->Seek(0); }
+  bool valid() const { return valid_; }
+  const data::Value& operator[](int column) const { return rs_->Column(column); }
+  void Next() { valid_ = rs_->Seek(++row_); }
+  // Skips rows whose first column (a number ascending) is below number;
+  // true when the current row then belongs to number.
+  bool At(std::int64_t number) {
+    while (valid_ && Whole(rs_->Column(0)) < number) Next();
+    return valid_ && Whole(rs_->Column(0)) == number;
+  }
+
+ private:
+  std::unique_ptr<data::ResultSet> rs_;
+  std::int64_t row_ = 0;
+  bool valid_ = false;
+};
+
+void AddText(std::vector<std::string>& texts, std::string text) {
+  if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(std::move(text));
+}
+
+}  // namespace
+
+std::int64_t HighestLedgerEntry(data::HostConnection& c) {
+  auto rows = Rows(c, "SELECT MAX(entry_id) FROM Inventory_Ledger", {});
+  return rows.empty() ? 0 : Whole(rows[0][0]);
+}
+
+// The run's numbers lie between its first and last; each query reads that
+// range by key once, so the work follows the invoices reported.
 std::vector<InvoiceMade> ReadInvoices(data::HostConnection& c,
-                                      const std::vector<std::int32_t>& numbers) {
+                                      const std::vector<std::int32_t>& numbers,
+                                      std::int64_t ledger_after) {
   std::vector<InvoiceMade> invoices;
+  if (numbers.empty()) return invoices;
+  const std::vector<Variant> range = {Variant::Long(numbers.front()), Variant::Long(numbers.back())};
+  Cursor heads(c.QueryWith("SELECT invoice_no, invoice_by FROM Invoice_Header "
+                           "WHERE invoice_no BETWEEN ?1 AND ?2 ORDER BY invoice_no",
+                           range));
+  Cursor sums(c.QueryWith("SELECT invoice_no, COUNT(*), SUM(quantity), SUM(amount) FROM Invoice_Detail "
+                          "WHERE invoice_no BETWEEN ?1 AND ?2 GROUP BY invoice_no ORDER BY invoice_no",
+                          range));
+  Cursor orders(c.QueryWith("SELECT DISTINCT d.invoice_no, o.order_number, o.cust_id "
+                            "FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key "
+                            "WHERE d.invoice_no BETWEEN ?1 AND ?2 "
+                            "ORDER BY d.invoice_no, o.order_number, o.cust_id",
+                            range));
+  // The ledger has no key by invoice; what the run relieved was posted
+  // after ledger_after, in entry order, and is summed in that order.
+  std::unordered_map<std::int32_t, double> relieved;
+  {
+    Cursor ledger(c.QueryWith("SELECT invoice_no, quantity FROM Inventory_Ledger "
+                              "WHERE entry_id > ?1 AND invoice_no BETWEEN ?2 AND ?3 ORDER BY entry_id",
+                              {Key(ledger_after), range[0], range[1]}));
+    for (; ledger.valid(); ledger.Next()) {
+      const auto number = static_cast<std::int32_t>(Whole(ledger[0]));
+      if (std::binary_search(numbers.begin(), numbers.end(), number)) {
+        relieved[number] += Real(ledger[1]);
+      }
+    }
+  }
   for (std::int32_t number : numbers) {
-    const std::vector<Variant> key = {Variant::Long(number)};
-    auto head = Rows(c,
-                     "SELECT h.invoice_by, "
-                     "(SELECT COUNT(*) FROM Invoice_Detail d WHERE d.invoice_no = h.invoice_no), "
-                     "(SELECT SUM(d.quantity) FROM Invoice_Detail d WHERE d.invoice_no = h.invoice_no), "
-                     "(SELECT SUM(d.amount) FROM Invoice_Detail d WHERE d.invoice_no = h.invoice_no), "
-                     "(SELECT SUM(l.quantity) FROM Inventory_Ledger l WHERE l.invoice_no = h.invoice_no) "
-                     "FROM Invoice_Header h WHERE h.invoice_no = ?1",
-                     key);
-    if (head.empty()) continue;  // removed again after a failed relief
+    if (!heads.At(number)) continue;  // removed again after a failed relief
     InvoiceMade made;
     made.number = number;
-    made.grouping = static_cast<std::int32_t>(Whole(head[0][0]));
-    made.lines = Whole(head[0][1]);
-    made.units = Real(head[0][2]);
-    made.amount = Real(head[0][3]);
-    made.relieved = -Real(head[0][4]);
-    auto orders = Rows(c,
-                       "SELECT DISTINCT o.order_number, o.cust_id FROM Invoice_Detail d "
-                       "JOIN Order_Header o ON o.order_key = d.order_key WHERE d.invoice_no = ?1 "
-                       "ORDER BY o.order_number",
-                       key);
-    made.orders = TextColumn(orders, 0);
-    made.customers = TextColumn(orders, 1);
+    made.grouping = static_cast<std::int32_t>(Whole(heads[1]));
+    if (sums.At(number)) {
+      made.lines = Whole(sums[1]);
+      made.units = Real(sums[2]);
+      made.amount = Real(sums[3]);
+    }
+    if (auto r = relieved.find(number); r != relieved.end()) made.relieved = -r->second;
+    for (; orders.At(number); orders.Next()) {
+      AddText(made.orders, Text(orders[1]));
+      AddText(made.customers, Text(orders[2]));
+    }
     invoices.push_back(std::move(made));
   }
   return invoices;
@@ -131,30 +188,47 @@ std::int64_t HighestOrderKey(data::HostConnection& c) {
   return rows.empty() ? 0 : Whole(rows[0][0]);
 }
 
-std::vector<BackOrderMade> BackOrdersAfter(data::HostConnection& c, std::int64_t after_key) {
+std::vector<BackOrderMade> BackOrdersAfter(data::HostConnection& c, std::int64_t after_key,
+                                           std::int32_t first_invoice, std::int32_t last_invoice) {
   std::vector<BackOrderMade> orders;
-  auto rows = Rows(c,
-                   "SELECT h.order_key, h.order_number, h.cust_id, h.shipto_name, "
-                   "(SELECT COUNT(*) FROM Order_Detail d WHERE d.order_key = h.order_key), "
-                   "(SELECT SUM(d.quantity_ordered) FROM Order_Detail d WHERE d.order_key = h.order_key) "
-                   "FROM Order_Header h WHERE h.order_key > ?1 "
-                   "AND h.order_comment LIKE 'System Generated Backorder.%' ORDER BY h.order_key",
-                   {Key(after_key)});
-  for (const auto& r : rows) {
+  Cursor made_rows(c.QueryWith(
+      "SELECT h.order_key, h.order_number, h.cust_id, h.shipto_name, "
+      "(SELECT COUNT(*) FROM Order_Detail d WHERE d.order_key = h.order_key), "
+      "(SELECT SUM(d.quantity_ordered) FROM Order_Detail d WHERE d.order_key = h.order_key) "
+      "FROM Order_Header h WHERE h.order_key > ?1 "
+      "AND h.order_comment LIKE 'System Generated Backorder.%' ORDER BY h.order_key",
+      {Key(after_key)}));
+  for (; made_rows.valid(); made_rows.Next()) {
     BackOrderMade made;
-    made.order_key = Whole(r[0]);
-    made.order_number = Text(r[1]);
-    made.customer = Text(r[2]);
-    made.ship_to = Text(r[3]);
-    made.lines = Whole(r[4]);
-    made.units = Real(r[5]);
-    made.originals = TextColumn(Rows(c,
-                                     "SELECT DISTINCT o.order_number FROM Order_Detail d "
-                                     "JOIN Order_Header o ON o.order_key = d.order_key "
-                                     "WHERE d.backorder_key = ?1 ORDER BY o.order_number",
-                                     {Key(made.order_key)}),
-                                0);
+    made.order_key = Whole(made_rows[0]);
+    made.order_number = Text(made_rows[1]);
+    made.customer = Text(made_rows[2]);
+    made.ship_to = Text(made_rows[3]);
+    made.lines = Whole(made_rows[4]);
+    made.units = Real(made_rows[5]);
     orders.push_back(std::move(made));
+  }
+  if (orders.empty()) return orders;
+  // Nothing keys the lines by back order, so they are found through the
+  // orders the invoices took lines from: that is where the back-order
+  // workflow looks for what is still open.
+  Cursor originals(c.QueryWith(
+      "SELECT DISTINCT d.backorder_key, o.order_number FROM Order_Detail d "
+      "JOIN Order_Header o ON o.order_key = d.order_key "
+      "WHERE d.order_key IN (SELECT order_key FROM Invoice_Detail WHERE invoice_no BETWEEN ?2 AND ?3) "
+      "AND d.backorder_key > ?1 ORDER BY d.backorder_key, o.order_number",
+      {Key(after_key), Variant::Long(first_invoice), Variant::Long(last_invoice)}));
+  for (auto& made : orders) {
+    for (; originals.At(made.order_key); originals.Next()) AddText(made.originals, Text(originals[1]));
+    // Made from someone else's invoice meanwhile: looked for one by one.
+    if (made.originals.empty()) {
+      made.originals = TextColumn(Rows(c,
+                                       "SELECT DISTINCT o.order_number FROM Order_Detail d "
+                                       "JOIN Order_Header o ON o.order_key = d.order_key "
+                                       "WHERE d.backorder_key = ?1 ORDER BY o.order_number",
+                                       {Key(made.order_key)}),
+                                  0);
+    }
   }
   return orders;
 }

@@ -41,13 +41,22 @@ std::set<std::int32_t> InvoiceNumbersFrom(data::HostConnection& c, std::int32_t 
 // The numbers in after that are not in before, in order.
 std::vector<std::int32_t> NewNumbers(const std::set<std::int32_t>& before,
                                      const std::set<std::int32_t>& after);
+// Highest ledger entry so far; a run's reliefs are posted after it.
+std::int64_t HighestLedgerEntry(data::HostConnection& c);
+// The invoices among numbers (ascending) that still have a header, with the
+// stock their reliefs took after ledger_after. A bounded number of queries,
+// each reading the range of numbers by key.
 std::vector<InvoiceMade> ReadInvoices(data::HostConnection& c,
-                                      const std::vector<std::int32_t>& numbers);
+                                      const std::vector<std::int32_t>& numbers,
+                                      std::int64_t ledger_after);
 
 // Highest order key so far; back orders made later have higher keys.
 std::int64_t HighestOrderKey(data::HostConnection& c);
-// Orders the back-order workflow created with keys above after_key.
-std::vector<BackOrderMade> BackOrdersAfter(data::HostConnection& c, std::int64_t after_key);
+// Orders the back-order workflow created with keys above after_key, for the
+// invoices first_invoice to last_invoice (their originals are looked for
+// among those invoices' orders first).
+std::vector<BackOrderMade> BackOrdersAfter(data::HostConnection& c, std::int64_t after_key,
+                                           std::int32_t first_invoice, std::int32_t last_invoice);
 
 // Readable tables (nothing for an empty list) and their JSON forms.
 void WriteInvoices(std::ostream& out, const std::vector<InvoiceMade>& invoices,

@@ -35,7 +35,7 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
   back_order.Let("Invoice_No", Variant::String(std::to_string(invoice_no)));
   BackOrderOutcome outcome;
   outcome.created = back_order.Succeeds("BackOrder");
-  outcome.orders = BackOrdersAfter(c, last_order_key);
+  outcome.orders = BackOrdersAfter(c, last_order_key, invoice_no, invoice_no);
   return outcome;
 }
 

@@ -168,6 +168,7 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   outcome.first_number = InvoiceNumberOf(first);
   const auto before = InvoiceNumbersFrom(c, outcome.first_number);
   const std::int64_t last_order_key = HighestOrderKey(c);
+  const std::int64_t last_ledger_entry = HighestLedgerEntry(c);
 
   invoice.Let("PrintInvoiceBy", Variant::Long(g.invoice_by));
   for (const auto& s : kSelection) invoice.Let(s.member, Variant::String(request.*s.field));
@@ -189,8 +190,12 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   progress.Clear();
   outcome.message = invoice.GetText("InfoMsg");
 
-  outcome.invoices = ReadInvoices(c, NewNumbers(before, InvoiceNumbersFrom(c, outcome.first_number)));
-  outcome.back_orders = BackOrdersAfter(c, last_order_key);
+  const std::vector<std::int32_t> made =
+      NewNumbers(before, InvoiceNumbersFrom(c, outcome.first_number));
+  outcome.invoices = ReadInvoices(c, made, last_ledger_entry);
+  outcome.back_orders =
+      made.empty() ? BackOrdersAfter(c, last_order_key, outcome.first_number, outcome.first_number)
+                   : BackOrdersAfter(c, last_order_key, made.front(), made.back());
   if (!outcome.saved && outcome.message.empty()) outcome.message = "No invoice was created.";
   return outcome;
 }
