@@ -54,13 +54,14 @@ double SqliteCommitsPerSecond(const std::string& dir, double seconds) {
 
 PostgresCommitRates PostgresCommitsPerSecond(const std::string& server, double seconds) {
   PqPipeline db(server);
-  db.Prepare("ddl", "CREATE TABLE IF NOT EXISTS tarvik_bench_commits (id bigint PRIMARY KEY, value bigint NOT NULL)");
+  db.Prepare("ddl", "DROP TABLE IF EXISTS tarvik_bench_commits");
+  db.Send("ddl", {});
+  db.Prepare("create", "CREATE TABLE tarvik_bench_commits (id bigint PRIMARY KEY, value bigint NOT NULL)");
+  db.Send("create", {});
   db.Sync();
-  db.Prepare("truncate", "TRUNCATE tarvik_bench_commits");
   db.Prepare("begin", "BEGIN");
   db.Prepare("insert", "INSERT INTO tarvik_bench_commits (id, value) VALUES ($1::bigint, 1)");
   db.Prepare("commit", "COMMIT");
-  db.Send("truncate", {});
   db.Sync();
   std::int64_t n = 0;
   PostgresCommitRates rates;
@@ -78,9 +79,7 @@ PostgresCommitRates PostgresCommitsPerSecond(const std::string& server, double s
     db.Send("commit", {});
     db.Sync();
   });
-  db.Prepare("drop", "DROP TABLE tarvik_bench_commits");
-  db.Sync();
-  db.Send("drop", {});
+  db.Send("ddl", {});
   db.Sync();
   return rates;
 }

@@ -27,7 +27,9 @@ long PeakRssKib() {
 }
 
 bool Report::Print() const {
-  std::printf("\n%-72s %-13s %11s %11s %7s %11s %7s\n", "benchmark", "measure", "component", "baseline",
+  int width = 44;
+  for (const Figure& f : figures_) width = std::max(width, static_cast<int>(f.benchmark.size()));
+  std::printf("\n%-*s %-13s %11s %11s %7s %11s %7s\n", width, "benchmark", "measure", "component", "baseline",
               "ratio", "same SQL", "ratio");
   // A baseline and the component's ratio to it, or dashes.
   auto column = [](double value, double component) {
@@ -38,7 +40,7 @@ bool Report::Print() const {
     }
   };
   for (const Figure& f : figures_) {
-    std::printf("%-72s %-13s %11.4g", f.benchmark.c_str(), f.measure.c_str(), f.component);
+    std::printf("%-*s %-13s %11.4g", width, f.benchmark.c_str(), f.measure.c_str(), f.component);
     column(f.baseline, f.component);
     column(f.same_sql, f.component);
     std::printf("\n");

@@ -284,12 +284,16 @@ int InvoicingHost(const std::string& database, const std::string& first, const s
 
 void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* self) {
   const std::string tag = " (" + o.setting + ")";
-  if (o.durable) {
-    // The limit first, on the same server: a durable commit, one row.
-    const PostgresCommitRates limit = PostgresCommitsPerSecond(o.server, kLimitSeconds);
-    report.Add({"PostgreSQL one-row INSERT + COMMIT" + tag, "commits/s", limit.plain});
-    report.Add({"PostgreSQL one-row INSERT + COMMIT, pipelined" + tag, "commits/s", limit.pipelined});
-  }
+  // The limit, on the same server: a durable commit of one row, measured
+  // before and after the single-host runs; the higher counts (the disk's
+  // pace moves with whatever else the machine writes).
+  PostgresCommitRates limit;
+  auto measure_limit = [&] {
+    const PostgresCommitRates now = PostgresCommitsPerSecond(o.server, kLimitSeconds);
+    limit.plain = std::max(limit.plain, now.plain);
+    limit.pipelined = std::max(limit.pipelined, now.pipelined);
+  };
+  if (o.durable) measure_limit();
   const std::string books = "tarvik_bench_books";
   {
     auto admin = data::OpenBackend(o.server);
@@ -322,7 +326,12 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
     throw std::runtime_error("PostgreSQL invoicing: component and baseline changed different rows: " +
                              component_outcome + "/ " + best_outcome + "/ " + same_sql_outcome);
   }
-  if (o.durable) same_sql = 0;
+  if (o.durable) {
+    same_sql = 0;
+    measure_limit();
+    report.Add({"PostgreSQL one-row INSERT + COMMIT" + tag, "commits/s", limit.plain});
+    report.Add({"PostgreSQL one-row INSERT + COMMIT, pipelined" + tag, "commits/s", limit.pipelined});
+  }
   const std::string name = "PostgreSQL: invoicing by order number" + tag;
   report.Add({name, "seconds", component, best, same_sql});
   report.Add({name, "invoices/s", o.orders / component, o.orders / best, same_sql > 0 ? o.orders / same_sql : 0});
@@ -337,15 +346,15 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
     report.Check({"PostgreSQL round trips per invoice" + tag, trips_per_invoice, 2.0, true});
   }
 
-  // 1, 4 and 16 hosts, each side in child processes on a fresh copy; the
-  // baseline shows what the transactions themselves allow. On durable
+  // 1, 4 and 16 hosts, each side in child processes on a fresh copy, once;
+  // the baseline shows what the transactions themselves allow. On durable
   // settings the single host is the run above (10,000 flushes once is enough).
   for (const bool raw : {false, true}) {
     int lock_errors = 0;
     const char* side = raw ? "best baseline" : "component";
     double one = o.durable ? (raw ? best : component) : 1e300;
     double four = 1e300, sixteen = 1e300;
-    for (int run = 0; run < o.runs; ++run) {
+    {
       if (!o.durable) {
         one = std::min(one, RunConcurrent(self, CopyDatabase(o.server, books, "tarvik_bench_hosts"), o.orders, 1, raw).seconds);
       }
@@ -397,12 +406,10 @@ void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
   const std::string books = dir + "/books.db";
   CreateBooks(books, {o.orders, o.lines_per_order, o.customers, 0});
   const std::string tag = " (" + SqliteSetting(books) + ")";
+  // The limit, in the same folder: a durable commit of one row, measured
+  // before and after the runs; the higher counts (as on PostgreSQL).
   double limit = 0;
-  if (o.durable) {
-    // The limit first, in the same folder: a durable commit, one row.
-    limit = SqliteCommitsPerSecond(dir, kLimitSeconds);
-    report.Add({"SQLite one-row INSERT + COMMIT (journal_mode=wal, synchronous=FULL)", "commits/s", limit});
-  }
+  if (o.durable) limit = SqliteCommitsPerSecond(dir, kLimitSeconds);
   const Selection s = SelectionFor(o);
   for (const Grouping& g : kGroupings) {
     auto fresh = [&](const std::string& name) {
@@ -436,6 +443,10 @@ void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
       throw std::runtime_error(std::string("invoicing by ") + g.name +
                                ": component and baseline changed different rows: " + component_outcome +
                                "/ " + best_outcome + "/ " + same_sql_outcome);
+    }
+    if (by_order && o.durable) {
+      limit = std::max(limit, SqliteCommitsPerSecond(dir, kLimitSeconds));
+      report.Add({"SQLite one-row INSERT + COMMIT (journal_mode=wal, synchronous=FULL)", "commits/s", limit});
     }
     if (!by_order) best = 0;
     if (!same_sql_too) same_sql = 0;

@@ -27,6 +27,8 @@ PqPipeline::PqPipeline(const std::string& uri) : conn_(PQconnectdb(uri.c_str()))
   if (PQstatus(conn_.get()) != CONNECTION_OK) {
     throw std::runtime_error("libpq: " + std::string(PQerrorMessage(conn_.get())));
   }
+  // The server's notices (a DROP ... IF EXISTS that found nothing) are not figures.
+  PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
   Result set(PQexec(conn_.get(),
                     "SET standard_conforming_strings = on; SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'"));
   if (PQresultStatus(set.get()) != PGRES_COMMAND_OK) {
