@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -199,7 +200,8 @@ struct Concurrent {
 // `hosts` child processes invoicing disjoint stretches of the orders at the
 // same time, each under its own numbers; their standard error is read back.
 Concurrent RunConcurrent(const char* self, const std::string& uri, int orders, int hosts, bool raw) {
-  const std::string log = std::filesystem::temp_directory_path() / "tarvik-bench-hosts.log";
+  const std::string log = std::filesystem::temp_directory_path() /
+                          ("tarvik-bench-hosts-" + std::to_string(getpid()) + ".log");
   std::filesystem::remove(log);
   Concurrent out;
   int failed = 0;

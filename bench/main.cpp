@@ -4,7 +4,8 @@
 //                     [--synchronous full|normal|both] [--postgres URI]
 //                     [--postgres-durable URI]
 // SQLite runs under TARVIK_SQLITE_SYNCHRONOUS, which this program sets per
-// part; PostgreSQL under whatever the server is configured with (printed).
+// part (FULL, durable, first); PostgreSQL under whatever the server is
+// configured with (printed; the durable server first).
 // (--memory-child PATH ORDERS is its own child process for the memory run).
 #include <cstdio>
 #include <cstdlib>
