@@ -192,6 +192,22 @@ std::string CopyDatabase(const std::string& server, const std::string& from, con
   return WithDatabase(server, name);
 }
 
+// The hosts' standard error, opened for appending in each child.
+class ErrorsTo {
+ public:
+  explicit ErrorsTo(const std::string& path) {
+    posix_spawn_file_actions_init(&actions_);
+    posix_spawn_file_actions_addopen(&actions_, 2, path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  }
+  ~ErrorsTo() { posix_spawn_file_actions_destroy(&actions_); }
+  ErrorsTo(const ErrorsTo&) = delete;
+  ErrorsTo& operator=(const ErrorsTo&) = delete;
+  const posix_spawn_file_actions_t* get() const { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+};
+
 struct Concurrent {
   double seconds = 0;
   int lock_errors = 0;  // deadlocks and "in use" errors the hosts reported
@@ -208,9 +224,7 @@ Concurrent RunConcurrent(const char* self, const std::string& uri, int orders, i
   out.seconds = Seconds([&] {
     std::vector<pid_t> children;
     const int share = orders / hosts;
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const ErrorsTo errors(log);
     for (int h = 0; h < hosts; ++h) {
       const std::string first = std::to_string(100001 + h * share);
       const std::string last = std::to_string(100000 + (h + 1) * share);
@@ -218,13 +232,11 @@ Concurrent RunConcurrent(const char* self, const std::string& uri, int orders, i
       const char* mode = raw ? "--invoicing-host-raw" : "--invoicing-host";
       const char* argv[] = {self, mode, uri.c_str(), first.c_str(), last.c_str(), invoice.c_str(), nullptr};
       pid_t pid = 0;
-      if (posix_spawn(&pid, self, &files, nullptr, const_cast<char**>(argv), environ) != 0) {
-        posix_spawn_file_actions_destroy(&files);
+      if (posix_spawn(&pid, self, errors.get(), nullptr, const_cast<char**>(argv), environ) != 0) {
         throw std::runtime_error("cannot start an invoicing host");
       }
       children.push_back(pid);
     }
-    posix_spawn_file_actions_destroy(&files);
     for (pid_t pid : children) {
       int status = 0;
       failed += waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
