@@ -27,16 +27,23 @@ long PeakRssKib() {
 }
 
 bool Report::Print() const {
-  std::printf("\n%-44s %-14s %14s %14s %8s\n", "benchmark", "measure", "component", "baseline",
-              "ratio");
-  for (const Figure& f : figures_) {
-    if (f.baseline > 0) {
-      std::printf("%-44s %-14s %14.4g %14.4g %8.2f\n", f.benchmark.c_str(), f.measure.c_str(),
-                  f.component, f.baseline, f.component / f.baseline);
+  int width = 44;
+  for (const Figure& f : figures_) width = std::max(width, static_cast<int>(f.benchmark.size()));
+  std::printf("\n%-*s %-13s %11s %11s %7s %11s %7s\n", width, "benchmark", "measure", "component", "baseline",
+              "ratio", "same SQL", "ratio");
+  // A baseline and the component's ratio to it, or dashes.
+  auto column = [](double value, double component) {
+    if (value <= 0) {
+      std::printf(" %11s %7s", "-", "-");
     } else {
-      std::printf("%-44s %-14s %14.4g %14s %8s\n", f.benchmark.c_str(), f.measure.c_str(),
-                  f.component, "-", "-");
+      std::printf(" %11.4g %7.2f", value, component / value);
     }
+  };
+  for (const Figure& f : figures_) {
+    std::printf("%-*s %-13s %11.4g", width, f.benchmark.c_str(), f.measure.c_str(), f.component);
+    column(f.baseline, f.component);
+    column(f.same_sql, f.component);
+    std::printf("\n");
   }
   std::printf("\n");
   bool all = true;

@@ -23,6 +23,9 @@ struct Figure {
   std::string measure;  // what was measured, e.g. "invoices/s"
   double component = 0;
   double baseline = 0;  // 0 when there is none
+  // The invoicing runs: the raw baseline that runs the component's own
+  // stored SQL (the baseline column then holds the best-possible one).
+  double same_sql = 0;  // 0 when there is none
 };
 
 struct Target {

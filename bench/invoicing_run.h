@@ -1,5 +1,7 @@
 // Invoicing run: one Save over packed orders in each grouping, beside the
-// raw baseline that makes the same row changes with the same statements.
+// best-possible raw baseline (best_baseline.h) and the raw baseline that
+// runs the component's own stored SQL; on durable settings beside the
+// durable commits a second that the disk allows (commit_limit.h).
 #pragma once
 
 #include <string>
@@ -13,9 +15,11 @@ struct InvoicingOptions {
   int lines_per_order = 5;
   int customers = 10;
   int runs = 1;  // best of
-  std::string setting;  // what the figures' names say they were measured under
-  // The invoices-per-second target; with a flush per commit the disk sets
-  // the rate, not the component.
+  // Durable settings: the commit limit measured first and the durable
+  // targets; the same-SQL baseline of the order-number run is left out
+  // (beside a flush per commit it tells nothing more).
+  bool durable = false;
+  // The invoices-per-second target of the fast settings.
   bool rate_target = true;
 };
 
@@ -25,17 +29,21 @@ struct PostgresOptions {
   std::string server;  // postgresql://... of a database the run may create others from
   int orders = 10000;
   int runs = 1;
-  std::string setting;  // as in InvoicingOptions
+  std::string setting;  // the server's durability settings, as PostgresDurability reports them
+  bool durable = false;  // as in InvoicingOptions
   bool targets = true;
 };
 // The server's durability settings, e.g. "fsync=on, synchronous_commit=on,
 // full_page_writes=on".
 std::string PostgresDurability(const std::string& server);
-// The order-number run on PostgreSQL beside its libpqxx baseline, and four
-// concurrent hosts on disjoint ranges against one host doing them all.
+// The order-number run on PostgreSQL beside the best-possible baseline (libpq
+// pipeline) and the same-SQL one (libpqxx), its round trips per invoice, and
+// 1, 4 and 16 concurrent hosts on disjoint ranges (the deadlocks and lock
+// errors they report counted).
 void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const char* self);
 // A child host of the concurrent run: one order-number Save over
-// first..last, or with `raw` the baseline's statements for the same range.
+// first..last, or with `raw` the best-possible baseline for the same range.
+// The component's message boxes go to standard error, one a line.
 int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
                   int first_invoice, bool raw);
 // The server's URI with another database name.
