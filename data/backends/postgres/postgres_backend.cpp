@@ -309,12 +309,14 @@ class PostgresBackend : public Backend {
     // A long queue goes out before it fills the socket both ways.
     if (items_.size() > kQueueLimit) Sync(0, false);
     const std::uint64_t ticket = ++tickets_;
+    own_ = ticket;
     outcomes_.push_back(Outcome{ticket});
     if (outcomes_.size() > kOutcomesKept) outcomes_.pop_front();
     const bool alone = !in_transaction_;
     if (alone && unit.size() > 1) Queue(Item::kControl, 0, "BEGIN ISOLATION LEVEL READ COMMITTED");
     if (!alone) QueueAhead();
     for (const BoundStatement& statement : unit) QueueStatement(statement.sql, statement.params, Item::kChange, ticket);
+    own_ = 0;  // queued: to every later call an earlier one
     if (alone) {
       if (unit.size() > 1) Queue(Item::kEnd, ticket, "COMMIT");
       Sync(ticket, false);
@@ -366,12 +368,26 @@ class PostgresBackend : public Backend {
     control_.clear();
     outer_savepoint_.clear();
   }
+  // The connection is gone. The loss is the error of the first statement
+  // that waited for an answer: one queued by an earlier call gets it as
+  // DeferredError.
   [[noreturn]] void Lost() {
     const std::string message = TrimBlanks(PQerrorMessage(conn_.get()));
+    const bool earlier = earlier_in_flight_ || EarlierUnits(items_, own_);
+    earlier_in_flight_ = false;
     items_.clear();
     rows_.reset();
     End();
-    RaiseError(kErrDatabase, "Database error: " + (message.empty() ? std::string("connection lost") : message));
+    const AutomationError error(kErrDatabase,
+                                "Database error: " + (message.empty() ? std::string("connection lost") : message));
+    if (earlier) throw DeferredError(error);
+    throw error;
+  }
+  static bool EarlierUnits(const std::vector<Item>& items, std::uint64_t own) {
+    for (const Item& item : items) {
+      if (item.kind == Item::kChange && item.ticket != own) return true;
+    }
+    return false;
   }
 
   void Queue(Item::Kind kind, std::uint64_t ticket, const std::string& command) {
@@ -470,6 +486,7 @@ class PostgresBackend : public Backend {
     if (items_.empty()) return;
     std::vector<Item> items = std::move(items_);
     items_.clear();
+    earlier_in_flight_ = EarlierUnits(items, own);
     if (PQpipelineSync(conn_.get()) != 1) Lost();
     round_trips.fetch_add(1, std::memory_order_relaxed);
 
@@ -508,6 +525,7 @@ class PostgresBackend : public Backend {
     if (raw == nullptr) raw = PQgetResult(conn_.get());
     ResultHandle sync(raw);
     if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) Lost();
+    earlier_in_flight_ = false;
     for (Outcome& outcome : outcomes_) outcome.answered = true;
     if (!failure) return;
 
@@ -540,6 +558,8 @@ class PostgresBackend : public Backend {
   std::deque<Outcome> outcomes_;      // the last units sent
   ResultHandle rows_;                 // the rows of the last SELECT
   std::uint64_t tickets_ = 0;
+  std::uint64_t own_ = 0;            // the unit being queued
+  bool earlier_in_flight_ = false;   // the sync under way carries earlier calls' units
   std::unordered_map<std::string, Cached> statements_;
   std::uint64_t counter_ = 0;
 };
