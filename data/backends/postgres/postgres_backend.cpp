@@ -236,7 +236,7 @@ class PostgresBackend : public Backend {
     QueueAhead();
     Sync(0, false);
     if (PQexitPipelineMode(conn_.get()) != 1) {
-      while (PGresult* stray = PQgetResult(conn_.get())) PQclear(stray);
+      Drain();
       if (PQexitPipelineMode(conn_.get()) != 1) Lost();
     }
     round_trips.fetch_add(1, std::memory_order_relaxed);
@@ -355,6 +355,13 @@ class PostgresBackend : public Backend {
     std::string name;  // empty while the text has been seen once only
     bool prepared = false;  // known to the server or on its way
   };
+
+  ResultHandle NextResult() { return ResultHandle(PQgetResult(conn_.get())); }
+  // Reads results up to the null that ends a statement's.
+  void Drain() {
+    for (ResultHandle extra = NextResult(); extra; extra = NextResult()) {
+    }
+  }
 
   Outcome* Find(std::uint64_t ticket) {
     for (Outcome& outcome : outcomes_) {
@@ -495,11 +502,10 @@ class PostgresBackend : public Backend {
     bool end_missed = false;  // a COMMIT or ROLLBACK did not run
     bool rolled_back = false;  // a COMMIT that failed ended the transaction
     for (const Item& item : items) {
-      PGresult* raw = PQgetResult(conn_.get());
-      if (raw == nullptr && PQstatus(conn_.get()) != CONNECTION_BAD) raw = PQgetResult(conn_.get());
-      if (raw == nullptr) Lost();
-      ResultHandle result(raw);
-      while (PGresult* extra = PQgetResult(conn_.get())) PQclear(extra);
+      ResultHandle result = NextResult();
+      if (!result && PQstatus(conn_.get()) != CONNECTION_BAD) result = NextResult();
+      if (!result) Lost();
+      Drain();  // the end of this item's results
       const ExecStatusType status = PQresultStatus(result.get());
       Outcome* outcome = item.kind == Item::kChange ? Find(item.ticket) : nullptr;
       if (outcome != nullptr) outcome->answered = true;
@@ -521,9 +527,8 @@ class PostgresBackend : public Backend {
       if (item.kind == Item::kEnd) rolled_back = true;
       if (outcome != nullptr) outcome->error = failure;
     }
-    PGresult* raw = PQgetResult(conn_.get());
-    if (raw == nullptr) raw = PQgetResult(conn_.get());
-    ResultHandle sync(raw);
+    ResultHandle sync = NextResult();
+    if (!sync) sync = NextResult();
     if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) Lost();
     earlier_in_flight_ = false;
     for (Outcome& outcome : outcomes_) outcome.answered = true;
