@@ -18,6 +18,12 @@
 
 namespace tarvik::data {
 
+// A statement of the backend's dialect with its values.
+struct BoundStatement {
+  std::string sql;
+  std::vector<Value> params;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -41,6 +47,20 @@ class Backend {
   virtual void Savepoint(const std::string& name) = 0;
   virtual void ReleaseSavepoint(const std::string& name) = 0;
   virtual void RollbackToSavepoint(const std::string& name) = 0;  // and releases it
+
+  // --- Answers that wait (a backend that pipelines answers Pipelines) ---
+  // Inside a transaction Send queues statements that run as one unit, all
+  // or none, and returns without waiting for the server; outside one it
+  // waits. Every later call that needs an answer (Changed, Query, Execute,
+  // Commit, a savepoint) waits for what is queued before it and raises the
+  // error of an earlier unit as DeferredError; Rollback drops such errors.
+  virtual bool Pipelines() const { return false; }
+  virtual std::uint64_t Send(const std::vector<BoundStatement>& unit);
+  // Rows changed by a recent unit; waits for it. Raises its error the
+  // first time; after that (or for a unit that never ran) it is 0.
+  virtual std::int64_t Changed(std::uint64_t ticket);
+  // Waits for every queued unit.
+  virtual void Settle() {}
 };
 
 // Opens a backend from a database argument: a file path or "sqlite:PATH" for

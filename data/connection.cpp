@@ -4,8 +4,10 @@
 #include <cctype>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "data/backend.h"
+#include "data/deferred_results.h"
 #include "data/dialect.h"
 #include "data/host_connection.h"
 #include "data/literal_parameters.h"
@@ -250,6 +252,15 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       const auto end = values.begin() + static_cast<std::ptrdiff_t>(s.values);
       return backend_->Execute(s.sql, std::vector<Value>(values.begin(), end));
     };
+    if (backend_->Pipelines()) {
+      std::vector<BoundStatement> unit;
+      for (const auto& s : statements) {
+        const auto end = values.begin() + static_cast<std::ptrdiff_t>(std::min(s.values, values.size()));
+        unit.push_back({s.sql, std::vector<Value>(values.begin(), end)});
+      }
+      Send(unit);
+      return true;
+    }
     std::int64_t changed = 0;
     if (statements.size() == 1) {
       changed = run(statements.front());  // one statement is atomic
@@ -297,12 +308,26 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   bool Execute(const std::string& sql) override {
     affected_ = 0;
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
+    if (backend_->Pipelines()) {
+      Send({BoundStatement{statement.sql, statement.values}});
+      return true;
+    }
     affected_ = static_cast<std::int32_t>(backend_->Execute(statement.sql, statement.values));
     return true;
   }
   std::string DatabaseName() override { return backend_->DatabaseName(); }
   ComPtr<Database> GetDatabase() override { return ComPtr<Database>(database_.get()); }
-  std::int32_t RecordsAffected() override { return affected_; }
+  std::int32_t RecordsAffected() override {
+    if (pending_ != 0) {
+      const std::uint64_t ticket = std::exchange(pending_, 0);
+      affected_ = static_cast<std::int32_t>(backend_->Changed(ticket));
+    }
+    return affected_;
+  }
+
+  // DeferredResults' view of the connection.
+  bool Defer(bool on) { return std::exchange(defer_, on); }
+  void Settle() { backend_->Settle(); }
 
   std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
@@ -344,6 +369,22 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   }
   std::unordered_map<std::string, std::string> translated_;
 
+  // A unit for a backend that pipelines. Deferring inside a transaction, it
+  // is answered when RecordsAffected or a later call needs an answer;
+  // otherwise at once, so its error comes from this call. A failure leaves
+  // the count as it was (0 after Execute, which clears it first).
+  void Send(const std::vector<BoundStatement>& unit) {
+    pending_ = 0;
+    const std::uint64_t ticket = backend_->Send(unit);
+    if (defer_ && depth_ > 0) {
+      pending_ = ticket;
+      return;
+    }
+    affected_ = static_cast<std::int32_t>(backend_->Changed(ticket));
+  }
+  bool defer_ = false;
+  std::uint64_t pending_ = 0;  // the unit RecordsAffected answers for, not answered yet
+
   std::unique_ptr<Backend> backend_;
   ComPtr<CatalogDatabase> database_;
   LiteralStatements literals_;
@@ -352,6 +393,21 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
 };
 
 }  // namespace
+
+// Only the connection itself queues: through a decorator every call is
+// answered at once, as the decorator expects.
+DeferredResults::DeferredResults(HostConnection& connection)
+    : connection_(dynamic_cast<Connection*>(&connection) != nullptr ? &connection : nullptr) {
+  if (connection_ != nullptr) previous_ = static_cast<Connection*>(connection_)->Defer(true);
+}
+
+DeferredResults::~DeferredResults() {
+  if (connection_ != nullptr) static_cast<Connection*>(connection_)->Defer(previous_);
+}
+
+void DeferredResults::Settle() {
+  if (connection_ != nullptr) static_cast<Connection*>(connection_)->Settle();
+}
 
 ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend) {
   return ComPtr<HostConnection>(MakeCom<Connection>(std::move(backend)).get());

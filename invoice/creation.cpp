@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/deferred_results.h"
 #include "data/field_conversion.h"
 #include "data/transaction.h"
 #include "invoice/invoice.h"
@@ -107,32 +108,59 @@ bool Invoice::AddNew() {
 
 // True when at least one invoice completed its header, detail and line
 // status. InvoiceNo advances by one per order, also past a failed one.
+// The postings of an invoice need no answer of their own: they go to the
+// server with the next header, whose rows-affected check waits for both,
+// or with the wait at the end. An error of theirs that arrives then is
+// theirs: InvoiceNo and OrderKey go back to their invoice's, as when the
+// posting raised it itself.
 bool Invoice::CreateInvoices(CreatedNumbers& created) {
+  data::DeferredResults deferred(links_.Conn());
   std::u16string number = header_.invoice_no.value();
   if (header_.invoice_by != ibOrderNumber) {
     if (!InsertHeader(number) || !CreateInvoiceDetail(number) || !UpdateLineStatus()) return false;
+    deferred.Settle();
     created.Add(number);
     return true;
   }
   if (!CheckPartialPicking()) return false;
-  // A failure of the first order ends the loop; a later one uses up its
-  // number and the loop goes on.
-  bool succeeded = false;
-  bool go_on = false;
-  bool keys_exhausted = false;
-  do {
-    const std::int32_t n = data::Field2Long(Variant::String16(number));
-    if (!NextOrderKey(keys_exhausted)) break;
-    if (InsertHeader(number) && CreateInvoiceDetail(number) && UpdateLineStatus()) {
-      go_on = true;
-      succeeded = true;
+  struct Unanswered {
+    std::u16string number;
+    LONG order_key;
+  };
+  std::optional<Unanswered> unanswered;  // the invoice whose postings wait for the server
+  try {
+    // A failure of the first order ends the loop; a later one uses up its
+    // number and the loop goes on.
+    bool succeeded = false;
+    bool go_on = false;
+    bool keys_exhausted = false;
+    do {
+      const std::int32_t n = data::Field2Long(Variant::String16(number));
+      if (!NextOrderKey(keys_exhausted)) break;
+      const bool added = InsertHeader(number);
+      unanswered.reset();  // answered with the header
+      if (added) unanswered = Unanswered{number, selection_.order_key};
+      if (added && CreateInvoiceDetail(number) && UpdateLineStatus()) {
+        go_on = true;
+        succeeded = true;
+      }
+      created.Add(number);
+      if (n == std::numeric_limits<std::int32_t>::max()) {
+        deferred.Settle();
+        RaiseError(kErrOverflow);
+      }
+      number = Utf16(std::to_string(n + 1));
+      header_.invoice_no.set(number);  // the host sees the number after the last one used
+    } while (go_on);
+    deferred.Settle();
+    return succeeded;
+  } catch (const data::DeferredError&) {
+    if (unanswered) {
+      header_.invoice_no.set(unanswered->number);
+      selection_.order_key = unanswered->order_key;
     }
-    created.Add(number);
-    if (n == std::numeric_limits<std::int32_t>::max()) RaiseError(kErrOverflow);
-    number = Utf16(std::to_string(n + 1));
-    header_.invoice_no.set(number);  // the host sees the number after the last one used
-  } while (go_on);
-  return succeeded;
+    throw;
+  }
 }
 
 // After the commit: each invoice's inventory relieved in turn; one whose

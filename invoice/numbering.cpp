@@ -2,6 +2,7 @@
 #include <limits>
 #include <string>
 
+#include "data/deferred_error.h"
 #include "data/field_conversion.h"
 #include "invoice/invoice.h"
 #include "invoice/table_names.h"
@@ -52,6 +53,8 @@ bool Invoice::InsertHeader(const std::u16string& invoice_no) {
   bool added = false;
   try {
     added = links_.Conn().Execute(sql) && links_.Conn().RecordsAffected() == 1;
+  } catch (const data::DeferredError&) {
+    throw;  // an earlier statement's, answered with this one
   } catch (const AutomationError& e) {
     // Two hosts can be handed the same next number; the loser needs to know
     // which one to replace, not which index refused it.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "data/deferred_results.h"
 #include "data/stored_query.h"
 #include "data/transaction.h"
 #include "invoice/invoice.h"
@@ -92,6 +93,8 @@ bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
     data::Transaction transaction(links_.Conn());
     begun = true;
     data::HostConnection& connection = links_.Conn();
+    // Both go to the server with the commit; an error of theirs comes from it.
+    data::DeferredResults deferred(connection);
     if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&
         data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory_LS", values)) {
       transaction.Commit();

@@ -1,36 +1,44 @@
 #include "data/backends/postgres/postgres_backend.h"
 
-#include <pqxx/pqxx>
+#include <libpq-fe.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <unordered_map>
+#include <vector>
 
 #include "data/backends/postgres/null_order.h"
 #include "data/backends/postgres/postgres_result_set.h"
 #include "data/backends/postgres/round_trips.h"
+#include "data/backends/postgres/row_block.h"
+#include "data/deferred_error.h"
 #include "data/sql_text.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/regional.h"
-#include "platform/ascii.h"
 
 namespace tarvik::data {
 namespace {
 
 std::atomic<std::uint64_t> round_trips{0};
 
-// Counts one wait for the server per call it wraps.
-template <typename F>
-auto Counted(F&& run) {
-  round_trips.fetch_add(1, std::memory_order_relaxed);
-  return run();
-}
+struct ConnectionCloser {
+  void operator()(PGconn* connection) const noexcept { PQfinish(connection); }
+};
+struct ResultClearer {
+  void operator()(PGresult* result) const noexcept { PQclear(result); }
+};
+using ConnectionHandle = std::unique_ptr<PGconn, ConnectionCloser>;
+using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 
 // Type oids of the built-in types the books use.
-constexpr pqxx::oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
-                    kNumeric = 1700, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184;
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700,
+              kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184;
 
 // Section of a server message after "label: ", up to the end of its line.
 std::string MessageLine(const std::string& text, const std::string& label) {
@@ -41,37 +49,29 @@ std::string MessageLine(const std::string& text, const std::string& label) {
 }
 
 // The server's message: its ERROR line, else the whole text.
-std::string ServerMessage(const std::exception& e) {
-  const std::string text = e.what();
+std::string ServerMessage(const std::string& text) {
   std::string message = MessageLine(text, "ERROR:");
   return message.empty() ? TrimBlanks(text) : message;
 }
 
-[[noreturn]] void RaiseLocked(const std::exception& e) {
-  RaiseError(kErrLocked, "The database is in use by another user: " + ServerMessage(e));
-}
-
-// Called in a handler of pqxx::failure: the failure as AutomationError.
-[[noreturn]] void RaisePostgres() {
-  try {
-    throw;
-  } catch (const pqxx::unique_violation& e) {
+// A refusal of the server as the error the callers know.
+AutomationError ErrorOf(const PGresult* result, PGconn* connection) {
+  std::string text = result != nullptr ? PQresultErrorMessage(result) : "";
+  if (text.empty()) text = PQerrorMessage(connection);
+  const char* state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const std::string code = state != nullptr ? state : "";
+  if (code == "23505") {
     // DETAIL names the key: "Key (invoice_no)=(500) already exists."
-    const std::string detail = MessageLine(e.what(), "DETAIL:");
-    RaiseError(kErrKeyViolation, "Duplicate value: " + (detail.empty() ? ServerMessage(e) : detail));
-  } catch (const pqxx::serialization_failure& e) {
-    RaiseLocked(e);
-  } catch (const pqxx::deadlock_detected& e) {
-    RaiseLocked(e);
-  } catch (const pqxx::sql_error& e) {
-    // A lock wait or a statement cut short by its timeout: libpqxx has no
-    // class of its own for these.
-    if (e.sqlstate() == "55P03" || e.sqlstate() == "57014") RaiseLocked(e);
-    RaiseError(kErrDatabase, "Database error: " + ServerMessage(e));
-  } catch (const pqxx::failure& e) {
-    // broken_connection, in_doubt_error and the like: libpqxx's own words.
-    RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
+    const std::string detail = MessageLine(text, "DETAIL:");
+    return AutomationError(kErrKeyViolation, "Duplicate value: " + (detail.empty() ? ServerMessage(text) : detail));
   }
+  // Serialization failure, deadlock, a lock wait or a statement cut short
+  // by its timeout: another session holds what this one needs.
+  if (code == "40001" || code == "40P01" || code == "55P03" || code == "57014") {
+    return AutomationError(kErrLocked, "The database is in use by another user: " + ServerMessage(text));
+  }
+  if (code.empty()) return AutomationError(kErrDatabase, "Database error: " + TrimBlanks(text));
+  return AutomationError(kErrDatabase, "Database error: " + ServerMessage(text));
 }
 
 std::string NumberText(double d) {
@@ -80,20 +80,27 @@ std::string NumberText(double d) {
   return buf;
 }
 
-Value ToValue(const pqxx::field& f, pqxx::oid type) {
-  if (f.is_null()) return {};
-  const char* text = f.c_str();
+std::string Text(const Value& v) {
+  if (auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
+  if (auto* d = std::get_if<double>(&v)) return NumberText(*d);
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  return regional::FormatIsoDate(std::get<DateValue>(v).ole);
+}
+
+Value ToValue(const PGresult* result, int row, int column, Oid type) {
+  if (PQgetisnull(result, row, column)) return {};
+  const char* text = PQgetvalue(result, row, column);
   switch (type) {
     case kInt2:
     case kInt4:
     case kInt8:
-      return static_cast<std::int64_t>(std::stoll(text));
+      return static_cast<std::int64_t>(std::strtoll(text, nullptr, 10));
     case kBool:
       return static_cast<std::int64_t>(text[0] == 't' ? 1 : 0);
     case kFloat4:
     case kFloat8:
     case kNumeric:
-      return std::stod(text);
+      return std::strtod(text, nullptr);
     case kDate:
     case kTimestamp:
     case kTimestampTz: {
@@ -108,49 +115,117 @@ Value ToValue(const pqxx::field& f, pqxx::oid type) {
   }
 }
 
+RowBlock ToRows(const PGresult* result) {
+  RowBlock block;
+  const int columns = PQnfields(result);
+  std::vector<Oid> types;
+  for (int c = 0; c < columns; ++c) {
+    block.columns.emplace_back(PQfname(result, c));
+    types.push_back(PQftype(result, c));
+  }
+  const int rows = PQntuples(result);
+  block.rows.reserve(static_cast<std::size_t>(rows));
+  for (int r = 0; r < rows; ++r) {
+    std::vector<Value> values;
+    values.reserve(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) values.push_back(ToValue(result, r, c, types[static_cast<std::size_t>(c)]));
+    block.rows.push_back(std::move(values));
+  }
+  return block;
+}
+
+// One long-lived connection in pipeline mode. Every command goes into the
+// pipeline; a sync sends what is queued and waits for all of it: one round
+// trip. Inside a transaction each unit of statements runs under the
+// savepoint "tarvik_statement", so a failed one is undone alone, as on
+// SQLite, and the transaction stays usable.
 class PostgresBackend : public Backend {
  public:
-  PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(uri), work_(conn_) {
-    work_.exec(
+  PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())) {
+    if (!conn_) throw std::runtime_error("out of memory");
+    if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
+    const std::string settings =
         std::string(mode == OpenMode::kReadOnly ? "SET default_transaction_read_only = on; " : "") +
         "SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
         " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
-        " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'");
+        " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'";
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+    ResultHandle result(PQexec(conn_.get(), settings.c_str()));
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+      throw std::runtime_error(result ? PQresultErrorMessage(result.get()) : PQerrorMessage(conn_.get()));
+    }
+    if (PQenterPipelineMode(conn_.get()) != 1) throw std::runtime_error(PQerrorMessage(conn_.get()));
   }
   Dialect dialect() const override { return Dialect::kPostgres; }
   std::string DatabaseName() const override { return name_; }
 
   std::int64_t Execute(const std::string& sql, const std::vector<Value>& params) override {
-    return static_cast<std::int64_t>(Run(sql, params).affected_rows());
+    return Changed(Send({BoundStatement{sql, params}}));
   }
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
     return NewPostgresResultSet([this](const std::string& text, const std::vector<Value>& values) {
       return Fetch(text, values);
     }, sql, params, [this] { return transactions_; });
   }
-  void ExecuteScript(std::string_view sql) override {
-    Guarded([&] { return Counted([&] { return work_.exec(Ahead() + std::string(sql)); }); });
+  // One SELECT read whole, after everything queued before it.
+  RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
+    QueueAhead();
+    const std::uint64_t ticket = ++tickets_;
+    QueueStatement(sql, params, Item::kRows, ticket);
+    rows_.reset();
+    Sync(ticket, false);
+    ResultHandle rows = std::move(rows_);
+    if (!rows) RaiseError(kErrDatabase, "Database error: the server sent no rows.");
+    return ToRows(rows.get());
   }
+  // Several statements in one text: the simple protocol, which a pipeline
+  // cannot carry, so the pipeline is left for it.
+  void ExecuteScript(std::string_view sql) override {
+    QueueAhead();
+    Sync(0, false);
+    if (PQexitPipelineMode(conn_.get()) != 1) {
+      Drain();
+      if (PQexitPipelineMode(conn_.get()) != 1) Lost();
+    }
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+    ResultHandle result(PQexec(conn_.get(), std::string(sql).c_str()));
+    const bool entered = PQenterPipelineMode(conn_.get()) == 1;
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      if (!entered || PQstatus(conn_.get()) == CONNECTION_BAD) Lost();
+      if (in_transaction_ && guard_set_) restore_pending_ = true;
+      throw ErrorOf(result.get(), conn_.get());
+    }
+    if (!entered) Lost();
+  }
+
   // BEGIN and the caller's savepoints go to the server with the next
-  // statement, in its round trip: they cannot fail on a sound connection,
-  // and a transaction is a chain of short statements here.
+  // statement, in its round trip: they cannot fail on a sound connection.
   void Begin() override {
     ++transactions_;
     in_transaction_ = true;
     begin_pending_ = true;
-    guard_set_ = false;
-    pending_.clear();
+    guard_set_ = restore_pending_ = false;
+    control_.clear();
   }
+  // Whatever is queued goes with the COMMIT. A unit that failed there
+  // leaves the transaction to be rolled back, as a failed commit is.
   void Commit() override {
-    const bool sent = !begin_pending_;
-    std::string ahead = std::move(pending_);
+    if (begin_pending_) return End();
+    if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
+    for (const std::string& command : control_) Control(command);
+    const std::uint64_t ticket = ++tickets_;
+    Queue(Item::kEnd, ticket, "COMMIT");
     End();
-    if (sent) Raw(ahead + "COMMIT");
+    Sync(ticket, false);
   }
+  // Errors of what is queued do not matter any more: it is all undone.
   void Rollback() override {
-    const bool sent = !begin_pending_;
+    if (begin_pending_) return End();
+    const std::uint64_t ticket = ++tickets_;
+    Queue(Item::kEnd, ticket, "ROLLBACK");
     End();
-    if (sent) Raw("ROLLBACK");
+    Sync(ticket, true);
   }
   // Outside a transaction a savepoint opens one, as it does in SQLite;
   // releasing or rolling back to that savepoint then ends it.
@@ -160,186 +235,289 @@ class PostgresBackend : public Backend {
       outer_savepoint_ = name;
       return;
     }
-    pending_ += Unguard() + "SAVEPOINT " + name + "; ";
+    Sync(0, false);  // the caller's savepoints nest as the caller's calls came
+    Unguard();
+    control_.push_back("SAVEPOINT " + name);
   }
   void ReleaseSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Commit();
+    Sync(0, false);
     Unguard();  // released with the savepoint it is nested in
-    pending_ += "RELEASE SAVEPOINT " + name + "; ";
+    control_.push_back("RELEASE SAVEPOINT " + name);
   }
   void RollbackToSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Rollback();
-    Unguard();  // ended by the rollback, nested as it is in the savepoint
-    pending_ += "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name + "; ";
+    Sync(0, true);  // undone with the savepoint
+    Unguard();      // ended by the rollback, nested as it is in the savepoint
+    control_.push_back("ROLLBACK TO SAVEPOINT " + name);
+    control_.push_back("RELEASE SAVEPOINT " + name);
   }
+
+  bool Pipelines() const override { return true; }
+  std::uint64_t Send(const std::vector<BoundStatement>& unit) override {
+    // A long queue goes out before it fills the socket both ways.
+    if (items_.size() > kQueueLimit) Sync(0, false);
+    const std::uint64_t ticket = ++tickets_;
+    own_ = ticket;
+    outcomes_.push_back(Outcome{ticket});
+    if (outcomes_.size() > kOutcomesKept) outcomes_.pop_front();
+    const bool alone = !in_transaction_;
+    if (alone && unit.size() > 1) Queue(Item::kControl, 0, "BEGIN ISOLATION LEVEL READ COMMITTED");
+    if (!alone) QueueAhead();
+    for (const BoundStatement& statement : unit) QueueStatement(statement.sql, statement.params, Item::kChange, ticket);
+    own_ = 0;  // queued: to every later call an earlier one
+    if (alone) {
+      if (unit.size() > 1) Queue(Item::kEnd, ticket, "COMMIT");
+      Sync(ticket, false);
+    }
+    return ticket;
+  }
+  std::int64_t Changed(std::uint64_t ticket) override {
+    Outcome* outcome = Find(ticket);
+    if (outcome == nullptr) return 0;
+    if (!outcome->answered) Sync(ticket, false);
+    outcome = Find(ticket);
+    if (outcome == nullptr) return 0;
+    if (outcome->error && !outcome->raised) {
+      outcome->raised = true;
+      throw *outcome->error;
+    }
+    return outcome->error || !outcome->ran ? 0 : outcome->changed;
+  }
+  void Settle() override { Sync(0, false); }
 
  private:
-  struct Statement {
+  struct Item {
+    enum Kind { kControl, kPrepare, kChange, kRows, kEnd } kind;
+    std::uint64_t ticket = 0;  // the unit of a statement, the call of a COMMIT or ROLLBACK
+    std::string name;          // the statement a kPrepare makes known
+  };
+  struct Outcome {
+    std::uint64_t ticket = 0;
+    bool answered = false;
+    bool ran = false;
+    bool raised = false;
+    std::int64_t changed = 0;
+    std::optional<AutomationError> error;
+  };
+  struct Cached {
     std::string name;  // empty while the text has been seen once only
-    bool prepared = false;  // known to the server
+    bool prepared = false;  // known to the server or on its way
   };
 
-  void Raw(const std::string& sql) {
-    try {
-      Counted([&] { return work_.exec(sql); });
-    } catch (const pqxx::failure&) {
-      RaisePostgres();
+  ResultHandle NextResult() { return ResultHandle(PQgetResult(conn_.get())); }
+  // Reads results up to the null that ends a statement's.
+  void Drain() {
+    for (ResultHandle extra = NextResult(); extra; extra = NextResult()) {
     }
   }
-  void End() {
-    ++transactions_;
-    in_transaction_ = begin_pending_ = guard_set_ = false;
-    pending_.clear();
-    outer_savepoint_.clear();
+
+  Outcome* Find(std::uint64_t ticket) {
+    for (Outcome& outcome : outcomes_) {
+      if (outcome.ticket == ticket) return &outcome;
+    }
+    return nullptr;
   }
 
-  // A failed statement aborts a PostgreSQL transaction; inside one, every
-  // statement runs under the savepoint "tarvik_statement" so that callers
-  // see SQLite's per-statement behaviour. The savepoint stays set after the
-  // statement and is released and set again in the round trip of the next.
-  std::string Guard() {
-    if (!in_transaction_) return {};
-    std::string prefix = guard_set_ ? "RELEASE SAVEPOINT tarvik_statement; " : "";
+  void End() {
+    ++transactions_;
+    in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = false;
+    control_.clear();
+    outer_savepoint_.clear();
+  }
+  // The connection is gone. The loss is the error of the first statement
+  // that waited for an answer: one queued by an earlier call gets it as
+  // DeferredError.
+  [[noreturn]] void Lost() {
+    const std::string message = TrimBlanks(PQerrorMessage(conn_.get()));
+    const bool earlier = earlier_in_flight_ || EarlierUnits(items_, own_);
+    earlier_in_flight_ = false;
+    items_.clear();
+    rows_.reset();
+    End();
+    const AutomationError error(kErrDatabase,
+                                "Database error: " + (message.empty() ? std::string("connection lost") : message));
+    if (earlier) throw DeferredError(error);
+    throw error;
+  }
+  static bool EarlierUnits(const std::vector<Item>& items, std::uint64_t own) {
+    for (const Item& item : items) {
+      if (item.kind == Item::kChange && item.ticket != own) return true;
+    }
+    return false;
+  }
+
+  void Queue(Item::Kind kind, std::uint64_t ticket, const std::string& command) {
+    if (PQsendQueryParams(conn_.get(), command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) Lost();
+    items_.push_back(Item{kind, ticket, {}});
+  }
+  void Control(const std::string& command) { Queue(Item::kControl, 0, command); }
+
+  // Everything that must reach the server before the next statement: the
+  // BEGIN, the undoing of a failed statement, the caller's savepoints, and
+  // the guard, released and set again for the statement.
+  void QueueAhead() {
+    if (!in_transaction_) return;
+    if (begin_pending_) Control("BEGIN ISOLATION LEVEL READ COMMITTED");
+    begin_pending_ = false;
+    if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
+    restore_pending_ = false;
+    for (const std::string& command : control_) Control(command);
+    control_.clear();
+    if (guard_set_) Control("RELEASE SAVEPOINT tarvik_statement");
+    Control("SAVEPOINT tarvik_statement");
     guard_set_ = true;
-    return prefix + "SAVEPOINT tarvik_statement; ";
   }
   // Takes the guard away before a savepoint of the caller's is set or ended,
   // so that the caller's savepoints nest as the caller nests them.
-  std::string Unguard() {
-    const bool set = guard_set_;
+  void Unguard() {
+    if (guard_set_) control_.push_back("RELEASE SAVEPOINT tarvik_statement");
     guard_set_ = false;
-    return set ? "RELEASE SAVEPOINT tarvik_statement; " : "";
-  }
-  // Everything that must reach the server before the next statement.
-  std::string Ahead() {
-    std::string out = begin_pending_ ? "BEGIN ISOLATION LEVEL READ COMMITTED; " : "";
-    begin_pending_ = false;
-    out += pending_;
-    pending_.clear();
-    return out + Guard();
   }
 
-  template <typename F>
-  pqxx::result Guarded(F&& run) {
-    try {
-      return run();
-    } catch (const pqxx::failure&) {
-      Restore();
-      RaisePostgres();
-    } catch (const std::exception& e) {
-      Restore();
-      RaiseError(kErrDatabase, std::string("Database error: ") + e.what());
-    }
-  }
-  void Restore() noexcept {
-    if (!in_transaction_ || !guard_set_) return;
-    try {
-      Counted([&] { return work_.exec("ROLLBACK TO SAVEPOINT tarvik_statement"); });
-    } catch (...) {
-      // The connection is gone; the next call reports it.
-      guard_set_ = false;
-    }
-  }
-
-  // One round trip per statement where it can be: a prepared statement in a
-  // transaction goes by SQL EXECUTE behind what is ahead of it, its values
-  // as escaped literals, which the server converts to the parameters' types
-  // exactly as it converts bound texts.
-  pqxx::result Run(const std::string& sql, const std::vector<Value>& params) {
+  // A text seen before goes as a named statement, prepared in the same
+  // round trip the first time; a text seen once goes unnamed: statements
+  // built with literal values are mostly seen once.
+  void QueueStatement(const std::string& sql, const std::vector<Value>& params, Item::Kind kind,
+                      std::uint64_t ticket) {
     std::vector<std::string> texts(params.size());
-    std::vector<const char*> args(params.size(), nullptr);
+    std::vector<const char*> values(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
       if (IsNull(params[i])) continue;
       texts[i] = Text(params[i]);
-      args[i] = texts[i].c_str();
+      values[i] = texts[i].c_str();
     }
-    Statement* statement = Cached(sql);
-    return Guarded([&] {
-      std::string ahead = Ahead();
-      if (statement != nullptr && statement->prepared && !ahead.empty()) {
-        std::string text = ahead + "EXECUTE " + statement->name;
-        for (std::size_t i = 0; i < params.size(); ++i) {
-          text += i == 0 ? "(" : ", ";
-          if (args[i] == nullptr) {
-            text += "NULL";
-          } else {
-            text += '\'';
-            text += conn_.esc(texts[i]);
-            text += '\'';
-          }
-        }
-        if (!params.empty()) text += ')';
-        return Counted([&] { return work_.exec(text); });
+    const int count = static_cast<int>(params.size());
+    Cached* cached = Remember(sql);
+    if (cached == nullptr) {
+      const std::string text = WithSqliteNullOrder(sql);
+      if (PQsendQueryParams(conn_.get(), text.c_str(), count, nullptr, values.data(), nullptr, nullptr, 0) != 1) {
+        Lost();
       }
-      if (!ahead.empty()) Counted([&] { return work_.exec(ahead); });  // the server prepares behind the guard too
-      if (statement == nullptr) {
-        return Counted([&] { return work_.exec_params(WithSqliteNullOrder(sql), pqxx::prepare::make_dynamic_params(args)); });
+    } else {
+      if (!cached->prepared) {
+        const std::string text = WithSqliteNullOrder(sql);
+        if (PQsendPrepare(conn_.get(), cached->name.c_str(), text.c_str(), 0, nullptr) != 1) Lost();
+        items_.push_back(Item{Item::kPrepare, ticket, cached->name});
+        cached->prepared = true;
       }
-      if (!statement->prepared) {
-        Counted([&] { conn_.prepare_now(statement->name); return 0; });
-        statement->prepared = true;
+      if (PQsendQueryPrepared(conn_.get(), cached->name.c_str(), count, values.data(), nullptr, nullptr, 0) != 1) {
+        Lost();
       }
-      return Counted([&] { return work_.exec_prepared(statement->name, pqxx::prepare::make_dynamic_params(args)); });
-    });
-  }
-  // One bounded SELECT of a result set, read whole.
-  RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
-    const pqxx::result result = Run(sql, params);
-    RowBlock block;
-    std::vector<pqxx::oid> types;
-    for (pqxx::row_size_type c = 0; c < result.columns(); ++c) {
-      block.columns.push_back(result.column_name(c));
-      types.push_back(result.column_type(c));
     }
-    block.rows.reserve(result.size());
-    for (const pqxx::row& r : result) {
-      std::vector<Value>& row = block.rows.emplace_back();
-      row.reserve(types.size());
-      for (pqxx::row_size_type c = 0; c < result.columns(); ++c) row.push_back(ToValue(r[c], types[c]));
-    }
-    return block;
+    items_.push_back(Item{kind, ticket, {}});
   }
-  static std::string Text(const Value& v) {
-    if (auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
-    if (auto* d = std::get_if<double>(&v)) return NumberText(*d);
-    if (auto* s = std::get_if<std::string>(&v)) return *s;
-    return regional::FormatIsoDate(std::get<DateValue>(v).ole);
-  }
-  // The named statement for a text seen before, or null the first time:
-  // statements built with literal values are mostly seen once and not worth
-  // a round trip to prepare. The cache is bounded; one-off texts go first.
-  Statement* Cached(const std::string& sql) {
+  // The cache entry for a text seen before, or null the first time. The
+  // cache is bounded; one-off texts go first, then every named statement
+  // (names are never used twice, so a late DEALLOCATE cannot clash).
+  Cached* Remember(const std::string& sql) {
     auto it = statements_.find(sql);
     if (it != statements_.end()) {
-      if (it->second.name.empty()) {
-        it->second.name = "tarvik_" + std::to_string(++counter_);
-        conn_.prepare(it->second.name, WithSqliteNullOrder(sql));
-      }
+      if (it->second.name.empty()) it->second.name = "tarvik_" + std::to_string(++counter_);
       return &it->second;
     }
     if (statements_.size() >= kCachedStatements) {
       std::erase_if(statements_, [](const auto& entry) { return entry.second.name.empty(); });
       if (statements_.size() >= kCachedStatements / 2) {
-        for (auto& [text, statement] : statements_) conn_.unprepare(statement.name);
+        for (const auto& [text, cached] : statements_) {
+          if (cached.prepared) Control("DEALLOCATE " + cached.name);
+        }
         statements_.clear();
       }
     }
-    statements_.emplace(sql, Statement{});
+    statements_.emplace(sql, Cached{});
     return nullptr;
+  }
+  void Forget(const std::string& name) {
+    for (auto& [text, cached] : statements_) {
+      if (cached.name == name) cached.prepared = false;
+    }
+  }
+
+  // One round trip: sends the queue and reads every answer. The first
+  // failure aborts the rest of the queue on the server; the failed unit is
+  // undone with its guard, an unfinished transaction block is rolled back.
+  // The failure is raised as the error of `own` (a unit, a SELECT, a
+  // COMMIT) or as DeferredError of an earlier call; `quiet` drops it.
+  void Sync(std::uint64_t own, bool quiet) {
+    if (items_.empty()) return;
+    std::vector<Item> items = std::move(items_);
+    items_.clear();
+    earlier_in_flight_ = EarlierUnits(items, own);
+    if (PQpipelineSync(conn_.get()) != 1) Lost();
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+
+    std::optional<AutomationError> failure;
+    std::uint64_t failed_ticket = 0;
+    bool end_missed = false;  // a COMMIT or ROLLBACK did not run
+    bool rolled_back = false;  // a COMMIT that failed ended the transaction
+    for (const Item& item : items) {
+      ResultHandle result = NextResult();
+      if (!result && PQstatus(conn_.get()) != CONNECTION_BAD) result = NextResult();
+      if (!result) Lost();
+      Drain();  // the end of this item's results
+      const ExecStatusType status = PQresultStatus(result.get());
+      Outcome* outcome = item.kind == Item::kChange ? Find(item.ticket) : nullptr;
+      if (outcome != nullptr) outcome->answered = true;
+      if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        if (outcome != nullptr) {
+          outcome->ran = true;
+          outcome->changed += std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
+        }
+        if (item.kind == Item::kRows) rows_ = std::move(result);
+        continue;
+      }
+      if (item.kind == Item::kPrepare) Forget(item.name);
+      if (item.kind == Item::kEnd) end_missed = true;
+      if (status == PGRES_PIPELINE_ABORTED) continue;
+      if (PQstatus(conn_.get()) == CONNECTION_BAD) Lost();
+      if (failure) continue;
+      failure = ErrorOf(result.get(), conn_.get());
+      failed_ticket = item.ticket;
+      if (item.kind == Item::kEnd) rolled_back = true;
+      if (outcome != nullptr) outcome->error = failure;
+    }
+    ResultHandle sync = NextResult();
+    if (!sync) sync = NextResult();
+    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) Lost();
+    earlier_in_flight_ = false;
+    for (Outcome& outcome : outcomes_) outcome.answered = true;
+    if (!failure) return;
+
+    if (in_transaction_) {
+      if (guard_set_) restore_pending_ = true;  // the failed unit is undone before anything else
+    } else if (end_missed && !rolled_back) {
+      // A transaction block the failure left open (a unit sent alone, a
+      // COMMIT behind a failed unit): nothing of it is kept.
+      Queue(Item::kControl, 0, "ROLLBACK");
+      Sync(0, true);
+    }
+    if (Outcome* outcome = Find(failed_ticket)) outcome->raised = true;
+    if (quiet) return;
+    if (failed_ticket != 0 && failed_ticket == own) throw *failure;
+    throw DeferredError(*failure);
   }
 
   static constexpr std::size_t kCachedStatements = 512;
+  static constexpr std::size_t kQueueLimit = 4096;
+  static constexpr std::size_t kOutcomesKept = 8;
   std::string name_;
-  pqxx::connection conn_;
-  pqxx::nontransaction work_;  // the one session object; transactions are plain SQL
+  ConnectionHandle conn_;
   bool in_transaction_ = false;
-  bool begin_pending_ = false;  // BEGIN not sent yet
-  bool guard_set_ = false;      // "tarvik_statement" is set, innermost
-  std::string pending_;         // the caller's savepoint commands not sent yet
-  std::string outer_savepoint_;  // set when a savepoint opened the transaction
-  std::unordered_map<std::string, Statement> statements_;
-  std::uint64_t counter_ = 0;
+  bool begin_pending_ = false;    // BEGIN not sent yet
+  bool guard_set_ = false;        // "tarvik_statement" is set, innermost
+  bool restore_pending_ = false;  // a failed unit waits to be undone to its guard
+  std::vector<std::string> control_;  // the caller's savepoint commands not sent yet
+  std::string outer_savepoint_;       // set when a savepoint opened the transaction
+  std::vector<Item> items_;           // sent, not answered yet
+  std::deque<Outcome> outcomes_;      // the last units sent
+  ResultHandle rows_;                 // the rows of the last SELECT
+  std::uint64_t tickets_ = 0;
   std::uint64_t transactions_ = 0;  // counts every BEGIN and end: rows read before are stale
+  std::uint64_t own_ = 0;            // the unit being queued
+  bool earlier_in_flight_ = false;   // the sync under way carries earlier calls' units
+  std::unordered_map<std::string, Cached> statements_;
+  std::uint64_t counter_ = 0;
 };
 
 }  // namespace

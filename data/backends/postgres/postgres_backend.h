@@ -1,7 +1,10 @@
-// PostgreSQL backend: one long-lived connection (libpqxx), each distinct SQL
-// text prepared once, transactions and savepoints as plain SQL, bounded lock
-// and statement timeouts. Inside a transaction every statement is atomic on
-// its own, as on SQLite: a failed statement leaves the transaction usable.
+// PostgreSQL backend: one long-lived libpq connection in pipeline mode,
+// each distinct SQL text prepared once, transactions and savepoints as plain
+// SQL, bounded lock and statement timeouts. Inside a transaction every
+// statement (or unit of statements) is atomic on its own, as on SQLite: a
+// failed one leaves the transaction usable. Statements sent inside a
+// transaction wait for their answer only when something needs one, so the
+// statements of a transaction travel together (see Backend::Send).
 #pragma once
 
 #include <memory>

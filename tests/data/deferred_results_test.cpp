@@ -1,0 +1,121 @@
+// Statements that wait in PostgreSQL's pipeline: the call that needs an
+// answer raises an earlier statement's error as DeferredError, the failed
+// statement alone is undone, and the ones queued behind it never ran. On
+// SQLite every call answers at once.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data/backend.h"
+#include "data/deferred_results.h"
+#include "tests/support/temp_database.h"
+
+namespace tarvik::testing {
+namespace {
+
+class DeferredResultsTest : public ::testing::Test {
+ protected:
+  DeferredResultsTest() : db_(false) {
+    data::OpenBackend(db_.path())->ExecuteScript("CREATE TABLE t (k INTEGER PRIMARY KEY, v INTEGER CHECK (v >= 0))");
+    c_ = db_.Connect();
+  }
+  std::string Keys() { return JoinedColumn(*c_, "SELECT k FROM t ORDER BY k"); }
+  void Insert(int k, int v) {
+    c_->Execute("INSERT INTO t (k, v) VALUES (" + std::to_string(k) + ", " + std::to_string(v) + ")");
+  }
+
+  TempDatabase db_;
+  ComPtr<data::HostConnection> c_;
+};
+
+TEST_F(DeferredResultsTest, AnEarlierFailureComesWithTheNextAnswerAndUndoesOnlyItself) {
+  c_->BeginTrans();
+  {
+    data::DeferredResults deferred(*c_);
+    Insert(1, 1);
+    if (!db_.postgres()) {
+      EXPECT_THROW(Insert(2, -1), AutomationError);  // answered at once
+    } else {
+      Insert(2, -1);
+      Insert(3, 1);  // behind the failure: never runs
+      try {
+        c_->RecordsAffected();
+        ADD_FAILURE() << "no error";
+      } catch (const data::DeferredError& e) {
+        EXPECT_EQ(e.number(), kErrDatabase);
+        EXPECT_NE(e.description().find("check constraint"), std::string::npos) << e.description();
+      }
+    }
+  }
+  Insert(4, 1);  // the transaction goes on
+  EXPECT_EQ(c_->RecordsAffected(), 1);
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "1,4");
+}
+
+TEST_F(DeferredResultsTest, TheStatementsOwnFailureIsAPlainError) {
+  c_->BeginTrans();
+  data::DeferredResults deferred(*c_);
+  Insert(1, 1);
+  EXPECT_EQ(c_->RecordsAffected(), 1);
+  bool deferred_error = false;
+  try {
+    Insert(2, -1);
+    c_->RecordsAffected();
+    ADD_FAILURE() << "no error";
+  } catch (const data::DeferredError&) {
+    deferred_error = true;
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), kErrDatabase);
+  }
+  EXPECT_FALSE(deferred_error);
+  EXPECT_EQ(c_->RecordsAffected(), 0);  // answered once; the failed Execute changed nothing
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "1");
+}
+
+TEST_F(DeferredResultsTest, ACommitBehindAFailureRaisesItAndKeepsNothing) {
+  if (!db_.postgres()) GTEST_SKIP() << "SQLite answers every call at once";
+  c_->BeginTrans();
+  {
+    data::DeferredResults deferred(*c_);
+    Insert(1, 1);
+    Insert(2, -1);
+    EXPECT_THROW(c_->CommitTrans(), data::DeferredError);
+  }
+  EXPECT_EQ(c_->TransactionDepth(), 0);
+  EXPECT_EQ(Keys(), "");
+  Insert(5, 1);  // the connection is sound
+  EXPECT_EQ(Keys(), "5");
+}
+
+TEST_F(DeferredResultsTest, ARollbackDropsTheErrorsOfWhatItUndoes) {
+  if (!db_.postgres()) GTEST_SKIP() << "SQLite answers every call at once";
+  c_->BeginTrans();
+  {
+    data::DeferredResults deferred(*c_);
+    Insert(1, 1);
+    Insert(2, -1);
+    EXPECT_NO_THROW(c_->Rollback());
+    EXPECT_EQ(c_->RecordsAffected(), 0);  // the error went with the rollback
+  }
+  EXPECT_EQ(Keys(), "");
+  Insert(3, 1);
+  EXPECT_EQ(Keys(), "3");
+}
+
+TEST_F(DeferredResultsTest, SettleWaitsForAllAndOutsideATransactionNothingWaits) {
+  if (!db_.postgres()) GTEST_SKIP() << "SQLite answers every call at once";
+  data::DeferredResults deferred(*c_);
+  EXPECT_THROW(Insert(1, -1), AutomationError);  // no transaction: answered at once
+  c_->BeginTrans();
+  Insert(2, 1);
+  Insert(3, -1);
+  EXPECT_THROW(deferred.Settle(), data::DeferredError);
+  deferred.Settle();  // nothing left
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "2");
+}
+
+}  // namespace
+}  // namespace tarvik::testing
