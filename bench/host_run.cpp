@@ -115,13 +115,12 @@ struct OneInvoiceCase {
   std::vector<std::string> args;  // {n} stands for the first real invoice, {m} for the second
 };
 
-// In the order they run: delete and backorder change the books last.
+// In the order they run: delete changes the books last.
 const std::vector<OneInvoiceCase> kOneInvoice = {
     {"show", {"show", "{n}"}},
     {"show --json", {"show", "{n}", "--json"}},
     {"print --generate-only", {"print", "{n}", "--generate-only"}},
     {"check", {"check"}},
-    {"backorder", {"--answers", "[6, \"900001\"]", "backorder", "{n}"}},
     {"delete", {"delete", "{m}", "--yes"}},
 };
 
