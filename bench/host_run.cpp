@@ -217,8 +217,12 @@ void RunHostBenchmarks(const HostRunOptions& o, Report& report) {
   const std::string small_books = OneInvoiceBooks(o, folder, o.headers_small);
   const std::string large_books = OneInvoiceBooks(o, folder, o.headers_large);
   for (const auto& c : kOneInvoice) {
-    const double small = OneInvoiceSeconds(o, folder, small_books, o.headers_small, c);
-    const double large = OneInvoiceSeconds(o, folder, large_books, o.headers_large, c);
+    // Runs of half a second: the best of three, but a deletion happens once.
+    const int runs = c.args.front() == "delete" ? 1 : 3;
+    const double small =
+        BestSeconds(runs, [&] { OneInvoiceSeconds(o, folder, small_books, o.headers_small, c); });
+    const double large =
+        BestSeconds(runs, [&] { OneInvoiceSeconds(o, folder, large_books, o.headers_large, c); });
     const std::string few = std::to_string(o.headers_small) + " headers";
     const std::string many = std::to_string(o.headers_large) + " headers";
     report.Add({std::string("tarvik ") + c.name + ", " + many + " | " + few, "seconds", large, small});
