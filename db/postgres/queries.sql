@@ -193,7 +193,9 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- deadlocking. The orders are named by key (the selection's and the marked
 -- ones together, gathered first), so only they are read, not every order:
 -- the marks' table is emptied over and over, and how many rows the planner
--- guesses it holds must not turn the lookups into a scan.
+-- guesses it holds must not turn the lookups into a scan. OFFSET 0 keeps
+-- the test for invoiced lines a lookup per order: made a join, the planner
+-- may walk every line instead.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
 WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
@@ -205,7 +207,7 @@ UPDATE Order_Header SET
                         AND d.line_status <> 5 AND d.quantity_invoiced < d.quantity_ordered) THEN 2 ELSE 1 END
 FROM (SELECT o.order_key FROM Order_Header o
       WHERE o.order_key = ANY (ARRAY(SELECT ?1::bigint UNION SELECT order_key FROM marked))
-        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0 OFFSET 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
@@ -223,7 +225,7 @@ FROM (SELECT o.order_key FROM Order_Header o
       WHERE o.order_key = ANY (ARRAY(
               SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text AND s.shipto_name = ?2::text
               UNION SELECT order_key FROM marked))
-        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0 OFFSET 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
@@ -240,7 +242,7 @@ FROM (SELECT o.order_key FROM Order_Header o
       WHERE o.order_key = ANY (ARRAY(
               SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
               UNION SELECT order_key FROM marked))
-        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0 OFFSET 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 
@@ -263,7 +265,7 @@ FROM (SELECT o.order_key FROM Order_Header o
                                AND tarvik_int(s.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
                           ELSE s.order_number BETWEEN ?2::text AND ?3::text END)
               UNION SELECT order_key FROM marked))
-        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0)
+        AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0 OFFSET 0)
       ORDER BY o.order_key FOR NO KEY UPDATE OF o) t
 WHERE Order_Header.order_key = t.order_key
 

@@ -5,10 +5,12 @@
 // it does), once with each kind of value their parameters get.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -122,6 +124,9 @@ std::vector<Probe> ComponentProbes() {
       {"back order's key",
        "SELECT order_key FROM Order_Header WHERE cust_id = ?1 AND shipto_name = ?2 AND order_number = ?3",
        {Variant::String("C100"), Variant::String("Main"), Variant::String("1001-B")}},
+      {"recovery's unfinished invoices", "SELECT invoice_no FROM Invoice_Pending WHERE state = ?1 ORDER BY invoice_no",
+       {Variant::Long(0)}},
+      {"recovery's marked orders", "SELECT count(*) FROM Order_Status_Pending", {}},
       // Deleting a header cascades to its lines and its mark.
       {"cascade to lines", "DELETE FROM Invoice_Detail WHERE invoice_no = ?1", {key}},
       {"cascade to mark", "DELETE FROM Invoice_Pending WHERE invoice_no = ?1", {key}},
