@@ -260,11 +260,13 @@ TEST(DeferredRoundTrips, AtMostTwoPerInvoice) {
     InstallUi(nullptr);
     return static_cast<long long>(trips);
   };
-  constexpr int kFew = 5, kMany = 45;
+  constexpr int kFew = 5, kMany = 245;
   const long long few = trips_for(kFew);
   const long long many = trips_for(kMany);
   std::printf("round trips: %lld for %d invoices, %lld for %d\n", few, kFew, many, kMany);
-  EXPECT_LE(many - few, 2 * (kMany - kFew));
+  // A larger run reads its order keys and the refresh in a few more
+  // windows; none of them per invoice.
+  EXPECT_LE(many - few, 2 * (kMany - kFew) + 4);
   EXPECT_LE(many, 2 * kMany + 40);
 }
 

@@ -322,7 +322,9 @@ class PostgresResultSet : public ResultSet {
     }
     AddTieBreakers();
     done_ = static_cast<std::int64_t>(block.rows.size()) < kFirstBatch;
-    batch_ = kFirstBatch * 2;
+    // Each batch of a sort without keys sorts the whole result again: past
+    // the first, read the largest at once.
+    batch_ = sorted ? last_batch_ : kFirstBatch * 2;
     Append(std::move(block.rows));
   }
 
@@ -499,8 +501,7 @@ class PostgresResultSet : public ResultSet {
     const std::int64_t keep = std::max(visited_end_, stream_base_ + 1);
     if (StreamEnd() <= keep) return;
     while (StreamEnd() > keep) streamed_.pop_back();
-    done_ = false;
-    batch_ = kFirstBatch;
+    done_ = false;  // the batch stays as grown: the reader reads on
   }
 
   void RestartStream() {
@@ -519,7 +520,7 @@ class PostgresResultSet : public ResultSet {
     if (row < stream_base_) RestartStream();
     while (!done_ && row >= StreamEnd()) {
       const std::int64_t wanted = std::max(batch_, row + 1 - StreamEnd());
-      batch_ = std::min(batch_ * 2, last_batch_);
+      batch_ = std::min(batch_ * 8, last_batch_);  // each batch is a round trip
       if (streamed_.empty()) {
         ReadFromStart(wanted);
       } else if (keys_.empty() || !ResumeAfterKeys(wanted)) {
