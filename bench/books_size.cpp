@@ -30,12 +30,7 @@ Costs MeasureComponent(const std::string& path, int headers, int runs) {
   for (int run = 0; run < runs; ++run) {
     const std::string order = std::to_string(100001 + run);
     c.save = std::min(c.save, Seconds([&] {
-      host.Let("InvoiceNo", host.Call("Get_Next_Invoice_No"));
-      host.Let("PrintInvoiceBy", Variant::Long(0));
-      host.Let("BeginOrder", Variant::String(order));
-      host.Let("EndOrder", Variant::String(order));
-      host.Let("TransactionMode", Variant::Long(1));
-      if (!host.Succeeds("Save")) throw std::runtime_error("Save answered False");
+      host.SaveOneOrder(order);
     }));
   }
   host.Let("Filter", Variant::String(""));

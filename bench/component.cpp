@@ -26,4 +26,13 @@ bool ComponentHost::Succeeds(const std::string& member, std::vector<Variant> arg
   return Call(member, std::move(args)).ToBoolean();
 }
 
+void ComponentHost::SaveOneOrder(const std::string& order) {
+  Let("InvoiceNo", Call("Get_Next_Invoice_No"));
+  Let("PrintInvoiceBy", Variant::Long(0));
+  Let("BeginOrder", Variant::String(order));
+  Let("EndOrder", Variant::String(order));
+  Let("TransactionMode", Variant::Long(1));
+  if (!Succeeds("Save")) throw std::runtime_error("Save answered False");
+}
+
 }  // namespace tarvik::bench

@@ -17,6 +17,9 @@ class ComponentHost {
   void Let(const std::string& member, Variant value);
   Variant Call(const std::string& member, std::vector<Variant> args = {});
   bool Succeeds(const std::string& member, std::vector<Variant> args = {});
+  // One invoice of one order under the next free number; throws when Save
+  // answers False.
+  void SaveOneOrder(const std::string& order);
   data::HostConnection& connection() { return *connection_; }
 
  private:

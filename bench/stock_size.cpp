@@ -85,12 +85,7 @@ double PerInvoice(const std::string& books, int invoices, int history_orders,
   return Seconds([&] {
            for (int k = 1; k <= invoices; ++k) {
              const std::string order = std::to_string(100000 + history_orders + k);
-             host.Let("InvoiceNo", host.Call("Get_Next_Invoice_No"));
-             host.Let("PrintInvoiceBy", Variant::Long(0));
-             host.Let("BeginOrder", Variant::String(order));
-             host.Let("EndOrder", Variant::String(order));
-             host.Let("TransactionMode", Variant::Long(1));
-             if (!host.Succeeds("Save")) throw std::runtime_error("Save answered False");
+             host.SaveOneOrder(order);
            }
          }) /
          invoices;

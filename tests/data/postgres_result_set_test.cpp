@@ -144,5 +144,34 @@ TEST(PostgresResultSetOnServer, ABrowseOfManyRowsReadsAFewWindows) {
   EXPECT_LE(PostgresRowsFetched() - before, 1002u + 4 * 256u);
 }
 
+// The keys of an invoicing run: a sort of expressions, opened before the
+// transaction and read to its end inside it, past every batch size, while
+// the rows read leave it.
+TEST(PostgresResultSetOnServer, ASortOfExpressionsReadsToItsEndAcrossATransaction) {
+  TempDatabase db(true, false);
+  if (!db.postgres()) GTEST_SKIP() << "PostgreSQL only (TARVIK_TEST_POSTGRES)";
+  ComPtr<HostConnection> c = db.Connect();
+  constexpr int kRows = 9000;  // past the largest batch
+  c->Execute("INSERT INTO Invoice_Header (invoice_no, bill_to, invoice_by) SELECT n, 'B', n % 4 "
+             "FROM generate_series(1, " + std::to_string(kRows) + ") AS n");
+  ComPtr<DataRecordset> rs = NewDataRecordset();
+  rs->SetConnection(c);
+  ASSERT_TRUE(rs->OpenRecordset("SELECT invoice_no FROM Invoice_Header WHERE invoice_by <> 9 ORDER BY invoice_no + 0"));
+  c->BeginTrans();
+  // As the invoicing does: a key is read, the next one asked for, then the
+  // order of the key read is invoiced and leaves the selection.
+  int read = 0;
+  bool more = true;
+  while (more) {
+    const int key = rs->ReadLong(0);
+    ASSERT_EQ(key, read + 1);
+    ++read;
+    more = rs->MoveNext();
+    c->Execute("UPDATE Invoice_Header SET invoice_by = 9 WHERE invoice_no = " + std::to_string(key));
+  }
+  c->CommitTrans();
+  EXPECT_EQ(read, kRows);
+}
+
 }  // namespace
 }  // namespace tarvik::data

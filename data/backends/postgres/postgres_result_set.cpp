@@ -581,14 +581,20 @@ class PostgresResultSet : public ResultSet {
     std::int64_t start = read - 1;
     std::int64_t next = 1;
     if (block.rows.empty() || block.rows.front() != last) {
-      start = std::max<std::int64_t>(0, read - 1 - kKeptRows);
-      block = window(start, read - start + kKeptRows + limit);
-      // The occurrence nearest to where it was.
+      // The occurrence nearest to where it was: near it first, then from the
+      // start, since any number of rows before it may have gone (a run that
+      // invoices the orders it reads takes them out of its own result).
       std::int64_t at = -1;
-      for (std::int64_t i = 0; i < static_cast<std::int64_t>(block.rows.size()); ++i) {
-        if (block.rows[static_cast<std::size_t>(i)] != last) continue;
-        if (at < 0 || std::llabs(start + i - (read - 1)) < std::llabs(start + at - (read - 1))) at = i;
-      }
+      auto look = [&](std::int64_t from) {
+        start = from;
+        block = window(start, read - start + kKeptRows + limit);
+        for (std::int64_t i = 0; i < static_cast<std::int64_t>(block.rows.size()); ++i) {
+          if (block.rows[static_cast<std::size_t>(i)] != last) continue;
+          if (at < 0 || std::llabs(start + i - (read - 1)) < std::llabs(start + at - (read - 1))) at = i;
+        }
+      };
+      look(std::max<std::int64_t>(0, read - 1 - kKeptRows));
+      if (at < 0 && start > 0) look(0);
       next = at >= 0 ? at + 1 : read - start;  // gone: on by position
     }
     const std::int64_t got = static_cast<std::int64_t>(block.rows.size());
