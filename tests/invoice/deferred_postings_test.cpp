@@ -108,6 +108,19 @@ void PrintTo(const Fault& fault, std::ostream* os) {
 }
 
 std::string Number(int invoice) { return std::to_string(kFirstInvoice + invoice - 1); }
+
+// One Save by order number over the packed orders, numbered from the first
+// invoice; its answer.
+bool SaveByOrderNumber(IDispatch* invoice, int orders) {
+  auto let = [&](const char* name, Variant value) { InvokeByName(invoice, name, CallKind::kLet, {std::move(value)}); };
+  let("PrintInvoiceBy", Variant::Long(0));
+  let("BeginOrder", Variant::String(std::to_string(kFirstOrder)));
+  let("EndOrder", Variant::String(std::to_string(kFirstOrder + orders - 1)));
+  let("InvoiceNo", Variant::String(Number(1)));
+  let("TransactionMode", Variant::Long(1));
+  return InvokeByName(invoice, "Save", CallKind::kMethod).ToBoolean();
+}
+
 std::string Key(int invoice) { return std::to_string(kFirstKey + invoice - 1); }
 
 Ending SaveWithFault(const std::string& database, const Fault& fault, int orders) {
@@ -126,15 +139,7 @@ Ending SaveWithFault(const std::string& database, const Fault& fault, int orders
     }
     ComPtr<_Invoice> invoice = invoice::NewInvoice();
     invoice::InvoiceTestPeer::Of(invoice).Connect(connection.get());
-    auto let = [&](const char* name, Variant value) {
-      InvokeByName(invoice.get(), name, CallKind::kLet, {std::move(value)});
-    };
-    let("PrintInvoiceBy", Variant::Long(0));
-    let("BeginOrder", Variant::String(std::to_string(kFirstOrder)));
-    let("EndOrder", Variant::String(std::to_string(kFirstOrder + orders - 1)));
-    let("InvoiceNo", Variant::String(Number(1)));
-    let("TransactionMode", Variant::Long(1));
-    ending.saved = InvokeByName(invoice.get(), "Save", CallKind::kMethod).ToBoolean();
+    ending.saved = SaveByOrderNumber(invoice.get(), orders);
     for (const UiEvent& box : ui.events()) ending.boxes.push_back(box.text);
     ending.invoice_no = InvokeByName(invoice.get(), "InvoiceNo", CallKind::kGet).ToString();
     ending.order_key = InvokeByName(invoice.get(), "OrderKey", CallKind::kGet).ToString();
@@ -242,16 +247,8 @@ TEST(DeferredRoundTrips, AtMostTwoPerInvoice) {
     InstallUi(&ui);
     ComPtr<_Invoice> invoice = invoice::NewInvoice();
     invoice::InvoiceTestPeer::Of(invoice).Connect(connection.get());
-    auto let = [&](const char* name, Variant value) {
-      InvokeByName(invoice.get(), name, CallKind::kLet, {std::move(value)});
-    };
-    let("PrintInvoiceBy", Variant::Long(0));
-    let("BeginOrder", Variant::String(std::to_string(kFirstOrder)));
-    let("EndOrder", Variant::String(std::to_string(kFirstOrder + orders - 1)));
-    let("InvoiceNo", Variant::String(Number(1)));
-    let("TransactionMode", Variant::Long(1));
     const std::uint64_t before = data::PostgresRoundTrips();
-    const bool saved = InvokeByName(invoice.get(), "Save", CallKind::kMethod).ToBoolean();
+    const bool saved = SaveByOrderNumber(invoice.get(), orders);
     const std::uint64_t trips = data::PostgresRoundTrips() - before;
     EXPECT_TRUE(saved);
     EXPECT_TRUE(ui.events().empty());
