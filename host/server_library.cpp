@@ -80,6 +80,9 @@ struct HostUi::Library {
   decltype(&TarvikInvoice_SetUiServices) set_ui = nullptr;
 };
 
+// Every library the host may create objects from gets the services: the one
+// the registry names now and the one beside the executable, which a command
+// such as demo registers in a registry of its own after this runs.
 HostUi::HostUi(UiServices* ui) {
   std::vector<std::string> candidates;
   try {
@@ -94,14 +97,17 @@ HostUi::HostUi(UiServices* ui) {
     auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(
         dlsym(handle.get(), "TarvikInvoice_SetUiServices"));
     if (!set_ui) continue;
+    // The same file under two names is one handle: count it once.
+    bool known = false;
+    for (const Library& l : libraries_) known = known || l.handle.get() == handle.get();
+    if (known) continue;
     set_ui(ui);
-    library_ = std::make_unique<Library>(Library{std::move(handle), set_ui});
-    return;
+    libraries_.push_back(Library{std::move(handle), set_ui});
   }
 }
 
 HostUi::~HostUi() {
-  if (library_) library_->set_ui(nullptr);
+  for (Library& library : libraries_) library.set_ui(nullptr);
 }
 
 }  // namespace tarvik::host

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui_services.h"
 #include "tarvik/progids.h"
@@ -27,11 +28,11 @@ void UnregisterServer(const std::string& library);
 // installer would. Quiet; false when that was needed and failed.
 bool EnsureServerRegistered();
 
-// Hands the host's UI services to the server library for as long as it
-// lives, through the library's TarvikInvoice_SetUiServices entry point: the
-// library the class registry names (the one CreateObject loads), else the one
-// beside the executable. The component shows its boxes through them; without
-// a loadable library there is no component to show any. Takes them back on
+// Hands the host's UI services to the server libraries for as long as it
+// lives, through their TarvikInvoice_SetUiServices entry point: the library
+// the class registry names (the one CreateObject loads) and the one beside
+// the executable. The component shows its boxes through them; without a
+// loadable library there is no component to show any. Takes them back on
 // destruction.
 class HostUi {
  public:
@@ -42,7 +43,7 @@ class HostUi {
 
  private:
   struct Library;
-  std::unique_ptr<Library> library_;
+  std::vector<Library> libraries_;
 };
 
 }  // namespace tarvik::host

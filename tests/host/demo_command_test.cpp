@@ -126,6 +126,29 @@ TEST_F(DemoCommandTest, TheNarrationEndsWithTheSummary) {
   EXPECT_LT(r.out.find("One invoice per order"), r.out.find("Summary"));
 }
 
+// The user's registry may name another build's library; the demo registers
+// its own in its folder after the command started, and its boxes must still
+// reach the component it drives.
+TEST_F(DemoCommandTest, AUserRegistryNamingAnotherLibraryLeavesTheBoxesToTheDemo) {
+  ASSERT_EQ(RunCli({"register"}).exit_code, 0);
+  const fs::path build_library = fs::path(TarvikPath()).parent_path() / "libtarvikinvoice.so";
+  const fs::path other = fs::path(dir().file("other-build")) / "libtarvikinvoice.so";
+  fs::create_directories(other.parent_path());
+  fs::copy_file(build_library, other);
+  std::string text = ReadFile(registry());
+  const std::string from = fs::weakly_canonical(build_library).string();
+  ASSERT_TRUE(Contains(text, from)) << text;
+  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + 1)) {
+    text.replace(at, from.size(), other.string());
+  }
+  std::ofstream(registry(), std::ios::trunc) << text;
+
+  RunResult r = RunCli({"demo", "--dir", "beside-another-build"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Backorder Incomplete Line Items")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "5001")) << r.out;
+}
+
 TEST_F(DemoCommandTest, AnUsedFolderIsRefusedAndLeftAsItWas) {
   const std::string folder = dir().file("used");
   RunDemo(folder);
