@@ -30,6 +30,8 @@ constexpr const char* kDefaultLayout = "invoice.layout";
 constexpr const char* kOutputFormula = "OutputFile";
 constexpr const char* kPrinterFormula = "Printer";
 constexpr const char* kPrintedFormula = "PrintedFile";
+constexpr const char* kReplaceFormula = "ReplaceOutput";
+constexpr std::int32_t kErrFileExists = 58;
 
 data::Value ToValue(const Variant& v) {
   switch (v.vt()) {
@@ -56,6 +58,15 @@ data::Value ToValue(const Variant& v) {
   }
 }
 
+// A formula that switches something on: True, a number other than 0, or "True".
+bool IsTrue(const std::optional<data::Value>& v) {
+  if (!v) return false;
+  if (auto i = std::get_if<std::int64_t>(&*v)) return *i != 0;
+  if (auto d = std::get_if<double>(&*v)) return *d != 0;
+  if (auto t = std::get_if<std::string>(&*v)) return *t == "True" || *t == "true" || *t == "1";
+  return false;
+}
+
 class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinter> {
  public:
   void SetFormulas(ComPtr<IDispatch> formulas) override { formulas_ = std::move(formulas); }
@@ -75,6 +86,7 @@ class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinte
 
  private:
   std::string LayoutPath() const;
+  void CheckOutput(const std::string& output, bool replace) const;
   std::optional<data::Value> Formula(const std::string& name);
   std::string FormulaText(const std::string& name);
   void RecordPrintedFile(const std::string& path);
@@ -90,14 +102,44 @@ class ReportPrinterImpl final : public ComObject<ReportPrinterImpl, ReportPrinte
 };
 
 // An absolute file stands alone; otherwise it lies in the report path, or,
-// with none, in the current folder or among the shipped layouts.
+// with none, among the shipped layouts. Never in the current folder: a file
+// planted there must not become the invoice.
 std::string ReportPrinterImpl::LayoutPath() const {
   const fs::path file = report_file_.empty() ? fs::path(kDefaultLayout) : fs::path(report_file_);
   if (file.is_absolute()) return file.string();
-  if (!report_path_.empty()) return (fs::path(report_path_) / file).string();
-  std::error_code ec;
-  if (fs::is_regular_file(file, ec)) return file.string();
+  if (!report_path_.empty()) {
+    if (!fs::path(report_path_).is_absolute()) {
+      RaiseError(report::kErrReportFileNotFound,
+                 "Report path " + report_path_ + " is not absolute; layouts are looked up only "
+                 "where they were installed or in a folder named in full");
+    }
+    return (fs::path(report_path_) / file).string();
+  }
   return (fs::path(TARVIK_REPORTS_DIR) / file).string();
+}
+
+// The document may replace an older one only when the host says so, and
+// never the books it is printed from, nor what is not a writable file.
+void ReportPrinterImpl::CheckOutput(const std::string& output, bool replace) const {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(output, ec);
+  if (ec || !fs::exists(status)) return;
+  if (!replace) {
+    RaiseError(kErrFileExists, "Cannot write " + output +
+                                   ": it already exists (the host can ask to replace it)");
+  }
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    if (!database_name_.empty() && fs::equivalent(output, database_name_ + suffix, ec)) {
+      RaiseError(kErrFileExists, "Cannot write " + output + ": it is the database being printed from");
+    }
+  }
+  const fs::file_status target = fs::status(output, ec);
+  if (ec || !fs::is_regular_file(target)) {
+    RaiseError(kErrFileExists, "Cannot write " + output + ": it is not a regular file");
+  }
+  if ((target.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    RaiseError(kErrFileExists, "Cannot write " + output + ": it is read-only");
+  }
 }
 
 std::optional<data::Value> ReportPrinterImpl::Formula(const std::string& name) {
@@ -155,9 +197,12 @@ bool ReportPrinterImpl::PrintReport(SAFEARRAY**) {
   if (output.empty()) output = "invoice-" + number + ".pdf";
   output = fs::absolute(output).lexically_normal().string();
 
+  const bool replace = IsTrue(Formula(kReplaceFormula));
+  CheckOutput(output, replace);
+
   const std::string title = DocumentTitle() + " " + number;
   report::RenderPdf(layout, invoices, [this](const std::string& n) { return Formula(n); }, title,
-                    output);
+                    output, replace ? report::ExistingOutput::kReplace : report::ExistingOutput::kRefuse);
   if (const std::string printer = FormulaText(kPrinterFormula); !printer.empty()) {
     report::SubmitToPrinter(printer, output, title);
   }

@@ -12,6 +12,7 @@
 #include "platform/class_registry.h"
 #include "platform/com.h"
 #include "platform/error.h"
+#include "platform/posix/trusted_path.h"
 #include "tarvik/entry_points.h"
 
 namespace tarvik::host {
@@ -29,6 +30,9 @@ using EntryPoint = HRESULT (*)();
 void CallEntryPoint(const std::string& library, const char* name) {
   if (!std::filesystem::exists(library)) {
     RaiseError(kErrCannotCreateObject, "server library not found: " + library);
+  }
+  if (std::string why = WhyNotLoadable(library); !why.empty()) {
+    RaiseError(kErrCannotCreateObject, "refusing to load the server library: " + why);
   }
   LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!handle) {
@@ -92,6 +96,7 @@ HostUi::HostUi(UiServices* ui) {
   }
   candidates.push_back(ServerLibraryPath());
   for (const std::string& library : candidates) {
+    if (!WhyNotLoadable(library).empty()) continue;  // CreateObject says why
     LibraryHandle handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (!handle) continue;
     auto set_ui = reinterpret_cast<decltype(&TarvikInvoice_SetUiServices)>(

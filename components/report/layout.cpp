@@ -4,12 +4,12 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/bounded_file.h"
 #include "platform/error.h"
 
 namespace tarvik::components::report {
@@ -39,6 +39,12 @@ const std::vector<Keyword>& Keywords() {
       {"footer", {"value"}, {"value"}},
   };
   return keywords;
+}
+
+std::string AllowedList(const Keyword& k) {
+  std::string list;
+  for (auto name : k.allowed) list += (list.empty() ? "" : ", ") + std::string(name);
+  return list.empty() ? "none" : list;
 }
 
 struct PageSize {
@@ -75,9 +81,7 @@ std::pair<std::string, Attributes> SplitLine(const std::string& line) {
     if (i >= line.size() || line[i] == '#') break;
     std::string name = word();
     if (name.empty()) throw LineError("an attribute name was expected");
-    if (i >= line.size() || line[i] != '=') {
-      throw LineError("'" + name + "' needs a value: " + name + "=...");
-    }
+    if (i >= line.size() || line[i] != '=') throw LineError("an attribute without its =value");
     ++i;
     std::string value;
     if (i < line.size() && line[i] == '"') {
@@ -97,15 +101,15 @@ std::pair<std::string, Attributes> SplitLine(const std::string& line) {
         const char e = line[i++];
         if (e == 'n') value += '\n';
         else if (e == '"' || e == '\\') value += e;
-        else throw LineError(std::string("an unknown escape '\\") + e + "'");
+        else throw LineError("an unknown escape (\\n, \\\" and \\\\ are known)");
       }
       if (!closed) throw LineError("a quoted value without its closing '\"'");
     } else {
       value = word();
-      if (value.empty()) throw LineError("'" + name + "' has an empty value");
+      if (value.empty()) throw LineError("an attribute with an empty value");
     }
     if (!attributes.emplace(name, value).second) {
-      throw LineError("'" + name + "' is given twice");
+      throw LineError("an attribute given twice");
     }
   }
   return {keyword, attributes};
@@ -115,8 +119,7 @@ double Number(const std::string& name, const std::string& text, double min) {
   double v = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (ec != std::errc() || end != text.data() + text.size() || v < min) {
-    throw LineError("'" + name + "' must be a number of at least " + std::to_string(int(min)) +
-                    ", not '" + text + "'");
+    throw LineError("'" + name + "' must be a number of at least " + std::to_string(int(min)));
   }
   return v;
 }
@@ -126,7 +129,7 @@ Align ParseAlign(const Attributes& a) {
   if (it == a.end() || it->second == "left") return Align::kLeft;
   if (it->second == "center") return Align::kCenter;
   if (it->second == "right") return Align::kRight;
-  throw LineError("align must be left, center or right, not '" + it->second + "'");
+  throw LineError("align must be left, center or right");
 }
 
 std::string Get(const Attributes& a, const std::string& name) {
@@ -147,12 +150,12 @@ void ApplyLine(Layout& layout, const std::string& keyword, const Attributes& a, 
   auto spec = std::find_if(Keywords().begin(), Keywords().end(),
                            [&](const Keyword& k) { return k.name == keyword; });
   if (spec == Keywords().end()) {
-    throw LineError("unknown keyword '" + keyword +
-                    "' (page, font, text, row, block, column, total, continued, footer)");
+    throw LineError(
+        "unknown keyword (page, font, text, row, block, column, total, continued, footer)");
   }
   for (const auto& [name, value] : a) {
     if (std::find(spec->allowed.begin(), spec->allowed.end(), name) == spec->allowed.end()) {
-      throw LineError("'" + keyword + "' has no attribute '" + name + "'");
+      throw LineError("'" + keyword + "' has an unknown attribute (" + AllowedList(*spec) + ")");
     }
   }
   for (auto required : spec->required) {
@@ -177,8 +180,7 @@ void ApplyLine(Layout& layout, const std::string& keyword, const Attributes& a, 
         layout.page_width = Number("size", size.substr(0, x), 144);
         layout.page_height = Number("size", size.substr(x + 1), 144);
       } else {
-        throw LineError("size must be A4, Letter, Legal or WIDTHxHEIGHT in points, not '" +
-                        size + "'");
+        throw LineError("size must be A4, Letter, Legal or WIDTHxHEIGHT in points");
       }
     }
     if (a.count("margin")) layout.margin = Number("margin", Get(a, "margin"), 0);
@@ -265,7 +267,7 @@ Layout ParseLayout(const std::string& text, const std::string& file) {
     auto known = std::find_if(layout.fonts.begin(), layout.fonts.end(),
                               [&](const Font& f) { return f.role == role; });
     if (known == layout.fonts.end()) {
-      Malformed(file, at, "font role '" + role + "' is not declared by any 'font' line");
+      Malformed(file, at, "a font role that no 'font' line declares");
     }
   }
   if (layout.columns.empty()) {
@@ -275,11 +277,15 @@ Layout ParseLayout(const std::string& text, const std::string& file) {
 }
 
 Layout LoadLayout(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) RaiseError(kErrReportFileNotFound, "Report file " + path + " not found or unreadable");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseLayout(text.str(), path);
+  const BoundedRead read = ReadRegularFile(path, kMaxLayoutBytes);
+  switch (read.fault) {
+    case FileReadFault::kNone: return ParseLayout(read.text, path);
+    case FileReadFault::kMissing:
+      RaiseError(kErrReportFileNotFound, "Report file " + path + " not found");
+    default:
+      RaiseError(kErrReportFileAccess,
+                 "Report file " + path + " " + DescribeFault(read.fault, kMaxLayoutBytes));
+  }
 }
 
 }  // namespace tarvik::components::report

@@ -3,6 +3,7 @@
 // The file format is described in docs/report_layout.md.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ namespace tarvik::components::report {
 inline constexpr int kErrReportFileNotFound = 53;  // "File not found"
 inline constexpr int kErrReportFileMalformed = 5;  // "Invalid procedure call or argument"
 inline constexpr int kErrPrinter = 482;            // "Printer error"
+inline constexpr int kErrReportFileAccess = 75;    // "Path/File access error"
+
+// Layout files are read whole; anything larger is refused unread.
+inline constexpr std::size_t kMaxLayoutBytes = 256 * 1024;
 
 enum class Align { kLeft, kCenter, kRight };
 
@@ -69,8 +74,10 @@ struct Layout {
   const std::string& FontFace(const std::string& role) const;
 };
 
-// Reads a layout file. A missing file raises kErrReportFileNotFound, a
-// malformed one kErrReportFileMalformed; both name the file (and the line).
+// Reads a layout file. A missing file raises kErrReportFileNotFound; what is
+// not a regular file, or is larger than kMaxLayoutBytes, kErrReportFileAccess;
+// a malformed one kErrReportFileMalformed. Messages name the file (and the
+// line), never what the file holds.
 Layout LoadLayout(const std::string& path);
 // The same from text; `file` only names it in messages.
 Layout ParseLayout(const std::string& text, const std::string& file);

@@ -22,11 +22,16 @@ struct RenderedDocument {
   int pages = 0;
 };
 
-// Writes the PDF to `path` (through a temporary file beside it, so a failed
-// run leaves no half-written document). An unknown placeholder raises
-// kErrReportFileMalformed naming the layout file and line.
+enum class ExistingOutput { kRefuse, kReplace };
+
+// Writes the PDF to `path` through a fresh file beside it, renamed onto
+// `path` when complete: a failed run leaves no half-written document, and a
+// link planted beside the target is never written through. An existing
+// `path` is refused (error 58) unless `existing` says to replace it. An
+// unknown placeholder raises kErrReportFileMalformed naming the layout file
+// and line.
 RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>& invoices,
                            const FormulaLookup& formulas, const std::string& title,
-                           const std::string& path);
+                           const std::string& path, ExistingOutput existing);
 
 }  // namespace tarvik::components::report

@@ -104,7 +104,7 @@ TextTemplate::TextTemplate(const std::string& text, int line) : line_(line) {
     part.name = inner.substr(0, colon);
     if (part.name.empty()) throw std::invalid_argument("an empty placeholder '{}'");
     for (char n : part.name) {
-      if (!IsNameChar(n)) throw std::invalid_argument("a bad placeholder name '" + part.name + "'");
+      if (!IsNameChar(n)) throw std::invalid_argument("a placeholder name of other than letters, digits and _");
     }
     if (colon != std::string::npos) {
       const std::string format = inner.substr(colon + 1);
@@ -116,8 +116,7 @@ TextTemplate::TextTemplate(const std::string& text, int line) : line_(line) {
         }
       }
       if (!known) {
-        throw std::invalid_argument("an unknown format '" + format +
-                                    "' (money, number, date or text)");
+        throw std::invalid_argument("an unknown format (money, number, date or text)");
       }
     }
     flush();

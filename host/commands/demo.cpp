@@ -37,6 +37,7 @@
 #include "host/ui/stop_signals.h"
 #include "host/ui/terminal_ui.h"
 #include "platform/class_registry.h"
+#include "platform/file_access.h"
 #include "platform/regional.h"
 
 namespace tarvik::host {
@@ -123,13 +124,13 @@ fs::path DemoFolder(const std::string& chosen) {
                                " already exists and is not an empty folder; refusing to "
                                "overwrite it (remove it or choose another --dir)");
     }
-    fs::create_directories(dir);
+    CreateFolders(dir);
     return dir;
   }
   const fs::path base = fs::path("demo-output") / Timestamp();
   fs::path dir = base;
   for (int n = 2; fs::exists(dir); ++n) dir = base.string() + "-" + std::to_string(n);
-  fs::create_directories(dir);
+  CreateFolders(dir);
   return dir;
 }
 

@@ -11,6 +11,7 @@
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/output/database_info.h"
+#include "platform/file_access.h"
 
 namespace tarvik::host {
 namespace {
@@ -36,7 +37,7 @@ class InitCommand : public Command {
                          "another path)");
       }
       auto parent = std::filesystem::path(*path).parent_path();
-      if (!parent.empty()) std::filesystem::create_directories(parent);
+      if (!parent.empty()) CreateFolders(parent);
     }
     auto backend = data::OpenBackend(db);
     if (!ListTables(*backend).empty()) {

@@ -32,6 +32,7 @@ PrintOutcome PrintOneInvoice(const std::string& database, const PrintRequest& re
   const std::string out = request.out.empty() ? "invoice-" + request.invoice_no + ".pdf" : request.out;
   formulas->Add(Variant::String(fs::absolute(out).lexically_normal().string()),
                 Variant::String("OutputFile"));
+  if (request.replace) formulas->Add(Variant::Boolean(true), Variant::String("ReplaceOutput"));
   if (!request.printer.empty()) {
     formulas->Add(Variant::String(request.printer), Variant::String("Printer"));
   }
@@ -74,6 +75,7 @@ class PrintCommand : public Command {
         ->required()
         ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
     command.add_option("--out", request_.out, "PDF file to write (default: invoice-N.pdf)");
+    command.add_flag("--force", request_.replace, "Replace the PDF file if it exists");
     command.add_option("--printer", request_.printer, "CUPS queue to send the PDF to");
     command.add_flag("--generate-only", request_.generate_only,
                      "Only fill the report tables; write no file");

@@ -1,7 +1,8 @@
-// `tarvik print N [--out FILE.pdf] [--printer NAME] [--generate-only]`:
+// `tarvik print N [--out FILE.pdf] [--force] [--printer NAME] [--generate-only]`:
 // fills the report tables for invoice N through the Invoice object and has
 // the report component render them. Prints the path of the PDF written;
-// --generate-only stops after the report tables and writes no file.
+// --generate-only stops after the report tables and writes no file. An
+// existing file is replaced only with --force, and never the database.
 #pragma once
 
 #include <string>
@@ -13,6 +14,7 @@ struct PrintRequest {
   std::string out;      // empty: "invoice-<N>.pdf" in the current folder
   std::string printer;  // empty: the file only
   bool generate_only = false;
+  bool replace = false;  // an existing file at `out` may be replaced
 };
 
 struct PrintOutcome {

@@ -4,18 +4,24 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <thread>
 
 #include "platform/error.h"
+#include "platform/file_access.h"
+#include "platform/posix/replacement_file.h"
+#include "platform/posix/trusted_path.h"
 
 namespace tarvik {
 
@@ -26,8 +32,9 @@ using json = nlohmann::json;
 
 constexpr std::int32_t kErrPathAccess = 75;
 
+// Not taken from the environment of a set-id program's caller.
 std::string Env(const char* name) {
-  const char* v = std::getenv(name);
+  const char* v = ::secure_getenv(name);
   return v ? v : "";
 }
 
@@ -70,15 +77,55 @@ ClassRegistration FromJson(const json& j) {
   return r;
 }
 
+constexpr std::size_t kMaxRegistryBytes = 1 << 20;
+constexpr auto kLockWait = std::chrono::seconds(3);
+
+[[noreturn]] void Untrusted(const std::string& path, const std::string& why) {
+  RaiseError(kErrPathAccess, "The class registry " + path + " cannot be used: " + why);
+}
+
+// Creates the registry's missing folders, none open to others whatever the
+// umask, and refuses folders that others could change.
+void PrepareFolder(const std::string& path) {
+  try {
+    CreateFolders(fs::path(path).parent_path());
+  } catch (const std::system_error& e) {
+    Untrusted(path, e.what());
+  }
+  if (std::string why = WhyNotTrustedFolders(path); !why.empty()) Untrusted(path, why);
+}
+
 // Holds an advisory lock beside the registry for one read-modify-write, so
-// two processes registering at once do not lose an entry.
+// two processes registering at once do not lose an entry. The lock file is
+// this user's alone: one that others could open (and hold locked forever)
+// is replaced, and a lock held too long is an error, not a hang.
 class RegistryLock {
  public:
   explicit RegistryLock(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    PrepareFolder(path);
+    const std::string lock = path + ".lock";
+    fd_ = OpenPrivate(lock);
+    if (fd_ < 0) {
+      // Someone else's, shared, or not a file: the folder is ours, so it can go.
+      ::unlink(lock.c_str());
+      fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd_ < 0) {
+        Untrusted(path, "cannot create its lock file " + lock + ": " + std::strerror(errno));
+      }
+    }
+    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        Untrusted(path, "cannot lock " + lock + ": " + std::strerror(errno));
+      }
+      if (std::chrono::steady_clock::now() >= give_up) {
+        ::close(fd_);
+        fd_ = -1;
+        Untrusted(path, "another process has held its lock " + lock + " for more than " +
+                            std::to_string(kLockWait.count()) + " seconds");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   }
   ~RegistryLock() {
     if (fd_ >= 0) {
@@ -90,17 +137,58 @@ class RegistryLock {
   RegistryLock& operator=(const RegistryLock&) = delete;
 
  private:
+  // The lock file when it is a regular file of this user that nobody else
+  // may open; -1 otherwise.
+  static int OpenPrivate(const std::string& lock) {
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) == 0) {
+      return fd;
+    }
+    ::close(fd);
+    return -1;
+  }
+
   int fd_ = -1;
+};
+
+struct OpenFile {
+  int fd;
+  ~OpenFile() { ::close(fd); }
 };
 
 std::vector<ClassRegistration> Load(const std::string& path) {
   std::vector<ClassRegistration> out;
-  std::ifstream in(path);
-  if (!in) return out;  // no file yet: nothing registered
-  std::stringstream text;
-  text << in.rdbuf();
-  if (text.str().find_first_not_of(" \t\r\n") == std::string::npos) return out;
-  json doc = json::parse(text.str(), nullptr, false);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return out;  // no file yet: nothing registered
+    Untrusted(path, std::string("it cannot be opened: ") + std::strerror(errno));
+  }
+  std::string text;
+  {
+    const OpenFile closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) Untrusted(path, std::strerror(errno));
+    if (std::string why = WhyNotTrustedFile(st, path); !why.empty()) Untrusted(path, why);
+    if (std::string why = WhyNotTrustedFolders(path); !why.empty()) Untrusted(path, why);
+    if (static_cast<std::size_t>(st.st_size) > kMaxRegistryBytes) {
+      Untrusted(path, "it is larger than " + std::to_string(kMaxRegistryBytes) + " bytes");
+    }
+    text.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Untrusted(path, std::string("it cannot be read: ") + std::strerror(errno));
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+  }
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) return out;
+  json doc = json::parse(text, nullptr, false);
   if (doc.is_discarded() || !doc.is_object() || !doc.contains("classes") ||
       !doc["classes"].is_array()) {
     RaiseError(kErrPathAccess, "The class registry " + path + " is not a valid registry file");
@@ -111,27 +199,14 @@ std::vector<ClassRegistration> Load(const std::string& path) {
   return out;
 }
 
+// Written aside under a fresh name and renamed, so a reader never sees half
+// a file and a name planted beside the registry is never written through.
 void Save(const std::string& path, const std::vector<ClassRegistration>& regs) {
   json doc{{"classes", json::array()}};
   for (const auto& r : regs) doc["classes"].push_back(ToJson(r));
-  std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
-  // Written aside and renamed, so a reader never sees half a file.
-  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(tmp, std::ios::trunc);
-    out << doc.dump(2) << '\n';
-    out.flush();
-    if (!out) {
-      fs::remove(tmp, ec);
-      RaiseError(kErrPathAccess, "Cannot write the class registry " + path);
-    }
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    RaiseError(kErrPathAccess, "Cannot write the class registry " + path);
-  }
+  ReplacementFile file(path, 0644);
+  file.Write(doc.dump(2) + "\n");
+  file.Commit(ReplacementFile::Existing::kReplace);
 }
 
 using GetClassObjectFn = HRESULT (*)(const CLSID&, const IID&, void**);
@@ -143,6 +218,11 @@ GetClassObjectFn LoadServer(const std::string& library, std::string* error) {
   std::lock_guard<std::mutex> lock(mutex);
   void*& handle = loaded[library];
   if (!handle) {
+    if (std::string why = WhyNotLoadable(library); !why.empty()) {
+      *error = "Refusing to load the server of this class: " + why;
+      loaded.erase(library);
+      return nullptr;
+    }
     handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
       const char* why = ::dlerror();
@@ -182,6 +262,10 @@ std::string ClassRegistryPath() {
 
 void RegisterClass(const ClassRegistration& reg) {
   const std::string path = ClassRegistryPath();
+  if (reg.library.empty() || reg.library.front() != '/') {
+    RaiseError(kErrPathAccess, "Cannot register " + reg.progid + ": its library path " +
+                                   reg.library + " is not absolute");
+  }
   RegistryLock lock(path);
   std::vector<ClassRegistration> regs = Load(path);
   bool replaced = false;

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/posix/replacement_file.h"
 
 namespace tarvik::components::report {
 namespace {
@@ -41,6 +42,16 @@ constexpr double kTotalsFrom = 0.55;  // totals start at this share of the width
 constexpr double kTotalsValue = 0.80;
 
 cairo_status_t Discard(void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }
+
+cairo_status_t WriteTo(void* file, const unsigned char* data, unsigned int length) {
+  try {
+    static_cast<ReplacementFile*>(file)->Write(
+        std::string_view(reinterpret_cast<const char*>(data), length));
+    return CAIRO_STATUS_SUCCESS;
+  } catch (const AutomationError&) {
+    return CAIRO_STATUS_WRITE_ERROR;
+  }
+}
 
 PangoAlignment ToPango(Align a) {
   switch (a) {
@@ -158,8 +169,8 @@ class Pass {
     } catch (const std::out_of_range& e) {
       RaiseError(kErrReportFileMalformed,
                  "Report file " + layout_.file + ", line " + std::to_string(t.line()) +
-                     ": unknown field '" + e.what() +
-                     "' (neither a column of the report tables nor a formula)");
+                     ": an unknown field (neither a column of the report tables nor a "
+                     "formula)");
     }
   }
 
@@ -326,7 +337,7 @@ void Check(cairo_status_t status, const std::string& path) {
 
 RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>& invoices,
                            const FormulaLookup& formulas, const std::string& title,
-                           const std::string& path) {
+                           const std::string& path, ExistingOutput existing) {
   // Measuring on a PDF surface too, so both passes see the same font metrics.
   std::vector<int> pages;
   {
@@ -337,10 +348,12 @@ RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>&
     for (const auto& invoice : invoices) pages.push_back(measure.Invoice(invoice, 0));
   }
 
-  const std::string part = path + ".part";
+  // PDFs are for reading by anyone who may read the folder, writing by the owner.
+  ReplacementFile file(path, 0644);
   RenderedDocument document;
-  try {
-    Surface pdf(cairo_pdf_surface_create(part.c_str(), layout.page_width, layout.page_height));
+  {
+    Surface pdf(cairo_pdf_surface_create_for_stream(WriteTo, &file, layout.page_width,
+                                                    layout.page_height));
     Check(cairo_surface_status(pdf.get()), path);
     cairo_pdf_surface_set_metadata(pdf.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
     cairo_pdf_surface_set_metadata(pdf.get(), CAIRO_PDF_METADATA_CREATOR, "TarvikInvoice");
@@ -354,17 +367,9 @@ RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>&
     }
     cairo_surface_finish(pdf.get());
     Check(cairo_surface_status(pdf.get()), path);
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove(part, ignored);
-    throw;
   }
-  std::error_code ec;
-  std::filesystem::rename(part, path, ec);
-  if (ec) {
-    std::filesystem::remove(part, ec);
-    RaiseError(75, "Cannot write " + path + ": " + ec.message());
-  }
+  file.Commit(existing == ExistingOutput::kReplace ? ReplacementFile::Existing::kReplace
+                                                   : ReplacementFile::Existing::kRefuse);
   return document;
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <system_error>
 
 #include "data/backends/sqlite/sqlite_result_set.h"
 #include "data/backends/sqlite/sqlite_statement.h"
@@ -162,6 +163,15 @@ std::string ImmutableUri(const std::string& path) {
 std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path, OpenMode mode) {
   try {
     if (mode == OpenMode::kReadWrite) {
+      // The books are the owner's alone until someone shares them on purpose;
+      // SQLite gives its journals the mode of the database file.
+      try {
+        if (!path.empty() && path != ":memory:" && path.rfind("file:", 0) != 0) {
+          CreateOwnerOnlyFile(path);
+        }
+      } catch (const std::system_error&) {
+        // SQLite says why it cannot open it.
+      }
       return std::make_unique<SqliteBackend>(path, path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     }
     if (NeedsImmutableRead(path)) {
