@@ -1,6 +1,8 @@
 // `tarvik demo` run as the real program on a fresh clone's terms (its own
 // registry, no terminal, no answers), its database checked afterwards; and
 // the progress line the long jobs draw, in process.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -174,6 +176,43 @@ TEST_F(DemoCommandTest, WithoutAFolderEachRunGetsANewOneUnderDemoOutput) {
   for (const auto& e : fs::directory_iterator(dir().path() / "demo-output")) runs.push_back(e.path());
   ASSERT_EQ(runs.size(), 2u);
   for (const auto& p : runs) EXPECT_TRUE(fs::exists(p / "demo.db")) << p;
+}
+
+// A folder others may write to cannot hold the registry the demo loads its
+// classes from: another user could put their own library in it.
+TEST_F(DemoCommandTest, AFolderOthersCanWriteIsRefusedBeforeAnythingIsLoaded) {
+  const std::string folder = dir().file("shared");
+  fs::create_directory(folder);
+  fs::permissions(folder, fs::perms::all);
+  const RunResult r = RunCli({"demo", "--dir", folder});
+  EXPECT_NE(r.exit_code, 0) << r.out;
+  EXPECT_NE(r.err.find("writable by group or others"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(folder), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(folder + "/classes.json"));
+}
+
+TEST_F(DemoCommandTest, WhatItCreatesIsClosedToOthersWhateverTheUmask) {
+  const std::string folder = dir().file("modes/run");
+  const mode_t old = ::umask(0);
+  const RunResult r = RunCli({"demo", "--dir", folder, "--json"});
+  ::umask(old);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 0777;
+  };
+  EXPECT_EQ(mode(dir().file("modes")), 0755u);
+  EXPECT_EQ(mode(folder), 0755u);
+  EXPECT_EQ(mode(folder + "/demo.db"), 0600u);
+  EXPECT_EQ(mode(folder + "/classes.json"), 0644u);
+  int pdfs = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".pdf") continue;
+    ++pdfs;
+    EXPECT_EQ(mode(entry.path().string()), 0644u) << entry.path();
+  }
+  EXPECT_GT(pdfs, 0);
 }
 
 }  // namespace

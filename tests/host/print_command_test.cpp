@@ -1,6 +1,7 @@
 // `tarvik print` and printing through `tarvik script`, on a demo database
 // with invoice 1 made from order 1001.
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/tarvik_process.h"
+#include "tests/support/temp_database.h"
 
 namespace tarvik::host_test {
 namespace {
@@ -115,6 +117,53 @@ TEST_F(PrintCommandTest, GenerateOnlyThroughAScriptFillsTheReportTables) {
   EXPECT_EQ(row[1], row[2]);
   EXPECT_FALSE(fs::exists(pdf));
 }
+
+// --out names what the PDF replaces: nothing unless --force, and never the
+// database being printed from, whatever name it goes by.
+struct OutCase {
+  const char* name;
+  const char* out;  // in the test folder; "<db>" is the database
+  bool force;
+  bool written;
+  const char* reason;
+};
+
+class PrintOut : public PrintCommandTest, public ::testing::WithParamInterface<OutCase> {};
+
+TEST_P(PrintOut, ReplacesOnlyWhatItMay) {
+  if (!tarvik::testing::TestPostgresServer().empty()) GTEST_SKIP() << "the database is an SQLite file here";
+  const OutCase& c = GetParam();
+  std::ofstream(dir().file("earlier.pdf")) << "earlier";
+  const std::string out = std::string(c.out) == "<db>" ? db_ : dir().file(c.out);
+  const std::string before = out == db_ ? std::string() : ReadFile(out);
+  std::vector<std::string> args = {"--db", db_, "print", "1", "--out", out};
+  if (c.force) args.push_back("--force");
+  const RunResult r = RunCli(args);
+  if (c.written) {
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(out).substr(0, 5), "%PDF-");
+    return;
+  }
+  EXPECT_NE(r.exit_code, 0) << r.out;
+  EXPECT_THAT(r.err, HasSubstr(c.reason));
+  if (out == db_) {
+    // Printing fills the report tables, so the books change, but stay books.
+    EXPECT_EQ(ReadFile(out).rfind("SQLite format 3", 0), 0u);
+  } else {
+    EXPECT_EQ(ReadFile(out), before);
+  }
+  const RunResult info = RunCli({"--db", db_, "info"});
+  EXPECT_EQ(info.exit_code, 0) << info.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, PrintOut,
+    ::testing::Values(OutCase{"New", "new.pdf", false, true, ""},
+                      OutCase{"Existing", "earlier.pdf", false, false, "already exists"},
+                      OutCase{"ExistingForced", "earlier.pdf", true, true, ""},
+                      OutCase{"Database", "<db>", false, false, "already exists"},
+                      OutCase{"DatabaseForced", "<db>", true, false, "database"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tarvik::host_test
