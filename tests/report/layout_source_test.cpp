@@ -74,7 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
         SecretCase{"AttributeName", kColumnLine + "footer S3CRET=x value=y\n"},
         SecretCase{"AttributeWithoutValue", kColumnLine + "footer S3CRET\n"},
         SecretCase{"RepeatedAttribute", kColumnLine + "footer S3CRET=1 S3CRET=2\n"},
-        SecretCase{"Escape", kColumnLine + "footer value=\"\\S3CRET\"\n"},
         SecretCase{"PageSize", kColumnLine + "page size=S3CRET\n"},
         SecretCase{"Margin", kColumnLine + "page margin=S3CRET\n"},
         SecretCase{"Align", kColumnLine + "text value=x align=S3CRET\n"},
