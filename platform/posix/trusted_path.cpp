@@ -1,10 +1,13 @@
 #include "platform/posix/trusted_path.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace tarvik {
 namespace {
@@ -18,6 +21,31 @@ std::string OwnerFault(const struct stat& st) {
   return {};
 }
 
+// Write access for a group counts as the user's own when the group is the
+// user's private one (primary group, no other members), as with a umask of
+// 002 on systems that give each user a group of their own.
+bool PrivateGroup(gid_t gid) {
+  const uid_t uid = ::geteuid();
+  std::vector<char> buffer(16384);
+  passwd pw{};
+  passwd* user = nullptr;
+  if (::getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &user) != 0 || !user) return false;
+  if (user->pw_gid != gid) return false;
+  const std::string name = user->pw_name;
+  group gr{};
+  group* found = nullptr;
+  if (::getgrgid_r(gid, &gr, buffer.data(), buffer.size(), &found) != 0 || !found) return false;
+  for (char** member = found->gr_mem; member && *member; ++member) {
+    if (name != *member) return false;
+  }
+  return true;
+}
+
+bool OthersMayWrite(const struct stat& st) {
+  if (st.st_mode & S_IWOTH) return true;
+  return (st.st_mode & S_IWGRP) && !PrivateGroup(st.st_gid);
+}
+
 std::string Canonical(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
   return real ? std::string(real.get()) : std::string();
@@ -28,7 +56,7 @@ std::string Canonical(const std::string& path) {
 std::string WhyNotTrustedFile(const struct stat& st, const std::string& path) {
   if (!S_ISREG(st.st_mode)) return "file " + path + " is not a regular file";
   if (std::string fault = OwnerFault(st); !fault.empty()) return "file " + path + " " + fault;
-  if (st.st_mode & (S_IWGRP | S_IWOTH)) return "file " + path + " is writable by group or others";
+  if (OthersMayWrite(st)) return "file " + path + " is writable by group or others";
   return {};
 }
 
@@ -44,7 +72,7 @@ std::string WhyNotTrustedFolders(const std::string& path) {
     if (std::string fault = OwnerFault(st); !fault.empty()) {
       return "folder " + folder.string() + " " + fault;
     }
-    if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX)) {
+    if (OthersMayWrite(st) && !(st.st_mode & S_ISVTX)) {
       return "folder " + folder.string() + " is writable by group or others";
     }
     if (folder == folder.root_path()) break;

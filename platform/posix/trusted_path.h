@@ -1,7 +1,9 @@
 // Whether a file may be trusted to say what code this process runs: it and
 // every folder above it belong to this user or to root, and nobody else can
 // write to them. A world-writable folder with the sticky bit (/tmp) passes,
-// since others cannot rename or remove what is ours in it.
+// since others cannot rename or remove what is ours in it, and so does
+// write access for the user's private group (umask 002 on systems that give
+// every user a group of their own).
 #pragma once
 
 #include <sys/stat.h>

@@ -172,6 +172,9 @@ TEST_F(BooksTest, AWalFileWhoseChangesCannotBeReadIsRefusedNotMisread) {
   fs::copy_file(db_, copy / "books.db");
   fs::copy_file(db_ + "-wal", copy / "books.db-wal");
   ASSERT_GT(fs::file_size(copy / "books.db-wal"), 0u);
+  // The books are made for their owner alone; shared for reading on purpose.
+  fs::permissions(copy / "books.db", kReadOnlyFile);
+  fs::permissions(copy / "books.db-wal", kReadOnlyFile);
   fs::permissions(dir().path(), kReadOnlyFolder);
   fs::permissions(copy, kReadOnlyFolder);
   const auto files_before = Snapshot(copy);

@@ -1,6 +1,7 @@
 // Reading files others may name, writing files beside planted links, and
 // the permissions of what is created, whatever the umask.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,12 +165,15 @@ TEST(CreatedFiles, AnOwnerOnlyFileIsNotCreatedThroughALink) {
   EXPECT_FALSE(fs::exists(victim));
 }
 
+// "Another" owner is nobody, "another" group nogroup; write access for the
+// group counts only when it is not the user's private group (root's, here).
 struct TrustCase {
   const char* name;
   mode_t folder_mode;
   mode_t file_mode;
   bool file_to_other_user;
   bool folder_to_other_user;
+  bool to_other_group;  // file and folder
   const char* subject;  // "file" or "folder" at fault; empty: trusted
   const char* fault;
 };
@@ -179,8 +183,18 @@ class TrustedPathTest : public ::testing::TestWithParam<TrustCase> {};
 TEST_P(TrustedPathTest, FileAndFoldersMustBeOursAndClosedToOthers) {
   const TrustCase& c = GetParam();
   const auto other = OtherUser();
-  if ((c.file_to_other_user || c.folder_to_other_user) && !other) {
+  const auto other_group = OtherGroup();
+  if ((c.file_to_other_user || c.folder_to_other_user || c.to_other_group) && !other) {
     GTEST_SKIP() << "needs root to give files to another user";
+  }
+  // Only root's own group is known to be private (no members) everywhere.
+  const bool own_group_writes = !c.to_other_group && ((c.file_mode | c.folder_mode) & S_IWGRP) &&
+                                !((c.file_mode | c.folder_mode) & S_IWOTH);
+  if (own_group_writes) {
+    const group* root = ::getgrgid(0);
+    if (::geteuid() != 0 || !root || (root->gr_mem && root->gr_mem[0])) {
+      GTEST_SKIP() << "needs root, with a group of no other members";
+    }
   }
   PosixTempFolder top;
   const fs::path folder = top.path() / "shared";
@@ -195,6 +209,10 @@ TEST_P(TrustedPathTest, FileAndFoldersMustBeOursAndClosedToOthers) {
   if (c.folder_to_other_user) {
     ASSERT_EQ(::chown(folder.c_str(), *other, -1), 0);
   }
+  if (c.to_other_group) {
+    ASSERT_EQ(::chown(file.c_str(), -1, *other_group), 0);
+    ASSERT_EQ(::chown(folder.c_str(), -1, *other_group), 0);
+  }
   const std::string why = WhyNotTrusted(file);
   if (std::string(c.subject).empty()) {
     EXPECT_EQ(why, "");
@@ -207,14 +225,15 @@ TEST_P(TrustedPathTest, FileAndFoldersMustBeOursAndClosedToOthers) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, TrustedPathTest,
     ::testing::Values(
-        TrustCase{"Ours", 0755, 0644, false, false, "", ""},
-        TrustCase{"StickyFolderForAll", 01777, 0644, false, false, "", ""},
-        TrustCase{"GroupWritableFile", 0755, 0664, false, false, "file", "writable by group"},
-        TrustCase{"WorldWritableFile", 0755, 0646, false, false, "file", "writable by group or others"},
-        TrustCase{"GroupWritableFolder", 0775, 0644, false, false, "folder", "writable by group"},
-        TrustCase{"WorldWritableFolder", 0777, 0644, false, false, "folder", "writable by group or others"},
-        TrustCase{"FileOfAnotherUser", 0755, 0644, true, false, "file", "another user"},
-        TrustCase{"FolderOfAnotherUser", 0755, 0644, false, true, "folder", "another user"}),
+        TrustCase{"Ours", 0755, 0644, false, false, false, "", ""},
+        TrustCase{"StickyFolderForAll", 01777, 0644, false, false, false, "", ""},
+        TrustCase{"WritableByOwnPrivateGroup", 0775, 0664, false, false, false, "", ""},
+        TrustCase{"GroupWritableFile", 0755, 0664, false, false, true, "file", "writable by group"},
+        TrustCase{"WorldWritableFile", 0755, 0646, false, false, false, "file", "writable by group or others"},
+        TrustCase{"GroupWritableFolder", 0775, 0644, false, false, true, "folder", "writable by group"},
+        TrustCase{"WorldWritableFolder", 0777, 0644, false, false, false, "folder", "writable by group or others"},
+        TrustCase{"FileOfAnotherUser", 0755, 0644, true, false, false, "file", "another user"},
+        TrustCase{"FolderOfAnotherUser", 0755, 0644, false, true, false, "folder", "another user"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TrustedPath, ALibraryIsLoadedOnlyByAnAbsolutePathToARegularFile) {

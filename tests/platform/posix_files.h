@@ -54,6 +54,14 @@ inline std::optional<uid_t> OtherUser() {
   return pw->pw_uid;
 }
 
+// A group other than this user's own, when this process may give files to it.
+inline std::optional<gid_t> OtherGroup() {
+  if (::geteuid() != 0) return std::nullopt;
+  const passwd* pw = ::getpwnam("nobody");
+  if (!pw || pw->pw_gid == 0) return std::nullopt;
+  return pw->pw_gid;
+}
+
 inline mode_t ModeOf(const std::string& path) {
   struct stat st {};
   ::lstat(path.c_str(), &st);

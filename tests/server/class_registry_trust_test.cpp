@@ -63,7 +63,7 @@ using Spoil = void (*)(Scene&);
 struct SpoilCase {
   const char* name;
   const char* variable;  // how the registry is named
-  bool needs_other_user;
+  bool needs_other_user;  // or group
   const char* library;   // as the registry names it; empty: the copy, by its absolute path
   Spoil spoil;           // after the registry is written
   const char* reason;    // in the refusal; empty: the object is created
@@ -71,10 +71,16 @@ struct SpoilCase {
 
 void Nothing(Scene&) {}
 void LibraryToOtherUser(Scene& s) { EXPECT_EQ(::chown(s.library.c_str(), *s.other, -1), 0); }
-void LibraryGroupWritable(Scene& s) { ::chmod(s.library.c_str(), 0775); }
+void LibraryGroupWritable(Scene& s) {
+  ::chmod(s.library.c_str(), 0775);
+  EXPECT_EQ(::chown(s.library.c_str(), -1, *OtherGroup()), 0);
+}
 void LibraryFolderShared(Scene& s) { ::chmod(s.top.path().c_str(), 0777); }
 void RegistryToOtherUser(Scene& s) { EXPECT_EQ(::chown(s.registry.c_str(), *s.other, -1), 0); }
-void RegistryGroupWritable(Scene& s) { ::chmod(s.registry.c_str(), 0664); }
+void RegistryGroupWritable(Scene& s) {
+  ::chmod(s.registry.c_str(), 0664);
+  EXPECT_EQ(::chown(s.registry.c_str(), -1, *OtherGroup()), 0);
+}
 void RegistryFolderShared(Scene& s) { ::chmod((s.config / "tarvik").c_str(), 0777); }
 void ConfigToOtherUser(Scene& s) { EXPECT_EQ(::chown(s.config.c_str(), *s.other, -1), 0); }
 
@@ -140,13 +146,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "./server.so is not absolute"},
         SpoilCase{"LibraryOfAnotherUser", "TARVIK_CLASS_REGISTRY", true, "", LibraryToOtherUser,
                   "server.so belongs to another user"},
-        SpoilCase{"LibraryWritableByGroup", "TARVIK_CLASS_REGISTRY", false, "",
+        SpoilCase{"LibraryWritableByGroup", "TARVIK_CLASS_REGISTRY", true, "",
                   LibraryGroupWritable, "server.so is writable by group or others"},
         SpoilCase{"LibraryInASharedFolder", "TARVIK_CLASS_REGISTRY", false, "",
                   LibraryFolderShared, "is writable by group or others"},
         SpoilCase{"RegistryOfAnotherUser", "TARVIK_CLASS_REGISTRY", true, "", RegistryToOtherUser,
                   "classes.json belongs to another user"},
-        SpoilCase{"RegistryWritableByGroup", "TARVIK_CLASS_REGISTRY", false, "",
+        SpoilCase{"RegistryWritableByGroup", "TARVIK_CLASS_REGISTRY", true, "",
                   RegistryGroupWritable, "classes.json is writable by group or others"},
         SpoilCase{"RegistryInASharedFolder", "TARVIK_CLASS_REGISTRY", false, "",
                   RegistryFolderShared, "tarvik is writable by group or others"},
