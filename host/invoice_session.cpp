@@ -10,13 +10,17 @@ namespace tarvik::host {
 namespace {
 
 ComPtr<IDispatch> CreateServerObject(const std::string& progid) {
-  EnsureServerRegistered();
+  const std::string registration = EnsureServerRegistered();
   ComPtr<IDispatch> object;
   const HRESULT h = CreateObject(progid, &object);
   if (Failed(h) || !object) {
     auto record = TakeErrorRecord();
     if (record && record->hresult == h) {
-      throw AutomationError(record->number, record->description, record->source);
+      // "Not registered" alone hides why registering did not help.
+      const std::string why = h == REGDB_E_CLASSNOTREG && !registration.empty()
+                                  ? " (registering the classes failed: " + registration + ")"
+                                  : std::string();
+      throw AutomationError(record->number, record->description + why, record->source);
     }
     RaiseError(kErrCannotCreateObject,
                "Cannot create object \"" + progid + "\": " +

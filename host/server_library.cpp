@@ -68,14 +68,16 @@ void UnregisterServer(const std::string& library) {
   CallEntryPoint(library, "DllUnregisterServer");
 }
 
-bool EnsureServerRegistered() {
+std::string EnsureServerRegistered() {
   try {
     auto reg = FindClassByProgId(kProgIdInvoice);
-    if (reg && std::filesystem::exists(reg->library)) return true;
+    if (reg && std::filesystem::exists(reg->library)) return {};
     RegisterServer(ServerLibraryPath());
-    return true;
-  } catch (const std::exception&) {
-    return false;
+    return {};
+  } catch (const AutomationError& e) {
+    return e.description();
+  } catch (const std::exception& e) {
+    return e.what();
   }
 }
 

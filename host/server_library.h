@@ -25,8 +25,9 @@ void UnregisterServer(const std::string& library);
 
 // Registers the library beside the executable when the registry does not
 // name an Invoice class, or names a library that is no longer there, as an
-// installer would. Quiet; false when that was needed and failed.
-bool EnsureServerRegistered();
+// installer would. Quiet; empty when nothing failed, otherwise why it did
+// (for the message when creating an object then fails).
+std::string EnsureServerRegistered();
 
 // Hands the host's UI services to the server libraries for as long as it
 // lives, through their TarvikInvoice_SetUiServices entry point: the library

@@ -187,7 +187,7 @@ ScriptDriver::Reply ScriptDriver::Open(const json& req) {
 ScriptDriver::Reply ScriptDriver::Create(const json& req) {
   std::string progid = TextField(req, "progid");
   std::string as = TextField(req, "as");
-  if (!registered_) registered_ = EnsureServerRegistered();
+  if (!registered_) registered_ = EnsureServerRegistered().empty();
   ComPtr<IDispatch> object;
   HRESULT h = CreateObject(progid, &object);
   if (Failed(h) || !object) {

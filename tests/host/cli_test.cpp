@@ -1,5 +1,6 @@
 // The commands of the program: init, info, register / unregister, and the
 // top-level options.
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -125,6 +126,21 @@ TEST_F(CliTest, RegistrationNamingAVanishedLibraryIsRepaired) {
                                      "\n");
   EXPECT_EQ(JsonLines(create.out).at(0)["ok"], true) << create.out;
   EXPECT_NE(ReadFile(registry()).find(lib), std::string::npos);
+}
+
+// A registry others could write is not used, and the command says why
+// rather than only that the class is not registered.
+TEST_F(CliTest, ARegistryInAFolderOthersCanWriteIsRefusedWithTheReason) {
+  const std::string db = InitDatabase("books.db", true);
+  const std::string shared = dir().file("shared");
+  std::filesystem::create_directory(shared);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  const RunResult r = RunTarvik({"--db", db, "list"}, "", shared + "/classes.json",
+                                dir().path().string());
+  EXPECT_EQ(r.exit_code, 1) << r.out;
+  EXPECT_NE(r.err.find("folder " + shared + " is writable by group or others"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(std::filesystem::exists(shared + "/classes.json"));
 }
 
 TEST_F(CliTest, BadAnswersAreRefusedBeforeAnythingRuns) {
