@@ -114,9 +114,13 @@ std::int64_t PackedOrders(data::HostConnection& c, const Grouping& g, const Crea
     customers_orders.insert(std::get<std::int64_t>(own->Column(0)));
   }
   std::int64_t count = 0;
+  // Read through in one transaction, so the sorted keys are read once
+  // rather than found again after every batch.
+  data::Transaction reading(c);
   for (std::int64_t row = 0; keys->Seek(row); ++row) {
     count += customers_orders.count(std::get<std::int64_t>(keys->Column(0))) ? 1 : 0;
   }
+  reading.Commit();
   return count;
 }
 
