@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <ostream>
 
@@ -119,9 +120,21 @@ class Cursor {
   bool valid_ = false;
 };
 
-void AddText(std::vector<std::string>& texts, std::string text) {
-  if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(std::move(text));
-}
+// Texts in the order first met, each once; one invoice may gather the
+// orders of a whole customer, so the texts met are looked up, not searched.
+class DistinctTexts {
+ public:
+  explicit DistinctTexts(std::vector<std::string>& texts) : texts_(texts) {
+    seen_.insert(texts.begin(), texts.end());
+  }
+  void Add(std::string text) {
+    if (seen_.insert(text).second) texts_.push_back(std::move(text));
+  }
+
+ private:
+  std::vector<std::string>& texts_;
+  std::unordered_set<std::string> seen_;
+};
 
 }  // namespace
 
@@ -174,9 +187,10 @@ std::vector<InvoiceMade> ReadInvoices(data::HostConnection& c,
       made.amount = Real(sums[3]);
     }
     if (auto r = relieved.find(number); r != relieved.end()) made.relieved = -r->second;
+    DistinctTexts order_numbers(made.orders), customers(made.customers);
     for (; orders.At(number); orders.Next()) {
-      AddText(made.orders, Text(orders[1]));
-      AddText(made.customers, Text(orders[2]));
+      order_numbers.Add(Text(orders[1]));
+      customers.Add(Text(orders[2]));
     }
     invoices.push_back(std::move(made));
   }
@@ -219,7 +233,8 @@ std::vector<BackOrderMade> BackOrdersAfter(data::HostConnection& c, std::int64_t
       "AND d.backorder_key > ?1 ORDER BY d.backorder_key, o.order_number",
       {Key(after_key), Variant::Long(first_invoice), Variant::Long(last_invoice)}));
   for (auto& made : orders) {
-    for (; originals.At(made.order_key); originals.Next()) AddText(made.originals, Text(originals[1]));
+    DistinctTexts originals_of(made.originals);
+    for (; originals.At(made.order_key); originals.Next()) originals_of.Add(Text(originals[1]));
     // Made from someone else's invoice meanwhile: looked for one by one.
     if (made.originals.empty()) {
       made.originals = TextColumn(Rows(c,

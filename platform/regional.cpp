@@ -663,21 +663,38 @@ std::string FormatReal(double v, int precision) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v < 0 ? "-1.#INF" : "1.#INF";
   const bool negative = v < 0;
-  // Every digit of the binary value: a double has at most 767 significant.
-  char buf[800];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
-                                 std::chars_format::scientific, 770);
-  if (ec != std::errc()) return "0";
-  const std::string_view sci(buf, static_cast<std::size_t>(end - buf));
-  const std::size_t e_pos = sci.find('e');
-  int exponent = 0;
-  std::from_chars(sci.data() + e_pos + (sci[e_pos + 1] == '+' ? 2 : 1), end, exponent);
+  // Digits and decimal exponent of a text in scientific form.
+  auto split = [](const char* begin, const char* end, std::string& digits, int& exponent) {
+    const std::string_view sci(begin, static_cast<std::size_t>(end - begin));
+    const std::size_t e_pos = sci.find('e');
+    std::from_chars(sci.data() + e_pos + (sci[e_pos + 1] == '+' ? 2 : 1), end, exponent);
+    for (char ch : sci.substr(0, e_pos)) {
+      if (ch != '.') digits += ch;
+    }
+  };
   std::string digits;
-  for (char ch : sci.substr(0, e_pos)) {
-    if (ch != '.') digits += ch;
+  int exponent = 0;
+  // Most values are short decimals (2, 3.5, 0.1). When the shortest text
+  // that reads back as this double has at most `precision` digits, those
+  // are its rounded digits: the double lies within half a unit of its own
+  // last bit of that decimal, far inside half a unit of the decimal's last
+  // digit (precision is 15 at most), so no tie or carry can differ.
+  char shortest[40];
+  auto [s_end, s_ec] = std::to_chars(shortest, shortest + sizeof shortest, std::fabs(v),
+                                     std::chars_format::scientific);
+  if (s_ec == std::errc()) split(shortest, s_end, digits, exponent);
+  if (s_ec != std::errc() || static_cast<int>(digits.size()) > precision) {
+    digits.clear();
+    // Every digit of the binary value: a double has at most 767 significant.
+    char buf[800];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
+                                   std::chars_format::scientific, 770);
+    if (ec != std::errc()) return "0";
+    split(buf, end, digits, exponent);
   }
-  const bool round_up = digits[static_cast<std::size_t>(precision)] >= '5';
-  digits.resize(static_cast<std::size_t>(precision));
+  const bool round_up = static_cast<int>(digits.size()) > precision &&
+                        digits[static_cast<std::size_t>(precision)] >= '5';
+  if (static_cast<int>(digits.size()) > precision) digits.resize(static_cast<std::size_t>(precision));
   if (round_up) {
     std::size_t k = digits.size();
     while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';

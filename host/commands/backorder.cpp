@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/result_set.h"
+#include "data/transaction.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
@@ -35,7 +36,10 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
   back_order.Let("Invoice_No", Variant::String(std::to_string(invoice_no)));
   BackOrderOutcome outcome;
   outcome.created = back_order.Succeeds("BackOrder");
+  // One transaction, so that the reads stream to their end (as create's).
+  data::Transaction reading(c);
   outcome.orders = BackOrdersAfter(c, last_order_key, invoice_no, invoice_no);
+  reading.Commit();
   return outcome;
 }
 

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/result_set.h"
+#include "data/transaction.h"
 #include "host/commands/commands.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
@@ -113,9 +114,13 @@ std::int64_t PackedOrders(data::HostConnection& c, const Grouping& g, const Crea
     customers_orders.insert(std::get<std::int64_t>(own->Column(0)));
   }
   std::int64_t count = 0;
+  // Read through in one transaction, so the sorted keys are read once
+  // rather than found again after every batch.
+  data::Transaction reading(c);
   for (std::int64_t row = 0; keys->Seek(row); ++row) {
     count += customers_orders.count(std::get<std::int64_t>(keys->Column(0))) ? 1 : 0;
   }
+  reading.Commit();
   return count;
 }
 
@@ -194,12 +199,17 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   progress.Clear();
   outcome.message = invoice.GetText("InfoMsg");
 
+  // Read back in one transaction: outside one a result stops after each
+  // batch and finds its place again, which for a sorted or grouped read
+  // means running it again over the whole run.
+  data::Transaction reading(c);
   const std::vector<std::int32_t> made =
       NewNumbers(before, InvoiceNumbersFrom(c, outcome.first_number));
   outcome.invoices = ReadInvoices(c, made, last_ledger_entry);
   outcome.back_orders =
       made.empty() ? BackOrdersAfter(c, last_order_key, outcome.first_number, outcome.first_number)
                    : BackOrdersAfter(c, last_order_key, made.front(), made.back());
+  reading.Commit();
   if (!outcome.saved && outcome.message.empty()) outcome.message = "No invoice was created.";
   return outcome;
 }

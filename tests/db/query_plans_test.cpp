@@ -120,6 +120,11 @@ std::vector<Probe> ComponentProbes() {
        {}},
       {"header deletion", "DELETE FROM Invoice_Header WHERE Invoice_No = 7", {}},
       {"header read", "SELECT * FROM Invoice_Header WHERE Invoice_No = 7 ORDER BY Invoice_No ", {}},
+      // The export selection, as browsing and DeleteByFilter build it.
+      {"headers to export",
+       "SELECT * FROM Invoice_Header Where (Export_Flag=1) And (Export_Date Is Null)  ORDER BY Invoice_No ", {}},
+      {"exported headers' deletion", "DELETE FROM Invoice_Header Where (Export_Flag=1) And (Export_Date Is Null) ",
+       {}},
       {"recovery's abandoned invoice", "DELETE FROM Invoice_Header Where Invoice_No = ?1", {key}},
       {"back order's key",
        "SELECT order_key FROM Order_Header WHERE cust_id = ?1 AND shipto_name = ?2 AND order_number = ?3",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -276,6 +277,24 @@ TEST(FormatNumber, DoubleHasFifteenSignificantDigits) {
       {999999999999999.5, "1E+15"},
   };
   for (auto [v, text] : cases) EXPECT_EQ(FormatDouble(v), text) << v;
+}
+
+// Prices and quantities: cents and thousandths, as printf rounds them.
+TEST(FormatNumber, AmountsShowTheirDecimalsAndNoMore) {
+  auto printed = [](double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string text = buf;
+    if (text.find('.') != std::string::npos) {
+      text.erase(text.find_last_not_of('0') + 1);
+      if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? std::string("0") : text;
+  };
+  for (int i = -200000; i <= 200000; i += 7) {
+    EXPECT_EQ(FormatDouble(i / 100.0), printed(i / 100.0, 2)) << i;
+    EXPECT_EQ(FormatDouble(i / 1000.0), printed(i / 1000.0, 3)) << i;
+  }
 }
 
 TEST(FormatNumber, TextParsesBackToTheValue) {
