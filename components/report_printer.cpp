@@ -156,7 +156,8 @@ bool ReportPrinterImpl::PrintReport(SAFEARRAY**) {
   output = fs::absolute(output).lexically_normal().string();
 
   const std::string title = DocumentTitle() + " " + number;
-  report::RenderPdf(layout, invoices, [this](const std::string& n) { return Formula(n); }, title,
+  const report::Record settings = report::ReadSettingsRecord(*connection_);
+  report::RenderPdf(layout, invoices, settings, [this](const std::string& n) { return Formula(n); }, title,
                     output);
   if (const std::string printer = FormulaText(kPrinterFormula); !printer.empty()) {
     report::SubmitToPrinter(printer, output, title);

@@ -3,7 +3,9 @@
 #include <memory>
 #include <strings.h>
 
+#include "components/company_settings.h"
 #include "data/result_set.h"
+#include "data/table_lookup.h"
 
 namespace tarvik::components::report {
 namespace {
@@ -51,6 +53,20 @@ std::vector<InvoiceData> ReadReportTables(data::HostConnection& connection) {
     }
   }
   return invoices;
+}
+
+Record ReadSettingsRecord(data::HostConnection& connection) {
+  std::vector<std::pair<std::string, std::string>> stored;
+  if (data::TablesExist(connection, {"Company_Settings"})) stored = ReadCompanySettings(connection);
+  Record record;
+  for (const auto& setting : CompanySettings()) {
+    std::string value;
+    for (const auto& [name, v] : stored) {
+      if (name == setting.name) value = v;
+    }
+    record.Add(std::string(setting.name), value);
+  }
+  return record;
 }
 
 }  // namespace tarvik::components::report

@@ -8,7 +8,7 @@
 
 namespace tarvik::components::report {
 
-RenderedDocument RenderPdf(const Layout&, const std::vector<InvoiceData>&, const FormulaLookup&,
+RenderedDocument RenderPdf(const Layout&, const std::vector<InvoiceData>&, const Record&, const FormulaLookup&,
                            const std::string&, const std::string& path) {
   RaiseError(kErrPrinter, "Cannot write the invoice document '" + path +
                                    "': this Windows build has no PDF renderer");
