@@ -5,6 +5,7 @@
 #include "data/dialect.h"
 #include "data/sql_text.h"
 #include "data/table_lookup.h"
+#include "db/company_settings.h"
 #include "db/demo_data.h"
 #include "platform/error.h"
 
@@ -119,6 +120,7 @@ void InitializeDatabase(data::Backend& backend, bool demo) {
     }
     for (const auto& s : UpgradeStatements(backend.dialect(), 1)) Exec(backend, s);
     for (const auto& s : CatalogStatements(backend.dialect())) Exec(backend, s);
+    for (const auto& s : SettingsRowStatements()) Exec(backend, s);
     if (demo) LoadDemoData(backend);
     backend.Commit();
   } catch (...) {

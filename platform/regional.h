@@ -54,10 +54,6 @@ std::string FormatDate(double date);
 // ISO forms used by the database layer: yyyy-mm-dd or yyyy-mm-dd hh:mm:ss.
 std::string FormatIsoDate(double date);
 std::optional<double> ParseIsoDate(std::string_view text);
-// The calendar day of a date in a pattern of YYYY, MM, DD, D, MMM (the
-// month's English abbreviation) and the separators space . - / ; nullopt
-// for a pattern that is not one (it must hold a year, a month and a day).
-std::optional<std::string> FormatDatePattern(double date, std::string_view pattern);
 
 // General number form: 7 (Single) or 15 (Double) significant digits rounded
 // from the exact binary value (a tie away from zero), no trailing zeros, no

@@ -3,7 +3,6 @@
 #include <memory>
 #include <strings.h>
 
-#include "components/company_settings.h"
 #include "data/result_set.h"
 #include "data/table_lookup.h"
 
@@ -56,15 +55,11 @@ std::vector<InvoiceData> ReadReportTables(data::HostConnection& connection) {
 }
 
 Record ReadSettingsRecord(data::HostConnection& connection) {
-  std::vector<std::pair<std::string, std::string>> stored;
-  if (data::TablesExist(connection, {"Company_Settings"})) stored = ReadCompanySettings(connection);
   Record record;
-  for (const auto& setting : CompanySettings()) {
-    std::string value;
-    for (const auto& [name, v] : stored) {
-      if (name == setting.name) value = v;
-    }
-    record.Add(std::string(setting.name), value);
+  if (!data::TablesExist(connection, {"Company_Settings"})) return record;
+  auto rows = connection.OpenQuery("SELECT setting_name, setting_value FROM Company_Settings");
+  for (std::int64_t r = 0; rows->Seek(r); ++r) {
+    record.Add(data::ValueToText(rows->Column(0)), rows->Column(1));
   }
   return record;
 }

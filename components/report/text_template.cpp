@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/date_pattern.h"
 #include "platform/regional.h"
 
 namespace tarvik::components::report {

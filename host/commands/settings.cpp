@@ -1,6 +1,6 @@
 // `tarvik settings [NAME [VALUE]]`: the seller's particulars printed on
 // invoices. No name lists them all, a name alone shows one, a name and a
-// value stores it ("" removes it).
+// value stores it ("" empties it).
 #include <iomanip>
 #include <optional>
 #include <ostream>
@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "data/table_lookup.h"
-#include "components/company_settings.h"
+#include "db/company_settings.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 
@@ -32,17 +32,17 @@ class SettingsCommand : public Command {
   }
   void AddOptions(CLI::App& command) override {
     command.add_option("NAME", name_, "A setting (all of them are listed without one)");
-    command.add_option("VALUE", value_, "The new value (\"\" removes the setting)");
+    command.add_option("VALUE", value_, "The new value (\"\" empties the setting)");
   }
   bool Writes() const override { return value_.has_value(); }
 
   int Run(std::ostream& out, std::ostream&) override {
-    if (!name_.empty() && !components::FindCompanySetting(name_)) {
+    if (!name_.empty() && !db::FindCompanySetting(name_)) {
       throw UsageError("settings: there is no setting '" + name_ + "' (tarvik settings lists them)");
     }
     if (value_) {
       auto c = OpenForWriting(context_.database);
-      components::WriteCompanySetting(*c, name_, *value_);
+      db::WriteCompanySetting(*c, name_, *value_);
       out << name_ << " = " << *value_ << "\n";
       return 0;
     }
@@ -52,14 +52,14 @@ class SettingsCommand : public Command {
                        " predates company settings; any writing command (such as tarvik settings NAME "
                        "VALUE) brings it up to date");
     }
-    const auto stored = components::ReadCompanySettings(*c);
+    const auto stored = db::ReadCompanySettings(*c);
     if (!name_.empty()) {
-      if (auto v = StoredValue(stored, name_)) out << *v << "\n";
+      if (auto v = StoredValue(stored, name_); v && !v->empty()) out << *v << "\n";
       return 0;
     }
-    for (const auto& s : components::CompanySettings()) {
+    for (const auto& s : db::CompanySettings()) {
       const auto v = StoredValue(stored, s.name);
-      out << std::left << std::setw(28) << s.name << " " << (v ? *v : "(not set)") << "\n"
+      out << std::left << std::setw(28) << s.name << " " << (v && !v->empty() ? *v : "(not set)") << "\n"
           << std::setw(28) << "" << " " << s.meaning << "\n";
     }
     return 0;

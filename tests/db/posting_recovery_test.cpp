@@ -236,6 +236,9 @@ TEST(SchemaUpgrade, BringsAThirdVersionDatabaseUpWithCompanySettings) {
   EXPECT_EQ(testing::ScalarText(*c, "SELECT setting_value FROM Company_Settings WHERE setting_name = "
                                     "'date_format'"),
             "YYYY-MM-DD");
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Company_Settings WHERE setting_name = 'bank_iban' AND "
+                            "setting_value = ''"),
+            1);
   EXPECT_FALSE(UpgradeDatabase(*c)) << "a second opening finds nothing to do";
 }
 

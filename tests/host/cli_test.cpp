@@ -39,6 +39,30 @@ TEST_F(CliTest, InitOnACurrentDatabaseChangesNothing) {
   EXPECT_EQ(ReadFile(notes), "keep me");
 }
 
+TEST_F(CliTest, SettingsAreListedShownSetAndCheckedBeforeTheyAreStored) {
+  const std::string db = InitDatabase("shop.db", false);
+  RunResult set = RunCli({"--db", db, "settings", "currency", "EUR"});
+  EXPECT_EQ(set.exit_code, 0) << set.err;
+  RunResult bad = RunCli({"--db", db, "settings", "currency", "euro"});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_NE(bad.err.find("ISO 4217"), std::string::npos) << bad.err;
+  RunResult unknown = RunCli({"--db", db, "settings", "colour"});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("no setting 'colour'"), std::string::npos) << unknown.err;
+  RunResult shown = RunCli({"--db", db, "settings", "currency"});
+  EXPECT_EQ(shown.out, "EUR\n");
+  RunResult all = RunCli({"--db", db, "settings"});
+  EXPECT_EQ(all.exit_code, 0) << all.err;
+  for (const char* name : {"seller_legal_name", "seller_vat_id", "bank_iban", "payment_due_days", "date_format"}) {
+    EXPECT_NE(all.out.find(name), std::string::npos) << name;
+  }
+  // init carried the options' company name over.
+  EXPECT_EQ(RunCli({"--db", db, "settings", "seller_legal_name"}).out, "Tarvik Supply Co.\n");
+  RunResult removed = RunCli({"--db", db, "settings", "currency", ""});
+  EXPECT_EQ(removed.exit_code, 0) << removed.err;
+  EXPECT_EQ(RunCli({"--db", db, "settings", "currency"}).out, "");
+}
+
 TEST_F(CliTest, InitTakesTheDatabaseFromDbWhenNoArgumentIsGiven) {
   RunResult r = RunCli({"--db", "via-option.db", "init"});
   EXPECT_EQ(r.exit_code, 0) << r.err;

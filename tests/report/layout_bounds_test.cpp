@@ -38,6 +38,8 @@ struct Extreme {
   double freight = 0;
 };
 
+void PrintTo(const Extreme& e, std::ostream* os) { *os << e.name; }
+
 std::string Numbered(const std::string& text, int n) {
   std::string out = text;
   if (auto at = out.find('#'); at != std::string::npos) out.replace(at, 1, std::to_string(n));
@@ -185,7 +187,9 @@ void ExpectSoundPages(const PageGeometry& g, const InvoiceData& invoice) {
   }
   for (int p = 1; p <= g.pages; ++p) {
     // The last page may hold the totals alone, with no line left to head.
-    if (p < g.pages) EXPECT_EQ(heads[p], 1) << "page " << p;
+    if (p < g.pages) {
+      EXPECT_EQ(heads[p], 1) << "page " << p;
+    }
     EXPECT_GE(counts[p], 1) << "page " << p;
   }
 }

@@ -29,9 +29,9 @@ std::string Describe(const PlacedWord& w) {
 PageGeometry PageGeometry::Read(const std::string& pdf) {
   const std::string html = PdfCommandOutput("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
   PageGeometry g;
-  static const std::regex page(R"(<page width="([0-9.]+)" height="([0-9.]+)">)");
+  static const std::regex page(R"re(<page width="([0-9.]+)" height="([0-9.]+)">)re");
   static const std::regex word(
-      R"(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="([-0-9.]+)" yMax="([-0-9.]+)">([^<]*)</word>)");
+      R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="([-0-9.]+)" yMax="([-0-9.]+)">([^<]*)</word>)re");
   std::size_t at = 0;
   std::vector<std::size_t> page_starts;
   for (std::sregex_iterator it(html.begin(), html.end(), page), end; it != end; ++it) {

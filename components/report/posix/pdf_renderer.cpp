@@ -49,7 +49,7 @@ constexpr double kScales[] = {1.0, 0.9, 0.8, 0.7};
 // Measured widths and the same text set in a line differ by rounding.
 constexpr double kSlack = 1.0;
 // Families tried, in order, for characters the layout's own font lacks.
-constexpr const char* kFallbackFamilies = "Noto Sans,Noto Sans CJK SC,Noto Color Emoji,Droid Sans Fallback";
+constexpr const char* kFallbackFamilies = "Noto Sans,Noto Sans CJK SC,Droid Sans Fallback";
 
 cairo_status_t Discard(void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }
 

@@ -1,6 +1,7 @@
 // The seller's own particulars (table Company_Settings): printed on every
-// invoice and enough for an electronic invoice. Names are fixed; each value
-// is checked before it is stored.
+// invoice and enough for an electronic invoice. Names are fixed and each has
+// a row (empty until set), so a report layout may name any of them; each
+// value is checked before it is stored.
 #pragma once
 
 #include <optional>
@@ -10,8 +11,9 @@
 #include <vector>
 
 #include "data/host_connection.h"
+#include "db/initialize.h"
 
-namespace tarvik::components {
+namespace tarvik::db {
 
 struct CompanySetting {
   std::string_view name;
@@ -24,11 +26,15 @@ struct CompanySetting {
 const std::vector<CompanySetting>& CompanySettings();
 const CompanySetting* FindCompanySetting(std::string_view name);
 
-// The stored values by name (settings never set are absent).
+// The stored values by name, in the order of the list.
 std::vector<std::pair<std::string, std::string>> ReadCompanySettings(data::HostConnection& c);
-// Stores one value; an empty value removes the setting. Unknown names and
+// Stores one value ("" empties it). Unknown names and
 // values their check refuses raise AutomationError 5 and
 // change nothing.
 void WriteCompanySetting(data::HostConnection& c, const std::string& name, const std::string& value);
 
-}  // namespace tarvik::components
+// Parameterised statements (classic dialect) that give every setting a row,
+// leaving the values already there.
+std::vector<Statement> SettingsRowStatements();
+
+}  // namespace tarvik::db

@@ -1,4 +1,4 @@
-#include "components/company_settings.h"
+#include "db/company_settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,10 +6,11 @@
 #include "data/result_set.h"
 #include "data/transaction.h"
 #include "data/value.h"
+#include "db/initialize.h"
 #include "platform/error.h"
-#include "platform/regional.h"
+#include "platform/date_pattern.h"
 
-namespace tarvik::components {
+namespace tarvik::db {
 namespace {
 
 using Verdict = std::optional<std::string>;
@@ -149,11 +150,19 @@ void WriteCompanySetting(data::HostConnection& c, const std::string& name, const
   }
   data::Transaction transaction(c);
   c.ExecuteWith("DELETE FROM Company_Settings WHERE setting_name = ?1", {Variant::String(name)});
-  if (!value.empty()) {
-    c.ExecuteWith("INSERT INTO Company_Settings (setting_name, setting_value) VALUES (?1, ?2)",
-                  {Variant::String(name), Variant::String(value)});
-  }
+  c.ExecuteWith("INSERT INTO Company_Settings (setting_name, setting_value) VALUES (?1, ?2)",
+                {Variant::String(name), Variant::String(value)});
   transaction.Commit();
 }
 
-}  // namespace tarvik::components
+std::vector<Statement> SettingsRowStatements() {
+  std::vector<Statement> out;
+  for (const auto& s : CompanySettings()) {
+    out.push_back({"INSERT INTO Company_Settings (setting_name, setting_value) SELECT ?1, '' "
+                   "WHERE NOT EXISTS (SELECT 1 FROM Company_Settings WHERE setting_name = ?1)",
+                   {std::string(s.name)}});
+  }
+  return out;
+}
+
+}  // namespace tarvik::db
