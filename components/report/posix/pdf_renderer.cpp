@@ -271,6 +271,18 @@ class Pass {
     return widest;
   }
 
+  // The width of a text set on one line, at full size.
+  double LineWidth(const std::string& text, const std::string& font) {
+    double widest = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      int w = 0, h = 0;
+      pango_layout_get_size(Make(line, font, -1, Align::kLeft).get(), &w, &h);
+      widest = std::max(widest, static_cast<double>(w) / PANGO_SCALE);
+    }
+    return widest;
+  }
+
   // Placeholder values: the current line, what is derived, the header, the
   // settings, the page, the formulas.
   std::string Expand(const TextTemplate& t, const Record* line = nullptr) {
@@ -435,18 +447,32 @@ class Pass {
       need[worst] = std::max(share[worst], head[worst] * fit.scale + 2 * kPad + kSlack);
     }
     fit.unbroken = need;
-    fit.widths = need;
-    std::vector<double> room(n);
-    double rooms = 0;
+    // What is left goes first to the columns whose values would otherwise
+    // wrap (by weight, each up to its widest value), then to all by weight.
+    std::vector<double> full(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
-      fit.widths[i] = std::max(need[i], share[i]);
-      room[i] = fit.widths[i] - need[i];
-      rooms += room[i];
+      for (const auto& texts : cells_) full[i] = std::max(full[i], LineWidth(texts[i], "body"));
+      full[i] = std::max(need[i], full[i] * fit.scale + 2 * kPad + kSlack);
     }
-    double excess = -Width();
-    for (double w : fit.widths) excess += w;
-    if (excess > 0 && rooms > 0) {
-      for (std::size_t i = 0; i < n; ++i) fit.widths[i] -= excess * room[i] / rooms;
+    fit.widths = need;
+    double left = Width() - total();
+    for (int round = 0; round < 8 && left > 0.5; ++round) {
+      double weight = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (fit.widths[i] < full[i]) weight += layout_.columns[i].width;
+      }
+      if (weight == 0) break;
+      double given = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (fit.widths[i] >= full[i]) continue;
+        const double more = std::min(left * layout_.columns[i].width / weight, full[i] - fit.widths[i]);
+        fit.widths[i] += more;
+        given += more;
+      }
+      left -= given;
+    }
+    if (left > 0) {
+      for (std::size_t i = 0; i < n; ++i) fit.widths[i] += left * layout_.columns[i].width / weights;
     }
     return fit;
   }
