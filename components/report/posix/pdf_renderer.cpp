@@ -551,7 +551,7 @@ class Pass {
   void GroupHead(std::size_t line) {
     const std::string text = WithoutEmptyLines(Expand(layout_.group->value, &invoice_->lines[line]));
     const double h = Measure(text, "head", Width() - 2 * kPad) + 2 * kPad;
-    Need(h + RowHeight(line));
+    Need(h + RowHeight(line) + KeptWith(line));
     if (draw_) {
       cairo_set_source_rgb(cr_, 0.95, 0.95, 0.95);
       cairo_rectangle(cr_, Left(), y_, Width(), h);
@@ -562,40 +562,62 @@ class Pass {
     y_ += h;
   }
 
-  void Line(std::size_t line) { Cells(cells_[line], "body", false); }
+  void Line(std::size_t line) {
+    Need(RowHeight(line) + KeptWith(line));
+    Cells(cells_[line], "body", false);
+  }
 
-  // The totals move as one block: all on this page or all on the next. The
-  // values' column is as wide as the widest value, so none is broken.
-  void Totals() {
-    struct Row {
-      std::string label, value, font;
-      double h = 0;
-    };
-    std::vector<Row> rows;
-    double vw = Width() * (1 - kTotalsValue);
+  struct TotalRow {
+    std::string label, value, font;
+    double h = 0;
+  };
+  struct TotalsBlock {
+    std::vector<TotalRow> rows;
+    double label_x = 0, label_w = 0, value_w = 0, height = 0;
+  };
+
+  // The totals set as one block; the values' column is as wide as the
+  // widest value, so none is broken.
+  TotalsBlock SetTotals() {
+    TotalsBlock b;
+    b.value_w = Width() * (1 - kTotalsValue);
     for (const auto& total : layout_.totals) {
-      Row r{Expand(total.label), Expand(total.value), total.font};
+      TotalRow r{Expand(total.label), Expand(total.value), total.font};
       if (r.value.empty()) continue;
       int w = 0, h = 0;
       pango_layout_get_size(Make(r.value, r.font, -1, Align::kRight).get(), &w, &h);
-      vw = std::max(vw, static_cast<double>(w) / PANGO_SCALE + kPad + kSlack);
-      rows.push_back(std::move(r));
+      b.value_w = std::max(b.value_w, static_cast<double>(w) / PANGO_SCALE + kPad + kSlack);
+      b.rows.push_back(std::move(r));
     }
-    vw = std::min(vw, Width() / 2);
-    const double lx = std::min(Width() * kTotalsFrom, Width() / 2 - vw / 2);
-    const double lw = Width() - vw - lx - kPad;
-    double block = 0;
-    for (auto& r : rows) {
-      r.h = std::max(Measure(r.label, r.font, lw), Measure(r.value, r.font, vw - kPad)) + kPad;
-      block += r.h;
+    b.value_w = std::min(b.value_w, Width() / 2);
+    b.label_x = std::min(Width() * kTotalsFrom, Width() / 2 - b.value_w / 2);
+    b.label_w = Width() - b.value_w - b.label_x - kPad;
+    for (auto& r : b.rows) {
+      r.h = std::max(Measure(r.label, r.font, b.label_w), Measure(r.value, r.font, b.value_w - kPad)) + kPad;
+      b.height += r.h;
     }
-    Need(block);
-    for (const auto& r : rows) {
-      Show(r.label, r.font, Left() + lx, y_, lw, Align::kRight);
-      Show(r.value, r.font, Left() + Width() - vw, y_, vw - kPad, Align::kRight);
+    b.height += kGap / 2;
+    return b;
+  }
+
+  // The totals move as one block: all on this page or all on the next.
+  void Totals() {
+    const TotalsBlock b = SetTotals();
+    Need(b.height);
+    for (const auto& r : b.rows) {
+      Show(r.label, r.font, Left() + b.label_x, y_, b.label_w, Align::kRight);
+      Show(r.value, r.font, Left() + Width() - b.value_w, y_, b.value_w - kPad, Align::kRight);
       y_ += r.h;
     }
     y_ += kGap / 2;
+  }
+
+  // What must stand below line i on its page: the totals go with the last
+  // line, so no page holds totals without a line and its heads above them.
+  double KeptWith(std::size_t line) {
+    if (line + 1 != invoice_->lines.size()) return 0;
+    const double totals = kGap / 2 + SetTotals().height;
+    return totals < (Bottom() - page_start_y_) / 2 ? totals : 0;
   }
 
   cairo_t* cr_;
