@@ -181,6 +181,7 @@ class Pass {
     Heads();
     heads_ = true;
     const bool grouped = layout_.group && GroupCount() > 1;
+    group_.reset();
     std::string group;
     for (std::size_t i = 0; i < invoice.lines.size(); ++i) {
       if (grouped) {
@@ -191,6 +192,7 @@ class Pass {
       Line(i);
     }
     heads_ = false;
+    group_.reset();
     y_ += kGap / 2;
     Totals();
     for (const auto& note : layout_.notes) Paragraph(note);
@@ -333,6 +335,8 @@ class Pass {
       y_ += Show(Expand(layout_.continued), "body", Left(), y_, Width(), Align::kLeft) + kGap / 2;
     }
     if (heads_) Heads();
+    // A group running over the page break is headed again.
+    if (group_) DrawGroupHead(*group_);
     setting_up_ = false;
     page_start_y_ = y_;
   }
@@ -549,16 +553,29 @@ class Pass {
 
   // The head of a group stays with the group's first line.
   void GroupHead(std::size_t line) {
-    const std::string text = WithoutEmptyLines(Expand(layout_.group->value, &invoice_->lines[line]));
-    const double h = Measure(text, "head", Width() - 2 * kPad) + 2 * kPad;
-    Need(h + RowHeight(line) + KeptWith(line));
+    group_.reset();
+    Need(GroupHeadHeight(line) + RowHeight(line) + KeptWith(line));
+    DrawGroupHead(line);
+    group_ = line;
+  }
+
+  std::string GroupHeadText(std::size_t line) {
+    return WithoutEmptyLines(Expand(layout_.group->value, &invoice_->lines[line]));
+  }
+
+  double GroupHeadHeight(std::size_t line) {
+    return Measure(GroupHeadText(line), "head", Width() - 2 * kPad) + 2 * kPad;
+  }
+
+  void DrawGroupHead(std::size_t line) {
+    const double h = GroupHeadHeight(line);
     if (draw_) {
       cairo_set_source_rgb(cr_, 0.95, 0.95, 0.95);
       cairo_rectangle(cr_, Left(), y_, Width(), h);
       cairo_fill(cr_);
       cairo_set_source_rgb(cr_, 0, 0, 0);
     }
-    Show(text, "head", Left() + kPad, y_ + kPad, Width() - 2 * kPad, Align::kLeft);
+    Show(GroupHeadText(line), "head", Left() + kPad, y_ + kPad, Width() - 2 * kPad, Align::kLeft);
     y_ += h;
   }
 
@@ -641,6 +658,7 @@ class Pass {
   bool setting_up_ = false;
   double footer_height_ = -1;
   bool heads_ = false;
+  std::optional<std::size_t> group_;  // first line of the group being printed
 };
 
 void Check(cairo_status_t status, const std::string& path) {
