@@ -201,8 +201,10 @@ bool ReportPrinterImpl::PrintReport(SAFEARRAY**) {
   CheckOutput(output, replace);
 
   const std::string title = DocumentTitle() + " " + number;
-  report::RenderPdf(layout, invoices, [this](const std::string& n) { return Formula(n); }, title,
-                    output, replace ? report::ExistingOutput::kReplace : report::ExistingOutput::kRefuse);
+  const report::Record settings = report::ReadSettingsRecord(*connection_);
+  report::RenderPdf(layout, invoices, settings, [this](const std::string& n) { return Formula(n); },
+                    title, output,
+                    replace ? report::ExistingOutput::kReplace : report::ExistingOutput::kRefuse);
   if (const std::string printer = FormulaText(kPrinterFormula); !printer.empty()) {
     report::SubmitToPrinter(printer, output, title);
   }

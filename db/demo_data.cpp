@@ -3,6 +3,7 @@
 #include "data/dialect.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvik::db {
@@ -37,6 +38,32 @@ const Item kItems[] = {
 };
 const char* const kSites[] = {"MAIN", "EAST"};
 
+// The demo's seller: every company setting filled.
+const std::pair<const char*, const char*> kSeller[] = {
+    {"seller_legal_name", "Tarvik Supply Co. OÜ"},
+    {"seller_trading_name", "Tarvik Supply"},
+    {"seller_address_line1", "12 Harbour Road"},
+    {"seller_address_line2", "Building B, 2nd floor"},
+    {"seller_city", "Tallinn"},
+    {"seller_postcode", "10111"},
+    {"seller_subdivision", "Harju County"},
+    {"seller_country", "EE"},
+    {"seller_vat_id", "EE100000018"},
+    {"seller_tax_registration_id", "10000001"},
+    {"seller_electronic_address", "invoices@tarvik.example"},
+    {"seller_electronic_scheme", "EM"},
+    {"contact_name", "Kadri Tamm"},
+    {"contact_phone", "+372 600 0000"},
+    {"contact_email", "billing@tarvik.example"},
+    {"bank_iban", "EE382200221020145685"},
+    {"bank_bic", "HABAEE2X"},
+    {"bank_account_name", "Tarvik Supply Co. OÜ"},
+    {"currency", "EUR"},
+    {"payment_terms", "Net 14 days; 2 % late fee per month"},
+    {"payment_due_days", "14"},
+    {"date_format", "YYYY-MM-DD"},
+};
+
 // How far an order has come through the warehouse.
 enum class Stage { kPacked, kPartlyPicked, kPartlyPacked, kOpen };
 
@@ -55,6 +82,10 @@ void Exec(data::Backend& b, const std::string& sql, const std::vector<data::Valu
 }  // namespace
 
 void LoadDemoData(data::Backend& b) {
+  for (const auto& [name, value] : kSeller) {
+    Exec(b, "DELETE FROM Company_Settings WHERE setting_name = ?1", {std::string(name)});
+    Exec(b, "INSERT INTO Company_Settings (setting_name, setting_value) VALUES (?1, ?2)", {std::string(name), std::string(value)});
+  }
   for (const auto& c : kCustomers) {
     Exec(b, "INSERT INTO Customer (cust_id, name, address, city, tax_rate) VALUES (?1, ?2, ?3, ?4, ?5)",
               {c.id, c.name, c.address, c.city, c.tax_rate});

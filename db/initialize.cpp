@@ -5,6 +5,7 @@
 #include "data/dialect.h"
 #include "data/sql_text.h"
 #include "data/table_lookup.h"
+#include "db/company_settings.h"
 #include "db/demo_data.h"
 #include "platform/error.h"
 
@@ -113,11 +114,13 @@ void InitializeDatabase(data::Backend& backend, bool demo) {
   backend.Begin();
   try {
     backend.ExecuteScript(IsPostgres(backend) ? embedded::kPgSchema : embedded::kSchema);
-    for (const auto& s : UpgradeStatements(backend.dialect(), 1)) Exec(backend, s);
-    for (const auto& s : CatalogStatements(backend.dialect())) Exec(backend, s);
+    // The options first: later versions derive settings from them.
     for (const auto& [name, value] : kDefaultOptions) {
       Exec(backend, {"INSERT INTO System (option_name, option_value) VALUES (?1, ?2)", {name, value}});
     }
+    for (const auto& s : UpgradeStatements(backend.dialect(), 1)) Exec(backend, s);
+    for (const auto& s : CatalogStatements(backend.dialect())) Exec(backend, s);
+    for (const auto& s : SettingsRowStatements()) Exec(backend, s);
     if (demo) LoadDemoData(backend);
     backend.Commit();
   } catch (...) {

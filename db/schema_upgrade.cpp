@@ -5,6 +5,7 @@
 
 #include "data/table_lookup.h"
 #include "data/transaction.h"
+#include "db/company_settings.h"
 #include "db/initialize.h"
 #include "platform/error.h"
 
@@ -56,6 +57,7 @@ bool UpgradeDatabase(data::HostConnection& c) {
   };
   run(UpgradeStatements(c.SqlDialect(), version));
   run(CatalogStatements(c.SqlDialect()));
+  run(SettingsRowStatements());
   transaction.Commit();
   return true;
 }

@@ -27,7 +27,7 @@ constexpr MakeCommand kCommands[] = {
     MakeInitCommand,     MakeRegisterCommand, MakeUnregisterCommand, MakeScriptCommand,
     MakeInfoCommand,     MakeNextNumberCommand, MakeListCommand,     MakeShowCommand,
     MakeEditCommand,     MakeDeleteCommand,   MakeCreateCommand,     MakeBackOrderCommand,
-    MakeDemoCommand,     MakePrintCommand,    MakeCheckCommand,
+    MakeDemoCommand,     MakePrintCommand,    MakeCheckCommand,      MakeSettingsCommand,
 };
 
 // Runs the command with its UI services installed; any exception it lets

@@ -37,6 +37,8 @@ const std::vector<Keyword>& Keywords() {
       {"total", {"label", "value", "font"}, {"label", "value"}},
       {"continued", {"value"}, {"value"}},
       {"footer", {"value"}, {"value"}},
+      {"group", {"by", "value"}, {"by", "value"}},
+      {"note", {"font", "align", "value"}, {"value"}},
   };
   return keywords;
 }
@@ -151,7 +153,7 @@ void ApplyLine(Layout& layout, const std::string& keyword, const Attributes& a, 
                            [&](const Keyword& k) { return k.name == keyword; });
   if (spec == Keywords().end()) {
     throw LineError(
-        "unknown keyword (page, font, text, row, block, column, total, continued, footer)");
+        "unknown keyword (page, font, text, row, block, column, group, total, note, continued, footer)");
   }
   for (const auto& [name, value] : a) {
     if (std::find(spec->allowed.begin(), spec->allowed.end(), name) == spec->allowed.end()) {
@@ -215,6 +217,11 @@ void ApplyLine(Layout& layout, const std::string& keyword, const Attributes& a, 
   } else if (keyword == "total") {
     layout.totals.push_back(
         {Template(a, "label", line), Template(a, "value", line), use_font(Get(a, "font"))});
+  } else if (keyword == "group") {
+    if (layout.group) throw LineError("only one 'group' line is allowed");
+    layout.group = Group{Get(a, "by"), Template(a, "value", line)};
+  } else if (keyword == "note") {
+    layout.notes.push_back({use_font(Get(a, "font")), ParseAlign(a), Template(a, "value", line)});
   } else if (keyword == "continued") {
     layout.continued = Template(a, "value", line);
   } else if (keyword == "footer") {

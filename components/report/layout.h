@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,13 @@ struct Column {
   Align align = Align::kLeft;
 };
 
+// A head over the lines of each group (say, each order) when an invoice's
+// lines fall into more than one.
+struct Group {
+  std::string by;  // a column of the report lines
+  TextTemplate value;  // filled from the group's first line
+};
+
 struct Total {
   TextTemplate label;
   TextTemplate value;
@@ -67,6 +75,8 @@ struct Layout {
   std::vector<TopItem> top;
   std::vector<Column> columns;
   std::vector<Total> totals;
+  std::vector<TextItem> notes;  // paragraphs after the totals
+  std::optional<Group> group;
   TextTemplate continued;  // top of every page after the first
   TextTemplate footer;     // bottom of every page
 

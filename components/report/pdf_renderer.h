@@ -1,8 +1,9 @@
 // Draws invoices with a layout into a PDF file (cairo + pango, fonts from
-// the system). Every page carries the footer; pages after the first of an
-// invoice start with the "continued" text and, while lines remain, the
-// column heads. Texts wrap at word (or, for over-long words, character)
-// boundaries; nothing is cut.
+// the system with a fallback chain for other scripts and emoji). The table
+// is measured before anything is placed, so numbers and codes are never
+// broken; texts wrap at spaces; blocks, totals and notes move whole. Every
+// page carries the footer; pages after the first of an invoice start with
+// the "continued" text and, while lines remain, the column heads.
 #pragma once
 
 #include <functional>
@@ -31,7 +32,8 @@ enum class ExistingOutput { kRefuse, kReplace };
 // unknown placeholder raises kErrReportFileMalformed naming the layout file
 // and line.
 RenderedDocument RenderPdf(const Layout& layout, const std::vector<InvoiceData>& invoices,
-                           const FormulaLookup& formulas, const std::string& title,
-                           const std::string& path, ExistingOutput existing);
+                           const Record& settings, const FormulaLookup& formulas,
+                           const std::string& title, const std::string& path,
+                           ExistingOutput existing);
 
 }  // namespace tarvik::components::report

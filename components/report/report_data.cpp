@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "data/result_set.h"
+#include "data/table_lookup.h"
 
 namespace tarvik::components::report {
 namespace {
@@ -51,6 +52,16 @@ std::vector<InvoiceData> ReadReportTables(data::HostConnection& connection) {
     }
   }
   return invoices;
+}
+
+Record ReadSettingsRecord(data::HostConnection& connection) {
+  Record record;
+  if (!data::TablesExist(connection, {"Company_Settings"})) return record;
+  auto rows = connection.OpenQuery("SELECT setting_name, setting_value FROM Company_Settings");
+  for (std::int64_t r = 0; rows->Seek(r); ++r) {
+    record.Add(data::ValueToText(rows->Column(0)), rows->Column(1));
+  }
+  return record;
 }
 
 }  // namespace tarvik::components::report

@@ -32,4 +32,7 @@ struct InvoiceData {
 // Invoices in number order, lines in order and line-number order.
 std::vector<InvoiceData> ReadReportTables(data::HostConnection& connection);
 
+// The company settings by name (none in a database that predates them).
+Record ReadSettingsRecord(data::HostConnection& connection);
+
 }  // namespace tarvik::components::report

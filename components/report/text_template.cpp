@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/date_pattern.h"
 #include "platform/regional.h"
 
 namespace tarvik::components::report {
@@ -16,9 +17,10 @@ struct FormatName {
   std::string_view name;
   Format format;
 };
-constexpr std::array<FormatName, 4> kFormats = {{
+constexpr std::array<FormatName, 5> kFormats = {{
     {"money", Format::kMoney},
     {"number", Format::kNumber},
+    {"percent", Format::kPercent},
     {"date", Format::kDate},
     {"text", Format::kText},
 }};
@@ -51,7 +53,7 @@ std::string Money(double amount) {
 
 }  // namespace
 
-std::string FormatValue(const data::Value& value, Format format) {
+std::string FormatValue(const data::Value& value, Format format, const FormatStyle& style) {
   if (data::IsNull(value)) return {};
   switch (format) {
     case Format::kMoney:
@@ -60,9 +62,13 @@ std::string FormatValue(const data::Value& value, Format format) {
     case Format::kNumber:
       if (auto n = AsNumber(value)) return regional::FormatDouble(*n);
       break;
+    case Format::kPercent:
+      if (auto n = AsNumber(value)) return regional::FormatDouble(*n) + "%";
+      break;
     case Format::kDate:
       if (auto* d = std::get_if<data::DateValue>(&value)) {
-        return regional::FormatDate(std::floor(d->ole));
+        if (auto text = regional::FormatDatePattern(d->ole, style.date_pattern)) return *text;
+        return regional::FormatIsoDate(std::floor(d->ole));
       }
       break;
     case Format::kPlain:
@@ -116,7 +122,7 @@ TextTemplate::TextTemplate(const std::string& text, int line) : line_(line) {
         }
       }
       if (!known) {
-        throw std::invalid_argument("an unknown format (money, number, date or text)");
+        throw std::invalid_argument("an unknown format (money, number, percent, date or text)");
       }
     }
     flush();
@@ -126,17 +132,37 @@ TextTemplate::TextTemplate(const std::string& text, int line) : line_(line) {
   flush();
 }
 
-std::string TextTemplate::Expand(const Lookup& lookup) const {
+std::string TextTemplate::Expand(const Lookup& lookup, const FormatStyle& style) const {
   std::string out;
+  std::string line;
+  bool placeholders = false, filled = false;
+  // "Ship date: " with no ship date says nothing; its line goes.
+  auto end_line = [&](bool last) {
+    if (!placeholders || filled) {
+      out += line;
+      if (!last) out += '\n';
+    } else if (last && !out.empty() && out.back() == '\n') {
+      out.pop_back();
+    }
+    line.clear();
+    placeholders = filled = false;
+  };
   for (const auto& p : parts_) {
     if (p.name.empty()) {
-      out += p.literal;
+      for (char c : p.literal) {
+        if (c == '\n') end_line(false);
+        else line += c;
+      }
       continue;
     }
     std::optional<data::Value> value = lookup(p.name);
     if (!value) throw std::out_of_range(p.name);
-    out += FormatValue(*value, p.format);
+    const std::string text = FormatValue(*value, p.format, style);
+    placeholders = true;
+    filled = filled || !text.empty();
+    line += text;
   }
+  end_line(true);
   return out;
 }
 

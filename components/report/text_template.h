@@ -1,6 +1,7 @@
 // A text with placeholders: "{name}" or "{name:format}", "{{" and "}}" for
 // the braces themselves. Formats: money (two decimals, grouped), number,
-// date, text. Names are resolved only when the text is expanded.
+// percent, date, text. Names are resolved only when the text is expanded;
+// a line whose placeholders all come out empty is left out, label and all.
 #pragma once
 
 #include <functional>
@@ -12,7 +13,12 @@
 
 namespace tarvik::components::report {
 
-enum class Format { kPlain, kMoney, kNumber, kDate, kText };
+enum class Format { kPlain, kMoney, kNumber, kPercent, kDate, kText };
+
+// How values are written out beyond their format.
+struct FormatStyle {
+  std::string date_pattern = "YYYY-MM-DD";  // regional::FormatDatePattern
+};
 
 class TextTemplate {
  public:
@@ -24,7 +30,7 @@ class TextTemplate {
   TextTemplate(const std::string& text, int line);
 
   // Throws std::out_of_range naming the first unknown placeholder.
-  std::string Expand(const Lookup& lookup) const;
+  std::string Expand(const Lookup& lookup, const FormatStyle& style = {}) const;
   bool empty() const { return parts_.empty(); }
   int line() const { return line_; }
   // The placeholder names, in order.
@@ -41,6 +47,6 @@ class TextTemplate {
 };
 
 // One value as text in a format.
-std::string FormatValue(const data::Value& value, Format format);
+std::string FormatValue(const data::Value& value, Format format, const FormatStyle& style = {});
 
 }  // namespace tarvik::components::report

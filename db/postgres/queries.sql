@@ -370,11 +370,15 @@ FROM Invoice_Header h WHERE h.invoice_no = ?1::bigint
 
 -- query: v_Invoice_Det action
 -- param: InvoiceNo Key
-INSERT INTO RPT_Invoice_Det (invoice_no, order_number, line_no, item_number, description, site, quantity, unit_price, discount, amount)
+INSERT INTO RPT_Invoice_Det (invoice_no, order_number, line_no, item_number, description, site, quantity, unit_price, discount, amount,
+                             shipto_name, shipto_address, shipto_city)
 SELECT d.invoice_no, o.order_number, d.line_no, d.item_number, coalesce(it.description, d.item_number), d.site,
-       d.quantity, d.unit_price, d.discount, d.amount
+       d.quantity, d.unit_price, d.discount, d.amount,
+       coalesce(s.shipto_name, c.name), coalesce(s.address, c.address), coalesce(s.city, c.city)
 FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key
 LEFT JOIN Item it ON it.item_number = d.item_number
+LEFT JOIN ShipTo s ON s.cust_id = o.cust_id AND s.shipto_name = o.shipto_name
+LEFT JOIN Customer c ON c.cust_id = o.cust_id
 WHERE d.invoice_no = ?1::bigint
 ORDER BY o.order_number, d.line_no
 
@@ -407,7 +411,14 @@ UPDATE RPT_Invoice_Hdr SET
   shipto_city = (SELECT city FROM ShipTo s WHERE s.cust_id = RPT_Invoice_Hdr.cust_id AND s.shipto_name = RPT_Invoice_Hdr.shipto_name)
 
 -- query: v_invoice_up_custid action
-UPDATE RPT_Invoice_Hdr SET shipto_name = customer_name, shipto_address = customer_address, shipto_city = customer_city
+-- One ship-to when every order goes to the same place, none when they differ
+-- (each order's own then stands with its lines).
+UPDATE RPT_Invoice_Hdr SET
+  shipto_name = CASE WHEN (SELECT count(DISTINCT coalesce(o.shipto_name, '')) FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key WHERE d.invoice_no = RPT_Invoice_Hdr.invoice_no) = 1
+                     THEN (SELECT min(o.shipto_name) FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key WHERE d.invoice_no = RPT_Invoice_Hdr.invoice_no) END;
+UPDATE RPT_Invoice_Hdr SET
+  shipto_address = (SELECT address FROM ShipTo s WHERE s.cust_id = RPT_Invoice_Hdr.cust_id AND s.shipto_name = RPT_Invoice_Hdr.shipto_name),
+  shipto_city = (SELECT city FROM ShipTo s WHERE s.cust_id = RPT_Invoice_Hdr.cust_id AND s.shipto_name = RPT_Invoice_Hdr.shipto_name)
 
 -- query: v_Invoice_Up_Hdr_Tax action
 UPDATE RPT_Invoice_Hdr SET

@@ -24,5 +24,6 @@ std::unique_ptr<Command> MakeBackOrderCommand(const HostContext& context);
 std::unique_ptr<Command> MakeDemoCommand(const HostContext& context);
 std::unique_ptr<Command> MakePrintCommand(const HostContext& context);
 std::unique_ptr<Command> MakeCheckCommand(const HostContext& context);
+std::unique_ptr<Command> MakeSettingsCommand(const HostContext& context);
 
 }  // namespace tarvik::host

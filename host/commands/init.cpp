@@ -1,6 +1,6 @@
 // `tarvik init [DB] [--demo]`: a new database with schema, stored queries,
-// options and (--demo) the demo data. Refuses a file or a database that
-// already holds something.
+// options and (--demo) the demo data. A database made by an earlier build
+// is upgraded instead; one of another program is refused.
 #include <filesystem>
 #include <iostream>
 
@@ -8,6 +8,7 @@
 
 #include "data/backend.h"
 #include "db/initialize.h"
+#include "db/schema_upgrade.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/output/database_info.h"
@@ -30,22 +31,46 @@ class InitCommand : public Command {
 
   int Run(std::ostream& out, std::ostream&) override {
     const std::string db = database_.empty() ? context_.database : database_;
-    if (auto path = LocalDatabasePath(db)) {
-      if (std::filesystem::exists(*path)) {
-        throw UsageError("init: " + *path +
-                         " already exists; refusing to overwrite a database (remove it or choose "
-                         "another path)");
-      }
+    const auto path = LocalDatabasePath(db);
+    if (path && std::filesystem::exists(*path)) return Upgrade(db, out);
+    if (path) {
       auto parent = std::filesystem::path(*path).parent_path();
       if (!parent.empty()) CreateFolders(parent);
     }
     auto backend = data::OpenBackend(db);
     if (!ListTables(*backend).empty()) {
-      throw UsageError("init: " + db + " already holds tables; refusing to initialise it again");
+      backend.reset();
+      return Upgrade(db, out);
     }
     db::InitializeDatabase(*backend, demo_);
     out << "Created " << backend->DatabaseName() << ": schema, stored queries, options"
         << (demo_ ? " and demo data" : "") << ".\n";
+    return 0;
+  }
+
+ private:
+  // A database of this program is brought up to this build's schema, every
+  // row kept; anything else is refused.
+  int Upgrade(const std::string& db, std::ostream& out) {
+    if (demo_) {
+      throw UsageError("init: " + db + " already exists; --demo only fills a new database");
+    }
+    int from = 0;
+    {
+      auto reader = OpenForReading(db);
+      from = db::SchemaVersion(*reader);
+    }
+    if (from == 0) {
+      throw UsageError("init: " + db + " already holds tables of another program; refusing to touch it");
+    }
+    if (from == db::kSchemaVersion) {
+      out << db << " is already at schema version " << from << "; nothing to do.\n";
+      return 0;
+    }
+    // Opening for writing upgrades (and refuses a newer database).
+    OpenForWriting(db, nullptr);
+    out << "Upgraded " << db << " from schema version " << from << " to " << db::kSchemaVersion
+        << "; every row kept.\n";
     return 0;
   }
 

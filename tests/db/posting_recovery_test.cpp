@@ -202,6 +202,46 @@ TEST(SchemaUpgrade, BringsASecondVersionDatabaseUpWithTheIndexesPostingsSearch) 
   EXPECT_FALSE(keys->Seek(1));
 }
 
+// A third-version database with books and a report run: the upgrade adds
+// the company settings (the old seller options carried over) and the
+// report lines' ship-to, and keeps every row.
+TEST(SchemaUpgrade, BringsAThirdVersionDatabaseUpWithCompanySettings) {
+  TempDatabase db(false, false);
+  {
+    auto backend = data::OpenBackend(db.path());
+    const bool postgres = backend->dialect() == data::Dialect::kPostgres;
+    backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
+    for (int v = 0; v < 2; ++v) backend->ExecuteScript((postgres ? embedded::kPgUpgrades : embedded::kUpgrades)[v]);
+    auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
+    exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
+    exec("INSERT INTO Schema_Version (version) VALUES (3)");
+    exec("INSERT INTO System (option_name, option_value) VALUES ('Company Name', 'Old Seller Ltd')");
+    exec("INSERT INTO System (option_name, option_value) VALUES ('Company Address', '1 Old Street')");
+    exec("INSERT INTO Customer (cust_id, name) VALUES ('C1', 'Kept')");
+    exec("INSERT INTO RPT_Invoice_Det (invoice_no, order_number, line_no, item_number) VALUES (7, '1', 1, 'X')");
+  }
+  auto c = db.Connect();
+  EXPECT_EQ(SchemaVersion(*c), 3);
+  EXPECT_TRUE(PrepareForWriting(*c).upgraded);
+  EXPECT_EQ(SchemaVersion(*c), kSchemaVersion);
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT name FROM Customer"), "Kept");
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT item_number FROM RPT_Invoice_Det"), "X");
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM RPT_Invoice_Det WHERE shipto_name IS NULL"), 1);
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT setting_value FROM Company_Settings WHERE setting_name = "
+                                    "'seller_legal_name'"),
+            "Old Seller Ltd");
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT setting_value FROM Company_Settings WHERE setting_name = "
+                                    "'seller_address_line1'"),
+            "1 Old Street");
+  EXPECT_EQ(testing::ScalarText(*c, "SELECT setting_value FROM Company_Settings WHERE setting_name = "
+                                    "'date_format'"),
+            "YYYY-MM-DD");
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Company_Settings WHERE setting_name = 'bank_iban' AND "
+                            "setting_value = ''"),
+            1);
+  EXPECT_FALSE(UpgradeDatabase(*c)) << "a second opening finds nothing to do";
+}
+
 TEST(SchemaUpgrade, LeavesADatabaseOfAnotherProgramAlone) {
   TempDatabase db(false, false);
   auto c = db.Connect();

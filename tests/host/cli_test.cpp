@@ -17,18 +17,20 @@ using nlohmann::json;
 
 class CliTest : public ::testing::Test, public TarvikTest {};
 
-TEST_F(CliTest, InitRefusesAnExistingDatabaseAndLeavesItAlone) {
+TEST_F(CliTest, InitOnACurrentDatabaseChangesNothing) {
   if (!testing::TestPostgresServer().empty()) GTEST_SKIP() << "compares an SQLite file on disk byte for byte";
   std::string db = InitDatabase("shop.db", false);
   ASSERT_TRUE(std::filesystem::exists(db));
   const std::string before = ReadFile(db);
 
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"init", db}, {"init", "--demo", db}, {"--db", db, "init"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"init", db}, {"--db", db, "init"}}) {
     RunResult again = RunCli(args);
-    EXPECT_EQ(again.exit_code, 1);
-    EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
+    EXPECT_EQ(again.exit_code, 0) << again.err;
+    EXPECT_NE(again.out.find("nothing to do"), std::string::npos) << again.out;
   }
+  RunResult demo = RunCli({"init", "--demo", db});
+  EXPECT_EQ(demo.exit_code, 1);
+  EXPECT_NE(demo.err.find("already exists"), std::string::npos) << demo.err;
   EXPECT_EQ(ReadFile(db), before);
 
   // Not even a file that is no database at all is taken over.
@@ -36,6 +38,30 @@ TEST_F(CliTest, InitRefusesAnExistingDatabaseAndLeavesItAlone) {
   std::ofstream(notes) << "keep me";
   EXPECT_EQ(RunCli({"init", notes}).exit_code, 1);
   EXPECT_EQ(ReadFile(notes), "keep me");
+}
+
+TEST_F(CliTest, SettingsAreListedShownSetAndCheckedBeforeTheyAreStored) {
+  const std::string db = InitDatabase("shop.db", false);
+  RunResult set = RunCli({"--db", db, "settings", "currency", "EUR"});
+  EXPECT_EQ(set.exit_code, 0) << set.err;
+  RunResult bad = RunCli({"--db", db, "settings", "currency", "euro"});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_NE(bad.err.find("ISO 4217"), std::string::npos) << bad.err;
+  RunResult unknown = RunCli({"--db", db, "settings", "colour"});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("no setting 'colour'"), std::string::npos) << unknown.err;
+  RunResult shown = RunCli({"--db", db, "settings", "currency"});
+  EXPECT_EQ(shown.out, "EUR\n");
+  RunResult all = RunCli({"--db", db, "settings"});
+  EXPECT_EQ(all.exit_code, 0) << all.err;
+  for (const char* name : {"seller_legal_name", "seller_vat_id", "bank_iban", "payment_due_days", "date_format"}) {
+    EXPECT_NE(all.out.find(name), std::string::npos) << name;
+  }
+  // init carried the options' company name over.
+  EXPECT_EQ(RunCli({"--db", db, "settings", "seller_legal_name"}).out, "Tarvik Supply Co.\n");
+  RunResult removed = RunCli({"--db", db, "settings", "currency", ""});
+  EXPECT_EQ(removed.exit_code, 0) << removed.err;
+  EXPECT_EQ(RunCli({"--db", db, "settings", "currency"}).out, "");
 }
 
 TEST_F(CliTest, InitTakesTheDatabaseFromDbWhenNoArgumentIsGiven) {

@@ -54,6 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
                       2, "unknown attribute"},
         MalformedCase{"MissingRequired", std::string(kColumn) + "font role=body\n", 2, "face"},
         MalformedCase{"BadAlign", "column head=\"A\" value=\"x\" align=middle\n", 1, "align"},
+        MalformedCase{"TwoGroups", std::string(kColumn) + "group by=order_number value=\"a\"\ngroup by=site value=\"b\"\n",
+                      3, "only one 'group'"},
+        MalformedCase{"GroupWithoutColumn", std::string(kColumn) + "group value=\"a\"\n", 2, "by"},
+        MalformedCase{"UnknownFormat", std::string(kColumn) + "note value=\"{paid:euro}\"\n", 2, "percent"},
         MalformedCase{"BadPlaceholder", std::string(kColumn) + "footer value=\"{page\"\n", 2, "without its '}'"},
         MalformedCase{"UndeclaredFontRole", std::string("text font=huge value=\"x\"\n") + kColumn, 1,
                       "no 'font' line declares"},
@@ -74,7 +78,10 @@ TEST_F(PrintedInvoiceTest, AMissingLayoutIsNamed) {
 TEST_F(PrintedInvoiceTest, TheShippedLayoutParses) {
   const auto layout = report::LoadLayout(TARVIK_BUILD_DIR_DEFAULT "/reports/invoice.layout");
   EXPECT_EQ(layout.columns.size(), 7u);
-  EXPECT_EQ(layout.totals.size(), 5u);
+  EXPECT_EQ(layout.totals.size(), 7u);
+  ASSERT_TRUE(layout.group.has_value());
+  EXPECT_EQ(layout.group->by, "order_number");
+  EXPECT_EQ(layout.notes.size(), 1u);
 }
 
 // The Invoice hands a broken layout's error on as its message and prints nothing.

@@ -8,8 +8,9 @@
 
 namespace tarvik::components::report {
 
-RenderedDocument RenderPdf(const Layout&, const std::vector<InvoiceData>&, const FormulaLookup&,
-                           const std::string&, const std::string& path, ExistingOutput) {
+RenderedDocument RenderPdf(const Layout&, const std::vector<InvoiceData>&, const Record&,
+                           const FormulaLookup&, const std::string&, const std::string& path,
+                           ExistingOutput) {
   RaiseError(kErrPrinter, "Cannot write the invoice document '" + path +
                                    "': this Windows build has no PDF renderer");
 }
