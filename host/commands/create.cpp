@@ -1,5 +1,6 @@
 #include "host/commands/create.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <ostream>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/result_set.h"
+#include "host/commands/backorder.h"
 #include "host/commands/commands.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
@@ -243,7 +245,10 @@ class CreateCommand : public Command {
   }
   bool Writes() const override { return true; }
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
-    return std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    auto ui = std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    notes_ = std::make_shared<BackOrderNotes>(context.database);
+    ui->SetNote([notes = notes_](const UiEvent& box) { return (*notes)(box); });
+    return ui;
   }
 
   int Run(std::ostream& out, std::ostream& err) override {
@@ -261,8 +266,22 @@ class CreateCommand : public Command {
                                     PropertyValue(kHeaderOptions[i].kind, *header_[i]));
       }
     }
-    const CreateOutcome outcome = CreateInvoices(context_.database, request, context_.progress);
+    if (notes_) notes_->SetInvoice(0, InvoiceNumberOf(request.invoice_no.empty() ? "0" : request.invoice_no));
+    CreateOutcome outcome = CreateInvoices(context_.database, request, context_.progress);
     if (!outcome.saved) return Fail(out, err, json_, 0, outcome.message);
+    // Save offered its last invoice for back order; the others of the run
+    // get their own offer here, in number order.
+    if (outcome.invoices.size() > 1) {
+      std::vector<std::int32_t> earlier;
+      std::int32_t last = 0;
+      for (const auto& invoice : outcome.invoices) last = std::max(last, invoice.number);
+      for (const auto& invoice : outcome.invoices) {
+        if (invoice.number != last) earlier.push_back(invoice.number);
+      }
+      std::sort(earlier.begin(), earlier.end());
+      std::vector<BackOrderMade> more = BackOrderEach(context_.database, earlier, notes_.get(), err);
+      outcome.back_orders.insert(outcome.back_orders.end(), more.begin(), more.end());
+    }
     // Saved, yet the component may have left a word about a later step.
     if (!outcome.message.empty()) err << "tarvik: warning: " << outcome.message << "\n";
     if (json_) {
@@ -288,6 +307,7 @@ class CreateCommand : public Command {
   }
 
   const HostContext& context_;
+  std::shared_ptr<BackOrderNotes> notes_;
   CreateRequest request_;
   std::array<std::optional<std::string>, kHeaderOptions.size()> header_;
   bool json_ = false;

@@ -224,9 +224,17 @@ void ProgressLine::Draw() {
 // Once a stop is asked, what a box would start (a back order after the
 // invoices) is declined without asking: No where the box has it, else its
 // default; input boxes are cancelled.
+void ProgressUi::WriteNote(const UiEvent& box) {
+  if (!note_) return;
+  if (const std::string note = note_(box); !note.empty()) std::cerr << note << std::flush;
+}
+
 int ProgressUi::MessageBox(const std::string& text, int style, const std::string& title) {
   line_.Clear();
-  if (!StopRequested()) return inner_->MessageBox(text, style, title);
+  if (!StopRequested()) {
+    WriteNote(UiEvent{UiEvent::kMessageBox, text, style, title});
+    return inner_->MessageBox(text, style, title);
+  }
   const int buttons = style & 0xF;
   UiEvent e{UiEvent::kMessageBox, text, style, title};
   e.answer = buttons == kMbYesNo || buttons == 3 ? kIdNo : DefaultAnswer(style);
@@ -238,7 +246,10 @@ std::optional<std::string> ProgressUi::InputBox(const std::string& prompt,
                                                 const std::string& title,
                                                 const std::string& default_text) {
   line_.Clear();
-  if (!StopRequested()) return inner_->InputBox(prompt, title, default_text);
+  if (!StopRequested()) {
+    WriteNote(UiEvent{UiEvent::kInputBox, prompt, 0, title, default_text});
+    return inner_->InputBox(prompt, title, default_text);
+  }
   UiEvent e{UiEvent::kInputBox, prompt, 0, title, default_text};
   std::cerr << "tarvik: stopping, not asked: " << EventJson(e).dump() << std::endl;
   return std::nullopt;

@@ -5,6 +5,7 @@
 // end of input (Ctrl-D) cancels.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -96,9 +97,18 @@ class ProgressUi : public UiServices {
   void SetMousePointer(int pointer) override { inner_->SetMousePointer(pointer); }
   std::string AppTitle() override { return inner_->AppTitle(); }
 
+  // The host's own words before a box (the answer is not yet set), written
+  // to standard error ahead of the box itself; "" adds nothing.
+  using Note = std::function<std::string(const UiEvent& box)>;
+  void SetNote(Note note) { note_ = std::move(note); }
+  UiServices& inner() { return *inner_; }
+
  private:
+  void WriteNote(const UiEvent& box);
+
   std::unique_ptr<UiServices> inner_;
   ProgressLine& line_;
+  Note note_;
   bool stop_shown_ = false;
 };
 
