@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <vector>
@@ -183,6 +184,8 @@ void ProgressLine::Begin(const std::string& label, int items, int done) {
   items_ = items > 0 ? items : 0;
   done_ = done < 0 ? 0 : (done > items_ ? items_ : done);
   pumps_ = 0;
+  expected_pumps_ = 0;
+  started_ = std::chrono::steady_clock::now();
   Draw();
 }
 
@@ -191,8 +194,18 @@ void ProgressLine::Relabel(const std::string& label) {
   Draw();
 }
 
+void ProgressLine::ExpectPumps(int pumps) {
+  expected_pumps_ = pumps > 0 ? pumps : 0;
+  pumps_ = 0;
+  started_ = std::chrono::steady_clock::now();
+  Draw();
+}
+
 void ProgressLine::Pump() {
   ++pumps_;
+  // A long job pumps thousands of times a second; the line follows at a
+  // pace a person can read.
+  if (enabled_ && std::chrono::steady_clock::now() - drawn_ < std::chrono::milliseconds(100)) return;
   Draw();
 }
 
@@ -207,17 +220,42 @@ void ProgressLine::Clear() {
   shown_ = false;
 }
 
+namespace {
+
+std::string Duration(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  if (s < 60) return std::to_string(s) + "s";
+  if (s < 3600) return std::to_string(s / 60) + "m" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "s";
+  return std::to_string(s / 3600) + "h" + (s % 3600 / 60 < 10 ? "0" : "") + std::to_string(s % 3600 / 60) + "m";
+}
+
+}  // namespace
+
 void ProgressLine::Draw() {
   if (!enabled_) return;
+  drawn_ = std::chrono::steady_clock::now();
   out_ << kEraseLine << kSpinner[static_cast<std::size_t>(pumps_) % kSpinner.size()] << ' '
        << label_;
+  double fraction = -1;
   if (items_ > 0) {
-    const int filled = done_ * kBarWidth / items_;
-    out_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << done_
-         << '/' << items_;
+    fraction = static_cast<double>(done_) / items_;
+  } else if (expected_pumps_ > 0) {
+    fraction = std::min(0.99, static_cast<double>(pumps_) / expected_pumps_);
   }
-  out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps") << std::flush;
+  if (fraction >= 0) {
+    const int filled = static_cast<int>(fraction * kBarWidth);
+    out_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] ";
+    if (items_ > 0) out_ << done_ << '/' << items_ << ' ';
+    out_ << static_cast<int>(fraction * 100) << '%';
+    const double elapsed = std::chrono::duration<double>(drawn_ - started_).count();
+    if (fraction > 0 && fraction < 1 && elapsed >= 1) {
+      out_ << "  about " << Duration(elapsed * (1 - fraction) / fraction) << " left";
+    }
+  } else {
+    out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps");
+  }
+  out_ << std::flush;
   shown_ = true;
 }
 

@@ -119,7 +119,7 @@ TEST_P(ReadOnlyBooksTest, ReadingCommandsWorkAndLeaveTheFileAsItWas) {
     EXPECT_EQ(ReadFile(db_), before);
   }
   RunResult shown = RunAsReader({"show", "3", "--json"});
-  EXPECT_EQ(json::parse(shown.out)["invoice"]["InvoiceNo"], "3") << shown.out;
+  EXPECT_EQ(json::parse(shown.out)["invoice"]["invoice_no"], 3) << shown.out;
   EXPECT_EQ(RunAsReader({"next-number"}).out, "5\n");
   // A WAL reader keeps its -shm and -wal beside the file where it may make them.
   if (!GetParam().folder_writable) {
