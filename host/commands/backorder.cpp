@@ -160,6 +160,9 @@ class BackOrderCommand : public Command {
     ProgressLine& progress = context_.progress;
     const std::int32_t number = InvoiceNumberOf(number_);
     const std::string text = std::to_string(number);
+    // A database this user may not write is refused first, as by every
+    // command that writes, whatever the invoice holds.
+    OpenForWriting(context_.database);
     // Nothing to do is not a refusal: say so and end with 0.
     if (OpenBackOrderLines(context_.database, number) == 0) {
       if (!InvoiceExists(*OpenForReading(context_.database), number)) {

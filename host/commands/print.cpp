@@ -92,7 +92,10 @@ class PrintCommand : public Command {
         return Fail(out, err, json_, 0, "Invoice " + request_.invoice_no + " not found.");
       }
       const PrintOutcome outcome = PrintInvoiceReportingAccess(context_.database, request_);
-      if (!outcome.printed) return Fail(out, err, json_, 0, outcome.message);
+      if (!outcome.printed) {
+        Fail(out, err, json_, 0, outcome.message);
+        return outcome.no_write_access ? kExitUnavailable : kExitRefused;
+      }
       if (json_) {
         nlohmann::ordered_json doc{{"ok", true}, {"invoice_no", std::stoll(request_.invoice_no)}};
         if (request_.generate_only) {
@@ -131,6 +134,7 @@ PrintOutcome PrintInvoiceReportingAccess(const std::string& database, const Prin
   } catch (const NoWriteAccess& e) {
     // Printing is not only reading: the report is filled from tables in the books.
     PrintOutcome outcome;
+    outcome.no_write_access = true;
     outcome.message = "printing needs write access to " + e.database +
                       " (it fills the report tables in the database first): " + e.reason;
     return outcome;
