@@ -2,6 +2,7 @@
 // creates the invoicing objects by program id and drives them by name.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -9,10 +10,14 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
+#include "host/command_line.h"
 #include "host/commands/commands.h"
-#include "host/ui/stop_signals.h"
+#include "host/database_open.h"
+#include "host/output/safe_text.h"
 #include "host/server_library.h"
+#include "host/ui/stop_signals.h"
 #include "host/ui/terminal_ui.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
@@ -20,61 +25,65 @@
 namespace tarvik::host {
 namespace {
 
-using MakeCommand = std::unique_ptr<Command> (*)(const HostContext&);
-
-// The commands in the order the help lists them.
-constexpr MakeCommand kCommands[] = {
-    MakeInitCommand,     MakeRegisterCommand, MakeUnregisterCommand, MakeScriptCommand,
-    MakeInfoCommand,     MakeNextNumberCommand, MakeListCommand,     MakeShowCommand,
-    MakeEditCommand,     MakeDeleteCommand,   MakeCreateCommand,     MakeBackOrderCommand,
-    MakeDemoCommand,     MakePrintCommand,    MakeCheckCommand,      MakeSettingsCommand,
-};
+// Answers given on the command line that no box took are named, so a
+// queue written for another dialogue does not pass unnoticed.
+void WarnUnusedAnswers(UiServices* ui, std::ostream& err) {
+  if (auto* progress = dynamic_cast<ProgressUi*>(ui)) ui = &progress->inner();
+  auto* queue = dynamic_cast<ScriptedUi*>(ui);
+  if (!queue) return;
+  const std::vector<ScriptedUi::Answer> unused = queue->Unused();
+  if (unused.empty()) return;
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& a : unused) {
+    if (a.is_button) {
+      list.push_back(a.button);
+    } else if (a.text) {
+      list.push_back(*a.text);
+    } else {
+      list.push_back(nullptr);
+    }
+  }
+  err << "tarvik: warning: " << unused.size() << (unused.size() == 1 ? " answer was" : " answers were")
+      << " not used (no box asked for " << (unused.size() == 1 ? "it" : "them") << "): " << list.dump()
+      << "\n";
+}
 
 // Runs the command with its UI services installed; any exception it lets
-// out ends it with "tarvik: <message>" and exit code 1.
+// out ends it with "tarvik: <message>" and exit code 1 (3 when the
+// database could not be opened).
 int RunCommand(Command& command, const HostContext& context) {
   try {
     std::unique_ptr<UiServices> ui = command.MakeUi(context);
     std::optional<HostUi> installed;
     if (ui) installed.emplace(ui.get());
-    return command.Run(std::cout, std::cerr);
+    const int status = command.Run(std::cout, std::cerr);
+    if (context.answers) WarnUnusedAnswers(ui.get(), std::cerr);
+    return status;
   } catch (const AutomationError& e) {
     std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";
+  } catch (const NotOurDatabase& e) {
+    std::cerr << "tarvik: " << e.what() << "\n";
+    return kExitUnavailable;
+  } catch (const NoWriteAccess& e) {
+    std::cerr << "tarvik: " << e.what() << "\n";
+    return kExitUnavailable;
   } catch (const std::exception& e) {
     std::cerr << "tarvik: " << e.what() << "\n";
   }
-  return 1;
+  return kExitRefused;
 }
 
 int Main(int argc, char** argv) {
-  CLI::App app{"tarvik: invoicing for the order-processing suite"};
-  app.require_subcommand(1);
-  // Top-level options may also follow the command.
-  app.fallthrough();
-  ProgressLine progress(std::cerr, isatty(STDERR_FILENO) == 1);
+  ProgressLine progress(RawStderr(), isatty(STDERR_FILENO) == 1);
   HostContext context{.progress = progress};
-  app.add_option("--db", context.database,
-                 "Database: a SQLite file (or sqlite:PATH) or a postgresql:// URI")
-      ->capture_default_str();
-  app.add_option("--answers", context.answers,
-                 "Answer boxes from this JSON list instead of asking: numbers are buttons, "
-                 "texts answer input boxes, null cancels");
+  if (const char* db = std::getenv("TARVIK_DB"); db && *db) context.database = db;
 
-  std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands;
-  for (MakeCommand make : kCommands) {
-    std::unique_ptr<Command> command = make(context);
-    CLI::App* sub = app.add_subcommand(std::string(command->name()), std::string(command->summary()));
-    command->AddOptions(*sub);
-    commands.emplace_back(sub, std::move(command));
-  }
-
-  CLI11_PARSE(app, argc, argv);
+  CommandLine line(context);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (std::optional<int> done = line.HandleWithoutCommand(args, std::cout, std::cerr)) return *done;
 
   Command* chosen = nullptr;
-  for (auto& [sub, command] : commands) {
-    if (sub->parsed()) chosen = command.get();
-  }
-  if (!chosen) return 0;
+  if (const int status = line.Parse(argc, argv, chosen, std::cout, std::cerr); status >= 0) return status;
   // Commands that post finish the call in progress on Ctrl-C and the like;
   // the others may simply end.
   std::optional<StopSignals> stop_signals;
@@ -91,4 +100,7 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tarvik::host
 
-int main(int argc, char** argv) { return tarvik::host::Main(argc, argv); }
+int main(int argc, char** argv) {
+  tarvik::host::SafeStandardStreams safe;
+  return tarvik::host::Main(argc, argv);
+}

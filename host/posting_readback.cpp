@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "data/result_set.h"
+#include "host/output/amounts.h"
 #include "host/output/table_output.h"
 #include "platform/regional.h"
 #include "platform/variant.h"
@@ -257,7 +258,7 @@ void WriteInvoices(std::ostream& out, const std::vector<InvoiceMade>& invoices,
   for (const auto& i : invoices) {
     table.rows.push_back({std::to_string(i.number), GroupingName(i.grouping), JoinTexts(i.customers),
                           JoinTexts(i.orders), std::to_string(i.lines), Amount(i.units),
-                          Amount(i.amount), Amount(i.relieved)});
+                          FormatAmount(i.amount), Amount(i.relieved)});
   }
   WriteTable(out, table, indent);
 }

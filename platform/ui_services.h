@@ -92,6 +92,11 @@ class ScriptedUi : public UiServices {
   void ClearEvents() { events_.clear(); }
   int pointer() const { return pointer_; }
   int pumps() const { return pumps_; }
+  // The answers no box has taken yet.
+  std::vector<Answer> Unused() const {
+    return next_ < answers_.size() ? std::vector<Answer>(answers_.begin() + static_cast<long>(next_), answers_.end())
+                                   : std::vector<Answer>{};
+  }
 
   int MessageBox(const std::string& text, int style, const std::string& title) override;
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,

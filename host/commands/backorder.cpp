@@ -1,5 +1,6 @@
 #include "host/commands/backorder.h"
 
+#include <algorithm>
 #include <ostream>
 #include <stdexcept>
 
@@ -13,6 +14,7 @@
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
 #include "host/output/command_failure.h"
+#include "host/ui/stop_signals.h"
 #include "host/ui/terminal_ui.h"
 
 namespace tarvik::host {
@@ -22,6 +24,13 @@ bool InvoiceExists(data::HostConnection& c, std::int32_t number) {
   auto rs = c.QueryWith("SELECT invoice_no FROM Invoice_Header WHERE invoice_no = ?1",
                         {Variant::Long(number)});
   return rs->Seek(0);
+}
+
+// The component's own test: the option's value is exactly "1".
+bool AutoBackOrderOn(const std::string& database) {
+  auto c = OpenForReading(database);
+  auto rs = c->QueryWith("SELECT option_value FROM System WHERE option_name = 'Auto Backorder'", {});
+  return rs->Seek(0) && data::ValueToText(rs->Column(0)) == "1";
 }
 
 }  // namespace
@@ -49,6 +58,78 @@ std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoic
       ->RowCount();
 }
 
+std::int32_t BackOrderNotes::CurrentInvoice() {
+  if (invoice_ != 0) return invoice_;
+  auto c = OpenForReading(database_);
+  auto rs = c->QueryWith("SELECT MAX(invoice_no) FROM Invoice_Header WHERE invoice_no >= ?1",
+                         {Variant::Long(first_)});
+  if (!rs->Seek(0)) return 0;
+  const data::Value& v = rs->Column(0);
+  return std::holds_alternative<std::int64_t>(v) ? static_cast<std::int32_t>(std::get<std::int64_t>(v))
+                                                 : 0;
+}
+
+// One above the highest all-digit order number; the orders of the dialogue
+// in progress are not committed yet, so earlier suggestions count too.
+std::string BackOrderNotes::FreeOrderNumber() {
+  auto c = OpenForReading(database_);
+  auto rs = c->QueryWith("SELECT order_number FROM Order_Header", {});
+  std::int64_t highest = 0;
+  for (std::int64_t row = 0; rs->Seek(row); ++row) {
+    const data::Value& v = rs->Column(0);
+    std::string text;
+    if (const auto* s = std::get_if<std::string>(&v)) text = *s;
+    if (const auto* n = std::get_if<std::int64_t>(&v)) text = std::to_string(*n);
+    if (text.empty() || text.size() > 15 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    highest = std::max<std::int64_t>(highest, std::stoll(text));
+  }
+  last_suggested_ = std::max(highest, last_suggested_) + 1;
+  return std::to_string(last_suggested_);
+}
+
+std::string BackOrderNotes::operator()(const UiEvent& box) {
+  try {
+    if (box.kind == UiEvent::kMessageBox && box.title == "Backorder Incomplete Line Items") {
+      const std::int32_t number = CurrentInvoice();
+      if (number == 0) return "";
+      const std::int64_t open = OpenBackOrderLines(database_, number);
+      return "tarvik: back order for invoice " + std::to_string(number) + ": " +
+             std::to_string(open) + (open == 1 ? " line item" : " line items") +
+             " not completely invoiced.\n";
+    }
+    if (box.kind == UiEvent::kMessageBox && box.title == "New Order Number") {
+      return "tarvik: an order number is taken per customer and ship-to location; "
+             "the same number may stand at another location of the customer.\n";
+    }
+    if (box.kind == UiEvent::kInputBox && box.title == "New Order Number") {
+      return "tarvik: the suggested '" + box.default_text +
+             "' is the original order's own number and is taken; " + FreeOrderNumber() +
+             " is free.\n";
+    }
+  } catch (const std::exception&) {
+    // A note that cannot be read leaves the box as it is.
+  }
+  return "";
+}
+
+std::vector<BackOrderMade> BackOrderEach(const std::string& database,
+                                         const std::vector<std::int32_t>& numbers,
+                                         BackOrderNotes* notes, std::ostream& err) {
+  std::vector<BackOrderMade> made;
+  for (std::int32_t number : numbers) {
+    if (StopRequested()) break;
+    if (OpenBackOrderLines(database, number) == 0) continue;
+    if (notes) notes->SetInvoice(number);
+    const BackOrderOutcome outcome = BackOrderInvoice(database, number);
+    if (!outcome.created) err << "tarvik: no back order was created for invoice " << number << ".\n";
+    made.insert(made.end(), outcome.orders.begin(), outcome.orders.end());
+  }
+  return made;
+}
+
 namespace {
 
 class BackOrderCommand : public Command {
@@ -66,7 +147,10 @@ class BackOrderCommand : public Command {
   }
   bool Writes() const override { return true; }
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
-    return std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    auto ui = std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    notes_ = std::make_shared<BackOrderNotes>(context.database);
+    ui->SetNote([notes = notes_](const UiEvent& box) { return (*notes)(box); });
+    return ui;
   }
 
   int Run(std::ostream& out, std::ostream& err) override {
@@ -79,12 +163,37 @@ class BackOrderCommand : public Command {
   int BackOrder(std::ostream& out, std::ostream& err) {
     ProgressLine& progress = context_.progress;
     const std::int32_t number = InvoiceNumberOf(number_);
-    progress.Begin("Back-ordering invoice " + std::to_string(number));
+    const std::string text = std::to_string(number);
+    // A database this user may not write is refused first, as by every
+    // command that writes, whatever the invoice holds.
+    OpenForWriting(context_.database);
+    // Nothing to do is not a refusal: say so and end with 0.
+    if (OpenBackOrderLines(context_.database, number) == 0) {
+      if (!InvoiceExists(*OpenForReading(context_.database), number)) {
+        return Fail(out, err, json_, 0, "Invoice " + text + " not found.");
+      }
+      if (json_) {
+        out << nlohmann::ordered_json{{"ok", true}, {"invoice_no", number}, {"nothing_open", true},
+                                      {"back_orders", nlohmann::ordered_json::array()}}
+                   .dump(2)
+            << "\n";
+      } else {
+        out << "Invoice " << text << " has no line items left to back-order.\n";
+      }
+      return 0;
+    }
+    if (!AutoBackOrderOn(context_.database)) {
+      return Fail(out, err, json_, 0,
+                  "Back orders are switched off: the option \"Auto Backorder\" is not \"1\" "
+                  "(turn it on with: tarvik options \"Auto Backorder\" 1).");
+    }
+    if (notes_) notes_->SetInvoice(number);
+    progress.Begin("Back-ordering invoice " + text);
     const BackOrderOutcome outcome = BackOrderInvoice(context_.database, number);
     progress.Clear();
     if (!outcome.created) {
       return Fail(out, err, json_, 0,
-                  "No back order was created for invoice " + std::to_string(number) + ".");
+                  "No back order was created for invoice " + text + " (declined or cancelled).");
     }
     if (json_) {
       nlohmann::ordered_json doc;
@@ -102,6 +211,7 @@ class BackOrderCommand : public Command {
   }
 
   const HostContext& context_;
+  std::shared_ptr<BackOrderNotes> notes_;
   std::string number_;
   bool json_ = false;
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/posting_readback.h"
+#include "platform/ui_services.h"
 
 namespace tarvik::host {
 
@@ -28,5 +29,38 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
 // Number of detail lines of the invoice's orders still open to back-order,
 // as the workflow itself would find them.
 std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoice_no);
+
+// The host's own words around the back-order dialogue (ProgressUi::SetNote):
+// which invoice is asked about, a free order number beside the prompt's
+// default (the original order's own number, which is always taken), and
+// that a number is taken per customer and ship-to location.
+class BackOrderNotes {
+ public:
+  explicit BackOrderNotes(std::string database) : database_(std::move(database)) {}
+  // The invoice whose dialogue comes next; 0: the highest invoice from
+  // `first` on (the one a Save hands to its own back order).
+  void SetInvoice(std::int32_t number, std::int32_t first = 0) {
+    invoice_ = number;
+    first_ = first;
+  }
+  std::string operator()(const UiEvent& box);
+
+ private:
+  std::int32_t CurrentInvoice();
+  std::string FreeOrderNumber();
+
+  std::string database_;
+  std::int32_t invoice_ = 0;
+  std::int32_t first_ = 0;
+  std::int64_t last_suggested_ = 0;
+};
+
+// The lines each invoice of a run leaves open are offered for back order
+// invoice by invoice: the component's Save offers only its last invoice.
+// Runs BackOrder for every invoice in `numbers` with open lines; each
+// dialogue is announced on err first.
+std::vector<BackOrderMade> BackOrderEach(const std::string& database,
+                                         const std::vector<std::int32_t>& numbers,
+                                         BackOrderNotes* notes, std::ostream& err);
 
 }  // namespace tarvik::host

@@ -28,6 +28,12 @@ struct HostContext {
   ProgressLine& progress;
 };
 
+// Exit codes of every command.
+constexpr int kExitDone = 0;
+constexpr int kExitRefused = 1;      // not carried out: not found, declined, refused
+constexpr int kExitUsage = 2;        // the command line was refused
+constexpr int kExitUnavailable = 3;  // the database could not be opened
+
 // A failure the user can act on; printed as "tarvik: <message>".
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;

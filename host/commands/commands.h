@@ -1,4 +1,4 @@
-// The commands of `tarvik`, one file each; main.cpp lists them in the order
+// The commands of `tarvik`, one file each; command_line.cpp lists them in the order
 // the help shows them. Every command reads `context` when it runs, so the
 // top-level options may follow it on the command line.
 #pragma once
@@ -25,5 +25,7 @@ std::unique_ptr<Command> MakeDemoCommand(const HostContext& context);
 std::unique_ptr<Command> MakePrintCommand(const HostContext& context);
 std::unique_ptr<Command> MakeCheckCommand(const HostContext& context);
 std::unique_ptr<Command> MakeSettingsCommand(const HostContext& context);
+std::unique_ptr<Command> MakeOrdersCommand(const HostContext& context);
+std::unique_ptr<Command> MakeOptionsCommand(const HostContext& context);
 
 }  // namespace tarvik::host

@@ -1,5 +1,6 @@
 #include "host/commands/create.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <ostream>
@@ -11,7 +12,11 @@
 
 #include "data/result_set.h"
 #include "data/transaction.h"
+#include "host/commands/backorder.h"
 #include "host/commands/commands.h"
+#include "host/database_open.h"
+#include "host/output/amounts.h"
+#include "host/output/table_output.h"
 #include "host/invoice_session.h"
 #include "host/option_checks.h"
 #include "host/output/command_failure.h"
@@ -133,6 +138,45 @@ std::string NothingToInvoice(const Grouping& g, const CreateRequest& r) {
   return text + (g.ship_to ? " at ship-to " + r.ship_to + "." : ".");
 }
 
+struct PlannedOrder {
+  std::string number, customer, ship_to;
+  std::int64_t packed_lines = 0;
+  double packed_amount = 0;
+};
+
+// The orders a Save of this selection would invoice, read the way the
+// component selects them, without writing anything.
+std::vector<PlannedOrder> PlannedOrders(data::HostConnection& c, const Grouping& g,
+                                        const CreateRequest& r) {
+  std::vector<std::int64_t> keys;
+  if (g.range) {
+    auto rs = c.OpenStoredQuery("v_Order_Keys", Texts({r.from, r.to}));
+    for (std::int64_t row = 0; rs->Seek(row); ++row) keys.push_back(std::get<std::int64_t>(rs->Column(0)));
+  } else {
+    auto rs = c.QueryWith(std::string("SELECT order_key FROM Order_Header WHERE cust_id = ?1") +
+                              (g.ship_to ? " AND shipto_name = ?2" : "") + " ORDER BY order_key",
+                          g.ship_to ? Texts({r.customer, r.ship_to}) : Texts({r.customer}));
+    for (std::int64_t row = 0; rs->Seek(row); ++row) keys.push_back(std::get<std::int64_t>(rs->Column(0)));
+  }
+  std::vector<PlannedOrder> orders;
+  for (std::int64_t key : keys) {
+    auto rs = c.QueryWith(
+        "SELECT h.order_number, h.cust_id, h.shipto_name, COUNT(*), SUM(d.quantity_packed * d.unit_price) "
+        "FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key "
+        "WHERE h.order_key = ?1 AND d.quantity_packed > 0 GROUP BY h.order_number, h.cust_id, h.shipto_name",
+        {Variant::Long(static_cast<std::int32_t>(key))});
+    if (!rs->Seek(0)) continue;
+    if (g.range && g.customer && data::ValueToText(rs->Column(1)) != r.customer) continue;
+    PlannedOrder o{data::ValueToText(rs->Column(0)), data::ValueToText(rs->Column(1)),
+                   data::ValueToText(rs->Column(2))};
+    if (const auto* n = std::get_if<std::int64_t>(&rs->Column(3))) o.packed_lines = *n;
+    if (const auto* a = std::get_if<double>(&rs->Column(4))) o.packed_amount = *a;
+    if (const auto* a = std::get_if<std::int64_t>(&rs->Column(4))) o.packed_amount = static_cast<double>(*a);
+    orders.push_back(std::move(o));
+  }
+  return orders;
+}
+
 }  // namespace
 
 std::string CheckCreateRequest(const CreateRequest& request) {
@@ -195,6 +239,10 @@ CreateOutcome CreateInvoices(const std::string& database, const CreateRequest& r
   }
   progress.Relabel("Creating invoices (" + std::to_string(orders) +
                  (orders == 1 ? " order)" : " orders)"));
+  // Save pumps about four times per invoice (header, lines, line status,
+  // relief) and twice more at its end.
+  const std::int64_t invoices = g.invoice_by == 0 ? orders : 1;
+  progress.ExpectPumps(static_cast<int>(std::min<std::int64_t>(4 * invoices + 2, 1 << 30)));
   outcome.saved = invoice.Succeeds("Save");
   progress.Clear();
   outcome.message = invoice.GetText("InfoMsg");
@@ -244,6 +292,7 @@ class CreateCommand : public Command {
                                  kind == ValueKind::kText ? "TEXT" : "VALUE"));
     }
     command.add_flag("--json", json_, "Write one JSON document instead of tables");
+    command.add_flag("--dry-run", dry_run_, "Only list the orders the selection would invoice");
     // Refused while parsing, so a bad selection never opens the database.
     command.callback([this] {
       if (std::string why = CheckCreateRequest(request_); !why.empty()) {
@@ -251,9 +300,12 @@ class CreateCommand : public Command {
       }
     });
   }
-  bool Writes() const override { return true; }
+  bool Writes() const override { return !dry_run_; }
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
-    return std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    auto ui = std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
+    notes_ = std::make_shared<BackOrderNotes>(context.database);
+    ui->SetNote([notes = notes_](const UiEvent& box) { return (*notes)(box); });
+    return ui;
   }
 
   int Run(std::ostream& out, std::ostream& err) override {
@@ -263,7 +315,46 @@ class CreateCommand : public Command {
   }
 
  private:
+  int DryRun(std::ostream& out, std::ostream& err) {
+    const Grouping& g = *FindGrouping(request_.grouping);
+    auto c = OpenForReading(context_.database);
+    const std::vector<PlannedOrder> orders = PlannedOrders(*c, g, request_);
+    if (orders.empty()) return Fail(out, err, json_, 0, NothingToInvoice(g, request_));
+    const std::size_t invoices = g.invoice_by == 0 ? orders.size() : 1;
+    double amount = 0;
+    for (const auto& o : orders) amount += o.packed_amount;
+    if (json_) {
+      ojson doc;
+      doc["ok"] = true;
+      doc["dry_run"] = true;
+      doc["grouping"] = request_.grouping;
+      doc["invoices"] = invoices;
+      doc["packed_amount"] = amount;
+      doc["orders"] = ojson::array();
+      for (const auto& o : orders) {
+        doc["orders"].push_back({{"order_number", o.number}, {"cust_id", o.customer},
+                                 {"shipto_name", o.ship_to}, {"packed_lines", o.packed_lines},
+                                 {"packed_amount", o.packed_amount}});
+      }
+      out << doc.dump(2) << "\n";
+      return 0;
+    }
+    out << "Would create " << invoices << (invoices == 1 ? " invoice" : " invoices") << " from "
+        << orders.size() << (orders.size() == 1 ? " order" : " orders") << " (nothing was written):\n";
+    TextTable table;
+    table.columns = {{"Order", false}, {"Customer", false}, {"Ship to", false},
+                     {"Packed lines", true}, {"Packed amount", true}};
+    for (const auto& o : orders) {
+      table.rows.push_back({o.number, o.customer, o.ship_to, std::to_string(o.packed_lines),
+                            FormatAmount(o.packed_amount)});
+    }
+    WriteTable(out, table);
+    out << "Packed to invoice: " << FormatAmount(amount) << ".\n";
+    return 0;
+  }
+
   int Create(std::ostream& out, std::ostream& err) {
+    if (dry_run_) return DryRun(out, err);
     CreateRequest request = request_;
     for (std::size_t i = 0; i < kHeaderOptions.size(); ++i) {
       if (header_[i]) {
@@ -271,8 +362,22 @@ class CreateCommand : public Command {
                                     PropertyValue(kHeaderOptions[i].kind, *header_[i]));
       }
     }
-    const CreateOutcome outcome = CreateInvoices(context_.database, request, context_.progress);
+    if (notes_) notes_->SetInvoice(0, InvoiceNumberOf(request.invoice_no.empty() ? "0" : request.invoice_no));
+    CreateOutcome outcome = CreateInvoices(context_.database, request, context_.progress);
     if (!outcome.saved) return Fail(out, err, json_, 0, outcome.message);
+    // Save offered its last invoice for back order; the others of the run
+    // get their own offer here, in number order.
+    if (outcome.invoices.size() > 1) {
+      std::vector<std::int32_t> earlier;
+      std::int32_t last = 0;
+      for (const auto& invoice : outcome.invoices) last = std::max(last, invoice.number);
+      for (const auto& invoice : outcome.invoices) {
+        if (invoice.number != last) earlier.push_back(invoice.number);
+      }
+      std::sort(earlier.begin(), earlier.end());
+      std::vector<BackOrderMade> more = BackOrderEach(context_.database, earlier, notes_.get(), err);
+      outcome.back_orders.insert(outcome.back_orders.end(), more.begin(), more.end());
+    }
     // Saved, yet the component may have left a word about a later step.
     if (!outcome.message.empty()) err << "tarvik: warning: " << outcome.message << "\n";
     if (json_) {
@@ -298,9 +403,11 @@ class CreateCommand : public Command {
   }
 
   const HostContext& context_;
+  std::shared_ptr<BackOrderNotes> notes_;
   CreateRequest request_;
   std::array<std::optional<std::string>, kHeaderOptions.size()> header_;
   bool json_ = false;
+  bool dry_run_ = false;
 };
 
 }  // namespace

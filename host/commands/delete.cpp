@@ -1,6 +1,8 @@
 // `tarvik delete N [--user U] [--yes] [--json]`: deletes an invoice through
 // the Invoice object, which puts back stock and order status and asks
 // first; --yes answers that question.
+#include <unistd.h>
+
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -49,10 +51,18 @@ class DeleteCommand : public Command {
     invoice.Let("UserID", Variant::String(user_));
     invoice.Let("ShowMessageBox", Variant::Boolean(false));
     if (!invoice.Succeeds("Delete")) {
-      throw InvoiceFailed(FailureText(invoice, "Invoice " + number_ + " was not deleted."));
+      std::string why = FailureText(invoice, "Invoice " + number_ + " was not deleted.");
+      // Without a terminal the question took its default, No.
+      if (!yes_ && !context_.answers && !isatty(STDIN_FILENO)) {
+        if (!why.empty() && why.back() == '.') why.pop_back();
+        why += ": there is no terminal to confirm on; add --yes to delete without asking.";
+      }
+      throw InvoiceFailed(why);
     }
     if (json_) {
-      out << nlohmann::ordered_json{{"ok", true}, {"deleted", number_}}.dump(2) << "\n";
+      out << nlohmann::ordered_json{{"ok", true}, {"invoice_no", std::stoll(number_)}, {"deleted", true}}
+                 .dump(2)
+          << "\n";
     } else {
       out << "Invoice " << number_ << " deleted.\n";
     }

@@ -3,6 +3,7 @@
 
 #include "host/commands/commands.h"
 #include "host/database_open.h"
+#include "host/output/command_failure.h"
 #include "host/output/database_info.h"
 
 namespace tarvik::host {
@@ -17,10 +18,12 @@ class InfoCommand : public Command {
     command.add_flag("--json", json_, "Write JSON instead of tables");
   }
 
-  int Run(std::ostream& out, std::ostream&) override {
-    auto backend = OpenBackendForReading(context_.database);
-    WriteDatabaseInfo(*backend, out, json_);
-    return 0;
+  int Run(std::ostream& out, std::ostream& err) override {
+    return RunReportingFailure(out, err, json_, [&] {
+      auto backend = OpenBackendForReading(context_.database);
+      WriteDatabaseInfo(*backend, out, json_);
+      return 0;
+    });
   }
 
  private:

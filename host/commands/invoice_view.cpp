@@ -1,5 +1,6 @@
 #include "host/commands/invoice_view.h"
 
+#include <optional>
 #include <ostream>
 #include <string_view>
 #include <utility>
@@ -7,24 +8,26 @@
 #include <CLI/CLI.hpp>
 
 #include "host/option_checks.h"
+#include "host/output/amounts.h"
 #include "host/output/table_output.h"
+#include "platform/regional.h"
 #include "host/output/variant_json.h"
 
 namespace tarvik::host {
 
 const std::array<HeaderField, 12> kHeaderFields = {{
-    {"InvoiceNo", "Invoice", "Invoice", true},
-    {"InvoiceDate", "Date", "Invoice date", false},
-    {"ShipDate", "Ship date", "Ship date", false},
-    {"BillTo", "Bill to", "Bill to", false},
-    {"FreightAmount", "Freight", "Freight", true},
-    {"OtherCharge", "Other", "Other charge", true},
-    {"PrintInvoiceBy", "By", "Invoiced by", false},
-    {"Extra1", "Extra 1", "Extra 1", false},
-    {"Extra2", "Extra 2", "Extra 2", false},
-    {"Paid", "Paid", "Paid", true},
-    {"Export_Flag", "Export", "Export flag", true},
-    {"Export_Date", "Exported", "Export date", false},
+    {"InvoiceNo", "invoice_no", "Invoice", "Invoice", FieldKind::kInteger},
+    {"InvoiceDate", "invoice_date", "Date", "Invoice date", FieldKind::kDate},
+    {"ShipDate", "ship_date", "Ship date", "Ship date", FieldKind::kDate},
+    {"BillTo", "bill_to", "Bill to", "Bill to", FieldKind::kText},
+    {"FreightAmount", "freight", "Freight", "Freight", FieldKind::kAmount},
+    {"OtherCharge", "other_charge", "Other", "Other charge", FieldKind::kAmount},
+    {"PrintInvoiceBy", "invoice_by", "By", "Invoiced by", FieldKind::kGrouping},
+    {"Extra1", "extra1", "Extra 1", "Extra 1", FieldKind::kText},
+    {"Extra2", "extra2", "Extra 2", "Extra 2", FieldKind::kText},
+    {"Paid", "paid", "Paid", "Paid", FieldKind::kAmount},
+    {"Export_Flag", "export_flag", "Export", "Export flag", FieldKind::kInteger},
+    {"Export_Date", "export_date", "Exported", "Export date", FieldKind::kDate},
 }};
 
 namespace {
@@ -32,7 +35,27 @@ namespace {
 constexpr std::array<const char*, 4> kGroupingNames = {"order", "ship-to", "customer",
                                                       "customer order"};
 
+std::optional<double> NumberOf(const Variant& v) {
+  if (v.is_null() || v.is_empty()) return std::nullopt;
+  if (v.vt() == VT_BSTR) return regional::ParseNumber(v.ToString());
+  return v.ToDouble();
+}
+
+std::string GroupingText(std::int32_t by) {
+  if (by >= 0 && by < static_cast<std::int32_t>(kGroupingNames.size())) {
+    return kGroupingNames[static_cast<std::size_t>(by)];
+  }
+  return std::to_string(by);
+}
+
 }  // namespace
+
+std::size_t FieldIndex(std::string_view member) {
+  for (std::size_t i = 0; i < kHeaderFields.size(); ++i) {
+    if (member == kHeaderFields[i].member) return i;
+  }
+  return kHeaderFields.size();
+}
 
 Header ReadHeader(InvoiceSession& invoice) {
   Header header;
@@ -41,12 +64,31 @@ Header ReadHeader(InvoiceSession& invoice) {
 }
 
 std::string DisplayText(const HeaderField& f, const Variant& v) {
-  if (std::string_view(f.member) == "PrintInvoiceBy") {
-    const std::int32_t by = v.ToLong();
-    if (by >= 0 && by < static_cast<std::int32_t>(kGroupingNames.size())) {
-      return kGroupingNames[static_cast<std::size_t>(by)];
+  if (f.kind == FieldKind::kGrouping) return GroupingText(v.ToLong());
+  if (f.kind == FieldKind::kAmount) {
+    if (std::optional<double> n = NumberOf(v)) return FormatAmount(*n);
+  }
+  return v.ToString();
+}
+
+nlohmann::ordered_json FieldJson(const HeaderField& f, const Variant& v) {
+  switch (f.kind) {
+    case FieldKind::kInteger:
+    case FieldKind::kGrouping:
+      if (std::optional<double> n = NumberOf(v)) return static_cast<std::int64_t>(*n);
+      return nullptr;
+    case FieldKind::kAmount:
+      if (std::optional<double> n = NumberOf(v)) return *n;
+      return nullptr;
+    case FieldKind::kDate: {
+      if (v.vt() == VT_DATE) return regional::FormatIsoDate(v.ToDouble());
+      const std::string text = v.ToString();
+      if (text.empty()) return nullptr;
+      if (std::optional<double> d = regional::ParseDate(text)) return regional::FormatIsoDate(*d);
+      return text;
     }
-    return std::to_string(by);
+    case FieldKind::kText:
+      break;
   }
   return v.ToString();
 }
@@ -54,7 +96,8 @@ std::string DisplayText(const HeaderField& f, const Variant& v) {
 nlohmann::ordered_json HeaderJson(const Header& header) {
   nlohmann::ordered_json doc;
   for (std::size_t i = 0; i < kHeaderFields.size(); ++i) {
-    doc[kHeaderFields[i].member] = VariantToJson(header[i]);
+    doc[kHeaderFields[i].key] = FieldJson(kHeaderFields[i], header[i]);
+    if (kHeaderFields[i].kind == FieldKind::kGrouping) doc["grouping"] = DisplayText(kHeaderFields[i], header[i]);
   }
   return doc;
 }

@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -28,11 +29,16 @@ struct InvoiceFailed : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How a header value reads: JSON numbers for numbers, ISO text for dates.
+enum class FieldKind { kInteger, kAmount, kDate, kText, kGrouping };
+
 struct HeaderField {
   const char* member;
+  const char* key;      // JSON
   const char* heading;  // list column
   const char* label;    // show line
-  bool number;
+  FieldKind kind;
+  bool number() const { return kind == FieldKind::kInteger || kind == FieldKind::kAmount; }
 };
 
 extern const std::array<HeaderField, 12> kHeaderFields;
@@ -40,8 +46,14 @@ extern const std::array<HeaderField, 12> kHeaderFields;
 using Header = std::vector<Variant>;  // one value per kHeaderFields entry
 
 Header ReadHeader(InvoiceSession& invoice);
-// The field as the tables show it (the grouping by name).
+// The field as the tables show it (the grouping by name, amounts with two
+// decimals and grouped thousands).
 std::string DisplayText(const HeaderField& field, const Variant& value);
+// The field's JSON value: numbers as numbers, dates as ISO text, an empty
+// date as null.
+nlohmann::ordered_json FieldJson(const HeaderField& field, const Variant& value);
+// The position of a field in kHeaderFields by member name.
+std::size_t FieldIndex(std::string_view member);
 nlohmann::ordered_json HeaderJson(const Header& header);
 // One "label: value" line per field.
 void WriteHeader(std::ostream& out, const Header& header);

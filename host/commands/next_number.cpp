@@ -23,7 +23,7 @@ class NextNumberCommand : public Command {
       const std::string next = invoice.Call("Get_Next_Invoice_No").ToString();
       if (next.empty()) throw InvoiceFailed("The next invoice number could not be read.");
       if (json_) {
-        out << nlohmann::ordered_json{{"ok", true}, {"next_invoice_no", next}}.dump(2) << "\n";
+        out << nlohmann::ordered_json{{"ok", true}, {"next_invoice_no", std::stoll(next)}}.dump(2) << "\n";
       } else {
         out << next << "\n";
       }

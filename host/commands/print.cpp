@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
+#include "data/result_set.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
@@ -79,15 +81,32 @@ class PrintCommand : public Command {
     command.add_option("--printer", request_.printer, "CUPS queue to send the PDF to");
     command.add_flag("--generate-only", request_.generate_only,
                      "Only fill the report tables; write no file");
+    command.add_flag("--json", json_, "Write one JSON document instead of the file name");
   }
   bool Writes() const override { return true; }
 
   int Run(std::ostream& out, std::ostream& err) override {
-    return RunReportingFailure(out, err, false, [&] {
+    return RunReportingFailure(out, err, json_, [&] {
       request_.invoice_no = std::to_string(std::stoll(request_.invoice_no));
+      // An unknown number is named as the other commands name it, before
+      // the database is opened for writing.
+      if (!InvoiceOnFile(context_.database, request_.invoice_no)) {
+        return Fail(out, err, json_, 0, "Invoice " + request_.invoice_no + " not found.");
+      }
       const PrintOutcome outcome = PrintInvoiceReportingAccess(context_.database, request_);
-      if (!outcome.printed) return Fail(out, err, false, 0, outcome.message);
-      if (request_.generate_only) {
+      if (!outcome.printed) {
+        Fail(out, err, json_, 0, outcome.message);
+        return outcome.no_write_access ? kExitUnavailable : kExitRefused;
+      }
+      if (json_) {
+        nlohmann::ordered_json doc{{"ok", true}, {"invoice_no", std::stoll(request_.invoice_no)}};
+        if (request_.generate_only) {
+          doc["generated_only"] = true;
+        } else {
+          doc["file"] = outcome.file;
+        }
+        out << doc.dump(2) << "\n";
+      } else if (request_.generate_only) {
         out << "Report tables filled for invoice " << request_.invoice_no << ".\n";
       } else {
         out << outcome.file << "\n";
@@ -97,8 +116,16 @@ class PrintCommand : public Command {
   }
 
  private:
+  static bool InvoiceOnFile(const std::string& database, const std::string& number) {
+    auto c = OpenForReading(database);
+    return c->QueryWith("SELECT invoice_no FROM Invoice_Header WHERE invoice_no = ?1",
+                        {Variant::Long(static_cast<std::int32_t>(std::stoll(number)))})
+        ->Seek(0);
+  }
+
   const HostContext& context_;
   PrintRequest request_;
+  bool json_ = false;
 };
 
 }  // namespace
@@ -109,6 +136,7 @@ PrintOutcome PrintInvoiceReportingAccess(const std::string& database, const Prin
   } catch (const NoWriteAccess& e) {
     // Printing is not only reading: the report is filled from tables in the books.
     PrintOutcome outcome;
+    outcome.no_write_access = true;
     outcome.message = "printing needs write access to " + e.database +
                       " (it fills the report tables in the database first): " + e.reason;
     return outcome;

@@ -21,6 +21,7 @@ struct PrintOutcome {
   bool printed = false;
   std::string file;     // the PDF written (empty for generate-only)
   std::string message;  // why not, when !printed
+  bool no_write_access = false;
 };
 
 // The folder holding the shipped layouts: "reports" beside the executable

@@ -9,6 +9,7 @@
 #include "data/value.h"
 #include "host/commands/commands.h"
 #include "host/commands/invoice_view.h"
+#include "host/output/amounts.h"
 #include "host/output/command_failure.h"
 #include "host/output/table_output.h"
 #include "host/output/variant_json.h"
@@ -19,32 +20,49 @@ namespace {
 
 using ojson = nlohmann::ordered_json;
 
+enum class Cell { kText, kWhole, kQuantity, kAmount };
+
 struct DetailColumn {
-  const char* name;
-  const char* heading;
-  bool number;
+  const char* name;     // JSON key
+  const char* sql;      // the column read
+  const char* heading;  // empty: JSON only
+  Cell cell;
 };
 
-constexpr std::array<DetailColumn, 8> kDetailColumns = {{
-    {"order_key", "Order key", true},
-    {"line_no", "Line", true},
-    {"item_number", "Item", false},
-    {"site", "Site", false},
-    {"quantity", "Quantity", true},
-    {"unit_price", "Unit price", true},
-    {"discount", "Discount", true},
-    {"amount", "Amount", true},
+// The order's number for people; its key stays in the JSON for programs.
+constexpr std::array<DetailColumn, 9> kDetailColumns = {{
+    {"order_number", "o.order_number", "Order", Cell::kText},
+    {"order_key", "d.order_key", "", Cell::kWhole},
+    {"line_no", "d.line_no", "Line", Cell::kWhole},
+    {"item_number", "d.item_number", "Item", Cell::kText},
+    {"site", "d.site", "Site", Cell::kText},
+    {"quantity", "d.quantity", "Quantity", Cell::kQuantity},
+    {"unit_price", "d.unit_price", "Unit price", Cell::kAmount},
+    {"discount", "d.discount", "Discount", Cell::kQuantity},
+    {"amount", "d.amount", "Amount", Cell::kAmount},
 }};
 
 using DetailRows = std::vector<std::vector<data::Value>>;
+
+double RealOf(const data::Value& v) {
+  if (const auto* d = std::get_if<double>(&v)) return *d;
+  if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
+  return 0;
+}
+
+std::string CellText(Cell cell, const data::Value& v) {
+  if (data::IsNull(v) || cell == Cell::kText || cell == Cell::kWhole) return data::ValueToText(v);
+  return cell == Cell::kAmount ? FormatAmount(RealOf(v)) : FormatQuantity(RealOf(v));
+}
 
 // `number` is a validated whole number, so it can stand in the text as it is.
 DetailRows ReadDetails(data::HostConnection& connection, const std::string& number) {
   std::string sql = "SELECT ";
   for (std::size_t c = 0; c < kDetailColumns.size(); ++c) {
-    sql += (c ? ", " : "") + std::string(kDetailColumns[c].name);
+    sql += (c ? ", " : "") + std::string(kDetailColumns[c].sql);
   }
-  sql += " FROM Invoice_Detail WHERE invoice_no = " + number + " ORDER BY order_key, line_no";
+  sql += " FROM Invoice_Detail d LEFT JOIN Order_Header o ON o.order_key = d.order_key "
+         "WHERE d.invoice_no = " + number + " ORDER BY d.order_key, d.line_no";
   auto rs = connection.OpenQuery(sql);
   DetailRows rows;
   for (std::int64_t r = 0; rs->Seek(r); ++r) {
@@ -104,13 +122,20 @@ class ShowCommand : public Command {
       return 0;
     }
     TextTable table;
-    for (const auto& c : kDetailColumns) table.columns.push_back({c.heading, c.number});
+    for (const auto& c : kDetailColumns) {
+      if (*c.heading) table.columns.push_back({c.heading, c.cell != Cell::kText});
+    }
+    double lines = 0;
     for (const auto& row : details) {
       std::vector<std::string> cells;
-      for (const auto& v : row) cells.push_back(data::ValueToText(v));
+      for (std::size_t c = 0; c < kDetailColumns.size(); ++c) {
+        if (*kDetailColumns[c].heading) cells.push_back(CellText(kDetailColumns[c].cell, row[c]));
+      }
+      lines += RealOf(row.back());
       table.rows.push_back(std::move(cells));
     }
     WriteTable(out, table);
+    out << "  Lines total: " << FormatAmount(lines) << "\n";
     return 0;
   }
 

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/database_open.h"
 #include "platform/error.h"
 
 namespace tarvik::host {
@@ -26,6 +27,12 @@ int RunReportingFailure(std::ostream& out, std::ostream& err, bool json,
     return body();
   } catch (const AutomationError& e) {
     return Fail(out, err, json, e.number(), e.description());
+  } catch (const NotOurDatabase& e) {
+    Fail(out, err, json, 0, e.what());
+    return 3;
+  } catch (const NoWriteAccess& e) {
+    Fail(out, err, json, 0, e.what());
+    return 3;
   } catch (const std::exception& e) {
     return Fail(out, err, json, 0, e.what());
   }

@@ -151,6 +151,7 @@ void WriteDatabaseInfo(data::Backend& backend, std::ostream& out, bool json) {
 
   if (json) {
     ojson doc;
+    doc["ok"] = true;
     doc["database"] = backend.DatabaseName();
     ojson tables = ojson::object();
     for (const auto& row : counts.rows) tables[data::ValueToText(row[0])] = ValueToJson(row[1]);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "host/output/safe_text.h"
+
 namespace tarvik::host {
 namespace {
 
@@ -18,7 +20,13 @@ std::string Pad(const std::string& s, std::size_t width, bool right) {
 
 }  // namespace
 
-void WriteTable(std::ostream& out, const TextTable& table, const std::string& indent) {
+void WriteTable(std::ostream& out, const TextTable& stored, const std::string& indent) {
+  // Escaped before measuring, so a stored control character keeps the
+  // columns aligned.
+  TextTable table = stored;
+  for (auto& row : table.rows) {
+    for (auto& cell : row) cell = SafeText(cell);
+  }
   const std::size_t n = table.columns.size();
   std::vector<std::size_t> width(n);
   for (std::size_t c = 0; c < n; ++c) width[c] = Width(table.columns[c].heading);
@@ -54,7 +62,7 @@ void WriteFields(std::ostream& out, const std::vector<std::pair<std::string, std
   std::size_t width = 0;
   for (const auto& [label, value] : fields) width = std::max(width, Width(label) + 1);
   for (const auto& [label, value] : fields) {
-    std::string text = indent + Pad(label + ":", width, false) + "  " + value;
+    std::string text = indent + Pad(label + ":", width, false) + "  " + SafeText(value);
     text.erase(text.find_last_not_of(' ') + 1);
     out << text << "\n";
   }

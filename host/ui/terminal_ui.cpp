@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <vector>
@@ -183,6 +184,8 @@ void ProgressLine::Begin(const std::string& label, int items, int done) {
   items_ = items > 0 ? items : 0;
   done_ = done < 0 ? 0 : (done > items_ ? items_ : done);
   pumps_ = 0;
+  expected_pumps_ = 0;
+  started_ = std::chrono::steady_clock::now();
   Draw();
 }
 
@@ -191,8 +194,18 @@ void ProgressLine::Relabel(const std::string& label) {
   Draw();
 }
 
+void ProgressLine::ExpectPumps(int pumps) {
+  expected_pumps_ = pumps > 0 ? pumps : 0;
+  pumps_ = 0;
+  started_ = std::chrono::steady_clock::now();
+  Draw();
+}
+
 void ProgressLine::Pump() {
   ++pumps_;
+  // A long job pumps thousands of times a second; the line follows at a
+  // pace a person can read.
+  if (enabled_ && std::chrono::steady_clock::now() - drawn_ < std::chrono::milliseconds(100)) return;
   Draw();
 }
 
@@ -207,26 +220,59 @@ void ProgressLine::Clear() {
   shown_ = false;
 }
 
+namespace {
+
+std::string Duration(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  if (s < 60) return std::to_string(s) + "s";
+  if (s < 3600) return std::to_string(s / 60) + "m" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "s";
+  return std::to_string(s / 3600) + "h" + (s % 3600 / 60 < 10 ? "0" : "") + std::to_string(s % 3600 / 60) + "m";
+}
+
+}  // namespace
+
 void ProgressLine::Draw() {
   if (!enabled_) return;
+  drawn_ = std::chrono::steady_clock::now();
   out_ << kEraseLine << kSpinner[static_cast<std::size_t>(pumps_) % kSpinner.size()] << ' '
        << label_;
+  double fraction = -1;
   if (items_ > 0) {
-    const int filled = done_ * kBarWidth / items_;
-    out_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << done_
-         << '/' << items_;
+    fraction = static_cast<double>(done_) / items_;
+  } else if (expected_pumps_ > 0) {
+    fraction = std::min(0.99, static_cast<double>(pumps_) / expected_pumps_);
   }
-  out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps") << std::flush;
+  if (fraction >= 0) {
+    const int filled = static_cast<int>(fraction * kBarWidth);
+    out_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] ";
+    if (items_ > 0) out_ << done_ << '/' << items_ << ' ';
+    out_ << static_cast<int>(fraction * 100) << '%';
+    const double elapsed = std::chrono::duration<double>(drawn_ - started_).count();
+    if (fraction > 0 && fraction < 1 && elapsed >= 1) {
+      out_ << "  about " << Duration(elapsed * (1 - fraction) / fraction) << " left";
+    }
+  } else {
+    out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps");
+  }
+  out_ << std::flush;
   shown_ = true;
 }
 
 // Once a stop is asked, what a box would start (a back order after the
 // invoices) is declined without asking: No where the box has it, else its
 // default; input boxes are cancelled.
+void ProgressUi::WriteNote(const UiEvent& box) {
+  if (!note_) return;
+  if (const std::string note = note_(box); !note.empty()) std::cerr << note << std::flush;
+}
+
 int ProgressUi::MessageBox(const std::string& text, int style, const std::string& title) {
   line_.Clear();
-  if (!StopRequested()) return inner_->MessageBox(text, style, title);
+  if (!StopRequested()) {
+    WriteNote(UiEvent{UiEvent::kMessageBox, text, style, title});
+    return inner_->MessageBox(text, style, title);
+  }
   const int buttons = style & 0xF;
   UiEvent e{UiEvent::kMessageBox, text, style, title};
   e.answer = buttons == kMbYesNo || buttons == 3 ? kIdNo : DefaultAnswer(style);
@@ -238,7 +284,10 @@ std::optional<std::string> ProgressUi::InputBox(const std::string& prompt,
                                                 const std::string& title,
                                                 const std::string& default_text) {
   line_.Clear();
-  if (!StopRequested()) return inner_->InputBox(prompt, title, default_text);
+  if (!StopRequested()) {
+    WriteNote(UiEvent{UiEvent::kInputBox, prompt, 0, title, default_text});
+    return inner_->InputBox(prompt, title, default_text);
+  }
   UiEvent e{UiEvent::kInputBox, prompt, 0, title, default_text};
   std::cerr << "tarvik: stopping, not asked: " << EventJson(e).dump() << std::endl;
   return std::nullopt;

@@ -5,6 +5,8 @@
 // end of input (Ctrl-D) cancels.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -47,7 +49,8 @@ std::unique_ptr<UiServices> MakeEchoingCommandUi(const std::optional<std::string
 
 // One line of progress on a terminal, fed by the component's event pumps:
 // a spinner with the count of steps so far and, when the number of items
-// is known, a bar of the items done. Draws nothing unless enabled.
+// is known (or the number of pumps a job makes can be estimated), a bar
+// with the percentage done and the time left. Draws nothing unless enabled.
 class ProgressLine {
  public:
   ProgressLine(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
@@ -61,6 +64,9 @@ class ProgressLine {
   void Begin(const std::string& label, int items = 0, int done = 0);
   // Names what the current task is doing now; its bar and count stay.
   void Relabel(const std::string& label);
+  // The current task makes about `pumps` event pumps: each pump is a step
+  // of its bar (held below 100% until the task ends).
+  void ExpectPumps(int pumps);
   void Pump();
   void ItemDone();
   // Erases the line (before a box, or when the task ends).
@@ -77,6 +83,9 @@ class ProgressLine {
   int items_ = 0;
   int done_ = 0;
   int pumps_ = 0;
+  int expected_pumps_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point drawn_;
 };
 
 // Forwards everything to inner; an event pump also moves the progress line,
@@ -96,9 +105,18 @@ class ProgressUi : public UiServices {
   void SetMousePointer(int pointer) override { inner_->SetMousePointer(pointer); }
   std::string AppTitle() override { return inner_->AppTitle(); }
 
+  // The host's own words before a box (the answer is not yet set), written
+  // to standard error ahead of the box itself; "" adds nothing.
+  using Note = std::function<std::string(const UiEvent& box)>;
+  void SetNote(Note note) { note_ = std::move(note); }
+  UiServices& inner() { return *inner_; }
+
  private:
+  void WriteNote(const UiEvent& box);
+
   std::unique_ptr<UiServices> inner_;
   ProgressLine& line_;
+  Note note_;
   bool stop_shown_ = false;
 };
 

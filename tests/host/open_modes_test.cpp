@@ -119,7 +119,7 @@ TEST_P(ReadOnlyBooksTest, ReadingCommandsWorkAndLeaveTheFileAsItWas) {
     EXPECT_EQ(ReadFile(db_), before);
   }
   RunResult shown = RunAsReader({"show", "3", "--json"});
-  EXPECT_EQ(json::parse(shown.out)["invoice"]["InvoiceNo"], "3") << shown.out;
+  EXPECT_EQ(json::parse(shown.out)["invoice"]["invoice_no"], 3) << shown.out;
   EXPECT_EQ(RunAsReader({"next-number"}).out, "5\n");
   // A WAL reader keeps its -shm and -wal beside the file where it may make them.
   if (!GetParam().folder_writable) {
@@ -154,7 +154,7 @@ TEST_F(BooksTest, CommandsThatWriteSayWhyTheyCannotAndChangeNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.front());
     RunResult r = RunAsReader(c.args);
-    EXPECT_EQ(r.exit_code, 1) << r.out;
+    EXPECT_EQ(r.exit_code, 3) << "database unavailable for writing: " << r.out;
     EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
     EXPECT_TRUE(Contains(r.err, "read-only for this user")) << r.err;
     EXPECT_EQ(Snapshot(folder_), files_before);
@@ -209,7 +209,7 @@ TEST_F(NotOurFilesTest, AreRefusedByEveryCommandAndLeftByteForByte) {
       std::vector<std::string> args = {"--db", name};
       args.insert(args.end(), command.begin(), command.end());
       RunResult r = RunCli(args);
-      EXPECT_EQ(r.exit_code, 1) << r.out;
+      EXPECT_EQ(r.exit_code, 3) << r.out;
       EXPECT_TRUE(Contains(r.err, std::string("tarvik: ") + name + " is not a database of this program"))
           << r.err;
       EXPECT_EQ(Snapshot(dir().path()), before);
@@ -224,7 +224,7 @@ TEST_F(NotOurFilesTest, AMissingFileIsNeverCreated) {
     std::vector<std::string> args = {"--db", "missing.db"};
     args.insert(args.end(), command.begin(), command.end());
     RunResult r = RunCli(args);
-    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.exit_code, 3);
     EXPECT_TRUE(Contains(r.err, "no database at missing.db")) << r.err;
     EXPECT_FALSE(fs::exists(dir().file("missing.db")));
   }

@@ -35,6 +35,18 @@ std::string TarvikPath() {
   return std::string(dir ? dir : TARVIK_BUILD_DIR_DEFAULT) + "/tarvik";
 }
 
+std::vector<nlohmann::json> EventLines(const std::string& err) {
+  std::string events;
+  std::size_t start = 0;
+  while (start < err.size()) {
+    std::size_t end = err.find('\n', start);
+    if (end == std::string::npos) end = err.size();
+    if (err[start] == '{') events += err.substr(start, end - start) + "\n";
+    start = end + 1;
+  }
+  return JsonLines(events);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -85,6 +85,10 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
 // One JSON value per non-empty line; a line that is not JSON fails the test.
 std::vector<nlohmann::json> JsonLines(const std::string& text);
 
+// The event lines (JSON objects) of standard error, without the host's own
+// "tarvik: ..." lines between them.
+std::vector<nlohmann::json> EventLines(const std::string& err);
+
 std::string ReadFile(const std::string& path);
 
 // Each test gets a folder and a registry of its own.

@@ -152,14 +152,13 @@ TEST(ProgressLineTest, DrawsSpinnerAndBarOnlyWhenEnabled) {
     line.ItemDone();
     EXPECT_EQ(line.pumps(), 2);
     const std::string last = shown.str().substr(shown.str().rfind('\r'));
-    EXPECT_TRUE(Contains(last, "[##########..........] 2/4")) << last;
-    EXPECT_TRUE(Contains(last, "2 steps")) << last;
+    EXPECT_TRUE(Contains(last, "[##########..........] 2/4 50%")) << last;
     // More items done than there are stops at the end of the bar.
     for (int i = 0; i < 5; ++i) line.ItemDone();
     EXPECT_TRUE(Contains(shown.str().substr(shown.str().rfind('\r')), "4/4"));
     line.Relabel("Relieving stock");
     std::string relabelled = shown.str().substr(shown.str().rfind('\r'));
-    EXPECT_TRUE(Contains(relabelled, "Relieving stock [####################] 4/4  2 steps"))
+    EXPECT_TRUE(Contains(relabelled, "Relieving stock [####################] 4/4 100%"))
         << relabelled;
     line.Begin("Back-ordering", 0);
     const std::string fresh = shown.str().substr(shown.str().rfind('\r'));
@@ -170,12 +169,31 @@ TEST(ProgressLineTest, DrawsSpinnerAndBarOnlyWhenEnabled) {
 
   std::ostringstream quiet;
   host::ProgressLine off(quiet, false);
+  off.ExpectPumps(10);
   off.Begin("Creating invoices", 3);
   off.Pump();
   off.ItemDone();
   off.Clear();
   EXPECT_EQ(off.pumps(), 1);
   EXPECT_TRUE(quiet.str().empty()) << quiet.str();
+}
+
+// A job whose pumps can be counted ahead shows a percentage, never 100%
+// before it ends, and no bare count of steps.
+TEST(ProgressLineTest, ExpectedPumpsGiveAPercentage) {
+  std::ostringstream shown;
+  host::ProgressLine line(shown, true);
+  line.Begin("Creating invoices");
+  line.ExpectPumps(10);
+  auto last = [&] { return shown.str().substr(shown.str().rfind('\r')); };
+  EXPECT_TRUE(Contains(last(), "[....................] 0%")) << last();
+  for (int i = 0; i < 5; ++i) line.Pump();
+  line.Relabel("Creating invoices");
+  EXPECT_TRUE(Contains(last(), "[##########..........] 50%")) << last();
+  EXPECT_FALSE(Contains(last(), "steps")) << last();
+  for (int i = 0; i < 30; ++i) line.Pump();
+  line.Relabel("Creating invoices");
+  EXPECT_TRUE(Contains(last(), "99%")) << "more pumps than expected stop short of the end: " << last();
 }
 
 TEST(ProgressUiTest, PumpsMoveTheLineAndBoxesStandOnAClearedLine) {
