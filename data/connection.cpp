@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -38,6 +39,14 @@ std::size_t HighestMarker(std::string_view sql) {
     }
   });
   return highest;
+}
+
+// A statement that names the catalog's tables may change it. Erring on
+// the side of a change only costs reading the catalog again.
+bool NamesCatalog(std::string_view sql) {
+  constexpr std::string_view kWord = "querydef";
+  auto same = [](char a, char b) { return AsciiLower(a) == b; };
+  return std::search(sql.begin(), sql.end(), kWord.begin(), kWord.end(), same) != sql.end();
 }
 
 ParamType ParseParamType(const std::string& t) {
@@ -117,12 +126,13 @@ class CatalogParameters : public Parameters {
 class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
  public:
   CatalogQueryDef(std::string name, std::string kind, std::string sql)
-      : name_(std::move(name)), kind_(std::move(kind)), sql_(std::move(sql)) {}
+      : name_(std::move(name)), kind_(std::move(kind)), sql_(std::move(sql)), names_catalog_(NamesCatalog(sql_)) {}
   std::string Name() override { return name_; }
   std::string SQL() override { return sql_; }
   Parameters& GetParameters() override { return params_; }
 
   bool is_action() const { return kind_ == "action"; }
+  bool names_catalog() const { return names_catalog_; }
   // The statements in the backend's dialect, split and translated once,
   // each with the number of values it takes: a statement of a unit may use
   // fewer parameters than the query declares.
@@ -150,45 +160,93 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
     }
     return out;
   }
+  bool SameAs(const CatalogQueryDef& other) const {
+    if (name_ != other.name_ || kind_ != other.kind_ || sql_ != other.sql_) return false;
+    const auto& a = params_.items_;
+    const auto& b = other.params_.items_;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i].Name() != b[i].Name() || a[i].Type() != b[i].Type()) return false;
+    }
+    return true;
+  }
   CatalogParameters params_;
 
  private:
   std::string name_, kind_, sql_;
+  bool names_catalog_;
   std::vector<Statement> statements_;
 };
 
+// Read whole, in one statement (one round trip on a server), the first time
+// a query is looked up after the connection opened or the catalog changed.
+// Not a plain SELECT, so a server result set reads it at once, not in
+// windows.
+constexpr const char* kCatalogText =
+    "WITH params AS (SELECT query_name, position, name, type FROM QueryDefParams) "
+    "SELECT q.name, q.kind, q.sql, params.name, params.type FROM QueryDefs q "
+    "LEFT JOIN params ON lower(params.query_name) = lower(q.name) ORDER BY q.name, params.position";
+
+// The catalog as this connection last read it. A change made on the
+// connection itself (Execute, ExecuteWith or a stored query naming the
+// catalog, or the rollback of a transaction that changed it) makes it read
+// again; a change made by another connection is seen when this one opens
+// again, as the server's prepared statements are.
 class CatalogQueryDefs : public QueryDefs {
  public:
   explicit CatalogQueryDefs(Backend& backend) : backend_(backend) {}
   ComPtr<QueryDef> Item(const std::string& name) override { return ComPtr<QueryDef>(Find(name).get()); }
   std::int32_t Count() override {
-    auto rs = backend_.Query("SELECT count(*) FROM QueryDefs", {});
-    return rs->Seek(0) ? static_cast<std::int32_t>(std::get<std::int64_t>(rs->Column(0))) : 0;
+    if (!loaded_) Load();
+    return static_cast<std::int32_t>(cache_.size());
   }
   ComPtr<CatalogQueryDef> Find(const std::string& name) {
-    const std::string key = AsciiLower(name);
-    auto it = cache_.find(key);
-    if (it != cache_.end()) return it->second;
-    const std::string marker = backend_.dialect() == Dialect::kPostgres ? "$1" : "?1";
-    auto rs = backend_.Query("SELECT name, kind, sql FROM QueryDefs WHERE lower(name) = lower(" + marker + ")",
-                             {Value{name}});
-    if (!rs->Seek(0)) RaiseError(kErrItemNotFound, "Item not found in this collection: query '" + name + "'.");
-    auto def = MakeCom<CatalogQueryDef>(std::get<std::string>(rs->Column(0)), std::get<std::string>(rs->Column(1)),
-                                        std::get<std::string>(rs->Column(2)));
-    auto ps = backend_.Query(
-        "SELECT name, type FROM QueryDefParams WHERE lower(query_name) = lower(" + marker + ") ORDER BY position",
-        {Value{name}});
-    for (std::int64_t r = 0; ps->Seek(r); ++r) {
-      def->params_.items_.emplace_back(def->Name(), std::get<std::string>(ps->Column(0)),
-                                       ParseParamType(std::get<std::string>(ps->Column(1))));
-    }
-    cache_.emplace(key, def);
-    return def;
+    if (!loaded_) Load();
+    auto it = cache_.find(AsciiLower(name));
+    if (it == cache_.end()) RaiseError(kErrItemNotFound, "Item not found in this collection: query '" + name + "'.");
+    if (it->second.broken) throw *it->second.broken;
+    return it->second.def;
   }
+  void Invalidate() { loaded_ = false; }
 
  private:
+  struct Entry {
+    ComPtr<CatalogQueryDef> def;
+    std::optional<AutomationError> broken;  // raised when this query is looked up
+  };
+  void Load() {
+    auto rs = backend_.Query(kCatalogText, {});
+    std::map<std::string, Entry> fresh;
+    for (std::int64_t r = 0; rs->Seek(r); ++r) {
+      const std::string name = std::get<std::string>(rs->Column(0));
+      Entry& entry = fresh[AsciiLower(name)];
+      if (!entry.def) {
+        entry.def = MakeCom<CatalogQueryDef>(name, std::get<std::string>(rs->Column(1)),
+                                             std::get<std::string>(rs->Column(2)));
+      }
+      if (IsNull(rs->Column(3)) || entry.broken) continue;
+      try {
+        entry.def->params_.items_.emplace_back(name, std::get<std::string>(rs->Column(3)),
+                                               ParseParamType(std::get<std::string>(rs->Column(4))));
+      } catch (const AutomationError& e) {
+        entry.broken = e;
+      }
+    }
+    // A query read again unchanged stays the same object, with the values
+    // set on its parameters.
+    for (auto& [key, entry] : fresh) {
+      auto old = cache_.find(key);
+      if (old != cache_.end() && !entry.broken && !old->second.broken && old->second.def->SameAs(*entry.def)) {
+        entry.def = old->second.def;
+      }
+    }
+    cache_ = std::move(fresh);
+    loaded_ = true;
+  }
+
   Backend& backend_;
-  std::map<std::string, ComPtr<CatalogQueryDef>> cache_;
+  bool loaded_ = false;
+  std::map<std::string, Entry> cache_;
 };
 
 class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
@@ -246,6 +304,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     auto def = database_->defs_.Find(name);
     if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
     const std::vector<Value> values = def->BoundValues();
+    if (def->names_catalog()) CatalogMayChange();
     const auto& statements = def->Statements(backend_->dialect());
     auto run = [&](const CatalogQueryDef::Statement& s) {
       if (s.values >= values.size()) return backend_->Execute(s.sql, values);
@@ -291,6 +350,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     if (depth_ == 0) return;
     --depth_;
     if (depth_ == 0) {
+      catalog_changed_ = false;
       backend_->Commit();
     } else {
       backend_->ReleaseSavepoint("tr" + std::to_string(depth_));
@@ -299,7 +359,10 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   void Rollback() override {
     if (depth_ == 0) return;
     --depth_;
+    // What was read of the catalog since it changed may be undone now.
+    if (catalog_changed_) database_->defs_.Invalidate();
     if (depth_ == 0) {
+      catalog_changed_ = false;
       backend_->Rollback();
     } else {
       backend_->RollbackToSavepoint("tr" + std::to_string(depth_));
@@ -307,6 +370,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   }
   bool Execute(const std::string& sql) override {
     affected_ = 0;
+    if (NamesCatalog(sql)) CatalogMayChange();
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
     if (backend_->Pipelines()) {
       Send({BoundStatement{statement.sql, statement.values}});
@@ -348,6 +412,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     return backend_->Query(Translated(def->SQL()), bound);
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
+    if (NamesCatalog(sql)) CatalogMayChange();
     return backend_->Execute(Translated(sql), Bind(values));
   }
   std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
@@ -368,6 +433,14 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     return translated_.emplace(sql, TranslateClassic(sql, backend_->dialect())).first->second;
   }
   std::unordered_map<std::string, std::string> translated_;
+
+  // Read again at the next lookup, and after a rollback of this
+  // transaction (a reading in between may hold the undone change).
+  void CatalogMayChange() {
+    database_->defs_.Invalidate();
+    if (depth_ > 0) catalog_changed_ = true;
+  }
+  bool catalog_changed_ = false;  // by this connection, in the open transaction
 
   // A unit for a backend that pipelines. Deferring inside a transaction, it
   // is answered when RecordsAffected or a later call needs an answer;

@@ -1,8 +1,12 @@
 // DAO-style catalog of stored queries: Database.QueryDefs(name),
 // QueryDef.Parameters, Parameter.Value. Stored queries live in the database
-// (table QueryDefs and QueryDefParams); a QueryDef object is kept by its
-// Database for the life of the connection, so values set on its parameters
-// stay for the run that follows (ExecuteQueryDef looks it up again by name).
+// (table QueryDefs and QueryDefParams). The connection reads the whole
+// catalog at its first lookup and keeps it; a QueryDef object is kept by its
+// Database, so values set on its parameters stay for the run that follows
+// (ExecuteQueryDef looks it up again by name). A statement of the connection
+// that names the catalog's tables makes it read the catalog again (a query
+// found unchanged keeps its object and values); a change by another
+// connection is seen once this one is opened again.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,9 @@
 
 #include "tests/support/error_number.h"
 
+#include <functional>
+
+#include "data/backends/postgres/round_trips.h"
 #include "data/data_recordset.h"
 #include "data/stored_query.h"
 #include "platform/collection.h"
@@ -145,6 +148,98 @@ TEST(Catalog, ParametersFollowTheDeclaredOrderAndTypes) {
   // A key beyond 32 bits overflows as the component's own conversion does.
   EXPECT_EQ(ErrorNumberOf([&] { q->GetParameters().Item(1).SetValue(Variant::String("2147483648")); }),
             kErrOverflow);
+}
+
+// A change of the catalog made on the connection is seen at the next
+// lookup, also when it comes through a transaction that is rolled back.
+TEST(Catalog, ChangesOnTheConnectionAreReadAgain) {
+  struct Case {
+    const char* name;
+    std::function<void(HostConnection&)> change;
+    std::string query;
+    std::string sql;  // expected text; empty: as before the change
+    int params;       // -1: the query is gone
+  };
+  const std::string keys_sql = "SELECT 1 AS order_key";
+  const Case cases[] = {
+      {"update by Execute",
+       [&](HostConnection& c) {
+         c.Execute("UPDATE QueryDefs SET sql = '" + keys_sql + "' WHERE name = 'v_Order_Keys'");
+       },
+       "v_order_keys", keys_sql, 2},
+      {"insert by ExecuteWith, with a parameter",
+       [](HostConnection& c) {
+         c.ExecuteWith("INSERT INTO QueryDefs (name, kind, sql) VALUES (?1, 'select', 'SELECT ?1 AS x')",
+                       {Variant::String("v_Added")});
+         c.ExecuteWith("INSERT INTO querydefparams (query_name, position, name, type) VALUES ('v_Added', 0, 'X', 'Long')",
+                       {});
+       },
+       "V_ADDED", "SELECT ?1 AS x", 1},
+      {"delete", [](HostConnection& c) { c.Execute("DELETE FROM QueryDefs WHERE name = 'v_BO_Detail'"); },
+       "v_BO_Detail", "", -1},
+      {"rolled back",
+       [&](HostConnection& c) {
+         c.BeginTrans();
+         c.Execute("UPDATE QueryDefs SET sql = '" + keys_sql + "' WHERE name = 'v_Order_Keys'");
+         EXPECT_EQ(c.GetDatabase()->GetQueryDefs().Item("v_Order_Keys")->SQL(), keys_sql);
+         c.Rollback();
+       },
+       "v_Order_Keys", "", 2},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDatabase db(true, false);
+    auto c = db.Connect();
+    QueryDefs& defs = c->GetDatabase()->GetQueryDefs();
+    const std::int32_t count = defs.Count();
+    const std::string before = defs.Item("v_Order_Keys")->SQL();  // the catalog is read
+    k.change(*c);
+    if (k.params < 0) {
+      EXPECT_EQ(ErrorNumberOf([&] { defs.Item(k.query); }), kErrItemNotFound);
+      EXPECT_EQ(defs.Count(), count - 1);
+      continue;
+    }
+    ComPtr<QueryDef> q = defs.Item(k.query);
+    EXPECT_EQ(q->SQL(), k.sql.empty() ? before : k.sql);
+    EXPECT_EQ(q->GetParameters().Count(), k.params);
+  }
+}
+
+// A query that did not change keeps its object and the values set on it
+// when the catalog is read again; another connection's change is seen once
+// a connection opens.
+TEST(Catalog, UnchangedQueriesKeepTheirValuesAndOtherConnectionsReadAtOpen) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  auto other = db.Connect();
+  QueryDefs& defs = c->GetDatabase()->GetQueryDefs();
+  ComPtr<QueryDef> relief = defs.Item("v_Invoice_Relieve_Inventory");
+  relief->GetParameters().Item(0).SetValue(Variant::String("77"));
+  ASSERT_EQ(other->GetDatabase()->GetQueryDefs().Item("v_Order_Keys")->SQL(), defs.Item("v_Order_Keys")->SQL());
+  c->Execute("UPDATE QueryDefs SET sql = 'SELECT 1 AS order_key' WHERE name = 'v_Order_Keys'");
+  EXPECT_EQ(defs.Item("v_Order_Keys")->SQL(), "SELECT 1 AS order_key");
+  ComPtr<QueryDef> again = defs.Item("v_Invoice_Relieve_Inventory");
+  EXPECT_EQ(again.get(), relief.get());
+  EXPECT_EQ(again->GetParameters().Item(0).GetValue().ToString(), "77");
+  EXPECT_NE(other->GetDatabase()->GetQueryDefs().Item("v_Order_Keys")->SQL(), "SELECT 1 AS order_key");
+  EXPECT_EQ(db.Connect()->GetDatabase()->GetQueryDefs().Item("v_Order_Keys")->SQL(), "SELECT 1 AS order_key");
+}
+
+// The whole catalog is one read: a first lookup waits once, later lookups
+// of any query not at all.
+TEST(Catalog, ReadInOneRoundTripPerConnection) {
+  if (testing::TestPostgresServer().empty()) GTEST_SKIP() << "PostgreSQL only (TARVIK_TEST_POSTGRES)";
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  QueryDefs& defs = c->GetDatabase()->GetQueryDefs();
+  const std::uint64_t before = PostgresRoundTrips();
+  for (const char* name : {"v_Order_Keys", "v_InvoiceDet_byOrdPack", "v_Invoice_Relieve_Inventory", "v_BO_Detail",
+                           "V_INVOICE_RELIEVE_INVENTORY_LS"}) {
+    EXPECT_FALSE(defs.Item(name)->SQL().empty()) << name;
+  }
+  EXPECT_EQ(PostgresRoundTrips() - before, 1u);
+  EXPECT_EQ(ErrorNumberOf([&] { defs.Item("v_No_Such_Query"); }), kErrItemNotFound);
+  EXPECT_EQ(PostgresRoundTrips() - before, 1u);
 }
 
 TEST(RunStoredQuery, EdgeCases) {
