@@ -40,6 +40,12 @@ class Backend {
   // Several statements without parameters (schema scripts).
   virtual void ExecuteScript(std::string_view sql) = 0;
 
+  // Gives this connection its own empty copy of each table named that
+  // exists in the database: from then on its statements see only the copy,
+  // so rows one session writes there are never read by another. Copies go
+  // with the connection (and with a transaction that is rolled back).
+  virtual void MakeSessionTables(const std::vector<std::string>& names) { (void)names; }
+
   // Transactions: level 0 is BEGIN/COMMIT/ROLLBACK, deeper levels savepoints.
   virtual void Begin() = 0;
   virtual void Commit() = 0;

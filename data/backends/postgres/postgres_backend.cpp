@@ -74,6 +74,13 @@ AutomationError ErrorOf(const PGresult* result, PGconn* connection) {
   return AutomationError(kErrDatabase, "Database error: " + ServerMessage(text));
 }
 
+// A name of ours as a string literal of the server's.
+std::string QuotedLiteral(const std::string& text) {
+  std::string quoted = "'";
+  for (const char ch : text) quoted += ch == '\'' ? std::string("''") : std::string(1, ch);
+  return quoted + "'";
+}
+
 std::string NumberText(double d) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", d);
@@ -141,7 +148,8 @@ RowBlock ToRows(const PGresult* result) {
 // SQLite, and the transaction stays usable.
 class PostgresBackend : public Backend {
  public:
-  PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())) {
+  PostgresBackend(const std::string& uri, OpenMode mode)
+      : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())), read_only_(mode == OpenMode::kReadOnly) {
     if (!conn_) throw std::runtime_error("out of memory");
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
     const std::string settings =
@@ -197,6 +205,22 @@ class PostgresBackend : public Backend {
       throw ErrorOf(result.get(), conn_.get());
     }
     if (!entered) Lost();
+  }
+
+  // A temporary table comes first in the search path, so it hides the
+  // shared one of the same name. Plans made before name the shared table:
+  // they are made again. A read-only session may not create one and reads
+  // the shared table.
+  void MakeSessionTables(const std::vector<std::string>& names) override {
+    if (read_only_) return;
+    std::string script = "DO $tarvik$ BEGIN ";
+    for (const std::string& name : names) {
+      const std::string quoted = QuotedLiteral(AsciiLower(name));
+      script += "IF to_regclass(" + quoted + ") IS NOT NULL THEN EXECUTE format('CREATE TEMP TABLE IF NOT EXISTS %I "
+                "(LIKE %s INCLUDING DEFAULTS)', " + quoted + ", to_regclass(" + quoted + ")); END IF; ";
+    }
+    script += "END $tarvik$; DISCARD PLANS";
+    ExecuteScript(script);
   }
 
   // BEGIN and the caller's savepoints go to the server with the next
@@ -503,6 +527,7 @@ class PostgresBackend : public Backend {
   static constexpr std::size_t kOutcomesKept = 8;
   std::string name_;
   ConnectionHandle conn_;
+  bool read_only_;
   bool in_transaction_ = false;
   bool begin_pending_ = false;    // BEGIN not sent yet
   bool guard_set_ = false;        // "tarvik_statement" is set, innermost

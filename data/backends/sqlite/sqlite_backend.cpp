@@ -70,6 +70,20 @@ class SqliteBackend : public Backend {
     Exec(std::string(sql));
     ParkIfTransactionEnded();
   }
+  // SQLite looks a name up in temp before main, so a temp table of the same
+  // name and columns hides the shared one; statements prepared earlier are
+  // prepared again when the temp schema changes.
+  void MakeSessionTables(const std::vector<std::string>& names) override {
+    for (const std::string& name : names) {
+      SQLite::Statement find(db_, "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)");
+      find.bind(1, name);
+      if (!find.executeStep()) continue;
+      const std::string create = find.getColumn(0).getString();
+      const std::size_t columns = create.find('(');
+      if (columns == std::string::npos) continue;
+      Exec("CREATE TEMP TABLE IF NOT EXISTS \"" + name + "\" " + create.substr(columns));
+    }
+  }
   void Begin() override { Exec("BEGIN IMMEDIATE"); }
   // Reads left stepping inside the transaction stop before it ends.
   void Commit() override {
