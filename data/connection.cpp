@@ -376,6 +376,13 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     SessionTablesFor(sql);
     return backend_->Query(Translated(sql), Bind(values));
   }
+  RowsRead ReadOnlyRows(const std::string& sql, const ReadLimits& limits) override {
+    if (depth_ > 0) RaiseError(kErrInvalidOperation, "A checking read cannot run inside an open transaction.");
+    const std::string checked = CheckReadOnlyQuery(sql, backend_->dialect());
+    SessionTablesFor(checked);
+    const LiteralStatements::Statement statement = literals_.Prepare(checked);
+    return backend_->ReadOnlyRows(statement.sql, statement.values, limits);
+  }
   int TransactionDepth() override { return depth_; }
   Dialect SqlDialect() override { return backend_->dialect(); }
 

@@ -2,6 +2,7 @@
 // creates the invoicing objects by program id and drives them by name.
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "data/backend.h"
 #include "host/commands/commands.h"
 #include "host/ui/stop_signals.h"
 #include "host/server_library.h"
@@ -30,6 +32,36 @@ constexpr MakeCommand kCommands[] = {
     MakeDemoCommand,     MakePrintCommand,    MakeCheckCommand,
 };
 
+// Database URIs given on the command line: their passwords are kept out of
+// every message.
+std::vector<std::string> given_uris;
+
+std::string Shown(std::string message) {
+  for (const std::string& uri : given_uris) message = data::WithoutPasswords(std::move(message), uri);
+  return message;
+}
+
+// The process list shows the arguments as they stand in argv: a password
+// there is overwritten once the options are read (it is still visible to
+// whoever looks in the moment before; PGPASSWORD or ~/.pgpass keep it off
+// the command line altogether, docs/security.md).
+void KeepUrisAndHidePasswords(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    const std::size_t scheme = arg.find("://");
+    if (scheme == std::string::npos) continue;
+    std::size_t start = arg.find('=');
+    start = start != std::string::npos && start < scheme ? start + 1 : 0;
+    const std::string uri = arg.substr(start);
+    given_uris.push_back(uri);
+    const std::string hidden = data::RedactedUri(uri);
+    if (hidden == uri) continue;
+    std::string shown = arg.substr(0, start) + hidden;
+    shown.resize(arg.size(), ' ');
+    std::copy(shown.begin(), shown.end(), argv[i]);
+  }
+}
+
 // Runs the command with its UI services installed; any exception it lets
 // out ends it with "tarvik: <message>" and exit code 1.
 int RunCommand(Command& command, const HostContext& context) {
@@ -39,9 +71,9 @@ int RunCommand(Command& command, const HostContext& context) {
     if (ui) installed.emplace(ui.get());
     return command.Run(std::cout, std::cerr);
   } catch (const AutomationError& e) {
-    std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";
+    std::cerr << "tarvik: " << Shown(e.description()) << " (error " << e.number() << ")\n";
   } catch (const std::exception& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
+    std::cerr << "tarvik: " << Shown(e.what()) << "\n";
   }
   return 1;
 }
@@ -69,6 +101,7 @@ int Main(int argc, char** argv) {
   }
 
   CLI11_PARSE(app, argc, argv);
+  KeepUrisAndHidePasswords(argc, argv);
 
   Command* chosen = nullptr;
   for (auto& [sub, command] : commands) {

@@ -40,7 +40,7 @@ class InitCommand : public Command {
     }
     auto backend = data::OpenBackend(db);
     if (!ListTables(*backend).empty()) {
-      throw UsageError("init: " + db + " already holds tables; refusing to initialise it again");
+      throw UsageError("init: " + data::RedactedUri(db) + " already holds tables; refusing to initialise it again");
     }
     db::InitializeDatabase(*backend, demo_);
     out << "Created " << backend->DatabaseName() << ": schema, stored queries, options"

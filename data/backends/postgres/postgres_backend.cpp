@@ -223,6 +223,37 @@ class PostgresBackend : public Backend {
     ExecuteScript(script);
   }
 
+  // In a read-only transaction of its own, rolled back after; the limit on
+  // rows goes to the server, which would otherwise send every row at once.
+  RowsRead ReadOnlyRows(const std::string& sql, const std::vector<Value>& params,
+                        const ReadLimits& limits) override {
+    if (in_transaction_) RaiseError(kErrInvalidOperation, "A checking read cannot run inside an open transaction.");
+    Begin();
+    read_only_begin_ = "SET LOCAL statement_timeout = '" + std::to_string(limits.seconds) + "s'";
+    RowBlock block;
+    try {
+      block = Fetch("SELECT * FROM (" + sql + ") AS tarvik_rows LIMIT " + std::to_string(limits.max_rows + 1),
+                    params);
+    } catch (const AutomationError& e) {
+      read_only_begin_.clear();
+      try {
+        Rollback();
+      } catch (...) {
+      }
+      if (e.description().find("statement timeout") == std::string::npos) throw;
+      RaiseError(kErrDatabase, "The query ran longer than " + std::to_string(limits.seconds) +
+                                   " seconds and was stopped.");
+    }
+    read_only_begin_.clear();
+    Rollback();
+    RowsRead read;
+    read.columns = std::move(block.columns);
+    read.more = block.rows.size() > limits.max_rows;
+    if (read.more) block.rows.resize(limits.max_rows);
+    read.rows = std::move(block.rows);
+    return read;
+  }
+
   // BEGIN and the caller's savepoints go to the server with the next
   // statement, in its round trip: they cannot fail on a sound connection.
   void Begin() override {
@@ -382,7 +413,13 @@ class PostgresBackend : public Backend {
   // the guard, released and set again for the statement.
   void QueueAhead() {
     if (!in_transaction_) return;
-    if (begin_pending_) Control("BEGIN ISOLATION LEVEL READ COMMITTED");
+    if (begin_pending_) {
+      Control("BEGIN ISOLATION LEVEL READ COMMITTED");
+      if (!read_only_begin_.empty()) {
+        Control("SET TRANSACTION READ ONLY");
+        Control(read_only_begin_);
+      }
+    }
     begin_pending_ = false;
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     restore_pending_ = false;
@@ -528,6 +565,7 @@ class PostgresBackend : public Backend {
   std::string name_;
   ConnectionHandle conn_;
   bool read_only_;
+  std::string read_only_begin_;  // set: the transaction being begun is read-only, with this timeout
   bool in_transaction_ = false;
   bool begin_pending_ = false;    // BEGIN not sent yet
   bool guard_set_ = false;        // "tarvik_statement" is set, innermost
@@ -553,7 +591,8 @@ std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri, OpenMode mo
   try {
     return std::make_unique<PostgresBackend>(uri, mode);
   } catch (const std::exception& e) {
-    RaiseError(kErrDatabase, "Cannot open database '" + RedactedUri(uri) + "': " + TrimBlanks(e.what()));
+    RaiseError(kErrDatabase,
+               "Cannot open database '" + RedactedUri(uri) + "': " + WithoutPasswords(TrimBlanks(e.what()), uri));
   }
 }
 
