@@ -22,7 +22,7 @@ constexpr std::array kCallable = {
     // functions
     "abs", "array_agg", "avg", "bool_and", "bool_or", "cast", "ceil", "ceiling", "char_length", "coalesce",
     "concat", "count", "date", "date_part", "date_trunc", "dense_rank", "extract", "first_value", "floor", "generate_series",
-    "greatest", "lag", "last_value", "lead", "least", "left", "length", "lower", "lpad", "ltrim", "max", "min",
+    "greatest", "group_concat", "lag", "last_value", "lead", "least", "left", "length", "lower", "lpad", "ltrim", "max", "min",
     "mod", "nullif", "position", "power", "rank", "replace", "right", "round", "row_number", "rpad", "rtrim",
     "sign", "split_part", "sqrt", "string_agg", "strpos", "substr", "substring", "sum", "to_char", "trim",
     "trunc", "upper"};
@@ -71,6 +71,7 @@ std::string CheckReadOnlyQuery(std::string_view sql, Dialect dialect) {
         while (j < text.size() && WordChar(text[j])) ++j;
         before = name;
         name = AsciiLower(text.substr(i, j - i));
+        if (ended) Refuse("one statement only");
         if (first.empty()) first = name;
         name_open = true;
         i = j - 1;

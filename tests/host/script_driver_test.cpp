@@ -293,7 +293,9 @@ TEST_F(ScriptDriverTest, SqlOnlyReads) {
   auto c = data::OpenConnection(db);
   EXPECT_GT(testing::ScalarNumber(*c, "SELECT COUNT(*) FROM Invoice_Detail") + 1, 0) << "the table is still there";
   EXPECT_GT(testing::ScalarNumber(*c, "SELECT COUNT(*) FROM Customer"), 0);
-  if (!postgres) EXPECT_EQ(testing::ScalarText(*c, "PRAGMA journal_mode"), "wal");
+  if (!postgres) {
+    EXPECT_EQ(testing::ScalarText(*c, "PRAGMA journal_mode"), "wal");
+  }
 }
 
 // Past the row limit the reply is a clear refusal, not gigabytes: a query
