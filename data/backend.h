@@ -13,6 +13,7 @@
 
 #include "data/dialect.h"
 #include "data/open_mode.h"
+#include "data/read_only_query.h"
 #include "data/result_set.h"
 #include "data/value.h"
 
@@ -40,6 +41,17 @@ class Backend {
   // Several statements without parameters (schema scripts).
   virtual void ExecuteScript(std::string_view sql) = 0;
 
+  // Gives this connection its own empty copy of each table named that
+  // exists in the database: from then on its statements see only the copy,
+  // so rows one session writes there are never read by another. Copies go
+  // with the connection (and with a transaction that is rolled back).
+  virtual void MakeSessionTables(const std::vector<std::string>& names) { (void)names; }
+
+  // One SELECT that may not write, outside any transaction, within the
+  // limits. The base reads through Query; backends make it read-only.
+  virtual RowsRead ReadOnlyRows(const std::string& sql, const std::vector<Value>& params,
+                                const ReadLimits& limits);
+
   // Transactions: level 0 is BEGIN/COMMIT/ROLLBACK, deeper levels savepoints.
   virtual void Begin() = 0;
   virtual void Commit() = 0;
@@ -62,6 +74,13 @@ class Backend {
   // Waits for every queued unit.
   virtual void Settle() {}
 };
+
+// The database argument with every password taken out (the user part of a
+// URI, password= parameters), as messages and report components show it.
+std::string RedactedUri(const std::string& uri);
+// `text` with every password the database argument `uri` carries (raw or
+// percent-decoded) replaced by ***, and any URI in it redacted.
+std::string WithoutPasswords(std::string text, const std::string& uri);
 
 // Opens a backend from a database argument: a file path or "sqlite:PATH" for
 // SQLite, "postgresql://..." for PostgreSQL. Throws AutomationError with a

@@ -260,6 +260,20 @@ class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
   std::string name_;
 };
 
+// The report tables hold the rows of one print run, emptied and refilled by
+// every run: each connection keeps its own, so that two clerks printing at
+// once never print each other's invoice.
+const std::vector<std::string> kSessionTables = {"RPT_Invoice_Hdr", "RPT_Invoice_Det"};
+
+bool NamesSessionTable(std::string_view sql) {
+  for (const std::string& name : kSessionTables) {
+    const auto found = std::search(sql.begin(), sql.end(), name.begin(), name.end(),
+                                   [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+    if (found != sql.end()) return true;
+  }
+  return false;
+}
+
 // Values of the suite's own components, bound by their automation type.
 std::vector<Value> Bind(const std::vector<Variant>& values) {
   std::vector<Value> bound;
@@ -303,6 +317,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   bool ExecuteQueryDef(const std::string& name) override {
     auto def = database_->defs_.Find(name);
     if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
+    SessionTablesFor(def->SQL());
     const std::vector<Value> values = def->BoundValues();
     if (def->names_catalog()) CatalogMayChange();
     const auto& statements = def->Statements(backend_->dialect());
@@ -352,12 +367,14 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     if (depth_ == 0) {
       catalog_changed_ = false;
       backend_->Commit();
+      session_tables_depth_ = 0;
     } else {
       backend_->ReleaseSavepoint("tr" + std::to_string(depth_));
     }
   }
   void Rollback() override {
     if (depth_ == 0) return;
+    if (session_tables_depth_ > 0) session_tables_ = false;  // made inside what is undone
     --depth_;
     // What was read of the catalog since it changed may be undone now.
     if (catalog_changed_) database_->defs_.Invalidate();
@@ -371,6 +388,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   bool Execute(const std::string& sql) override {
     affected_ = 0;
     if (NamesCatalog(sql)) CatalogMayChange();
+    SessionTablesFor(sql);
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
     if (backend_->Pipelines()) {
       Send({BoundStatement{statement.sql, statement.values}});
@@ -394,12 +412,14 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   void Settle() { backend_->Settle(); }
 
   std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
+    SessionTablesFor(sql);
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
     return backend_->Query(statement.sql, statement.values);
   }
   std::unique_ptr<ResultSet> OpenStoredQuery(const std::string& name, const std::vector<Variant>& values) override {
     auto def = database_->defs_.Find(name);
     if (def->is_action()) RaiseError(kErrInvalidOperation, "Query '" + name + "' is not a select query.");
+    SessionTablesFor(def->SQL());
     auto& params = def->params_.items_;
     if (values.size() < params.size()) {
       RaiseError(kErrTooFewParameters, "Too few parameters. Expected " + std::to_string(params.size()) + ".");
@@ -413,16 +433,36 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
     if (NamesCatalog(sql)) CatalogMayChange();
+    SessionTablesFor(sql);
     return backend_->Execute(Translated(sql), Bind(values));
   }
   std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                        const std::vector<Variant>& values) override {
+    SessionTablesFor(sql);
     return backend_->Query(Translated(sql), Bind(values));
+  }
+  RowsRead ReadOnlyRows(const std::string& sql, const ReadLimits& limits) override {
+    if (depth_ > 0) RaiseError(kErrInvalidOperation, "A checking read cannot run inside an open transaction.");
+    const std::string checked = CheckReadOnlyQuery(sql, backend_->dialect());
+    SessionTablesFor(checked);
+    const LiteralStatements::Statement statement = literals_.Prepare(checked);
+    return backend_->ReadOnlyRows(statement.sql, statement.values, limits);
   }
   int TransactionDepth() override { return depth_; }
   Dialect SqlDialect() override { return backend_->dialect(); }
 
  private:
+  // Made before the first statement that names one, so that no statement
+  // of this connection ever reaches the shared tables.
+  void SessionTablesFor(std::string_view sql) {
+    if (session_tables_ || !NamesSessionTable(sql)) return;
+    backend_->MakeSessionTables(kSessionTables);
+    session_tables_ = true;
+    session_tables_depth_ = depth_;
+  }
+  bool session_tables_ = false;
+  int session_tables_depth_ = 0;  // the transaction depth they were made at
+
   // Texts with parameter markers come back again and again (the suite's
   // components, stored selects): translated once. Texts built with literal
   // values go by their shape (literals_).

@@ -11,8 +11,10 @@
 #include "data/dao.h"
 #include "data/dialect.h"
 #include "data/open_mode.h"
+#include "data/read_only_query.h"
 #include "data/result_set.h"
 #include "platform/com.h"
+#include "platform/error.h"
 #include "platform/variant.h"
 
 namespace tarvik::data {
@@ -51,6 +53,14 @@ struct HostConnection : IDispatch {
   // A SELECT with ?n markers bound to values (the suite's own components).
   virtual std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                                const std::vector<Variant>& values) = 0;
+  // A host's own checking read (read_only_query.h): refused when it could
+  // write or reach past the database; cut off at the limits. Not in a
+  // transaction the host holds open.
+  virtual RowsRead ReadOnlyRows(const std::string& sql, const ReadLimits& limits) {
+    (void)sql;
+    (void)limits;
+    RaiseError(kErrInvalidOperation, "This connection does not run checking reads.");
+  }
   virtual int TransactionDepth() = 0;
   // The dialect of the backend (schema upgrades differ by engine).
   virtual Dialect SqlDialect() = 0;

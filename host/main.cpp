@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/command_line.h"
+#include "data/backend.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/output/safe_text.h"
@@ -48,6 +50,36 @@ void WarnUnusedAnswers(UiServices* ui, std::ostream& err) {
       << "\n";
 }
 
+// Database URIs given on the command line: their passwords are kept out of
+// every message.
+std::vector<std::string> given_uris;
+
+std::string Shown(std::string message) {
+  for (const std::string& uri : given_uris) message = data::WithoutPasswords(std::move(message), uri);
+  return message;
+}
+
+// The process list shows the arguments as they stand in argv: a password
+// there is overwritten once the options are read (it is still visible to
+// whoever looks in the moment before; PGPASSWORD or ~/.pgpass keep it off
+// the command line altogether, docs/security.md).
+void KeepUrisAndHidePasswords(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    const std::size_t scheme = arg.find("://");
+    if (scheme == std::string::npos) continue;
+    std::size_t start = arg.find('=');
+    start = start != std::string::npos && start < scheme ? start + 1 : 0;
+    const std::string uri = arg.substr(start);
+    given_uris.push_back(uri);
+    const std::string hidden = data::RedactedUri(uri);
+    if (hidden == uri) continue;
+    std::string shown = arg.substr(0, start) + hidden;
+    shown.resize(arg.size(), ' ');
+    std::copy(shown.begin(), shown.end(), argv[i]);
+  }
+}
+
 // Runs the command with its UI services installed; any exception it lets
 // out ends it with "tarvik: <message>" and exit code 1 (3 when the
 // database could not be opened).
@@ -60,15 +92,15 @@ int RunCommand(Command& command, const HostContext& context) {
     if (context.answers) WarnUnusedAnswers(ui.get(), std::cerr);
     return status;
   } catch (const AutomationError& e) {
-    std::cerr << "tarvik: " << e.description() << " (error " << e.number() << ")\n";
+    std::cerr << "tarvik: " << Shown(e.description()) << " (error " << e.number() << ")\n";
   } catch (const NotOurDatabase& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
+    std::cerr << "tarvik: " << Shown(e.what()) << "\n";
     return kExitUnavailable;
   } catch (const NoWriteAccess& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
+    std::cerr << "tarvik: " << Shown(e.what()) << "\n";
     return kExitUnavailable;
   } catch (const std::exception& e) {
-    std::cerr << "tarvik: " << e.what() << "\n";
+    std::cerr << "tarvik: " << Shown(e.what()) << "\n";
   }
   return kExitRefused;
 }
@@ -84,6 +116,8 @@ int Main(int argc, char** argv) {
 
   Command* chosen = nullptr;
   if (const int status = line.Parse(argc, argv, chosen, std::cout, std::cerr); status >= 0) return status;
+  KeepUrisAndHidePasswords(argc, argv);
+  if (!context.database.empty()) given_uris.push_back(context.database);
   // Commands that post finish the call in progress on Ctrl-C and the like;
   // the others may simply end.
   std::optional<StopSignals> stop_signals;

@@ -53,7 +53,7 @@ class InitCommand : public Command {
   // row kept; anything else is refused.
   int Upgrade(const std::string& db, std::ostream& out) {
     if (demo_) {
-      throw UsageError("init: " + db + " already exists; --demo only fills a new database");
+      throw UsageError("init: " + data::RedactedUri(db) + " already exists; --demo only fills a new database");
     }
     int from = 0;
     {
@@ -61,10 +61,10 @@ class InitCommand : public Command {
       from = db::SchemaVersion(*reader);
     }
     if (from == 0) {
-      throw UsageError("init: " + db + " already holds tables of another program; refusing to touch it");
+      throw UsageError("init: " + data::RedactedUri(db) + " already holds tables of another program; refusing to touch it");
     }
     if (from == db::kSchemaVersion) {
-      out << db << " is already at schema version " << from << "; nothing to do.\n";
+      out << data::RedactedUri(db) << " is already at schema version " << from << "; nothing to do.\n";
       return 0;
     }
     // Opening for writing upgrades (and refuses a newer database).

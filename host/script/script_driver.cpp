@@ -257,13 +257,17 @@ ScriptDriver::Reply ScriptDriver::Sql(const json& req) {
   std::string query = TextField(req, "query");
   Named& c = Find(conn);
   if (!c.connection) BadRequest("\"" + conn + "\" is not a connection opened by \"open\"");
-  auto rs = c.connection->OpenQuery(query);
+  const data::RowsRead read = c.connection->ReadOnlyRows(query, data::ReadLimits{});
+  if (read.more) {
+    BadRequest("the query gives more than " + std::to_string(data::ReadLimits{}.max_rows) +
+               " rows; narrow it (WHERE, LIMIT)");
+  }
   Reply columns = Reply::array();
-  for (int i = 0; i < rs->ColumnCount(); ++i) columns.push_back(rs->ColumnName(i));
+  for (const auto& name : read.columns) columns.push_back(name);
   Reply rows = Reply::array();
-  for (std::int64_t r = 0; rs->Seek(r); ++r) {
+  for (const auto& values : read.rows) {
     Reply row = Reply::array();
-    for (int i = 0; i < rs->ColumnCount(); ++i) row.push_back(ValueToJson(rs->Column(i)));
+    for (const auto& value : values) row.push_back(ValueToJson(value));
     rows.push_back(std::move(row));
   }
   Reply out;

@@ -4,6 +4,8 @@
 // invoiced once and the stock agrees with the ledger.
 
 #include <chrono>
+#include <cstdio>
+#include <map>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -219,6 +221,59 @@ TEST_F(ConcurrencyTest, CreatorsDeleterAndPrinterTogetherLoseNothing) {
   EXPECT_EQ(Number("SELECT COUNT(*) FROM Invoice_Header"), 3 * kPerWorker);
   EXPECT_EQ(Number("SELECT COUNT(*) FROM Invoice_Delete"), kPerWorker);
   ExpectStockAgreesWithTheLedger();
+}
+
+std::string PdfText(const std::string& pdf) {
+  std::string text;
+  if (FILE* pipe = popen(("pdftotext -layout '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) text.append(buf, n);
+    pclose(pipe);
+  }
+  return text;
+}
+
+// Clerks printing at once each get the invoice they asked for: one run's
+// report rows are never emptied, refilled or read by another.
+TEST_F(ConcurrencyTest, ParallelPrintsEachShowTheirOwnInvoice) {
+  ASSERT_EQ(Retrying(CreateRange(0)).exit_code, 0);
+  std::map<int, std::string> order_of;
+  auto c = Db();
+  auto rows = c->OpenQuery("SELECT d.invoice_no, o.order_number FROM Invoice_Detail d "
+                           "JOIN Order_Header o ON o.order_key = d.order_key GROUP BY d.invoice_no, o.order_number");
+  for (std::int64_t r = 0; rows->Seek(r); ++r) {
+    order_of[static_cast<int>(std::get<std::int64_t>(rows->Column(0)))] = std::get<std::string>(rows->Column(1));
+  }
+  ASSERT_GE(order_of.size(), 10u);
+  std::vector<int> numbers;
+  for (const auto& [number, order] : order_of) numbers.push_back(number);
+
+  constexpr int kPrinters = 4, kPrintsEach = 25;
+  int printed = 0;
+  std::vector<std::string> wrong;
+  std::vector<std::thread> printers;
+  for (int p = 0; p < kPrinters; ++p) {
+    printers.emplace_back([&, p] {
+      for (int k = 0; k < kPrintsEach; ++k) {
+        const int number = numbers[static_cast<std::size_t>(p * kPrintsEach + k) % numbers.size()];
+        const std::string pdf = dir().file("p" + std::to_string(p) + "-" + std::to_string(k) + ".pdf");
+        RunResult r = Once({"--db", db_, "print", std::to_string(number), "--out", pdf});
+        if (r.exit_code != 0) continue;
+        const std::string text = PdfText(pdf);
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++printed;
+        if (text.rfind("Invoice " + std::to_string(number) + "\n", 0) != 0 ||
+            !Contains(text, "Order: " + order_of[number] + " ")) {
+          wrong.push_back("invoice " + std::to_string(number) + " printed as: " + text.substr(0, text.find('\n', 20)));
+        }
+      }
+    });
+  }
+  for (auto& t : printers) t.join();
+  ExpectNoProblems();
+  EXPECT_EQ(printed, kPrinters * kPrintsEach) << "every print goes through";
+  EXPECT_EQ(wrong.size(), 0u);
+  for (const auto& w : wrong) ADD_FAILURE() << w;
 }
 
 }  // namespace

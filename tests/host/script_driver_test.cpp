@@ -1,6 +1,7 @@
 // The script driver's protocol, through the real program: replies in order,
 // bad lines answered with errors without stopping the run, argument types,
 // objects passed by name.
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/tarvik_process.h"
+#include "tests/support/temp_database.h"
 
 namespace tarvik::host_test {
 namespace {
@@ -236,6 +238,79 @@ TEST_F(ScriptDriverTest, SqlReadsRowsOnTheHostsConnection) {
   EXPECT_FALSE(replies[3]["error"]["description"].get<std::string>().empty());
   EXPECT_EQ(replies[4]["rows"], json::parse(R"([[1,"it's",2.5,null]])"));
   EXPECT_EQ(replies[5]["ok"], false);
+}
+
+// The sql op is for checking: whatever a query tries, the books, the
+// server's files and the folder stay as they were.
+TEST_F(ScriptDriverTest, SqlOnlyReads) {
+  const std::string db = InitDatabase("t.db", true);
+  const bool postgres = db.rfind("postgresql://", 0) == 0;
+  const std::string attached = dir().file("attached.db");
+  const std::string copy = dir().file("copy.db");
+  struct Case {
+    std::string query;
+    std::string description_part;
+    bool postgres_only;
+  };
+  const std::vector<Case> cases = {
+      {"DELETE FROM Customer", "must be a SELECT", false},
+      {"UPDATE Inventory SET on_hand = 0", "must be a SELECT", false},
+      {"DROP TABLE Invoice_Detail", "must be a SELECT", false},
+      {"ATTACH '" + attached + "' AS x", "must be a SELECT", false},
+      {"VACUUM INTO '" + copy + "'", "must be a SELECT", false},
+      {"PRAGMA journal_mode = DELETE", "must be a SELECT", false},
+      {"SELECT 1; DELETE FROM Customer", "one statement", false},
+      {"  -- why\n  ", "no statement", false},
+      {"WITH x AS (SELECT 1) DELETE FROM Customer", "", false},
+      {"WITH d AS (DELETE FROM Customer RETURNING 1) SELECT * FROM d", "", true},
+      {"SELECT pg_read_file('/etc/passwd')", "pg_read_file", true},
+      {"SELECT pg_catalog.pg_read_file ('/etc/passwd')", "pg_read_file", true},
+      {"SELECT \"pg_ls_dir\"('.')", "pg_ls_dir", true},
+      {"SELECT set_config('default_transaction_read_only', 'off', false)", "set_config", true},
+      {"SELECT nextval('order_header_order_key_seq')", "nextval", true},
+  };
+  std::vector<std::string> lines = {R"({"op":"open","db":")" + db + R"(","as":"c"})"};
+  std::vector<const Case*> sent;
+  for (const auto& c : cases) {
+    if (c.postgres_only && !postgres) continue;
+    lines.push_back(json{{"op", "sql"}, {"conn", "c"}, {"query", c.query}}.dump());
+    sent.push_back(&c);
+  }
+  lines.push_back(R"({"op":"sql","conn":"c","query":"SELECT COUNT(*) FROM Customer;"})");
+  lines.push_back(R"({"op":"sql","conn":"c","query":"WITH n AS (SELECT 2 AS k) SELECT k FROM n"})");
+  auto replies = Script(lines);
+  ASSERT_EQ(replies.size(), sent.size() + 3);
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    const json& r = replies[i + 1];
+    SCOPED_TRACE(sent[i]->query);
+    EXPECT_EQ(r["ok"], false) << r.dump();
+    EXPECT_NE(r.dump().find(sent[i]->description_part), std::string::npos) << r.dump();
+  }
+  EXPECT_GT(replies[sent.size() + 1]["rows"][0][0].get<double>(), 0) << replies[sent.size() + 1].dump();
+  EXPECT_EQ(replies[sent.size() + 2]["rows"], json::parse("[[2]]"));
+  EXPECT_FALSE(std::filesystem::exists(attached));
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  auto c = data::OpenConnection(db);
+  EXPECT_GT(testing::ScalarNumber(*c, "SELECT COUNT(*) FROM Invoice_Detail") + 1, 0) << "the table is still there";
+  EXPECT_GT(testing::ScalarNumber(*c, "SELECT COUNT(*) FROM Customer"), 0);
+  if (!postgres) {
+    EXPECT_EQ(testing::ScalarText(*c, "PRAGMA journal_mode"), "wal");
+  }
+}
+
+// Past the row limit the reply is a clear refusal, not gigabytes: a query
+// that never ends (a recursive one without a stop) is cut off as well.
+TEST_F(ScriptDriverTest, SqlRefusesMoreRowsThanItsLimit) {
+  const std::string db = InitDatabase("t.db", false);
+  auto replies = Script({
+      R"({"op":"open","db":")" + db + R"(","as":"c"})",
+      R"({"op":"sql","conn":"c","query":"WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n) SELECT k FROM n"})",
+      R"({"op":"sql","conn":"c","query":"WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 100000) SELECT k FROM n"})",
+  });
+  ASSERT_EQ(replies.size(), 3u);
+  EXPECT_EQ(replies[1]["ok"], false);
+  EXPECT_NE(replies[1].dump().find("more than 100000 rows"), std::string::npos) << replies[1].dump();
+  EXPECT_EQ(replies[2]["rows"].size(), 100000u);
 }
 
 TEST_F(ScriptDriverTest, ScriptFromAFileMatchesStandardInput) {

@@ -74,6 +74,13 @@ AutomationError ErrorOf(const PGresult* result, PGconn* connection) {
   return AutomationError(kErrDatabase, "Database error: " + ServerMessage(text));
 }
 
+// A name of ours as a string literal of the server's.
+std::string QuotedLiteral(const std::string& text) {
+  std::string quoted = "'";
+  for (const char ch : text) quoted += ch == '\'' ? std::string("''") : std::string(1, ch);
+  return quoted + "'";
+}
+
 std::string NumberText(double d) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", d);
@@ -141,7 +148,8 @@ RowBlock ToRows(const PGresult* result) {
 // SQLite, and the transaction stays usable.
 class PostgresBackend : public Backend {
  public:
-  PostgresBackend(const std::string& uri, OpenMode mode) : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())) {
+  PostgresBackend(const std::string& uri, OpenMode mode)
+      : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())), read_only_(mode == OpenMode::kReadOnly) {
     if (!conn_) throw std::runtime_error("out of memory");
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
     const std::string settings =
@@ -197,6 +205,53 @@ class PostgresBackend : public Backend {
       throw ErrorOf(result.get(), conn_.get());
     }
     if (!entered) Lost();
+  }
+
+  // A temporary table comes first in the search path, so it hides the
+  // shared one of the same name. Plans made before name the shared table:
+  // they are made again. A read-only session may not create one and reads
+  // the shared table.
+  void MakeSessionTables(const std::vector<std::string>& names) override {
+    if (read_only_) return;
+    std::string script = "DO $tarvik$ BEGIN ";
+    for (const std::string& name : names) {
+      const std::string quoted = QuotedLiteral(AsciiLower(name));
+      script += "IF to_regclass(" + quoted + ") IS NOT NULL THEN EXECUTE format('CREATE TEMP TABLE IF NOT EXISTS %I "
+                "(LIKE %s INCLUDING DEFAULTS)', " + quoted + ", to_regclass(" + quoted + ")); END IF; ";
+    }
+    script += "END $tarvik$; DISCARD PLANS";
+    ExecuteScript(script);
+  }
+
+  // In a read-only transaction of its own, rolled back after; the limit on
+  // rows goes to the server, which would otherwise send every row at once.
+  RowsRead ReadOnlyRows(const std::string& sql, const std::vector<Value>& params,
+                        const ReadLimits& limits) override {
+    if (in_transaction_) RaiseError(kErrInvalidOperation, "A checking read cannot run inside an open transaction.");
+    Begin();
+    read_only_begin_ = "SET LOCAL statement_timeout = '" + std::to_string(limits.seconds) + "s'";
+    RowBlock block;
+    try {
+      block = Fetch("SELECT * FROM (" + sql + ") AS tarvik_rows LIMIT " + std::to_string(limits.max_rows + 1),
+                    params);
+    } catch (const AutomationError& e) {
+      read_only_begin_.clear();
+      try {
+        Rollback();
+      } catch (...) {
+      }
+      if (e.description().find("statement timeout") == std::string::npos) throw;
+      RaiseError(kErrDatabase, "The query ran longer than " + std::to_string(limits.seconds) +
+                                   " seconds and was stopped.");
+    }
+    read_only_begin_.clear();
+    Rollback();
+    RowsRead read;
+    read.columns = std::move(block.columns);
+    read.more = block.rows.size() > limits.max_rows;
+    if (read.more) block.rows.resize(limits.max_rows);
+    read.rows = std::move(block.rows);
+    return read;
   }
 
   // BEGIN and the caller's savepoints go to the server with the next
@@ -358,7 +413,13 @@ class PostgresBackend : public Backend {
   // the guard, released and set again for the statement.
   void QueueAhead() {
     if (!in_transaction_) return;
-    if (begin_pending_) Control("BEGIN ISOLATION LEVEL READ COMMITTED");
+    if (begin_pending_) {
+      Control("BEGIN ISOLATION LEVEL READ COMMITTED");
+      if (!read_only_begin_.empty()) {
+        Control("SET TRANSACTION READ ONLY");
+        Control(read_only_begin_);
+      }
+    }
     begin_pending_ = false;
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     restore_pending_ = false;
@@ -503,6 +564,8 @@ class PostgresBackend : public Backend {
   static constexpr std::size_t kOutcomesKept = 8;
   std::string name_;
   ConnectionHandle conn_;
+  bool read_only_;
+  std::string read_only_begin_;  // set: the transaction being begun is read-only, with this timeout
   bool in_transaction_ = false;
   bool begin_pending_ = false;    // BEGIN not sent yet
   bool guard_set_ = false;        // "tarvik_statement" is set, innermost
@@ -528,7 +591,8 @@ std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri, OpenMode mo
   try {
     return std::make_unique<PostgresBackend>(uri, mode);
   } catch (const std::exception& e) {
-    RaiseError(kErrDatabase, "Cannot open database '" + RedactedUri(uri) + "': " + TrimBlanks(e.what()));
+    RaiseError(kErrDatabase,
+               "Cannot open database '" + RedactedUri(uri) + "': " + WithoutPasswords(TrimBlanks(e.what()), uri));
   }
 }
 

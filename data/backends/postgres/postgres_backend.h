@@ -20,7 +20,4 @@ namespace tarvik::data {
 std::unique_ptr<Backend> OpenPostgresBackend(const std::string& uri,
                                              OpenMode mode = OpenMode::kReadWrite);
 
-// The URI with any password removed, for messages and report components.
-std::string RedactedUri(const std::string& uri);
-
 }  // namespace tarvik::data

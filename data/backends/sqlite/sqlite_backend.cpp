@@ -5,6 +5,7 @@
 
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +71,51 @@ class SqliteBackend : public Backend {
   void ExecuteScript(std::string_view sql) override {
     Exec(std::string(sql));
     ParkIfTransactionEnded();
+  }
+  // SQLite looks a name up in temp before main, so a temp table of the same
+  // name and columns hides the shared one; statements prepared earlier are
+  // prepared again when the temp schema changes.
+  void MakeSessionTables(const std::vector<std::string>& names) override {
+    for (const std::string& name : names) {
+      SQLite::Statement find(db_, "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)");
+      find.bind(1, name);
+      if (!find.executeStep()) continue;
+      const std::string create = find.getColumn(0).getString();
+      const std::size_t columns = create.find('(');
+      if (columns == std::string::npos) continue;
+      Exec("CREATE TEMP TABLE IF NOT EXISTS \"" + name + "\" " + create.substr(columns));
+    }
+  }
+  // SQLite tells a statement that cannot write; a long one is stopped by a
+  // progress handler once its time is up.
+  RowsRead ReadOnlyRows(const std::string& sql, const std::vector<Value>& params,
+                        const ReadLimits& limits) override {
+    sqlite3_stmt* probe = nullptr;
+    if (sqlite3_prepare_v2(db_.getHandle(), sql.c_str(), -1, &probe, nullptr) == SQLITE_OK && probe != nullptr) {
+      const bool reads = sqlite3_stmt_readonly(probe) != 0;
+      sqlite3_finalize(probe);
+      if (!reads) RaiseError(kErrInvalidOperation, "Refused: a query here may only read (this statement writes).");
+    }
+    struct Deadline {
+      std::chrono::steady_clock::time_point at;
+      bool passed = false;
+    } deadline{std::chrono::steady_clock::now() + std::chrono::seconds(limits.seconds)};
+    sqlite3_progress_handler(db_.getHandle(), 10000, [](void* d) -> int {
+      auto* deadline = static_cast<Deadline*>(d);
+      deadline->passed = std::chrono::steady_clock::now() > deadline->at;
+      return deadline->passed ? 1 : 0;
+    }, &deadline);
+    struct Unset {
+      sqlite3* db;
+      ~Unset() { sqlite3_progress_handler(db, 0, nullptr, nullptr); }
+    } unset{db_.getHandle()};
+    try {
+      return Backend::ReadOnlyRows(sql, params, limits);
+    } catch (const AutomationError&) {
+      if (!deadline.passed) throw;
+      RaiseError(kErrDatabase, "The query ran longer than " + std::to_string(limits.seconds) +
+                                   " seconds and was stopped.");
+    }
   }
   void Begin() override { Exec("BEGIN IMMEDIATE"); }
   // Reads left stepping inside the transaction stop before it ends.
