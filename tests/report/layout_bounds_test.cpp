@@ -139,7 +139,7 @@ class LayoutBounds : public ::testing::TestWithParam<Extreme> {
           if (name == "Title") return data::Value(std::string("Invoice"));
           return std::nullopt;
         },
-        "Invoice", pdf);
+        "Invoice", pdf, components::report::ExistingOutput::kReplace);
     return pdf;
   }
 
