@@ -274,6 +274,18 @@ bool NamesSessionTable(std::string_view sql) {
   return false;
 }
 
+// A schema change (an upgrade adding a column) is meant for the shared table,
+// never for a connection's copy of it.
+bool ChangesSchema(std::string_view sql) {
+  const auto start = sql.find_first_not_of(" \t\r\n(");
+  if (start == std::string_view::npos) return false;
+  std::string word;
+  for (auto i = start; i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])); ++i) {
+    word.push_back(AsciiLower(sql[i]));
+  }
+  return word == "alter" || word == "create" || word == "drop";
+}
+
 // Values of the suite's own components, bound by their automation type.
 std::vector<Value> Bind(const std::vector<Variant>& values) {
   std::vector<Value> bound;
@@ -455,7 +467,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   // Made before the first statement that names one, so that no statement
   // of this connection ever reaches the shared tables.
   void SessionTablesFor(std::string_view sql) {
-    if (session_tables_ || !NamesSessionTable(sql)) return;
+    if (session_tables_ || !NamesSessionTable(sql) || ChangesSchema(sql)) return;
     backend_->MakeSessionTables(kSessionTables);
     session_tables_ = true;
     session_tables_depth_ = depth_;

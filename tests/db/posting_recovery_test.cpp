@@ -1,8 +1,12 @@
 // Books left by a run that stopped between its transactions, found and
 // completed; databases of the first schema brought up to date.
+#include <variant>
+
 #include <gtest/gtest.h>
 
 #include "data/backend.h"
+#include "data/result_set.h"
+#include "data/value.h"
 #include "data/stored_query.h"
 #include "db/books_recovery.h"
 #include "db/initialize.h"
@@ -225,8 +229,15 @@ TEST(SchemaUpgrade, BringsAThirdVersionDatabaseUpWithCompanySettings) {
   EXPECT_TRUE(PrepareForWriting(*c).upgraded);
   EXPECT_EQ(SchemaVersion(*c), kSchemaVersion);
   EXPECT_EQ(testing::ScalarText(*c, "SELECT name FROM Customer"), "Kept");
-  EXPECT_EQ(testing::ScalarText(*c, "SELECT item_number FROM RPT_Invoice_Det"), "X");
-  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM RPT_Invoice_Det WHERE shipto_name IS NULL"), 1);
+  {
+    // A connection reads its own report rows; the shared table is read raw.
+    auto shared = data::OpenBackend(db.path());
+    auto rows = shared->Query("SELECT item_number, shipto_name FROM RPT_Invoice_Det", {});
+    ASSERT_TRUE(rows->Seek(0));
+    EXPECT_EQ(data::ValueToText(rows->Column(0)), "X");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(rows->Column(1)));
+    EXPECT_FALSE(rows->Seek(1));
+  }
   EXPECT_EQ(testing::ScalarText(*c, "SELECT setting_value FROM Company_Settings WHERE setting_name = "
                                     "'seller_legal_name'"),
             "Old Seller Ltd");

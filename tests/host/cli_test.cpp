@@ -36,7 +36,7 @@ TEST_F(CliTest, InitOnACurrentDatabaseChangesNothing) {
   // Not even a file that is no database at all is taken over.
   std::string notes = dir().file("notes.db");
   std::ofstream(notes) << "keep me";
-  EXPECT_EQ(RunCli({"init", notes}).exit_code, 1);
+  EXPECT_EQ(RunCli({"init", notes}).exit_code, 3) << "a file that is no database of ours is unavailable";
   EXPECT_EQ(ReadFile(notes), "keep me");
 }
 

@@ -263,7 +263,7 @@ TEST_F(ConcurrencyTest, ParallelPrintsEachShowTheirOwnInvoice) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++printed;
         if (text.rfind("Invoice " + std::to_string(number) + "\n", 0) != 0 ||
-            !Contains(text, "Order: " + order_of[number] + " ")) {
+            !Contains(text, "Order: " + order_of[number] + "\n")) {
           wrong.push_back("invoice " + std::to_string(number) + " printed as: " + text.substr(0, text.find('\n', 20)));
         }
       }

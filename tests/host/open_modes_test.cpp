@@ -66,7 +66,11 @@ class BooksTest : public ::testing::Test, public TarvikTest {
     ASSERT_EQ(RunCli({"init", "--demo", db_}).exit_code, 0);
     RunResult made = RunCli({"--db", db_, "create", "--by", "order", "--from", "1001", "--to", "1004"});
     ASSERT_EQ(made.exit_code, 0) << made.err;
-    // `nobody` must reach the folder and read the registry the runs above wrote.
+    // `nobody` must reach the folder and read the registry the runs above
+    // wrote; the books are the owner's alone until shared on purpose.
+    for (const auto& file : fs::directory_iterator(folder_)) {
+      fs::permissions(file.path(), kReadOnlyFile, fs::perm_options::add);
+    }
     fs::permissions(dir().path(), kReadOnlyFolder);
     fs::permissions(registry(), kReadOnlyFile, fs::perm_options::add);
   }
