@@ -21,6 +21,7 @@
 #include "platform/ui_services.h"
 #include "tests/invoice/invoice_test_peer.h"
 #include "tests/support/portable_sql.h"
+#include "tests/support/packed_orders.h"
 #include "tests/support/table_dump.h"
 #include "tests/support/temp_database.h"
 
@@ -30,25 +31,6 @@ namespace {
 constexpr int kFirstKey = 5000;
 constexpr int kFirstOrder = 7000;
 constexpr int kFirstInvoice = 9001;
-
-// Packed orders of two lines each, order numbers 7000 up.
-void AddPackedOrders(data::HostConnection& c, int orders) {
-  c.BeginTrans();
-  for (int k = 0; k < orders; ++k) {
-    const int key = kFirstKey + k;
-    c.ExecuteWith("INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, order_status) "
-                  "VALUES (?1, ?2, 'C100', 'HQ', 0)",
-                  {Variant::Long(key), Variant::String(std::to_string(kFirstOrder + k))});
-    for (int line = 1; line <= 2; ++line) {
-      c.ExecuteWith("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
-                    "quantity_picked, quantity_packed, unit_price, line_status) "
-                    "VALUES (?1, ?2, ?3, ?4, ?5, ?5, ?5, 2.5, 2)",
-                    {Variant::Long(key), Variant::Long(line), Variant::String(line == 1 ? "BOLT-10" : "NUT-10"),
-                     Variant::String(k % 2 ? "EAST" : "MAIN"), Variant::Double(1 + k % 3)});
-    }
-  }
-  c.CommitTrans();
-}
 
 std::string Books(data::HostConnection& c) {
   return DumpQueries(c, {"SELECT invoice_no, bill_to, invoice_by FROM Invoice_Header ORDER BY invoice_no",
@@ -129,7 +111,7 @@ Ending SaveWithFault(const std::string& database, const Fault& fault, int orders
   Ending ending;
   {
     ComPtr<data::HostConnection> connection = data::OpenConnection(database);
-    AddPackedOrders(*connection, orders);
+    AddPackedOrders(*connection, kFirstKey, kFirstOrder, orders);
     if (fault.sql != nullptr) {
       auto backend = data::OpenBackend(database);
       const bool postgres = backend->dialect() == data::Dialect::kPostgres;
@@ -242,7 +224,7 @@ TEST(DeferredRoundTrips, AtMostTwoPerInvoice) {
   auto trips_for = [](int orders) {
     TempDatabase db(true, true);
     ComPtr<data::HostConnection> connection = data::OpenConnection(db.path());
-    AddPackedOrders(*connection, orders);
+    AddPackedOrders(*connection, kFirstKey, kFirstOrder, orders);
     ScriptedUi ui;
     InstallUi(&ui);
     ComPtr<_Invoice> invoice = invoice::NewInvoice();

@@ -13,6 +13,7 @@
 #include "platform/ui_services.h"
 #include "tests/invoice/invoice_fixture.h"
 #include "tests/support/books_invariants.h"
+#include "tests/support/packed_orders.h"
 #include "tests/support/table_dump.h"
 #include "tests/support/temp_database.h"
 
@@ -22,25 +23,6 @@ namespace {
 constexpr int kOrders = 80;
 constexpr int kFirstKey = 5000;
 constexpr int kFirstOrder = 7000;
-
-// Packed orders of two lines each, order numbers 7000 up.
-void AddPackedOrders(data::HostConnection& c) {
-  c.BeginTrans();
-  for (int k = 0; k < kOrders; ++k) {
-    const int key = kFirstKey + k;
-    c.ExecuteWith("INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, order_status) "
-                  "VALUES (?1, ?2, 'C100', 'HQ', 0)",
-                  {Variant::Long(key), Variant::String(std::to_string(kFirstOrder + k))});
-    for (int line = 1; line <= 2; ++line) {
-      c.ExecuteWith("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
-                    "quantity_picked, quantity_packed, unit_price, line_status) "
-                    "VALUES (?1, ?2, ?3, ?4, ?5, ?5, ?5, 2.5, 2)",
-                    {Variant::Long(key), Variant::Long(line), Variant::String(line == 1 ? "BOLT-10" : "NUT-10"),
-                     Variant::String(k % 2 ? "EAST" : "MAIN"), Variant::Double(1 + k % 3)});
-    }
-  }
-  c.CommitTrans();
-}
 
 std::string Books(data::HostConnection& c) {
   return DumpQueries(c, {"SELECT * FROM Invoice_Header ORDER BY invoice_no",
@@ -118,7 +100,7 @@ TEST_P(TwoClerks, EachSeesTheOthersInvoicesAndTheBooksEndAsInOneLine) {
   std::vector<std::string> numbers;
 
   TempDatabase shared;
-  AddPackedOrders(*shared.Connect());
+  AddPackedOrders(*shared.Connect(), kFirstKey, kFirstOrder, kOrders);
   {
     auto observer = shared.Connect();
     Clerk clerks[2] = {Clerk(shared), Clerk(shared)};
@@ -145,7 +127,7 @@ TEST_P(TwoClerks, EachSeesTheOthersInvoicesAndTheBooksEndAsInOneLine) {
 
   // The same calls, one host after the other.
   TempDatabase alone;
-  AddPackedOrders(*alone.Connect());
+  AddPackedOrders(*alone.Connect(), kFirstKey, kFirstOrder, kOrders);
   {
     Clerk clerk(alone);
     for (std::size_t i = 0; i < turns.size(); ++i) {
