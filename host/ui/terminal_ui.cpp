@@ -250,7 +250,9 @@ void ProgressLine::Draw() {
          << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] ";
     if (items_ > 0) out_ << done_ << '/' << items_ << ' ';
     out_ << static_cast<int>(fraction * 100) << '%';
-    if (const auto left = TimeLeft(fraction)) out_ << "  about " << Duration(*left) << " left";
+    // Past the expected work the end is near but no pace can say when.
+    const bool overrun = items_ == 0 && pumps_ >= expected_pumps_;
+    if (const auto left = TimeLeft(fraction); left && !overrun) out_ << "  about " << Duration(*left) << " left";
   } else if (pumps_ > 0) {
     // Work of unknown size: at least show that it moves.
     out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps");

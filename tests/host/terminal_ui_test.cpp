@@ -225,6 +225,12 @@ TEST(ProgressLineTest, TimeLeftFollowsTheRecentPaceNotTheAverage) {
   ASSERT_NE(at, std::string::npos) << last;
   const std::string left = last.substr(at + 6, last.find(" left") - at - 6);
   EXPECT_TRUE(left == "1m34s" || left == "1m33s" || left == "1m35s") << last;
+
+  pump(1000, std::chrono::milliseconds(100));
+  line.Relabel("Creating invoices");
+  const std::string overrun = shown.str().substr(shown.str().rfind('\r'));
+  EXPECT_TRUE(Contains(overrun, "99%")) << overrun;
+  EXPECT_FALSE(Contains(overrun, "left")) << "past the expected work no time is promised: " << overrun;
 }
 
 TEST(ProgressUiTest, PumpsMoveTheLineAndBoxesStandOnAClearedLine) {
