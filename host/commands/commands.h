@@ -27,5 +27,7 @@ std::unique_ptr<Command> MakeCheckCommand(const HostContext& context);
 std::unique_ptr<Command> MakeSettingsCommand(const HostContext& context);
 std::unique_ptr<Command> MakeOrdersCommand(const HostContext& context);
 std::unique_ptr<Command> MakeOptionsCommand(const HostContext& context);
+std::unique_ptr<Command> MakeExportCommand(const HostContext& context);
+std::unique_ptr<Command> MakeCreditCommand(const HostContext& context);
 
 }  // namespace tarvik::host
