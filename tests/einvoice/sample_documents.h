@@ -4,6 +4,7 @@
 // Factur-X and the host use them instead of loading from a database.
 #pragma once
 
+#include <ostream>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct NamedSample {
   std::string_view name;
   Document (*make)();
 };
+inline void PrintTo(const NamedSample& sample, std::ostream* out) { *out << sample.name; }
 // Every sample above, in that order.
 const std::vector<NamedSample>& All();
 

@@ -15,18 +15,7 @@ namespace {
 using testing::SchemaFor;
 using testing::SchemaPath;
 using testing::XmlDocument;
-
-struct XmlFormat {
-  const char* name;
-  Format format;
-  std::string (*write)(const Document&);
-};
-
-const XmlFormat kXmlFormats[] = {
-    {"Ubl", Format::kUbl, WriteUbl},
-    {"Cii", Format::kCii, WriteCii},
-    {"XRechnung", Format::kXRechnung, WriteXRechnung},
-};
+using testing::XmlFormat;
 
 std::string Describe(const std::vector<std::string>& errors) {
   std::string all;
@@ -45,7 +34,7 @@ TEST_P(SchemaTest, WrittenDocumentMeetsItsSchema) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, SchemaTest,
-                         ::testing::Combine(::testing::ValuesIn(samples::All()), ::testing::ValuesIn(kXmlFormats)),
+                         ::testing::Combine(::testing::ValuesIn(samples::All()), ::testing::ValuesIn(testing::XmlFormats())),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
                          });
@@ -73,36 +62,36 @@ TEST(SchemaCheck, OfficialExamplesPass) {
 // elements in the wrong order, an invoice line under a credit note.
 TEST(SchemaCheck, DamagedDocumentsFail) {
   enum Damage { kRemove, kMoveLast };
+  const XmlFormat& ubl = testing::XmlFormats()[0];
+  const XmlFormat& cii = testing::XmlFormats()[1];
+  const XmlFormat& xrechnung = testing::XmlFormats()[2];
   const struct {
     const char* what;
-    Format format;
+    const XmlFormat& format;
     Document (*make)();
     Damage damage;
     const char* xpath;
   } kCases[] = {
-      {"UBL without its number", Format::kUbl, samples::Domestic, kRemove, "/*/cbc:ID"},
-      {"UBL totals after the lines", Format::kUbl, samples::Domestic, kMoveLast, "/*/cac:LegalMonetaryTotal"},
-      {"UBL party name before the endpoint", Format::kUbl, samples::Domestic, kMoveLast,
+      {"UBL without its number", ubl, samples::Domestic, kRemove, "/*/cbc:ID"},
+      {"UBL totals after the lines", ubl, samples::Domestic, kMoveLast, "/*/cac:LegalMonetaryTotal"},
+      {"UBL endpoint after the rest of the party", ubl, samples::Domestic, kMoveLast,
        "/*/cac:AccountingSupplierParty/cac:Party/cbc:EndpointID"},
-      {"UBL price without its amount", Format::kUbl, samples::Export, kRemove, "//cac:Price/cbc:PriceAmount"},
-      {"UBL credit note issue date after its type code", Format::kUbl, samples::CreditNote, kMoveLast,
+      {"UBL price without its amount", ubl, samples::Export, kRemove, "//cac:Price/cbc:PriceAmount"},
+      {"UBL credit note issue date after its type code", ubl, samples::CreditNote, kMoveLast,
        "/*/cbc:IssueDate"},
-      {"CII without its document", Format::kCii, samples::IntraEu, kRemove, "/rsm:CrossIndustryInvoice/rsm:ExchangedDocument"},
-      {"CII agreement after the settlement", Format::kCii, samples::Domestic, kMoveLast,
+      {"CII without its document", cii, samples::IntraEu, kRemove, "/rsm:CrossIndustryInvoice/rsm:ExchangedDocument"},
+      {"CII agreement after the settlement", cii, samples::Domestic, kMoveLast,
        "//rsm:SupplyChainTradeTransaction/ram:ApplicableHeaderTradeAgreement"},
-      {"CII line without its line document", Format::kCii, samples::Consolidated, kRemove,
+      {"CII line without its line document", cii, samples::Consolidated, kRemove,
        "//ram:AssociatedDocumentLineDocument"},
-      {"XRechnung profile before the customization", Format::kXRechnung, samples::Domestic, kMoveLast,
+      {"XRechnung profile before the customization", xrechnung, samples::Domestic, kMoveLast,
        "/*/cbc:CustomizationID"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
     Document document = c.make();
-    std::string xml = c.format == Format::kCii ? WriteCii(document)
-                      : c.format == Format::kUbl ? WriteUbl(document)
-                                                 : WriteXRechnung(document);
-    XmlDocument doc(xml);
-    std::string schema = SchemaPath(SchemaFor(c.format, document.type));
+    XmlDocument doc(c.format.write(document));
+    std::string schema = SchemaPath(SchemaFor(c.format.format, document.type));
     ASSERT_TRUE(doc.SchemaErrors(schema).empty()) << "valid before the damage";
     int touched = c.damage == kRemove ? doc.Remove(c.xpath) : doc.MoveLast(c.xpath);
     ASSERT_GT(touched, 0) << "nothing at " << c.xpath;

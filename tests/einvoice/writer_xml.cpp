@@ -75,6 +75,15 @@ std::unique_ptr<xmlXPathObject, XPathObjectFree> Evaluate(xmlDocPtr doc, const s
 
 }  // namespace
 
+const std::vector<XmlFormat>& XmlFormats() {
+  static const std::vector<XmlFormat> kFormats = {
+      {"Ubl", Format::kUbl, WriteUbl},
+      {"Cii", Format::kCii, WriteCii},
+      {"XRechnung", Format::kXRechnung, WriteXRechnung},
+  };
+  return kFormats;
+}
+
 std::string SchemaFor(Format format, DocumentType type) {
   if (format == Format::kCii || format == Format::kFacturX) {
     return "cii-d16b/uncefact/data/standard/CrossIndustryInvoice_100pD16B.xsd";

@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@
 #include "einvoice/writers.h"
 
 namespace tarvik::einvoice::testing {
+
+// The formats written as XML, with their writer.
+struct XmlFormat {
+  const char* name;
+  Format format;
+  std::string (*write)(const Document&);
+};
+const std::vector<XmlFormat>& XmlFormats();
+inline void PrintTo(const XmlFormat& format, std::ostream* out) { *out << format.name; }
 
 // The schema a document of this format and type validates against, as a
 // path below the schema folder ("ubl-2.1/xsdrt/maindoc/UBL-Invoice-2.1.xsd").
