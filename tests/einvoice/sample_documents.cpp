@@ -140,11 +140,12 @@ Document IntraEu() {
   b.vat_id = "FR32123456789";
   b.electronic_address = "factures@lefevre-outillage.fr";
   b.electronic_scheme = "EM";
-  b.address = {"12 rue des Forges", "", "", "Lyon", "69002", "", "FR"};
+  b.address = {"12 rue des Forges", "", "Bâtiment B", "Lyon", "69002", "Auvergne-Rhône-Alpes", "FR"};
   d.lines = {MakeLine({"1", "4", "C62", "250.00", "0.00", "250.00", "1000.00", "DR-300", "Pillar drill", ""},
                       IntraCommunity()),
              MakeLine({"2", "2.5", "KGM", "18.40", "0.00", "18.40", "46.00", "NL-010", "Nails, galvanised", ""},
                       IntraCommunity())};
+  d.lines[0].order_line_reference = "1";
   d.allowances_charges = {Freight("25.00", IntraCommunity())};
   d.vat_breakdown = {{IntraCommunity(), D("1071.00"), D("0.00")}};
   d.totals = {D("1046.00"), D("0.00"), D("25.00"), D("1071.00"), D("0.00"),

@@ -25,6 +25,10 @@ enum class Syntax { kUbl, kCii };
 Values Opt(const std::string& text) { return text.empty() ? Values{} : Values{text}; }
 // An optional amount: absent when zero.
 Values OptAmount(Decimal amount) { return amount.IsZero() ? Values{} : Values{amount.ToString()}; }
+// Outside the scope of VAT there is no rate to state.
+Values RateOf(const VatTreatment& vat) {
+  return vat.category == VatCategory::kNotSubject ? Values{} : Values{vat.rate.ToString()};
+}
 // CII writes dates as YYYYMMDD.
 std::string Compact(const std::string& date) {
   std::string out;
@@ -138,6 +142,12 @@ const std::vector<Term>& HeaderTerms() {
       {"BT-49", UBL_PARTY("Customer") "/cbc:EndpointID",
        CII_AGREEMENT "/ram:BuyerTradeParty/ram:URIUniversalCommunication/ram:URIID",
        [](const Document& d, Syntax) { return Opt(d.buyer.electronic_address); }},
+      {"BT-163", UBL_PARTY("Customer") "/cac:PostalAddress/cac:AddressLine/cbc:Line",
+       CII_AGREEMENT "/ram:BuyerTradeParty/ram:PostalTradeAddress/ram:LineThree",
+       [](const Document& d, Syntax) { return Opt(d.buyer.address.line3); }},
+      {"BT-54", UBL_PARTY("Customer") "/cac:PostalAddress/cbc:CountrySubentity",
+       CII_AGREEMENT "/ram:BuyerTradeParty/ram:PostalTradeAddress/ram:CountrySubDivisionName",
+       [](const Document& d, Syntax) { return Opt(d.buyer.address.subdivision); }},
       {"BT-52", UBL_PARTY("Customer") "/cac:PostalAddress/cbc:CityName",
        CII_AGREEMENT "/ram:BuyerTradeParty/ram:PostalTradeAddress/ram:CityName",
        [](const Document& d, Syntax) { return Opt(d.buyer.address.city); }},
@@ -209,6 +219,9 @@ const std::vector<LineTerm>& LineTerms() {
   static const std::vector<LineTerm> kTerms = {
       {"BT-127", "cbc:Note", "ram:AssociatedDocumentLineDocument/ram:IncludedNote/ram:Content",
        [](const Line& l) { return Opt(l.note); }},
+      {"BT-132", "cac:OrderLineReference/cbc:LineID",
+       "ram:SpecifiedLineTradeAgreement/ram:BuyerOrderReferencedDocument/ram:LineID",
+       [](const Line& l) { return Opt(l.order_line_reference); }},
       {"BT-129", "cbc:InvoicedQuantity | cbc:CreditedQuantity", "ram:SpecifiedLineTradeDelivery/ram:BilledQuantity",
        [](const Line& l) { return Values{l.quantity.ToString()}; }},
       {"BT-130", "cbc:InvoicedQuantity/@unitCode | cbc:CreditedQuantity/@unitCode",
@@ -229,7 +242,7 @@ const std::vector<LineTerm>& LineTerms() {
        [](const Line& l) { return Values{CategoryCode(l.vat.category)}; }},
       {"BT-152", "cac:Item/cac:ClassifiedTaxCategory/cbc:Percent",
        "ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax/ram:RateApplicablePercent",
-       [](const Line& l) { return Values{l.vat.rate.ToString()}; }},
+       [](const Line& l) { return RateOf(l.vat); }},
       {"BT-153", "cac:Item/cbc:Name", "ram:SpecifiedTradeProduct/ram:Name", [](const Line& l) { return Values{l.item_name}; }},
       {"BT-154", "cac:Item/cbc:Description", "ram:SpecifiedTradeProduct/ram:Description",
        [](const Line& l) { return Opt(l.item_description); }},
@@ -274,7 +287,7 @@ const std::vector<AllowanceChargeTerm>& AllowanceChargeTerms() {
       {"BT-95/102", "cac:TaxCategory/cbc:ID", "ram:CategoryTradeTax/ram:CategoryCode",
        [](const AllowanceCharge& a) { return Values{CategoryCode(a.vat.category)}; }},
       {"BT-96/103", "cac:TaxCategory/cbc:Percent", "ram:CategoryTradeTax/ram:RateApplicablePercent",
-       [](const AllowanceCharge& a) { return Values{a.vat.rate.ToString()}; }},
+       [](const AllowanceCharge& a) { return RateOf(a.vat); }},
       {"BT-97/104", "cbc:AllowanceChargeReason", "ram:Reason", [](const AllowanceCharge& a) { return Opt(a.reason); }},
       {"BT-98/105", "cbc:AllowanceChargeReasonCode", "ram:ReasonCode",
        [](const AllowanceCharge& a) { return Opt(a.reason_code); }},

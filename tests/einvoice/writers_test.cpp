@@ -172,5 +172,34 @@ TEST(WrittenDocument, EmptyOptionalGroupsAreLeftOut) {
   }
 }
 
+// Outside the scope of VAT a document states no rate at all, but still the
+// category and, in the breakdown, the reason.
+TEST(WrittenDocument, NotSubjectToVatStatesNoRate) {
+  Document document = samples::Export();
+  const VatTreatment kOutOfScope{VatCategory::kNotSubject, Decimal(), "Not subject to VAT", "VATEX-EU-O"};
+  for (Line& line : document.lines) line.vat = kOutOfScope;
+  document.vat_breakdown[0].vat = kOutOfScope;
+  const struct {
+    const testing::XmlFormat& format;
+    const char* rates;
+    const char* categories;
+    const char* reason_code;
+  } kCases[] = {
+      {testing::XmlFormats()[0], "count(//cbc:Percent)", "count(//cac:ClassifiedTaxCategory[cbc:ID='O'])",
+       "//cac:TaxSubtotal/cac:TaxCategory/cbc:TaxExemptionReasonCode"},
+      {testing::XmlFormats()[1], "count(//ram:RateApplicablePercent)",
+       "count(//ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax[ram:CategoryCode='O'])",
+       "//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax/ram:ExemptionReasonCode"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.format.name);
+    XmlDocument written(c.format.write(document));
+    EXPECT_TRUE(written.SchemaErrors(testing::SchemaPath(testing::SchemaFor(c.format.format, document.type))).empty());
+    EXPECT_EQ(written.Values(c.rates), Values{"0"});
+    EXPECT_EQ(written.Values(c.categories), Values{"2"});
+    EXPECT_EQ(written.Values(c.reason_code), Values{"VATEX-EU-O"});
+  }
+}
+
 }  // namespace
 }  // namespace tarvik::einvoice
