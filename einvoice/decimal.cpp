@@ -85,9 +85,11 @@ Decimal Decimal::Rescaled(int scale) const {
 std::string Decimal::ToString() const {
   std::uint64_t magnitude = units_ < 0 ? 0 - static_cast<std::uint64_t>(units_) : static_cast<std::uint64_t>(units_);
   std::string digits = std::to_string(magnitude);
-  if (scale_ > 0) {
-    if (digits.size() <= static_cast<std::size_t>(scale_)) digits.insert(0, scale_ + 1 - digits.size(), '0');
-    digits.insert(digits.size() - scale_, ".");
+  const auto scale = static_cast<std::size_t>(scale_);
+  if (scale > 0) {
+    if (digits.size() <= scale) digits = std::string(scale + 1 - digits.size(), '0') + digits;
+    const std::size_t whole = digits.size() - scale;
+    digits = digits.substr(0, whole) + "." + digits.substr(whole);
   }
   return units_ < 0 ? "-" + digits : digits;
 }
