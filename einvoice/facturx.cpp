@@ -144,8 +144,9 @@ Obj Metadata(QPDF& q, const PdfaMetadata& m) {
   return stream;
 }
 
-// What cairo writes that PDF/A-3 forbids: smoothed images, and link
-// annotations that are not marked for printing.
+// What cairo writes that PDF/A-3 forbids: smoothed images, composite
+// TrueType fonts that leave their glyph map implicit, and annotations that
+// are not marked for printing.
 void MakeArchivable(QPDF& q) {
   constexpr long long kInvisible = 1, kHidden = 2, kPrint = 4, kNoView = 32, kToggleNoView = 256;
   for (Obj& object : q.getAllObjects()) {
@@ -154,7 +155,12 @@ void MakeArchivable(QPDF& q) {
       if (dict.getKey("/Subtype").isNameAndEquals("/Image")) dict.removeKey("/Interpolate");
       continue;
     }
-    if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Page")) continue;
+    if (!object.isDictionary()) continue;
+    // Identity is what a missing map means, so the glyphs stay as drawn.
+    if (object.getKey("/Subtype").isNameAndEquals("/CIDFontType2") && !object.hasKey("/CIDToGIDMap")) {
+      object.replaceKey("/CIDToGIDMap", Obj::newName("/Identity"));
+    }
+    if (!object.getKey("/Type").isNameAndEquals("/Page")) continue;
     Obj annots = object.getKey("/Annots");
     if (!annots.isArray()) continue;
     for (Obj annot : annots.aitems()) {

@@ -37,6 +37,7 @@ using Obj = QPDFObjectHandle;
 struct DrawOptions {
   std::string title;   // empty: cairo writes none
   bool image = false;  // a bitmap, which cairo marks for smoothing
+  bool international = false;  // text beyond Latin-1
 };
 
 cairo_status_t Append(void* out, const unsigned char* data, unsigned int length) {
@@ -63,6 +64,11 @@ std::string DrawInvoice(const DrawOptions& options = {}) {
     cairo_set_font_size(cr.get(), 14);
     cairo_move_to(cr.get(), 50, 80);
     cairo_show_text(cr.get(), "Invoice 1001  Total 119.00 EUR");
+    if (options.international) {
+      // More than one byte's worth of glyphs: cairo writes a composite font.
+      cairo_move_to(cr.get(), 50, 100);
+      cairo_show_text(cr.get(), "Müller Łódź ΑΒΓ Жизнь");
+    }
     if (options.image) {
       std::unique_ptr<cairo_surface_t, SurfaceFree> logo(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8));
       std::unique_ptr<cairo_t, ContextFree> paint(cairo_create(logo.get()));
@@ -366,7 +372,7 @@ TEST(FacturX, PassesQpdfCheck) {
   const auto path = std::filesystem::temp_directory_path() / ("facturx-check-" + std::to_string(getpid()) + ".pdf");
   {
     std::ofstream file(path, std::ios::binary);
-    file << MakeFacturX(WithHiddenLink(DrawInvoice({.title = "Invoice 1001", .image = true})), ExampleCii(), Sample());
+    file << MakeFacturX(WithHiddenLink(DrawInvoice({.title = "Invoice 1001", .image = true, .international = true})), ExampleCii(), Sample());
   }
   std::string report;
   FILE* pipe = popen(("qpdf --check '" + path.string() + "' 2>&1").c_str(), "r");
@@ -401,6 +407,19 @@ TEST(FacturX, CairosSmoothedImagesAndHiddenLinksAreMadeArchivable) {
   }
   EXPECT_EQ(images, 1);
   EXPECT_EQ(links, 1);
+}
+
+TEST(FacturX, CompositeTrueTypeFontsNameTheirGlyphMap) {
+  const std::string drawn = DrawInvoice({.international = true});
+  ASSERT_THAT(drawn, HasSubstr("/CIDFontType2")) << "cairo wrote no composite TrueType font; nothing to test";
+  Opened out(MakeFacturX(drawn, ExampleCii(), Sample()));
+  int fonts = 0;
+  for (Obj object : out.pdf().getAllObjects()) {
+    if (!object.isDictionary() || !object.getKey("/Subtype").isNameAndEquals("/CIDFontType2")) continue;
+    ++fonts;
+    EXPECT_TRUE(object.getKey("/CIDToGIDMap").isNameAndEquals("/Identity"));
+  }
+  EXPECT_GE(fonts, 1);
 }
 
 TEST(FacturX, ExportingTheResultAgainReplacesTheAttachment) {
