@@ -10,6 +10,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <climits>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
@@ -35,6 +36,7 @@ struct ProfileClose {
 
 // Only a CII invoice may travel under the name readers look for.
 void CheckCii(std::string_view cii) {
+  if (cii.size() > static_cast<std::size_t>(INT_MAX)) throw std::runtime_error("The CII invoice to attach is too large.");
   std::unique_ptr<xmlDoc, DocFree> doc(
       xmlReadMemory(cii.data(), static_cast<int>(cii.size()), kAttachment, nullptr,
                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));

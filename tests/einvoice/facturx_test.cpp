@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
@@ -138,6 +139,12 @@ std::string XmpFromPdfDate(const std::string& d) {
 
 struct DocFree {
   void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+struct ProfileClose {
+  void operator()(void* p) const { cmsCloseProfile(p); }
+};
+struct TransformFree {
+  void operator()(void* t) const { cmsDeleteTransform(t); }
 };
 struct ContextXPathFree {
   void operator()(xmlXPathContext* c) const { xmlXPathFreeContext(c); }
@@ -343,14 +350,23 @@ TEST(FacturX, OutputIntentCarriesAnSrgbProfile) {
   ASSERT_TRUE(icc.isStream());
   EXPECT_EQ(icc.getDict().getKey("/N").getIntValue(), 3);
   const std::string profile = out.Data(icc);
-  ASSERT_GE(profile.size(), 128u);
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(profile[i]); };
-  const std::size_t declared = (std::size_t{byte(0)} << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
-  EXPECT_EQ(declared, profile.size());
-  EXPECT_EQ(profile.substr(36, 4), "acsp");
-  EXPECT_EQ(profile.substr(16, 4), "RGB ");
-  EXPECT_EQ(profile.substr(12, 4), "mntr");
-  EXPECT_LE(byte(8), 4) << "profile version newer than PDF allows";
+  std::unique_ptr<void, ProfileClose> rgb(cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())));
+  ASSERT_NE(rgb, nullptr);
+  EXPECT_EQ(cmsGetColorSpace(rgb.get()), cmsSigRgbData);
+  EXPECT_EQ(cmsGetDeviceClass(rgb.get()), cmsSigDisplayClass);
+  EXPECT_LT(cmsGetProfileVersion(rgb.get()), 5.0) << "newer than PDF allows";
+  // The profile really is sRGB: its white is the D50 white of the
+  // connection space, its pure red the red sRGB defines.
+  std::unique_ptr<void, ProfileClose> lab(cmsCreateLab4Profile(nullptr));
+  std::unique_ptr<void, TransformFree> to_lab(
+      cmsCreateTransform(rgb.get(), TYPE_RGB_8, lab.get(), TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
+  ASSERT_NE(to_lab, nullptr);
+  const unsigned char colours[][3] = {{255, 255, 255}, {255, 0, 0}};
+  cmsCIELab measured[2];
+  cmsDoTransform(to_lab.get(), colours, measured, 2);
+  EXPECT_NEAR(measured[0].L, 100, 0.5);
+  EXPECT_NEAR(measured[1].L, 54.3, 1.0);
+  EXPECT_NEAR(measured[1].a, 80.8, 2.0);
 }
 
 TEST(FacturX, FileIsAnUnencryptedPdf17WithAnIdAndTheSamePages) {
