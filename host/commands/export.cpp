@@ -105,7 +105,8 @@ std::vector<Loaded> LoadAndCheck(data::HostConnection& c, const ExportRequest& r
     for (const auto& b : breaches) refused.insert(b.number);
     std::string message = "export refused, nothing was written or marked: " +
                           std::to_string(refused.size()) + " of " + std::to_string(numbers.size()) +
-                          (numbers.size() == 1 ? " document lacks" : " documents lack") +
+                          (numbers.size() == 1 ? " document" : " documents") +
+                          (refused.size() == 1 ? " lacks" : " lack") +
                           " what the e-invoice requires";
     for (const auto& b : breaches) message += "\n  " + BreachLine(request.credit_notes, b.number, b.breach);
     throw ExportRefused(message, std::move(breaches));
