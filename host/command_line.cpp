@@ -21,6 +21,7 @@ constexpr MakeCommand kCommands[] = {
     MakeListCommand,     MakeShowCommand,       MakeOrdersCommand,    MakeCreateCommand,
     MakeBackOrderCommand, MakePrintCommand,     MakeEditCommand,      MakeDeleteCommand,
     MakeNextNumberCommand, MakeInfoCommand,     MakeOptionsCommand,   MakeSettingsCommand,
+    MakeCustomerCommand, MakeItemCommand,
     MakeCheckCommand,
     MakeInitCommand,     MakeDemoCommand,       MakeScriptCommand,    MakeRegisterCommand,
     MakeUnregisterCommand,
