@@ -155,6 +155,9 @@ void WriteCompanySetting(data::HostConnection& c, const std::string& name, const
   transaction.Commit();
 }
 
+std::optional<std::string> CheckCountryCode(const std::string& value) { return Country(value); }
+std::optional<std::string> CheckEmailAddress(const std::string& value) { return Email(value); }
+
 std::vector<Statement> SettingsRowStatements() {
   std::vector<Statement> out;
   for (const auto& s : CompanySettings()) {

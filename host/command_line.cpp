@@ -23,7 +23,8 @@ constexpr MakeCommand kDailyCommands[] = {
     MakeListCommand,     MakeShowCommand,       MakeOrdersCommand,    MakeCreateCommand,
     MakeBackOrderCommand, MakePrintCommand,     MakeExportCommand,    MakeEditCommand,
     MakeDeleteCommand,   MakeCreditCommand,     MakeNextNumberCommand, MakeInfoCommand,
-    MakeOptionsCommand,  MakeSettingsCommand,   MakeCheckCommand,
+    MakeOptionsCommand,  MakeSettingsCommand,   MakeCustomerCommand,  MakeItemCommand,
+    MakeCheckCommand,
 };
 constexpr MakeCommand kSetupCommands[] = {
     MakeInitCommand, MakeDemoCommand, MakeScriptCommand, MakeRegisterCommand, MakeUnregisterCommand,
