@@ -187,7 +187,7 @@ std::string Build(QPDF& q, std::string_view cii, const Document& document) {
   m.creator_tool = InfoText(old_info, "/Creator");
   if (m.creator_tool.empty()) m.creator_tool = kCreatorTool;
   m.producer = InfoText(old_info, "/Producer");
-  m.producer = m.producer.empty() ? "qpdf" : m.producer + "; qpdf";
+  if (m.producer.find("qpdf") == std::string::npos) m.producer += m.producer.empty() ? "qpdf" : "; qpdf";
   m.created = m.modified = std::time(nullptr);
   // The values go through XML and back; both sides must carry the same text.
   for (std::string* s : {&m.title, &m.author, &m.creator_tool, &m.producer}) *s = XmlSafeText(*s);

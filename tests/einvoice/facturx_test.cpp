@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -84,6 +85,15 @@ std::string DrawInvoice(const DrawOptions& options = {}) {
   return out;
 }
 
+std::string Written(QPDF& q, const std::function<void(QPDFWriter&)>& setup = {}) {
+  QPDFWriter writer(q);
+  writer.setOutputMemory();
+  if (setup) setup(writer);
+  writer.write();
+  const auto buffer = writer.getBufferSharedPointer();
+  return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+}
+
 // The PDF with a hidden link on its first page. (Cairo 1.16 writes a broken
 // file when asked for links itself.)
 std::string WithHiddenLink(const std::string& pdf) {
@@ -93,11 +103,16 @@ std::string WithHiddenLink(const std::string& pdf) {
       "<< /Type /Annot /Subtype /Link /Rect [50 100 120 120] /F 2 /Border [0 0 0]"
       " /A << /S /URI /URI (https://example.com/pay) >> >>"));
   QPDFPageDocumentHelper(q).getAllPages().at(0).getObjectHandle().replaceKey("/Annots", Obj::newArray({annot}));
-  QPDFWriter writer(q);
-  writer.setOutputMemory();
-  writer.write();
-  const auto buffer = writer.getBufferSharedPointer();
-  return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+  return Written(q);
+}
+
+// The PDF locked with an owner password; anyone may open it.
+std::string Encrypted(const std::string& pdf) {
+  QPDF q;
+  q.processMemoryFile("drawn", pdf.data(), pdf.size());
+  return Written(q, [](QPDFWriter& writer) {
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
+  });
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -448,6 +463,7 @@ TEST(FacturX, ExportingTheResultAgainReplacesTheAttachment) {
   EXPECT_EQ(QPDFEmbeddedFileDocumentHelper(twice.pdf()).getEmbeddedFiles().size(), 1u);
   EXPECT_EQ(twice.root().getKey("/AF").getArrayNItems(), 1);
   EXPECT_EQ(twice.root().getKey("/OutputIntents").getArrayNItems(), 1);
+  EXPECT_EQ(Opened(once).InfoText("/Producer"), twice.InfoText("/Producer"));
 }
 
 TEST(FacturX, UnreadablePdfIsAClearError) {
@@ -455,14 +471,16 @@ TEST(FacturX, UnreadablePdfIsAClearError) {
   const struct {
     const char* what;
     std::string bytes;
+    const char* message;
   } cases[] = {
-      {"empty", ""},
-      {"text", "Dear customer, please find the invoice attached."},
-      {"truncated", pdf.substr(0, pdf.size() / 2)},
-      {"header only", "%PDF-1.5\n%%EOF\n"},
+      {"empty", "", "invoice PDF cannot be read"},
+      {"text", "Dear customer, please find the invoice attached.", "invoice PDF cannot be read"},
+      {"truncated", pdf.substr(0, pdf.size() / 2), "invoice PDF cannot be read"},
+      {"header only", "%PDF-1.5\n%%EOF\n", "invoice PDF cannot be read"},
+      {"encrypted", Encrypted(pdf), "invoice PDF is encrypted"},
   };
   const std::string cii = ExampleCii();
-  for (const auto& c : cases) EXPECT_THAT(ErrorOf(c.bytes, cii), HasSubstr("invoice PDF")) << c.what;
+  for (const auto& c : cases) EXPECT_THAT(ErrorOf(c.bytes, cii), HasSubstr(c.message)) << c.what;
 }
 
 TEST(FacturX, OnlyACiiInvoiceIsAttached) {
