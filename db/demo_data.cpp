@@ -30,11 +30,11 @@ struct Customer {
 };
 const Customer kCustomers[] = {
     {"C100", "Northwind Hardware", "1 Dock Street", "Portland", 0.0, "97209", "OR", "US", "",
-     "ap@northwind.example", "", "Dana Wells", "ap@northwind.example", "G"},
+     "ap@northwind.example", "NW-AP-7", "Dana Wells", "ap@northwind.example", "G"},
     {"C200", "O'Brien & Sons", "44 Mill Lane", "Cork", 0.0, "T12 XY34", "Co. Cork", "IE", "IE6388047V",
      "invoices@obrien.example", "OB-PURCH", "Sean O'Brien", "sean@obrien.example", "K"},
     {"C300", "Kivi Ehitus OÜ", "Pärnu mnt 12", "Tallinn", 8.25, "10141", "Harju maakond", "EE", "",
-     "arved@kivi.example", "", "Mari Kask", "arved@kivi.example", ""},
+     "arved@kivi.example", "KIVI-OST", "Mari Kask", "arved@kivi.example", ""},
     {"C400", "Brightline Retail", "Marktstraße 9", "Berlin", 19.0, "10115", "Berlin", "DE", "DE811569869",
      "rechnung@brightline.example", "991-33333TEST-33", "Jonas Weber", "einkauf@brightline.example", ""},
 };

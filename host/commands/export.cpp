@@ -212,7 +212,9 @@ ExportOutcome ExportDocuments(const std::string& database, const ExportRequest& 
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) throw std::runtime_error("Cannot write to " + dir.string() + ": no such folder");
 
-  InvoiceSession session(database, request.mark ? Access::kWrite : Access::kRead);
+  // Factur-X prints, and printing fills the report tables: both need to write.
+  const bool writes = request.mark || request.format == Format::kFacturX;
+  InvoiceSession session(database, writes ? Access::kWrite : Access::kRead);
   std::vector<std::int64_t> numbers = request.numbers;
   if (numbers.empty()) {
     numbers = request.credit_notes ? CreditNoteSelection(session.connection()) : InvoiceSelection(session);
