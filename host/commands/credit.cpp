@@ -76,7 +76,7 @@ class CreditCommand : public Command {
   explicit CreditCommand(const HostContext& context) : context_(context) {}
   std::string_view name() const override { return "credit"; }
   std::string_view summary() const override {
-    return "Cancel an invoice with a credit note, putting back stock and order status (asks first)";
+    return "Cancel an invoice with a credit note (stock and order status put back; asks first)";
   }
   void AddOptions(CLI::App& command) override {
     AddNumberArgument(command, number_);

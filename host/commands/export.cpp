@@ -260,7 +260,7 @@ class ExportCommand : public Command {
   explicit ExportCommand(const HostContext& context) : context_(context) {}
   std::string_view name() const override { return "export"; }
   std::string_view summary() const override {
-    return "Write e-invoices (UBL, CII, XRechnung, Factur-X) of the invoices marked for export "
+    return "Write the e-invoices of the invoices marked for export (UBL, CII, XRechnung, Factur-X) "
            "or of the numbers given";
   }
   void AddOptions(CLI::App& command) override {
