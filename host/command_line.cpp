@@ -130,8 +130,8 @@ void CommandLine::WriteOverview(std::ostream& out) const {
     name.resize(std::max<std::size_t>(name.size(), 12), ' ');
     out << "  " << name << " " << ShortSummary(command->summary()) << "\n";
   }
-  // Two lines after the list, so the overview keeps to one screen.
-  out << "tarvik help COMMAND: its options. --db defaults to $TARVIK_DB, else tarvik.db.\n"
+  out << "\nRun 'tarvik help COMMAND' for a command's options.\n"
+      << "--db PATH|URI (default $TARVIK_DB, else tarvik.db), --answers JSON, --version.\n"
       << "Exit codes: 0 done, 1 refused or not found, 2 usage, 3 database unavailable.\n";
 }
 
