@@ -70,6 +70,7 @@ const std::pair<const char*, const char*> kSeller[] = {
     {"seller_country", "DE"},
     {"seller_vat_id", "DE123456788"},
     {"seller_tax_registration_id", "22/815/08150"},
+    {"seller_legal_registration_id", "HRB 123456"},
     {"seller_electronic_address", "rechnung@tarvik.example"},
     {"seller_electronic_scheme", "EM"},
     {"contact_name", "Katrin Vogel"},

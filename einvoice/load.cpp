@@ -190,6 +190,7 @@ Party Seller(const std::vector<std::pair<std::string, std::string>>& s) {
   p.trading_name = Setting(s, "seller_trading_name");
   p.vat_id = Setting(s, "seller_vat_id");
   p.tax_registration_id = Setting(s, "seller_tax_registration_id");
+  p.legal_registration_id = Setting(s, "seller_legal_registration_id");
   p.electronic_address = Setting(s, "seller_electronic_address");
   p.electronic_scheme = Setting(s, "seller_electronic_scheme");
   p.address = {Setting(s, "seller_address_line1"), Setting(s, "seller_address_line2"),
@@ -391,6 +392,12 @@ Document Load(data::HostConnection& c, const Books& books, std::int64_t number) 
     doc.lines.push_back(std::move(l));
   }
 
+  // A supply outside the scope of VAT states no VAT identifier of either party.
+  if (std::all_of(doc.lines.begin(), doc.lines.end(),
+                  [](const Line& l) { return l.vat.category == VatCategory::kNotSubject; })) {
+    doc.seller.vat_id.clear();
+    doc.buyer.vat_id.clear();
+  }
   const VatTreatment main = MainTreatment(doc.lines);
   AddCharge(doc, freight, "Freight", "FC", main);
   AddCharge(doc, other_charge, "Other charge", "", main);

@@ -173,6 +173,28 @@ TEST_F(LoadTest, IntraCommunityInvoiceOfTwoPlacesNamesTheMissingDeliveryCountry)
   EXPECT_EQ(DescribeBreaches(CheckDocument(one)), "");
 }
 
+// Outside the scope of VAT neither party's VAT id is stated; the company
+// register identifies the seller instead.
+TEST_F(LoadTest, SupplyOutsideTheScopeOfVatStatesNoVatIds) {
+  c_->ExecuteWith("UPDATE Customer SET vat_category = 'O', vat_id = 'IE6388047V' WHERE cust_id = 'C200'", {});
+  Invoice(906, {2}, 4, 0, 0);
+  const Document d = LoadInvoice(*c_, 906);
+  EXPECT_EQ(d.seller.vat_id, "");
+  EXPECT_EQ(d.buyer.vat_id, "");
+  EXPECT_EQ(d.seller.legal_registration_id, "HRB 123456");
+  ASSERT_EQ(d.vat_breakdown.size(), 1u);
+  EXPECT_EQ(d.vat_breakdown[0].vat.category, VatCategory::kNotSubject);
+  EXPECT_EQ(d.vat_breakdown[0].vat.exemption_reason_code, "VATEX-EU-O");
+  EXPECT_EQ(d.allowances_charges.at(0).vat.category, VatCategory::kNotSubject);
+  EXPECT_EQ(DescribeBreaches(CheckDocument(d)), "");
+
+  // Back to its items' categories, the ids are stated again.
+  c_->ExecuteWith("UPDATE Customer SET vat_category = '' WHERE cust_id = 'C200'", {});
+  const Document taxed = LoadInvoice(*c_, 906);
+  EXPECT_EQ(taxed.seller.vat_id, "DE123456788");
+  EXPECT_EQ(taxed.buyer.vat_id, "IE6388047V");
+}
+
 TEST_F(LoadTest, CreditNoteCarriesTheCancelledInvoice) {
   Invoice(904, {1}, 7.5, 0, 0);
   c_->ExecuteWith(
