@@ -85,13 +85,15 @@ Decimal Decimal::Rescaled(int scale) const {
 std::string Decimal::ToString() const {
   std::uint64_t magnitude = units_ < 0 ? 0 - static_cast<std::uint64_t>(units_) : static_cast<std::uint64_t>(units_);
   std::string digits = std::to_string(magnitude);
-  const auto scale = static_cast<std::size_t>(scale_);
-  if (scale > 0) {
-    if (digits.size() <= scale) digits = std::string(scale + 1 - digits.size(), '0') + digits;
-    const std::size_t whole = digits.size() - scale;
-    digits = digits.substr(0, whole) + "." + digits.substr(whole);
+  const std::size_t frac = static_cast<std::size_t>(scale_);
+  if (digits.size() <= frac) digits = std::string(frac + 1 - digits.size(), '0') + digits;
+  std::string text = units_ < 0 ? "-" : "";
+  text += std::string_view(digits).substr(0, digits.size() - frac);
+  if (frac > 0) {
+    text += '.';
+    text += std::string_view(digits).substr(digits.size() - frac);
   }
-  return units_ < 0 ? "-" + digits : digits;
+  return text;
 }
 
 double Decimal::ToDouble() const { return static_cast<double>(units_) / static_cast<double>(Pow10(scale_)); }

@@ -185,7 +185,8 @@ void ProgressLine::Begin(const std::string& label, int items, int done) {
   done_ = done < 0 ? 0 : (done > items_ ? items_ : done);
   pumps_ = 0;
   expected_pumps_ = 0;
-  started_ = std::chrono::steady_clock::now();
+  started_ = clock_();
+  pace_.clear();
   Draw();
 }
 
@@ -197,7 +198,8 @@ void ProgressLine::Relabel(const std::string& label) {
 void ProgressLine::ExpectPumps(int pumps) {
   expected_pumps_ = pumps > 0 ? pumps : 0;
   pumps_ = 0;
-  started_ = std::chrono::steady_clock::now();
+  started_ = clock_();
+  pace_.clear();
   Draw();
 }
 
@@ -205,7 +207,7 @@ void ProgressLine::Pump() {
   ++pumps_;
   // A long job pumps thousands of times a second; the line follows at a
   // pace a person can read.
-  if (enabled_ && std::chrono::steady_clock::now() - drawn_ < std::chrono::milliseconds(100)) return;
+  if (enabled_ && clock_() - drawn_ < std::chrono::milliseconds(100)) return;
   Draw();
 }
 
@@ -233,7 +235,7 @@ std::string Duration(double seconds) {
 
 void ProgressLine::Draw() {
   if (!enabled_) return;
-  drawn_ = std::chrono::steady_clock::now();
+  drawn_ = clock_();
   out_ << kEraseLine << kSpinner[static_cast<std::size_t>(pumps_) % kSpinner.size()] << ' '
        << label_;
   double fraction = -1;
@@ -248,15 +250,27 @@ void ProgressLine::Draw() {
          << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] ";
     if (items_ > 0) out_ << done_ << '/' << items_ << ' ';
     out_ << static_cast<int>(fraction * 100) << '%';
-    const double elapsed = std::chrono::duration<double>(drawn_ - started_).count();
-    if (fraction > 0 && fraction < 1 && elapsed >= 1) {
-      out_ << "  about " << Duration(elapsed * (1 - fraction) / fraction) << " left";
-    }
-  } else {
+    if (const auto left = TimeLeft(fraction)) out_ << "  about " << Duration(*left) << " left";
+  } else if (pumps_ > 0) {
+    // Work of unknown size: at least show that it moves.
     out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps");
   }
   out_ << std::flush;
   shown_ = true;
+}
+
+std::optional<double> ProgressLine::TimeLeft(double fraction) {
+  constexpr auto kWindow = std::chrono::seconds(5);
+  pace_.emplace_back(drawn_, fraction);
+  while (pace_.size() > 2 && drawn_ - pace_[1].first >= kWindow) pace_.pop_front();
+  const double elapsed = std::chrono::duration<double>(drawn_ - started_).count();
+  if (fraction <= 0 || fraction >= 1 || elapsed < 1) return std::nullopt;
+  const auto& [then, then_fraction] = pace_.front();
+  const double span = std::chrono::duration<double>(drawn_ - then).count();
+  const double gained = fraction - then_fraction;
+  // Too little seen lately to tell a pace: fall back on the average so far.
+  if (span < 1 || gained <= 0) return elapsed * (1 - fraction) / fraction;
+  return span * (1 - fraction) / gained;
 }
 
 // Once a stop is asked, what a box would start (a back order after the

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -53,7 +54,10 @@ std::unique_ptr<UiServices> MakeEchoingCommandUi(const std::optional<std::string
 // with the percentage done and the time left. Draws nothing unless enabled.
 class ProgressLine {
  public:
-  ProgressLine(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // clock: the time source (tests pass their own).
+  ProgressLine(std::ostream& out, bool enabled, Clock clock = &std::chrono::steady_clock::now)
+      : out_(out), enabled_(enabled), clock_(std::move(clock)) {}
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -75,6 +79,8 @@ class ProgressLine {
 
  private:
   void Draw();
+  // Seconds still to go at the recent pace; nullopt before there is one.
+  std::optional<double> TimeLeft(double fraction);
 
   std::ostream& out_;
   bool enabled_;
@@ -84,8 +90,13 @@ class ProgressLine {
   int done_ = 0;
   int pumps_ = 0;
   int expected_pumps_ = 0;
+  Clock clock_;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point drawn_;
+  // (time, fraction done) of recent drawings: the time left follows the
+  // recent pace, since a run's phases go at very different speeds (lines
+  // are copied in one transaction, stock is relieved one commit per invoice).
+  std::deque<std::pair<std::chrono::steady_clock::time_point, double>> pace_;
 };
 
 // Forwards everything to inner; an event pump also moves the progress line,

@@ -163,7 +163,11 @@ TEST(ProgressLineTest, DrawsSpinnerAndBarOnlyWhenEnabled) {
     line.Begin("Back-ordering", 0);
     const std::string fresh = shown.str().substr(shown.str().rfind('\r'));
     EXPECT_FALSE(Contains(fresh, "]")) << "spinner only: " << fresh;
-    EXPECT_TRUE(Contains(fresh, "0 steps")) << "a new task counts again: " << fresh;
+    EXPECT_FALSE(Contains(fresh, "step")) << "nothing counted yet, nothing to say: " << fresh;
+    line.Pump();
+    line.Relabel("Back-ordering");
+    const std::string counted = shown.str().substr(shown.str().rfind('\r'));
+    EXPECT_TRUE(Contains(counted, " 1 step")) << "a new task counts again: " << counted;
   }
   EXPECT_EQ(shown.str().substr(shown.str().size() - 4), "\r\x1b[K") << "erased at the end";
 
@@ -194,6 +198,33 @@ TEST(ProgressLineTest, ExpectedPumpsGiveAPercentage) {
   for (int i = 0; i < 30; ++i) line.Pump();
   line.Relabel("Creating invoices");
   EXPECT_TRUE(Contains(last(), "99%")) << "more pumps than expected stop short of the end: " << last();
+}
+
+// A run whose first two thirds of work go by in a second and whose last
+// third crawls (a commit per invoice) must not promise the end in moments.
+TEST(ProgressLineTest, TimeLeftFollowsTheRecentPaceNotTheAverage) {
+  std::ostringstream shown;
+  auto now = std::chrono::steady_clock::time_point{};
+  host::ProgressLine line(shown, true, [&] { return now; });
+  line.Begin("Creating invoices");
+  line.ExpectPumps(3000);
+  auto pump = [&](int n, std::chrono::milliseconds each) {
+    for (int i = 0; i < n; ++i) {
+      now += each;
+      line.Pump();
+    }
+  };
+  pump(2000, std::chrono::milliseconds(0));  // the lines, in one transaction
+  now += std::chrono::seconds(1);
+  pump(60, std::chrono::milliseconds(100));  // 10 invoices a second from here on
+  line.Relabel("Creating invoices");
+  const std::string last = shown.str().substr(shown.str().rfind('\r'));
+  // 940 pumps to go at 10 a second: about a minute and a half. The average
+  // since the start would say 3 seconds.
+  const auto at = last.find("about ");
+  ASSERT_NE(at, std::string::npos) << last;
+  const std::string left = last.substr(at + 6, last.find(" left") - at - 6);
+  EXPECT_TRUE(left == "1m34s" || left == "1m33s" || left == "1m35s") << last;
 }
 
 TEST(ProgressUiTest, PumpsMoveTheLineAndBoxesStandOnAClearedLine) {
