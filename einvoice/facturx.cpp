@@ -2,6 +2,10 @@
 
 #include <lcms2.h>
 #include <libxml/parser.h>
+
+#include <climits>
+#include <ctime>
+#include <memory>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
@@ -9,10 +13,6 @@
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
-
-#include <climits>
-#include <ctime>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +24,8 @@ namespace {
 using Obj = QPDFObjectHandle;
 
 constexpr const char* kAttachment = "factur-x.xml";
-constexpr const char* kCiiNamespace = "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100";
+constexpr const char* kCiiNamespace =
+    "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100";
 constexpr const char* kCreatorTool = "TarvikInvoice";
 
 struct DocFree {
@@ -36,15 +37,18 @@ struct ProfileClose {
 
 // Only a CII invoice may travel under the name readers look for.
 void CheckCii(std::string_view cii) {
-  if (cii.size() > static_cast<std::size_t>(INT_MAX)) throw std::runtime_error("The CII invoice to attach is too large.");
+  if (cii.size() > static_cast<std::size_t>(INT_MAX))
+    throw std::runtime_error("The CII invoice to attach is too large.");
   std::unique_ptr<xmlDoc, DocFree> doc(
       xmlReadMemory(cii.data(), static_cast<int>(cii.size()), kAttachment, nullptr,
                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-  if (root == nullptr) throw std::runtime_error("The CII invoice to attach is not well-formed XML.");
-  const bool cii_root = xmlStrEqual(root->name, reinterpret_cast<const xmlChar*>("CrossIndustryInvoice")) &&
-                        root->ns != nullptr &&
-                        xmlStrEqual(root->ns->href, reinterpret_cast<const xmlChar*>(kCiiNamespace));
+  if (root == nullptr)
+    throw std::runtime_error("The CII invoice to attach is not well-formed XML.");
+  const bool cii_root =
+      xmlStrEqual(root->name, reinterpret_cast<const xmlChar*>("CrossIndustryInvoice")) &&
+      root->ns != nullptr &&
+      xmlStrEqual(root->ns->href, reinterpret_cast<const xmlChar*>(kCiiNamespace));
   if (!cii_root) throw std::runtime_error("The XML to attach is not a CII CrossIndustryInvoice.");
 }
 
@@ -75,7 +79,8 @@ std::string InfoText(Obj info, const char* key) {
 }
 
 std::string DefaultTitle(const Document& document) {
-  return (document.type == DocumentType::kCreditNote ? "Credit note " : "Invoice ") + document.number;
+  return (document.type == DocumentType::kCreditNote ? "Credit note " : "Invoice ") +
+         document.number;
 }
 
 // The Info dictionary keeps only what the XMP packet repeats, so the two
@@ -103,20 +108,20 @@ Obj Attachment(QPDF& q, std::string_view cii, const Document& document, std::tim
 
   // Alternative: the XML is the same invoice as the printed pages, in
   // another form, which is what the EN 16931 profile declares.
-  Obj spec = Obj::parse("<< /Type /Filespec /AFRelationship /Alternative >>");
-  spec.replaceKey("/F", Obj::newString(kAttachment));
-  spec.replaceKey("/UF", Obj::newUnicodeString(kAttachment));
-  spec.replaceKey("/Desc", Obj::newUnicodeString("Electronic invoice " + document.number));
+  Obj filespec = Obj::parse("<< /Type /Filespec /AFRelationship /Alternative >>");
+  filespec.replaceKey("/F", Obj::newString(kAttachment));
+  filespec.replaceKey("/UF", Obj::newUnicodeString(kAttachment));
+  filespec.replaceKey("/Desc", Obj::newUnicodeString("Electronic invoice " + document.number));
   Obj ef = Obj::newDictionary();
   ef.replaceKey("/F", file);
   ef.replaceKey("/UF", file);
-  spec.replaceKey("/EF", ef);
-  return q.makeIndirectObject(spec);
+  filespec.replaceKey("/EF", ef);
+  return q.makeIndirectObject(filespec);
 }
 
 // The catalog's associated files: the attachment, once, after whatever the
 // file already declared.
-void Associate(Obj root, Obj spec) {
+void Associate(Obj root, Obj filespec) {
   Obj af = Obj::newArray();
   Obj old = root.getKey("/AF");
   if (old.isArray()) {
@@ -125,7 +130,7 @@ void Associate(Obj root, Obj spec) {
       af.appendItem(item);
     }
   }
-  af.appendItem(spec);
+  af.appendItem(filespec);
   root.replaceKey("/AF", af);
 }
 
@@ -159,7 +164,8 @@ void MakeArchivable(QPDF& q) {
     }
     if (!object.isDictionary()) continue;
     // Identity is what a missing map means, so the glyphs stay as drawn.
-    if (object.getKey("/Subtype").isNameAndEquals("/CIDFontType2") && !object.hasKey("/CIDToGIDMap")) {
+    if (object.getKey("/Subtype").isNameAndEquals("/CIDFontType2") &&
+        !object.hasKey("/CIDToGIDMap")) {
       object.replaceKey("/CIDToGIDMap", Obj::newName("/Identity"));
     }
     if (!object.getKey("/Type").isNameAndEquals("/Page")) continue;
@@ -187,7 +193,8 @@ std::string Build(QPDF& q, std::string_view cii, const Document& document) {
   m.creator_tool = InfoText(old_info, "/Creator");
   if (m.creator_tool.empty()) m.creator_tool = kCreatorTool;
   m.producer = InfoText(old_info, "/Producer");
-  if (m.producer.find("qpdf") == std::string::npos) m.producer += m.producer.empty() ? "qpdf" : "; qpdf";
+  if (m.producer.find("qpdf") == std::string::npos)
+    m.producer += m.producer.empty() ? "qpdf" : "; qpdf";
   m.created = m.modified = std::time(nullptr);
   // The values go through XML and back; both sides must carry the same text.
   for (std::string* s : {&m.title, &m.author, &m.creator_tool, &m.producer}) *s = XmlSafeText(*s);
@@ -196,9 +203,10 @@ std::string Build(QPDF& q, std::string_view cii, const Document& document) {
   trailer.replaceKey("/Info", Info(q, m));
   root.replaceKey("/Metadata", Metadata(q, m));
   root.replaceKey("/OutputIntents", Obj::newArray({OutputIntent(q)}));
-  const Obj spec = Attachment(q, cii, document, m.modified);
-  QPDFEmbeddedFileDocumentHelper(q).replaceEmbeddedFile(kAttachment, QPDFFileSpecObjectHelper(spec));
-  Associate(root, spec);
+  const Obj filespec = Attachment(q, cii, document, m.modified);
+  QPDFEmbeddedFileDocumentHelper(q).replaceEmbeddedFile(kAttachment,
+                                                        QPDFFileSpecObjectHelper(filespec));
+  Associate(root, filespec);
 
   QPDFWriter writer(q);
   writer.setOutputMemory();
@@ -209,8 +217,9 @@ std::string Build(QPDF& q, std::string_view cii, const Document& document) {
   // A damaged part of the input would be written damaged; refuse it instead.
   if (q.anyWarnings()) {
     const auto warnings = q.getWarnings();
-    throw std::runtime_error("The invoice PDF is damaged: " +
-                             (warnings.empty() ? std::string("unreadable parts") : warnings.front().getMessageDetail()));
+    throw std::runtime_error(
+        "The invoice PDF is damaged: " +
+        (warnings.empty() ? std::string("unreadable parts") : warnings.front().getMessageDetail()));
   }
   const std::shared_ptr<Buffer> out = writer.getBufferSharedPointer();
   return std::string(reinterpret_cast<const char*>(out->getBuffer()), out->getSize());
@@ -225,7 +234,8 @@ std::string MakeFacturX(std::string_view pdf, std::string_view cii, const Docume
   q.setAttemptRecovery(false);
   try {
     q.processMemoryFile("invoice PDF", pdf.data(), pdf.size());
-    if (q.isEncrypted()) throw std::runtime_error("The invoice PDF is encrypted; an archivable PDF may not be.");
+    if (q.isEncrypted())
+      throw std::runtime_error("The invoice PDF is encrypted; an archivable PDF may not be.");
     return Build(q, cii, document);
   } catch (const QPDFExc& e) {
     throw std::runtime_error("The invoice PDF cannot be read: " + e.getMessageDetail());

@@ -34,7 +34,8 @@ struct FxProperty {
   const char* description;
 };
 constexpr FxProperty kFxProperties[] = {
-    {"DocumentType", "INVOICE", "The type of the hybrid document in capital letters, e.g. INVOICE or ORDER"},
+    {"DocumentType", "INVOICE",
+     "The type of the hybrid document in capital letters, e.g. INVOICE or ORDER"},
     {"DocumentFileName", "factur-x.xml", "The name of the embedded XML document"},
     {"Version", "1.0", "The actual version of the standard applying to the embedded XML document"},
     {"ConformanceLevel", "EN 16931", "The conformance level of the embedded XML document"},
@@ -42,7 +43,8 @@ constexpr FxProperty kFxProperties[] = {
 
 std::tm Utc(std::time_t when) {
   std::tm tm{};
-  if (gmtime_r(&when, &tm) == nullptr) throw std::runtime_error("The time cannot be written as a date.");
+  if (gmtime_r(&when, &tm) == nullptr)
+    throw std::runtime_error("The time cannot be written as a date.");
   return tm;
 }
 
@@ -84,7 +86,9 @@ class Builder {
     return xmlNewChild(property, rdf_, X(kind), nullptr);
   }
 
-  xmlNode* Item(xmlNode* container, const std::string& value) { return Text(container, rdf_, "li", value); }
+  xmlNode* Item(xmlNode* container, const std::string& value) {
+    return Text(container, rdf_, "li", value);
+  }
 
   // An rdf:li holding a structure of its own.
   xmlNode* ResourceItem(xmlNode* container) {
@@ -117,7 +121,9 @@ class Builder {
 
 std::string PdfDate(std::time_t when) { return Format(when, "D:%04d%02d%02d%02d%02d%02d+00'00'"); }
 
-std::string XmpDate(std::time_t when) { return Format(when, "%04d-%02d-%02dT%02d:%02d:%02d+00:00"); }
+std::string XmpDate(std::time_t when) {
+  return Format(when, "%04d-%02d-%02dT%02d:%02d:%02d+00:00");
+}
 
 std::string XmlSafeText(const std::string& text) {
   std::string out;
@@ -131,7 +137,8 @@ std::string XmlSafeText(const std::string& text) {
       ++i;
       continue;
     }
-    const bool control = (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF;
+    const bool control =
+        (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF;
     if (!control) out.append(text, i, static_cast<std::size_t>(length));
     i += static_cast<std::size_t>(length);
   }

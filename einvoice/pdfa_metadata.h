@@ -10,7 +10,7 @@ namespace tarvik::einvoice {
 
 struct PdfaMetadata {
   std::string title;
-  std::string author;        // empty: none
+  std::string author;  // empty: none
   std::string creator_tool;
   std::string producer;
   std::time_t created = 0;

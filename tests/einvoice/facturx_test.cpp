@@ -11,10 +11,6 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +19,10 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -37,8 +37,8 @@ using Obj = QPDFObjectHandle;
 // ---- inputs -----------------------------------------------------------------
 
 struct DrawOptions {
-  std::string title;   // empty: cairo writes none
-  bool image = false;  // a bitmap, which cairo marks for smoothing
+  std::string title;           // empty: cairo writes none
+  bool image = false;          // a bitmap, which cairo marks for smoothing
   bool international = false;  // text beyond Latin-1
 };
 
@@ -58,11 +58,14 @@ struct ContextFree {
 std::string DrawInvoice(const DrawOptions& options = {}) {
   std::string out;
   {
-    std::unique_ptr<cairo_surface_t, SurfaceFree> pdf(cairo_pdf_surface_create_for_stream(Append, &out, 595, 842));
-    if (!options.title.empty()) cairo_pdf_surface_set_metadata(pdf.get(), CAIRO_PDF_METADATA_TITLE, options.title.c_str());
+    std::unique_ptr<cairo_surface_t, SurfaceFree> pdf(
+        cairo_pdf_surface_create_for_stream(Append, &out, 595, 842));
+    if (!options.title.empty())
+      cairo_pdf_surface_set_metadata(pdf.get(), CAIRO_PDF_METADATA_TITLE, options.title.c_str());
     cairo_pdf_surface_set_metadata(pdf.get(), CAIRO_PDF_METADATA_CREATOR, "TarvikInvoice");
     std::unique_ptr<cairo_t, ContextFree> cr(cairo_create(pdf.get()));
-    cairo_select_font_face(cr.get(), "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr.get(), "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
+                           CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr.get(), 14);
     cairo_move_to(cr.get(), 50, 80);
     cairo_show_text(cr.get(), "Invoice 1001  Total 119.00 EUR");
@@ -72,7 +75,8 @@ std::string DrawInvoice(const DrawOptions& options = {}) {
       cairo_show_text(cr.get(), "Müller Łódź ΑΒΓ Жизнь");
     }
     if (options.image) {
-      std::unique_ptr<cairo_surface_t, SurfaceFree> logo(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8));
+      std::unique_ptr<cairo_surface_t, SurfaceFree> logo(
+          cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8));
       std::unique_ptr<cairo_t, ContextFree> paint(cairo_create(logo.get()));
       cairo_set_source_rgb(paint.get(), 0.2, 0.4, 0.8);
       cairo_paint(paint.get());
@@ -99,10 +103,11 @@ std::string Written(QPDF& q, const std::function<void(QPDFWriter&)>& setup = {})
 std::string WithHiddenLink(const std::string& pdf) {
   QPDF q;
   q.processMemoryFile("drawn", pdf.data(), pdf.size());
-  Obj annot = q.makeIndirectObject(Obj::parse(
-      "<< /Type /Annot /Subtype /Link /Rect [50 100 120 120] /F 2 /Border [0 0 0]"
-      " /A << /S /URI /URI (https://example.com/pay) >> >>"));
-  QPDFPageDocumentHelper(q).getAllPages().at(0).getObjectHandle().replaceKey("/Annots", Obj::newArray({annot}));
+  Obj annot = q.makeIndirectObject(
+      Obj::parse("<< /Type /Annot /Subtype /Link /Rect [50 100 120 120] /F 2 /Border [0 0 0]"
+                 " /A << /S /URI /URI (https://example.com/pay) >> >>"));
+  QPDFPageDocumentHelper(q).getAllPages().at(0).getObjectHandle().replaceKey(
+      "/Annots", Obj::newArray({annot}));
   return Written(q);
 }
 
@@ -111,7 +116,8 @@ std::string Encrypted(const std::string& pdf) {
   QPDF q;
   q.processMemoryFile("drawn", pdf.data(), pdf.size());
   return Written(q, [](QPDFWriter& writer) {
-    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full,
+                                     true);
   });
 }
 
@@ -123,7 +129,8 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 std::string ExampleCii() {
-  return ReadFile(std::filesystem::path(TARVIK_SOURCE_DIR) / "third_party/einvoice/examples/CII_example1.xml");
+  return ReadFile(std::filesystem::path(TARVIK_SOURCE_DIR) /
+                  "third_party/einvoice/examples/CII_example1.xml");
 }
 
 Document Sample(DocumentType type = DocumentType::kInvoice, std::string number = "1001") {
@@ -145,9 +152,10 @@ std::string Utc(std::time_t when) {
 
 // "D:20261208171037+00'00'" as XMP writes the same instant.
 std::string XmpFromPdfDate(const std::string& d) {
-  if (d.size() != 23 || d.compare(0, 2, "D:") != 0 || d[19] != '\'') return "not a full PDF date: " + d;
-  return d.substr(2, 4) + "-" + d.substr(6, 2) + "-" + d.substr(8, 2) + "T" + d.substr(10, 2) + ":" +
-         d.substr(12, 2) + ":" + d.substr(14, 2) + d.substr(16, 3) + ":" + d.substr(20, 2);
+  if (d.size() != 23 || d.compare(0, 2, "D:") != 0 || d[19] != '\'')
+    return "not a full PDF date: " + d;
+  return d.substr(2, 4) + "-" + d.substr(6, 2) + "-" + d.substr(8, 2) + "T" + d.substr(10, 2) +
+         ":" + d.substr(12, 2) + ":" + d.substr(14, 2) + d.substr(16, 3) + ":" + d.substr(20, 2);
 }
 
 // ---- reading the result back -------------------------------------------------
@@ -196,8 +204,8 @@ class Xmp {
 
   // The string value of an XPath expression.
   std::string Value(const std::string& path) const {
-    std::unique_ptr<xmlXPathObject, ObjectFree> result(
-        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(("string(" + path + ")").c_str()), context_.get()));
+    std::unique_ptr<xmlXPathObject, ObjectFree> result(xmlXPathEvalExpression(
+        reinterpret_cast<const xmlChar*>(("string(" + path + ")").c_str()), context_.get()));
     if (!result || result->type != XPATH_STRING) return "<bad expression " + path + ">";
     return reinterpret_cast<const char*>(result->stringval);
   }
@@ -226,10 +234,10 @@ class Opened {
     return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
   }
   Xmp Metadata() { return Xmp(Data(root().getKey("/Metadata"))); }
-  // The attachment's file specification, found through the names tree.
+  // The attachment's Filespec dictionary, found through the names tree.
   Obj Attachment() {
-    auto spec = QPDFEmbeddedFileDocumentHelper(pdf_).getEmbeddedFile("factur-x.xml");
-    return spec ? spec->getObjectHandle() : Obj::newNull();
+    auto filespec = QPDFEmbeddedFileDocumentHelper(pdf_).getEmbeddedFile("factur-x.xml");
+    return filespec ? filespec->getObjectHandle() : Obj::newNull();
   }
 
  private:
@@ -253,25 +261,26 @@ TEST(FacturX, AttachesTheCiiUnderItsNameAsTheInvoicesAlternative) {
   ASSERT_FALSE(cii.empty());
   Opened out(MakeFacturX(DrawInvoice(), cii, Sample()));
 
-  Obj spec = out.Attachment();
-  ASSERT_TRUE(spec.isDictionary());
-  EXPECT_EQ(spec.getKey("/F").getUTF8Value(), "factur-x.xml");
-  EXPECT_EQ(spec.getKey("/UF").getUTF8Value(), "factur-x.xml");
-  EXPECT_TRUE(spec.getKey("/AFRelationship").isNameAndEquals("/Alternative"));
-  Obj file = spec.getKey("/EF").getKey("/F");
+  Obj filespec = out.Attachment();
+  ASSERT_TRUE(filespec.isDictionary());
+  EXPECT_EQ(filespec.getKey("/F").getUTF8Value(), "factur-x.xml");
+  EXPECT_EQ(filespec.getKey("/UF").getUTF8Value(), "factur-x.xml");
+  EXPECT_TRUE(filespec.getKey("/AFRelationship").isNameAndEquals("/Alternative"));
+  Obj file = filespec.getKey("/EF").getKey("/F");
   ASSERT_TRUE(file.isStream());
   EXPECT_EQ(out.Data(file), cii);
-  EXPECT_TRUE(spec.getKey("/EF").getKey("/UF").isSameObjectAs(file));
+  EXPECT_TRUE(filespec.getKey("/EF").getKey("/UF").isSameObjectAs(file));
   Obj dict = file.getDict();
   EXPECT_TRUE(dict.getKey("/Type").isNameAndEquals("/EmbeddedFile"));
   EXPECT_TRUE(dict.getKey("/Subtype").isNameAndEquals("/text/xml"));
-  EXPECT_EQ(dict.getKey("/Params").getKey("/Size").getIntValue(), static_cast<long long>(cii.size()));
+  EXPECT_EQ(dict.getKey("/Params").getKey("/Size").getIntValue(),
+            static_cast<long long>(cii.size()));
   EXPECT_EQ(XmpFromPdfDate(dict.getKey("/Params").getKey("/ModDate").getUTF8Value()).size(), 25u);
 
   Obj af = out.root().getKey("/AF");
   ASSERT_TRUE(af.isArray());
   ASSERT_EQ(af.getArrayNItems(), 1);
-  EXPECT_TRUE(af.getArrayItem(0).isSameObjectAs(spec));
+  EXPECT_TRUE(af.getArrayItem(0).isSameObjectAs(filespec));
 }
 
 TEST(FacturX, MetadataDeclaresPdfA3bAndTheFacturXProfile) {
@@ -312,7 +321,8 @@ TEST(FacturX, InfoDictionaryAndXmpAgree) {
   const std::time_t before = std::time(nullptr);
   Document document = Sample();
   document.seller.name = "Smith & Sons <Export> \"GmbH\"";
-  Opened out(MakeFacturX(DrawInvoice({.title = "R&D <M\xC3\xBCller> \x01invoice"}), ExampleCii(), document));
+  Opened out(MakeFacturX(DrawInvoice({.title = "R&D <M\xC3\xBCller> \x01invoice"}), ExampleCii(),
+                         document));
   const std::time_t after = std::time(nullptr);
   const Xmp xmp = out.Metadata();
   ASSERT_TRUE(xmp.parsed());
@@ -331,7 +341,8 @@ TEST(FacturX, InfoDictionaryAndXmpAgree) {
   EXPECT_GE(Utc(after), xmp.Value("//xmp:CreateDate"));
   // Entries without an XMP twin would be unchecked differences.
   for (const auto& key : out.info().getKeys()) {
-    EXPECT_THAT((std::set<std::string>{"/Title", "/Author", "/Creator", "/Producer", "/CreationDate", "/ModDate"}),
+    EXPECT_THAT((std::set<std::string>{"/Title", "/Author", "/Creator", "/Producer",
+                                       "/CreationDate", "/ModDate"}),
                 ::testing::Contains(key));
   }
 }
@@ -365,7 +376,8 @@ TEST(FacturX, OutputIntentCarriesAnSrgbProfile) {
   ASSERT_TRUE(icc.isStream());
   EXPECT_EQ(icc.getDict().getKey("/N").getIntValue(), 3);
   const std::string profile = out.Data(icc);
-  std::unique_ptr<void, ProfileClose> rgb(cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())));
+  std::unique_ptr<void, ProfileClose> rgb(
+      cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())));
   ASSERT_NE(rgb, nullptr);
   EXPECT_EQ(cmsGetColorSpace(rgb.get()), cmsSigRgbData);
   EXPECT_EQ(cmsGetDeviceClass(rgb.get()), cmsSigDisplayClass);
@@ -373,8 +385,8 @@ TEST(FacturX, OutputIntentCarriesAnSrgbProfile) {
   // The profile really is sRGB: its white is the D50 white of the
   // connection space, its pure red the red sRGB defines.
   std::unique_ptr<void, ProfileClose> lab(cmsCreateLab4Profile(nullptr));
-  std::unique_ptr<void, TransformFree> to_lab(
-      cmsCreateTransform(rgb.get(), TYPE_RGB_8, lab.get(), TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
+  std::unique_ptr<void, TransformFree> to_lab(cmsCreateTransform(
+      rgb.get(), TYPE_RGB_8, lab.get(), TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
   ASSERT_NE(to_lab, nullptr);
   const unsigned char colours[][3] = {{255, 255, 255}, {255, 0, 0}};
   cmsCIELab measured[2];
@@ -386,7 +398,8 @@ TEST(FacturX, OutputIntentCarriesAnSrgbProfile) {
 
 TEST(FacturX, FileIsAnUnencryptedPdf17WithAnIdAndTheSamePages) {
   const std::string input = DrawInvoice();
-  ASSERT_EQ(input.compare(0, 8, "%PDF-1.5"), 0) << "cairo's version changed; this test assumes an older one";
+  ASSERT_EQ(input.compare(0, 8, "%PDF-1.5"), 0)
+      << "cairo's version changed; this test assumes an older one";
   Opened out(MakeFacturX(input, ExampleCii(), Sample()));
   EXPECT_EQ(out.bytes().compare(0, 8, "%PDF-1.7"), 0);
   EXPECT_FALSE(out.pdf().isEncrypted());
@@ -400,10 +413,13 @@ TEST(FacturX, FileIsAnUnencryptedPdf17WithAnIdAndTheSamePages) {
 
 TEST(FacturX, PassesQpdfCheck) {
   if (std::system("command -v qpdf >/dev/null 2>&1") != 0) GTEST_SKIP() << "qpdf is not installed";
-  const auto path = std::filesystem::temp_directory_path() / ("facturx-check-" + std::to_string(getpid()) + ".pdf");
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("facturx-check-" + std::to_string(getpid()) + ".pdf");
   {
     std::ofstream file(path, std::ios::binary);
-    file << MakeFacturX(WithHiddenLink(DrawInvoice({.title = "Invoice 1001", .image = true, .international = true})), ExampleCii(), Sample());
+    file << MakeFacturX(WithHiddenLink(DrawInvoice(
+                            {.title = "Invoice 1001", .image = true, .international = true})),
+                        ExampleCii(), Sample());
   }
   std::string report;
   FILE* pipe = popen(("qpdf --check '" + path.string() + "' 2>&1").c_str(), "r");
@@ -418,7 +434,8 @@ TEST(FacturX, PassesQpdfCheck) {
 
 TEST(FacturX, CairosSmoothedImagesAndHiddenLinksAreMadeArchivable) {
   const std::string drawn = DrawInvoice({.image = true});
-  ASSERT_THAT(drawn, HasSubstr("/Interpolate true")) << "cairo no longer marks images; nothing left to test";
+  ASSERT_THAT(drawn, HasSubstr("/Interpolate true"))
+      << "cairo no longer marks images; nothing left to test";
   Opened out(MakeFacturX(WithHiddenLink(drawn), ExampleCii(), Sample()));
   int images = 0, links = 0;
   for (Obj object : out.pdf().getAllObjects()) {
@@ -442,11 +459,13 @@ TEST(FacturX, CairosSmoothedImagesAndHiddenLinksAreMadeArchivable) {
 
 TEST(FacturX, CompositeTrueTypeFontsNameTheirGlyphMap) {
   const std::string drawn = DrawInvoice({.international = true});
-  ASSERT_THAT(drawn, HasSubstr("/CIDFontType2")) << "cairo wrote no composite TrueType font; nothing to test";
+  ASSERT_THAT(drawn, HasSubstr("/CIDFontType2"))
+      << "cairo wrote no composite TrueType font; nothing to test";
   Opened out(MakeFacturX(drawn, ExampleCii(), Sample()));
   int fonts = 0;
   for (Obj object : out.pdf().getAllObjects()) {
-    if (!object.isDictionary() || !object.getKey("/Subtype").isNameAndEquals("/CIDFontType2")) continue;
+    if (!object.isDictionary() || !object.getKey("/Subtype").isNameAndEquals("/CIDFontType2"))
+      continue;
     ++fonts;
     EXPECT_TRUE(object.getKey("/CIDToGIDMap").isNameAndEquals("/Identity"));
   }
@@ -455,7 +474,8 @@ TEST(FacturX, CompositeTrueTypeFontsNameTheirGlyphMap) {
 
 TEST(FacturX, ExportingTheResultAgainReplacesTheAttachment) {
   const std::string first = ExampleCii();
-  std::string second = ReadFile(std::filesystem::path(TARVIK_SOURCE_DIR) / "third_party/einvoice/examples/CII_example3.xml");
+  std::string second = ReadFile(std::filesystem::path(TARVIK_SOURCE_DIR) /
+                                "third_party/einvoice/examples/CII_example3.xml");
   ASSERT_NE(first, second);
   const std::string once = MakeFacturX(DrawInvoice(), first, Sample());
   Opened twice(MakeFacturX(once, second, Sample()));
