@@ -97,6 +97,7 @@ const std::vector<CompanySetting>& CompanySettings() {
       {"seller_country", "ISO 3166-1 alpha-2 country code", Country},
       {"seller_vat_id", "VAT identifier, with its country prefix", AnyText},
       {"seller_tax_registration_id", "tax registration id (when not a VAT id)", AnyText},
+      {"seller_legal_registration_id", "company register number (identifies the seller without a VAT id)", AnyText},
       {"seller_electronic_address", "electronic address invoices are sent from", AnyText},
       {"seller_electronic_scheme", "scheme of the electronic address (EAS code, such as 0088 or EM)", AnyText},
       {"contact_name", "contact person", AnyText},
@@ -154,6 +155,9 @@ void WriteCompanySetting(data::HostConnection& c, const std::string& name, const
                 {Variant::String(name), Variant::String(value)});
   transaction.Commit();
 }
+
+std::optional<std::string> CheckCountryCode(const std::string& value) { return Country(value); }
+std::optional<std::string> CheckEmailAddress(const std::string& value) { return Email(value); }
 
 std::vector<Statement> SettingsRowStatements() {
   std::vector<Statement> out;

@@ -33,6 +33,11 @@ std::vector<std::pair<std::string, std::string>> ReadCompanySettings(data::HostC
 // change nothing.
 void WriteCompanySetting(data::HostConnection& c, const std::string& name, const std::string& value);
 
+// Checks other particulars of the books share: nullopt when the value is
+// acceptable, otherwise what it must be.
+std::optional<std::string> CheckCountryCode(const std::string& value);
+std::optional<std::string> CheckEmailAddress(const std::string& value);
+
 // Parameterised statements (classic dialect) that give every setting a row,
 // leaving the values already there.
 std::vector<Statement> SettingsRowStatements();

@@ -9,57 +9,78 @@
 namespace tarvik::db {
 namespace {
 
+// Besides the books' own columns, each customer is the buyer of an
+// electronic invoice: one domestic (DE, standard rate), one intra-EU supply
+// (K), one export (G) and one left to its items' categories at a rate of its own.
 struct Customer {
   const char* id;
   const char* name;
   const char* address;
   const char* city;
   double tax_rate;
+  const char* postcode;
+  const char* subdivision;
+  const char* country;
+  const char* vat_id;
+  const char* electronic_address;
+  const char* buyer_reference;
+  const char* contact_name;
+  const char* contact_email;
+  const char* vat_category;
 };
 const Customer kCustomers[] = {
-    {"C100", "Northwind Hardware", "1 Dock Street", "Portland", 0.0},
-    {"C200", "O'Brien & Sons", "44 Mill Lane", "Cork", 5.0},
-    {"C300", "Kivi Ehitus OÜ", "Pärnu mnt 12", "Tallinn", 8.25},
-    {"C400", "Brightline Retail", "900 Market Ave", "Denver", 20.0},
+    {"C100", "Northwind Hardware", "1 Dock Street", "Portland", 0.0, "97209", "OR", "US", "",
+     "ap@northwind.example", "NW-AP-7", "Dana Wells", "ap@northwind.example", "G"},
+    {"C200", "O'Brien & Sons", "44 Mill Lane", "Cork", 0.0, "T12 XY34", "Co. Cork", "IE", "IE6388047V",
+     "invoices@obrien.example", "OB-PURCH", "Sean O'Brien", "sean@obrien.example", "K"},
+    {"C300", "Kivi Ehitus OÜ", "Pärnu mnt 12", "Tallinn", 8.25, "10141", "Harju maakond", "EE", "",
+     "arved@kivi.example", "KIVI-OST", "Mari Kask", "arved@kivi.example", ""},
+    {"C400", "Brightline Retail", "Marktstraße 9", "Berlin", 19.0, "10115", "Berlin", "DE", "DE811569869",
+     "rechnung@brightline.example", "991-33333TEST-33", "Jonas Weber", "einkauf@brightline.example", ""},
 };
 
 struct Item {
   const char* number;
   const char* description;
   double price;
+  const char* unit_code;     // UN/ECE Recommendation 20
+  const char* vat_category;  // S, Z or E
 };
+// The gloves are zero rated so the domestic customer's invoices show two
+// VAT breakdowns.
 const Item kItems[] = {
-    {"BOLT-10", "Hex bolt M10 x 50, zinc plated (box of 100)", 12.50},
-    {"NUT-10", "Hex nut M10 (box of 100)", 6.75},
-    {"WASH-10", "Flat washer M10 (box of 250)", 4.20},
-    {"DRILL-8", "HSS drill bit 8 mm", 3.95},
-    {"SAW-24", "Circular saw blade 24 teeth", 29.00},
-    {"GLOVE-L", "Work gloves, size L (pair)", 7.80},
+    {"BOLT-10", "Hex bolt M10 x 50, zinc plated (box of 100)", 12.50, "XBX", "S"},
+    {"NUT-10", "Hex nut M10 (box of 100)", 6.75, "XBX", "S"},
+    {"WASH-10", "Flat washer M10 (box of 250)", 4.20, "XBX", "S"},
+    {"DRILL-8", "HSS drill bit 8 mm", 3.95, "H87", "S"},
+    {"SAW-24", "Circular saw blade 24 teeth", 29.00, "H87", "S"},
+    {"GLOVE-L", "Work gloves, size L (pair)", 7.80, "PR", "Z"},
 };
 const char* const kSites[] = {"MAIN", "EAST"};
 
-// The demo's seller: every company setting filled.
+// The demo's seller, a German company: every company setting filled.
 const std::pair<const char*, const char*> kSeller[] = {
-    {"seller_legal_name", "Tarvik Supply Co. OÜ"},
+    {"seller_legal_name", "Tarvik Supply GmbH"},
     {"seller_trading_name", "Tarvik Supply"},
-    {"seller_address_line1", "12 Harbour Road"},
-    {"seller_address_line2", "Building B, 2nd floor"},
-    {"seller_city", "Tallinn"},
-    {"seller_postcode", "10111"},
-    {"seller_subdivision", "Harju County"},
-    {"seller_country", "EE"},
-    {"seller_vat_id", "EE100000018"},
-    {"seller_tax_registration_id", "10000001"},
-    {"seller_electronic_address", "invoices@tarvik.example"},
+    {"seller_address_line1", "Hafenstraße 12"},
+    {"seller_address_line2", "Gebäude B, 2. OG"},
+    {"seller_city", "Hamburg"},
+    {"seller_postcode", "20457"},
+    {"seller_subdivision", "Hamburg"},
+    {"seller_country", "DE"},
+    {"seller_vat_id", "DE123456788"},
+    {"seller_tax_registration_id", "22/815/08150"},
+    {"seller_legal_registration_id", "HRB 123456"},
+    {"seller_electronic_address", "rechnung@tarvik.example"},
     {"seller_electronic_scheme", "EM"},
-    {"contact_name", "Kadri Tamm"},
-    {"contact_phone", "+372 600 0000"},
+    {"contact_name", "Katrin Vogel"},
+    {"contact_phone", "+49 40 3000 1200"},
     {"contact_email", "billing@tarvik.example"},
-    {"bank_iban", "EE382200221020145685"},
-    {"bank_bic", "HABAEE2X"},
-    {"bank_account_name", "Tarvik Supply Co. OÜ"},
+    {"bank_iban", "DE89370400440532013000"},
+    {"bank_bic", "COBADEFFXXX"},
+    {"bank_account_name", "Tarvik Supply GmbH"},
     {"currency", "EUR"},
-    {"payment_terms", "Net 14 days; 2 % late fee per month"},
+    {"payment_terms", "Payable within 14 days without deduction"},
     {"payment_due_days", "14"},
     {"date_format", "YYYY-MM-DD"},
 };
@@ -87,16 +108,21 @@ void LoadDemoData(data::Backend& b) {
     Exec(b, "INSERT INTO Company_Settings (setting_name, setting_value) VALUES (?1, ?2)", {std::string(name), std::string(value)});
   }
   for (const auto& c : kCustomers) {
-    Exec(b, "INSERT INTO Customer (cust_id, name, address, city, tax_rate) VALUES (?1, ?2, ?3, ?4, ?5)",
-              {c.id, c.name, c.address, c.city, c.tax_rate});
+    Exec(b,
+         "INSERT INTO Customer (cust_id, name, address, city, tax_rate, postcode, subdivision, country, vat_id,"
+         " electronic_address, electronic_scheme, buyer_reference, contact_name, contact_email, vat_category)"
+         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, 'EM', ?11, ?12, ?13, ?14)",
+         {c.id, c.name, c.address, c.city, c.tax_rate, c.postcode, c.subdivision, c.country, c.vat_id,
+          c.electronic_address, c.buyer_reference, c.contact_name, c.contact_email, c.vat_category});
     for (const char* loc : {"HQ", "WAREHOUSE"}) {
-      Exec(b, "INSERT INTO ShipTo (cust_id, shipto_name, address, city) VALUES (?1, ?2, ?3, ?4)",
-                {c.id, loc, std::string(loc == std::string("HQ") ? "" : "Unit 7, ") + c.address, c.city});
+      Exec(b, "INSERT INTO ShipTo (cust_id, shipto_name, address, city, postcode, country) VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+                {c.id, loc, std::string(loc == std::string("HQ") ? "" : "Unit 7, ") + c.address, c.city, c.postcode,
+                 c.country});
     }
   }
   for (const auto& it : kItems) {
-    Exec(b, "INSERT INTO Item (item_number, description, unit_price) VALUES (?1, ?2, ?3)",
-              {it.number, it.description, it.price});
+    Exec(b, "INSERT INTO Item (item_number, description, unit_price, unit_code, vat_category) VALUES (?1, ?2, ?3, ?4, ?5)",
+              {it.number, it.description, it.price, it.unit_code, it.vat_category});
     for (const char* site : kSites) {
       Exec(b, "INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) VALUES (?1, ?2, 500, 500)",
                 {it.number, site});

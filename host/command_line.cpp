@@ -16,14 +16,18 @@ namespace {
 
 using MakeCommand = std::unique_ptr<Command> (*)(const HostContext&);
 
-// The commands in the order the help lists them: the daily ones first.
-constexpr MakeCommand kCommands[] = {
+// The commands in the order the help lists them: the daily ones first, one
+// line each; those for setting up share a line, so the overview keeps to
+// one screen.
+constexpr MakeCommand kDailyCommands[] = {
     MakeListCommand,     MakeShowCommand,       MakeOrdersCommand,    MakeCreateCommand,
-    MakeBackOrderCommand, MakePrintCommand,     MakeEditCommand,      MakeDeleteCommand,
-    MakeNextNumberCommand, MakeInfoCommand,     MakeOptionsCommand,   MakeSettingsCommand,
+    MakeBackOrderCommand, MakePrintCommand,     MakeExportCommand,    MakeEditCommand,
+    MakeDeleteCommand,   MakeCreditCommand,     MakeNextNumberCommand, MakeInfoCommand,
+    MakeOptionsCommand,  MakeSettingsCommand,   MakeCustomerCommand,  MakeItemCommand,
     MakeCheckCommand,
-    MakeInitCommand,     MakeDemoCommand,       MakeScriptCommand,    MakeRegisterCommand,
-    MakeUnregisterCommand,
+};
+constexpr MakeCommand kSetupCommands[] = {
+    MakeInitCommand, MakeDemoCommand, MakeScriptCommand, MakeRegisterCommand, MakeUnregisterCommand,
 };
 
 constexpr const char* kUsage = "Usage: tarvik [--db PATH|URI] [--answers JSON] COMMAND [ARGS...]";
@@ -89,13 +93,16 @@ CommandLine::CommandLine(HostContext& context)
                  "Answer boxes from this JSON list instead of asking: numbers are buttons, "
                  "texts answer input boxes, null cancels");
   app.set_version_flag("--version", "tarvik " TARVIK_VERSION);
-  for (MakeCommand make : kCommands) {
+  auto add = [&](MakeCommand make) {
     std::unique_ptr<Command> command = make(context);
     CLI::App* sub = app.add_subcommand(std::string(command->name()), std::string(command->summary()));
     command->AddOptions(*sub);
     sub->footer(kCommonOptions);
     commands_.emplace_back(sub, std::move(command));
-  }
+  };
+  for (MakeCommand make : kDailyCommands) add(make);
+  daily_ = commands_.size();
+  for (MakeCommand make : kSetupCommands) add(make);
 }
 
 CommandLine::~CommandLine() = default;
@@ -124,10 +131,16 @@ std::string CommandLine::Suggest(const std::string& typed) const {
 
 void CommandLine::WriteOverview(std::ostream& out) const {
   out << kUsage << "\nCommands:\n";
-  for (const auto& [sub, command] : commands_) {
-    std::string name(command->name());
+  for (std::size_t i = 0; i < commands_.size(); ++i) {
+    const Command& command = *commands_[i].second;
+    if (i == daily_) out << "Setting up:";
+    if (i >= daily_) {
+      out << (i == daily_ ? " " : ", ") << command.name() << (i + 1 == commands_.size() ? "\n" : "");
+      continue;
+    }
+    std::string name(command.name());
     name.resize(std::max<std::size_t>(name.size(), 12), ' ');
-    out << "  " << name << " " << ShortSummary(command->summary()) << "\n";
+    out << "  " << name << " " << ShortSummary(command.summary()) << "\n";
   }
   out << "\nRun 'tarvik help COMMAND' for a command's options.\n"
       << "--db PATH|URI (default $TARVIK_DB, else tarvik.db), --answers JSON, --version.\n"

@@ -42,6 +42,7 @@ class CommandLine {
 
   std::unique_ptr<CLI::App> app_;
   std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands_;
+  std::size_t daily_ = 0;  // the first ones, listed a line each in the overview
 };
 
 // Edit distance of two short words (suggestions for mistyped commands).

@@ -25,7 +25,11 @@ std::unique_ptr<Command> MakeDemoCommand(const HostContext& context);
 std::unique_ptr<Command> MakePrintCommand(const HostContext& context);
 std::unique_ptr<Command> MakeCheckCommand(const HostContext& context);
 std::unique_ptr<Command> MakeSettingsCommand(const HostContext& context);
+std::unique_ptr<Command> MakeCustomerCommand(const HostContext& context);
+std::unique_ptr<Command> MakeItemCommand(const HostContext& context);
 std::unique_ptr<Command> MakeOrdersCommand(const HostContext& context);
 std::unique_ptr<Command> MakeOptionsCommand(const HostContext& context);
+std::unique_ptr<Command> MakeExportCommand(const HostContext& context);
+std::unique_ptr<Command> MakeCreditCommand(const HostContext& context);
 
 }  // namespace tarvik::host

@@ -1,6 +1,6 @@
 // `tarvik delete N [--user U] [--yes] [--json]`: deletes an invoice through
 // the Invoice object, which puts back stock and order status and asks
-// first; --yes answers that question.
+// first; --yes answers that question. An exported invoice is refused.
 #include <unistd.h>
 
 #include <ostream>
@@ -48,6 +48,12 @@ class DeleteCommand : public Command {
     // Loading first refuses an unknown number before anything is asked, and
     // gives the deletion log the invoice's own date.
     LoadInvoice(invoice, number_);
+    // Once sent, an invoice stays in the customer's books: it is cancelled by
+    // a credit note, never deleted.
+    if (const std::string exported = invoice.GetText("Export_Date"); !exported.empty()) {
+      throw InvoiceFailed("Invoice " + number_ + " was exported on " + exported +
+                          " and is not deleted; cancel it with a credit note: tarvik credit " + number_);
+    }
     invoice.Let("UserID", Variant::String(user_));
     invoice.Let("ShowMessageBox", Variant::Boolean(false));
     if (!invoice.Succeeds("Delete")) {

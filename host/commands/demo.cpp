@@ -3,7 +3,8 @@
 // makes sure the classes are registered (in the folder when no usable
 // registration exists), invoices the packed orders in every grouping, shows
 // the refusal of partly picked orders, back-orders what stays open, prints
-// the invoices to PDF when the `print` command is there, and sums it up.
+// the invoices to PDF when the `print` command is there, exports them as
+// e-invoices in every format when `export` is there, and sums it up.
 // It answers the component's boxes itself: Yes to every question, a fresh
 // order number (5001, 5002, ...) to every input box; nothing waits for a
 // user.
@@ -26,6 +27,7 @@
 #include "host/commands/backorder.h"
 #include "host/commands/commands.h"
 #include "host/commands/create.h"
+#include "host/commands/export.h"
 #include "host/commands/print.h"
 #include "host/database_open.h"
 #include "host/invoice_session.h"
@@ -276,6 +278,18 @@ bool PrintToPdf(const std::string& database, std::int32_t number, const std::str
   return status == 0 && fs::exists(pdf);
 }
 
+// --- E-invoices ----------------------------------------------------------------------
+
+constexpr einvoice::Format kExportFormats[] = {einvoice::Format::kUbl, einvoice::Format::kCii,
+                                               einvoice::Format::kXRechnung, einvoice::Format::kFacturX};
+
+struct ExportResult {
+  std::string format;
+  std::string folder;
+  std::vector<std::string> files;  // names in the folder
+  std::string problem;             // why not, when nothing was written
+};
+
 std::string Range(const std::vector<std::string>& texts) {
   if (texts.empty()) return "";
   if (texts.size() == 1) return texts.front();
@@ -291,21 +305,23 @@ std::string Units(double v) {
 class DemoRun {
  public:
   DemoRun(const fs::path& folder, std::ostream& say, ProgressLine& progress, DemoAnswers& answers,
-          bool can_print)
+          bool can_print, bool can_export)
       : folder_(folder),
         database_((folder / "demo.db").string()),
         say_(say),
         progress_(progress),
         answers_(answers),
         steps_(DemoSteps()),
-        parts_(static_cast<int>(steps_.size()) + 1 + (can_print ? 1 : 0)),
-        can_print_(can_print) {}
+        parts_(static_cast<int>(steps_.size()) + 1 + (can_print ? 1 : 0) + (can_export ? 1 : 0)),
+        can_print_(can_print),
+        can_export_(can_export) {}
 
   // Creates the database and makes sure the classes can be created.
   void Prepare();
   void InvoiceEverything();
   void BackOrderTheRest();
   void PrintToPdfs();
+  void ExportEInvoices();
   // The summary, from the database; the problems met, empty when none.
   std::vector<std::string> Finish(std::ostream& out, bool json);
 
@@ -321,11 +337,13 @@ class DemoRun {
   const std::vector<Step> steps_;
   const int parts_;
   const bool can_print_;
+  const bool can_export_;
   std::string registry_;
   bool registered_here_ = false;
   std::vector<StepResult> results_;
   std::vector<InvoiceMade> made_;
   std::vector<PrintResult> prints_;
+  std::vector<ExportResult> exports_;
   std::vector<std::string> problems_;
 };
 
@@ -461,6 +479,42 @@ void DemoRun::PrintToPdfs() {
   if (fs::exists(log, ec)) say_ << "  What the print runs said: " << log << "\n";
 }
 
+// Every invoice in every format, a folder per format (the Factur-X PDFs
+// would otherwise meet the printed ones).
+void DemoRun::ExportEInvoices() {
+  if (!can_export_ || made_.empty()) return;
+  Part(steps_.size() + (can_print_ ? 2 : 1), "E-invoices exported in every format");
+  for (einvoice::Format format : kExportFormats) {
+    if (StopRequested()) break;
+    ExportResult e;
+    e.format = std::string(einvoice::FormatName(format));
+    const fs::path folder = folder_ / e.format;
+    e.folder = folder.string();
+    ExportRequest request;
+    request.format = format;
+    request.out_dir = e.folder;
+    for (const auto& invoice : made_) request.numbers.push_back(invoice.number);
+    progress_.Relabel("Exporting " + e.format);
+    try {
+      CreateFolders(folder);
+      for (const auto& f : ExportDocuments(database_, request).files) {
+        e.files.push_back(fs::path(f.file).filename().string());
+      }
+    } catch (const std::exception& error) {
+      e.problem = error.what();
+    }
+    progress_.Pump();
+    progress_.Clear();
+    if (e.problem.empty()) {
+      say_ << "  " << e.format << ": " << e.files.size() << " files in " << e.folder << "\n";
+    } else {
+      say_ << "  " << e.format << ": NOT exported: " << OneLine(e.problem) << "\n";
+      problems_.push_back(e.format + " export: " + OneLine(e.problem));
+    }
+    exports_.push_back(std::move(e));
+  }
+}
+
 std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
   progress_.Begin("Done", parts_, parts_);
   progress_.Clear();
@@ -479,6 +533,8 @@ std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
   for (const auto& p : prints_) {
     if (p.ok) pdfs.push_back(fs::path(p.pdf).filename().string());
   }
+  std::size_t einvoices = 0;
+  for (const auto& e : exports_) einvoices += e.files.size();
   const double on_hand_drop =
       Scalar(database_, "SELECT SUM(opening_on_hand - on_hand) FROM Inventory");
 
@@ -494,6 +550,9 @@ std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
         {"PDFs written", can_print_ ? std::to_string(pdfs.size()) +
                                           (pdfs.empty() ? "" : " in " + folder_.string())
                                     : "none (this build has no print command)"},
+        {"E-invoices written", can_export_ ? std::to_string(einvoices) + " (" +
+                                                 std::to_string(exports_.size()) + " formats)"
+                                           : "none (this build has no export command)"},
     });
     return problems_;
   }
@@ -523,6 +582,11 @@ std::vector<std::string> DemoRun::Finish(std::ostream& out, bool json) {
                     {"back_order_numbers", new_orders},
                     {"print_available", can_print_},
                     {"pdfs_written", pdfs}};
+  doc["summary"]["einvoices"] = ojson::array();
+  for (const auto& e : exports_) {
+    doc["summary"]["einvoices"].push_back(
+        {{"format", e.format}, {"folder", e.folder}, {"files", e.files}, {"ok", e.problem.empty()}});
+  }
   doc["problems"] = problems_;
   if (StopRequested()) doc["stopped"] = StopSignalName();
   out << doc.dump(2) << "\n";
@@ -562,12 +626,14 @@ class DemoCommand : public Command {
     if (!answers_) throw std::logic_error("demo: its answering services are not installed");
     std::ostringstream discard;
     std::ostream& say = json_ ? discard : out;  // the narration
-    const bool can_print =
-        !app_->get_subcommands([](CLI::App* a) { return a->get_name() == "print"; }).empty();
-    DemoRun run(DemoFolder(dir_), say, context_.progress, *answers_, can_print);
+    auto has = [&](const char* command) {
+      return !app_->get_subcommands([&](CLI::App* a) { return a->get_name() == command; }).empty();
+    };
+    DemoRun run(DemoFolder(dir_), say, context_.progress, *answers_, has("print"), has("export"));
     run.Prepare();
     // A stop ends the demo between its runs; the summary says how far it got.
-    for (auto part : {&DemoRun::InvoiceEverything, &DemoRun::BackOrderTheRest, &DemoRun::PrintToPdfs}) {
+    for (auto part : {&DemoRun::InvoiceEverything, &DemoRun::BackOrderTheRest, &DemoRun::PrintToPdfs,
+                      &DemoRun::ExportEInvoices}) {
       if (!StopRequested()) (run.*part)();
     }
     const std::vector<std::string> problems = run.Finish(out, json_);

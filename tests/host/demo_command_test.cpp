@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -114,6 +115,19 @@ TEST_F(DemoCommandTest, TheMainJobInvoicesEveryPackedOrderAndBackOrdersTheRest) 
     }
   } else {
     EXPECT_TRUE(doc["summary"]["pdfs_written"].empty());
+  }
+
+  // Every invoice in every e-invoice format, each format in a folder of its own.
+  const std::vector<std::pair<std::string, std::string>> formats = {
+      {"ubl", ".xml"}, {"cii", ".xml"}, {"xrechnung", ".xml"}, {"facturx", ".pdf"}};
+  ASSERT_EQ(doc["summary"]["einvoices"].size(), formats.size()) << doc["summary"].dump();
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    const json& e = doc["summary"]["einvoices"][i];
+    EXPECT_EQ(e["format"], formats[i].first);
+    EXPECT_EQ(e["ok"], true) << doc["problems"].dump();
+    ASSERT_EQ(e["files"].size(), 13u) << e.dump();
+    EXPECT_EQ(e["files"][0], "invoice-1" + formats[i].second);
+    EXPECT_TRUE(fs::exists(folder + "/" + formats[i].first + "/invoice-13" + formats[i].second));
   }
 }
 
