@@ -144,7 +144,8 @@ class PostgresResultSet : public ResultSet {
     if (row < 0) return false;
     ForgetRowsReadInAnotherTransaction();
     const std::int64_t streamed = StreamEnd();
-    if (row >= stream_base_ && (row < streamed || done_ || row < streamed + kStreamAhead)) {
+    if (row >= stream_base_ &&
+        (row < streamed || done_ || (row < streamed + kStreamAhead && !JumpToTheTail(row)))) {
       Stream(row);
       if (row >= StreamEnd()) return false;
       Visit(row);
@@ -611,6 +612,14 @@ class PostgresResultSet : public ResultSet {
     return row >= window_start_ && row < window_start_ + static_cast<std::int64_t>(window_.size());
   }
 
+  // A jump well past the streamed rows into the last rows of a counted
+  // plain order (MoveLast) reads them backwards rather than every row
+  // before them: its cost must not grow with the result.
+  bool NearTheTail(std::int64_t row) const { return count_ && row >= *count_ - kWindowRows; }
+  bool JumpToTheTail(std::int64_t row) const {
+    return !keys_.empty() && row >= StreamEnd() + kFirstBatch && NearTheTail(row);
+  }
+
   struct Anchor {
     std::int64_t position;
     const Row* row;
@@ -660,11 +669,17 @@ class PostgresResultSet : public ResultSet {
   void LoadWindow(std::int64_t row) {
     const std::int64_t count = RowCount();
     if (!keys_.empty()) {
-      if (std::optional<Anchor> anchor = NearestAnchor(row)) {
+      // Whichever is nearer: a row of known position or the end.
+      const bool tail = row >= count - kWindowRows;
+      std::optional<Anchor> anchor = NearestAnchor(row);
+      if (anchor && (!tail || std::llabs(row - anchor->position) < count - row)) {
         if (LoadFromAnchor(*anchor, row)) return;
       }
-      if (row >= count - kWindowRows) {
-        const std::int64_t rows = std::min(count, kWindowRows);
+      if (tail) {
+        // The first read of the tail is short (MoveLast wants one row); a
+        // walk back reads more each time.
+        const std::int64_t rows = std::min(count, std::max(count - row, tail_rows_));
+        tail_rows_ = std::min(tail_rows_ * 4, kWindowRows);
         RowBlock block = Fetch(OrderedRead("", "", true, rows), params_);
         window_ = std::move(block.rows);
         std::reverse(window_.begin(), window_.end());
@@ -717,6 +732,7 @@ class PostgresResultSet : public ResultSet {
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;
   std::int64_t window_start_ = 0;
+  std::int64_t tail_rows_ = kFirstBatch;  // rows the next read of the tail reads
   Row sought_;
   bool sought_counted_ = false;
   const Row* current_ = nullptr;
