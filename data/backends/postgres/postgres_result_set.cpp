@@ -102,9 +102,10 @@ struct Key {
 
 class PostgresResultSet : public ResultSet {
  public:
-  PostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params, TransactionEpoch epoch)
+  PostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params, TransactionEpoch epoch,
+                    KeptRowCounts row_counts)
       : fetch_(std::move(fetch)), sql_(WithoutFinalSemicolon(sql)), params_(std::move(params)),
-        epoch_(std::move(epoch)) {
+        epoch_(std::move(epoch)), row_counts_(std::move(row_counts)) {
     if (IsPlainSelect(sql_)) {
       ordered_ = SplitTrailingOrderBy(sql_);
       if (ordered_) {
@@ -127,7 +128,14 @@ class PostgresResultSet : public ResultSet {
       if (done_) {
         count_ = StreamEnd();
       } else {
-        RowBlock n = Fetch("SELECT count(*) FROM (" + Unordered() + ") AS t", params_);
+        // A whole table whose rows the books keep a count of is counted
+        // from there (a count query visits every row).
+        std::optional<std::string> table = WholeTableName(Unordered());
+        RowBlock n = Fetch(table && row_counts_ && row_counts_()
+                               ? "SELECT coalesce((SELECT sum(row_count)::bigint FROM Table_Rows WHERE table_name = '" +
+                                     *table + "'), (SELECT count(*) FROM " + *table + "))"
+                               : "SELECT count(*) FROM (" + Unordered() + ") AS t",
+                           params_);
         count_ = std::get<std::int64_t>(n.rows.at(0).at(0));
       }
     }
@@ -716,6 +724,7 @@ class PostgresResultSet : public ResultSet {
   std::string sql_;
   std::vector<Value> params_;
   TransactionEpoch epoch_;
+  KeptRowCounts row_counts_;
   std::uint64_t read_epoch_ = 0;  // the epoch rows were read in last
   bool whole_ = false;            // not a SELECT: read whole once
   std::vector<std::string> columns_;
@@ -741,8 +750,9 @@ class PostgresResultSet : public ResultSet {
 }  // namespace
 
 std::unique_ptr<ResultSet> NewPostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params,
-                                                TransactionEpoch epoch) {
-  return std::make_unique<PostgresResultSet>(std::move(fetch), std::move(sql), std::move(params), std::move(epoch));
+                                                TransactionEpoch epoch, KeptRowCounts row_counts) {
+  return std::make_unique<PostgresResultSet>(std::move(fetch), std::move(sql), std::move(params), std::move(epoch),
+                                             std::move(row_counts));
 }
 
 std::uint64_t PostgresRowsFetched() { return rows_fetched.load(std::memory_order_relaxed); }
