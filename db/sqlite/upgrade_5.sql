@@ -1,16 +1,13 @@
 -- Version 5: the number of invoice headers, kept by triggers, so that a
 -- browse of all headers hands its row count without visiting them.
 CREATE TABLE Table_Rows (
-  table_name TEXT NOT NULL,
-  shard INTEGER NOT NULL,
-  row_count INTEGER NOT NULL,
-  PRIMARY KEY (table_name, shard)
+  table_name TEXT NOT NULL PRIMARY KEY,
+  row_count INTEGER NOT NULL
 );
-INSERT INTO Table_Rows (table_name, shard, row_count)
-  SELECT 'invoice_header', 0, count(*) FROM Invoice_Header;
+INSERT INTO Table_Rows (table_name, row_count) SELECT 'invoice_header', count(*) FROM Invoice_Header;
 CREATE TRIGGER Invoice_Header_rows_added AFTER INSERT ON Invoice_Header BEGIN
-  UPDATE Table_Rows SET row_count = row_count + 1 WHERE table_name = 'invoice_header' AND shard = 0;
+  UPDATE Table_Rows SET row_count = row_count + 1 WHERE table_name = 'invoice_header';
 END;
 CREATE TRIGGER Invoice_Header_rows_removed AFTER DELETE ON Invoice_Header BEGIN
-  UPDATE Table_Rows SET row_count = row_count - 1 WHERE table_name = 'invoice_header' AND shard = 0;
+  UPDATE Table_Rows SET row_count = row_count - 1 WHERE table_name = 'invoice_header';
 END;

@@ -37,8 +37,11 @@ std::int32_t BrowseCount(const ComPtr<HostConnection>& c, const std::string& sql
 }
 
 double TableCount(HostConnection& c) { return ScalarNumber(c, "SELECT count(*) FROM Invoice_Header"); }
+// The kept number; on PostgreSQL with the changes not folded into it yet.
 double KeptCount(HostConnection& c) {
-  return ScalarNumber(c, "SELECT sum(row_count) FROM Table_Rows WHERE table_name = 'invoice_header'");
+  const double kept = ScalarNumber(c, "SELECT row_count FROM Table_Rows WHERE table_name = 'invoice_header'");
+  if (c.SqlDialect() != data::Dialect::kPostgres) return kept;
+  return kept + ScalarNumber(c, "SELECT sum(change) FROM Table_Row_Changes WHERE table_name = 'invoice_header'");
 }
 
 // Headers numbered from..to, made by the database in one statement.
@@ -79,6 +82,11 @@ TEST(KeptRowCount, FollowsEveryChangeOfTheHeaders) {
          c->CommitTrans();
          c->CommitTrans();
        }, 155},
+      {"100 one at a time", [&] {
+         for (int n = 1000; n < 1100; ++n) {
+           c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (" + std::to_string(n) + ")");
+         }
+       }, 255},
       {"every header deleted", [&] { c->Execute("DELETE FROM Invoice_Header"); }, 0},
   };
   for (const Step& s : steps) {
@@ -89,6 +97,10 @@ TEST(KeptRowCount, FollowsEveryChangeOfTheHeaders) {
     EXPECT_EQ(BrowseCount(c), s.headers);
     // Another connection sees what was committed.
     EXPECT_EQ(BrowseCount(db.Connect()), s.headers);
+    // Changes are folded into the kept number as they come: a few stay apart.
+    if (db.postgres()) {
+      EXPECT_LT(ScalarNumber(*c, "SELECT count(*) FROM Table_Row_Changes"), 32);
+    }
   }
 }
 
@@ -98,7 +110,7 @@ TEST(KeptRowCount, OnlyAWholeTableIsCountedFromTheKeptNumber) {
   TempDatabase db(true, false);
   ComPtr<HostConnection> c = db.Connect();
   c->Execute(AddHeaders(1, 40));
-  c->Execute("UPDATE Table_Rows SET row_count = row_count + 1000 WHERE table_name = 'invoice_header' AND shard = 0");
+  c->Execute("UPDATE Table_Rows SET row_count = row_count + 1000 WHERE table_name = 'invoice_header'");
   struct Case {
     std::string sql;
     std::int32_t count;

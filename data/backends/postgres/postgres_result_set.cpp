@@ -132,8 +132,9 @@ class PostgresResultSet : public ResultSet {
         // from there (a count query visits every row).
         std::optional<std::string> table = WholeTableName(Unordered());
         RowBlock n = Fetch(table && row_counts_ && row_counts_()
-                               ? "SELECT coalesce((SELECT sum(row_count)::bigint FROM Table_Rows WHERE table_name = '" +
-                                     *table + "'), (SELECT count(*) FROM " + *table + "))"
+                               ? "SELECT coalesce((SELECT sum(n)::bigint FROM (SELECT row_count AS n FROM Table_Rows "
+                                 "WHERE table_name = '" + *table + "' UNION ALL SELECT change FROM Table_Row_Changes "
+                                 "WHERE table_name = '" + *table + "') AS k), (SELECT count(*) FROM " + *table + "))"
                                : "SELECT count(*) FROM (" + Unordered() + ") AS t",
                            params_);
         count_ = std::get<std::int64_t>(n.rows.at(0).at(0));

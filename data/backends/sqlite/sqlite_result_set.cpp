@@ -164,7 +164,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   std::int64_t CountAll() {
     if (std::optional<std::string> table = WholeTableName(Unordered())) {
       try {
-        std::vector<Row> rows = Run("SELECT coalesce((SELECT sum(row_count) FROM Table_Rows WHERE table_name = '" +
+        std::vector<Row> rows = Run("SELECT coalesce((SELECT row_count FROM Table_Rows WHERE table_name = '" +
                                         *table + "'), (SELECT count(*) FROM " + *table + "))",
                                     {}, 1);
         return std::get<std::int64_t>(rows.at(0).at(0));
