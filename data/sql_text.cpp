@@ -1,6 +1,7 @@
 #include "data/sql_text.h"
 #include "platform/ascii.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace tarvik::data {
@@ -82,19 +83,55 @@ void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::strin
   flush_code(sql.size());
 }
 
+namespace {
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The words of code text, upper-cased.
+std::vector<std::string> Words(std::string_view code) {
+  std::vector<std::string> out;
+  std::string word;
+  for (char c : code) {
+    if (IsWordChar(c)) {
+      word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    } else if (!word.empty()) {
+      out.push_back(std::move(word));
+      word.clear();
+    }
+  }
+  if (!word.empty()) out.push_back(std::move(word));
+  return out;
+}
+
+// A trigger whose body (BEGIN ... END) has not ended yet: its ';' belong to
+// the body's statements. `code` is the statement's code so far.
+bool InsideTriggerBody(std::string_view code) {
+  const std::vector<std::string> w = Words(code);
+  std::size_t i = 0;
+  if (w.size() < 2 || w[i++] != "CREATE") return false;
+  if (w[i] == "TEMP" || w[i] == "TEMPORARY") ++i;
+  if (i >= w.size() || w[i] != "TRIGGER") return false;
+  return std::find(w.begin(), w.end(), "BEGIN") != w.end() && w.back() != "END";
+}
+
+}  // namespace
+
 std::vector<std::string> SplitStatements(std::string_view sql) {
   std::vector<std::string> out;
   std::string current;
+  std::string code;          // the code pieces of current
   bool has_content = false;  // something besides blanks and comments
   auto finish = [&] {
     if (has_content) out.push_back(TrimBlanks(current));
     current.clear();
+    code.clear();
     has_content = false;
   };
   ScanSql(sql, [&](SqlPiece kind, std::string_view text) {
     if (kind != SqlPiece::kCode) {
       current.append(text);
       if (kind != SqlPiece::kComment) has_content = true;
+      if (kind != SqlPiece::kComment) code += ' ';
       return;
     }
     std::size_t start = 0;
@@ -102,23 +139,64 @@ std::vector<std::string> SplitStatements(std::string_view sql) {
          semi = text.find(';', start)) {
       std::string_view part = text.substr(start, semi - start);
       current.append(part);
+      code.append(part);
       if (!IsBlank(part)) has_content = true;
-      finish();
+      if (InsideTriggerBody(code)) {
+        current += ';';
+        code += ';';
+      } else {
+        finish();
+      }
       start = semi + 1;
     }
     std::string_view rest = text.substr(start);
     current.append(rest);
+    code.append(rest);
     if (!IsBlank(rest)) has_content = true;
   });
   finish();
   return out;
 }
 
-namespace {
-
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-}  // namespace
+std::optional<std::string> WholeTableName(std::string_view select) {
+  bool plain = true;
+  std::string code;
+  ScanSql(select, [&](SqlPiece kind, std::string_view text) {
+    if (kind == SqlPiece::kCode) {
+      code.append(text);
+    } else if (kind != SqlPiece::kComment) {
+      plain = false;
+    }
+  });
+  if (!plain) return std::nullopt;
+  const std::string text = TrimBlanks(code);
+  // SELECT * FROM name, in any case and spacing, nothing else.
+  std::size_t at = 0;
+  auto blanks = [&] {
+    const std::size_t from = at;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    return at > from;
+  };
+  auto keyword = [&](std::string_view k) {
+    if (text.size() - at < k.size()) return false;
+    for (std::size_t i = 0; i < k.size(); ++i) {
+      if (std::toupper(static_cast<unsigned char>(text[at + i])) != k[i]) return false;
+    }
+    at += k.size();
+    return true;
+  };
+  if (!keyword("SELECT")) return std::nullopt;
+  blanks();
+  if (!keyword("*")) return std::nullopt;
+  blanks();
+  if (!keyword("FROM") || !blanks()) return std::nullopt;
+  const std::size_t name_at = at;
+  while (at < text.size() && IsWordChar(text[at])) ++at;
+  if (at == name_at || at != text.size() || std::isdigit(static_cast<unsigned char>(text[name_at]))) {
+    return std::nullopt;
+  }
+  return AsciiLower(std::string_view(text).substr(name_at));
+}
 
 std::optional<OrderedSelect> SplitTrailingOrderBy(std::string_view sql) {
   // Where the last ORDER BY of the top level starts, in code only.

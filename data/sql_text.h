@@ -19,9 +19,14 @@ enum class SqlPiece { kCode, kString, kIdentifier, kComment };
 // unterminated quote or comment runs to the end of the text.
 void ScanSql(std::string_view sql, const std::function<void(SqlPiece, std::string_view)>& piece);
 
-// Splits at ';' outside quotes and comments; drops pieces holding only blanks
-// and comments; keeps each statement's text otherwise unchanged (trimmed).
+// Splits at ';' outside quotes, comments and the BEGIN ... END body of a
+// CREATE TRIGGER; drops pieces holding only blanks and comments; keeps each
+// statement's text otherwise unchanged (trimmed).
 std::vector<std::string> SplitStatements(std::string_view sql);
+
+// The table of a "SELECT * FROM name" with nothing else (any case and
+// spacing, an unquoted name), lower-cased; nullopt for any other text.
+std::optional<std::string> WholeTableName(std::string_view select);
 
 // The text without leading and trailing white space.
 std::string TrimBlanks(std::string_view text);

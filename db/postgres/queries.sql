@@ -187,7 +187,9 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- every order still marked for a status posting (the per-order query runs
 -- once per call, with the last order's key; a run that was interrupted
 -- leaves its orders marked). The marks are taken first, so an order marked
--- by a clerk whose lines are not yet committed keeps its mark. The status an
+-- by a clerk whose lines are not yet committed keeps its mark; marks another
+-- clerk's posting is taking are left to it (SKIP LOCKED), so that clerks
+-- finishing together do not wait for each other's orders. The status an
 -- order had before it was first invoiced is kept for a deletion to restore.
 -- Rows are locked in key order: clerks finishing together queue instead of
 -- deadlocking. The orders are named by key (the selection's and the marked
@@ -198,7 +200,8 @@ WHERE quantity_packed > 0 AND order_key IN (
 -- may walk every line instead.
 -- query: v_Invoice_Up_OrderStat_byOrdPack action
 -- param: OrderKey Long
-WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+WITH marked AS (DELETE FROM Order_Status_Pending WHERE order_key IN
+  (SELECT order_key FROM Order_Status_Pending FOR UPDATE SKIP LOCKED) RETURNING order_key)
 UPDATE Order_Header SET
   uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
                            ELSE Order_Header.uninvoiced_status END,
@@ -214,7 +217,8 @@ WHERE Order_Header.order_key = t.order_key
 -- query: v_Invoice_Up_OrderStat_byShipPack action
 -- param: CustID Text
 -- param: ShipTo Text
-WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+WITH marked AS (DELETE FROM Order_Status_Pending WHERE order_key IN
+  (SELECT order_key FROM Order_Status_Pending FOR UPDATE SKIP LOCKED) RETURNING order_key)
 UPDATE Order_Header SET
   uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
                            ELSE Order_Header.uninvoiced_status END,
@@ -231,7 +235,8 @@ WHERE Order_Header.order_key = t.order_key
 
 -- query: v_Invoice_Up_OrderStat_byCustPack action
 -- param: CustID Text
-WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+WITH marked AS (DELETE FROM Order_Status_Pending WHERE order_key IN
+  (SELECT order_key FROM Order_Status_Pending FOR UPDATE SKIP LOCKED) RETURNING order_key)
 UPDATE Order_Header SET
   uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
                            ELSE Order_Header.uninvoiced_status END,
@@ -250,7 +255,8 @@ WHERE Order_Header.order_key = t.order_key
 -- param: CustID Text
 -- param: BeginOrder Text
 -- param: EndOrder Text
-WITH marked AS (DELETE FROM Order_Status_Pending RETURNING order_key)
+WITH marked AS (DELETE FROM Order_Status_Pending WHERE order_key IN
+  (SELECT order_key FROM Order_Status_Pending FOR UPDATE SKIP LOCKED) RETURNING order_key)
 UPDATE Order_Header SET
   uninvoiced_status = CASE WHEN Order_Header.order_status NOT IN (1, 2) THEN Order_Header.order_status
                            ELSE Order_Header.uninvoiced_status END,

@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "data/backends/sqlite/sqlite_result_set.h"
 #include "data/data_recordset.h"
 #include "platform/ascii.h"
 #include "tests/support/temp_database.h"
+#ifndef _WIN32
+#include "data/backends/postgres/postgres_result_set.h"
+#endif
 
 namespace tarvik::data {
 namespace {
@@ -150,6 +154,44 @@ TEST_F(LargeResult, WalkBackFromTheEndAcrossWindows) {
   for (int n = 701; n <= 1300; ++n) {
     ASSERT_TRUE(rs_->MoveNext());
     ASSERT_EQ(Key(), n);
+  }
+}
+
+// Rows the result sets of the fixture's backend have read so far.
+std::uint64_t RowsRead(const TempDatabase& db) {
+#ifndef _WIN32
+  if (db.postgres()) return PostgresRowsFetched();
+#endif
+  return db.postgres() ? 0 : SqliteRowsRead();
+}
+
+// Opening a selection and moving to its last row (what a browse does after
+// every Save) reads the first rows, a count and the last rows: as many for
+// a few dozen rows as for thousands. Walking back from there to the first
+// row lands on every row in turn.
+TEST_F(LargeResult, TheLastRowCostsTheSameWhateverTheSizeOfTheSelection) {
+  for (int size : {20, 40, 100, 300, 700, kHeaders}) {
+    SCOPED_TRACE(size);
+    const std::string sql =
+        "SELECT * FROM Invoice_Header WHERE invoice_no <= " + std::to_string(size) + " ORDER BY Invoice_No ";
+    const std::uint64_t before = RowsRead(*db_);
+    ASSERT_TRUE(rs_->OpenRecordset(sql));
+    EXPECT_EQ(rs_->RecordCount(), size);
+    ASSERT_TRUE(rs_->MoveLast());
+    EXPECT_EQ(Key(), size);
+    EXPECT_LE(RowsRead(*db_) - before, 40u);
+
+    const int walk = std::min(size, 800);
+    for (int n = size - 1; n > size - walk; --n) {
+      ASSERT_TRUE(rs_->MovePrevious());
+      ASSERT_EQ(Key(), n);
+    }
+    if (walk == size) {
+      EXPECT_FALSE(rs_->MovePrevious());
+    }
+    ASSERT_TRUE(rs_->MoveLast());
+    EXPECT_EQ(Key(), size);
+    EXPECT_FALSE(rs_->MoveNext());
   }
 }
 

@@ -173,7 +173,15 @@ class PostgresBackend : public Backend {
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
     return NewPostgresResultSet([this](const std::string& text, const std::vector<Value>& values) {
       return Fetch(text, values);
-    }, sql, params, [this] { return transactions_; });
+    }, sql, params, [this] { return transactions_; }, [this] { return KeepsRowCounts(); });
+  }
+  // Asked once the books answer yes (an upgrade may add the table later).
+  bool KeepsRowCounts() {
+    if (!keeps_row_counts_) {
+      RowBlock b = Fetch("SELECT CASE WHEN to_regclass('table_rows') IS NULL THEN 0 ELSE 1 END", {});
+      keeps_row_counts_ = !b.rows.empty() && b.rows.front().at(0) == Value{std::int64_t{1}};
+    }
+    return keeps_row_counts_;
   }
   // One SELECT read whole, after everything queued before it.
   RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
@@ -576,6 +584,7 @@ class PostgresBackend : public Backend {
   std::deque<Outcome> outcomes_;      // the last units sent
   ResultHandle rows_;                 // the rows of the last SELECT
   std::uint64_t tickets_ = 0;
+  bool keeps_row_counts_ = false;
   std::uint64_t transactions_ = 0;  // counts every BEGIN and end: rows read before are stale
   std::uint64_t own_ = 0;            // the unit being queued
   bool earlier_in_flight_ = false;   // the sync under way carries earlier calls' units

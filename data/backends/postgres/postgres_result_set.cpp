@@ -102,9 +102,10 @@ struct Key {
 
 class PostgresResultSet : public ResultSet {
  public:
-  PostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params, TransactionEpoch epoch)
+  PostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params, TransactionEpoch epoch,
+                    KeptRowCounts row_counts)
       : fetch_(std::move(fetch)), sql_(WithoutFinalSemicolon(sql)), params_(std::move(params)),
-        epoch_(std::move(epoch)) {
+        epoch_(std::move(epoch)), row_counts_(std::move(row_counts)) {
     if (IsPlainSelect(sql_)) {
       ordered_ = SplitTrailingOrderBy(sql_);
       if (ordered_) {
@@ -127,7 +128,15 @@ class PostgresResultSet : public ResultSet {
       if (done_) {
         count_ = StreamEnd();
       } else {
-        RowBlock n = Fetch("SELECT count(*) FROM (" + Unordered() + ") AS t", params_);
+        // A whole table whose rows the books keep a count of is counted
+        // from there (a count query visits every row).
+        std::optional<std::string> table = WholeTableName(Unordered());
+        RowBlock n = Fetch(table && row_counts_ && row_counts_()
+                               ? "SELECT coalesce((SELECT sum(n)::bigint FROM (SELECT row_count AS n FROM Table_Rows "
+                                 "WHERE table_name = '" + *table + "' UNION ALL SELECT change FROM Table_Row_Changes "
+                                 "WHERE table_name = '" + *table + "') AS k), (SELECT count(*) FROM " + *table + "))"
+                               : "SELECT count(*) FROM (" + Unordered() + ") AS t",
+                           params_);
         count_ = std::get<std::int64_t>(n.rows.at(0).at(0));
       }
     }
@@ -144,7 +153,8 @@ class PostgresResultSet : public ResultSet {
     if (row < 0) return false;
     ForgetRowsReadInAnotherTransaction();
     const std::int64_t streamed = StreamEnd();
-    if (row >= stream_base_ && (row < streamed || done_ || row < streamed + kStreamAhead)) {
+    if (row >= stream_base_ &&
+        (row < streamed || done_ || (row < streamed + kStreamAhead && !JumpToTheTail(row)))) {
       Stream(row);
       if (row >= StreamEnd()) return false;
       Visit(row);
@@ -611,6 +621,14 @@ class PostgresResultSet : public ResultSet {
     return row >= window_start_ && row < window_start_ + static_cast<std::int64_t>(window_.size());
   }
 
+  // A jump well past the streamed rows into the last rows of a counted
+  // plain order (MoveLast) reads them backwards rather than every row
+  // before them: its cost must not grow with the result.
+  bool NearTheTail(std::int64_t row) const { return count_ && row >= *count_ - kWindowRows; }
+  bool JumpToTheTail(std::int64_t row) const {
+    return !keys_.empty() && row >= StreamEnd() + kFirstBatch && NearTheTail(row);
+  }
+
   struct Anchor {
     std::int64_t position;
     const Row* row;
@@ -660,11 +678,17 @@ class PostgresResultSet : public ResultSet {
   void LoadWindow(std::int64_t row) {
     const std::int64_t count = RowCount();
     if (!keys_.empty()) {
-      if (std::optional<Anchor> anchor = NearestAnchor(row)) {
+      // Whichever is nearer: a row of known position or the end.
+      const bool tail = row >= count - kWindowRows;
+      std::optional<Anchor> anchor = NearestAnchor(row);
+      if (anchor && (!tail || std::llabs(row - anchor->position) < count - row)) {
         if (LoadFromAnchor(*anchor, row)) return;
       }
-      if (row >= count - kWindowRows) {
-        const std::int64_t rows = std::min(count, kWindowRows);
+      if (tail) {
+        // The first read of the tail is short (MoveLast wants one row); a
+        // walk back reads more each time.
+        const std::int64_t rows = std::min(count, std::max(count - row, tail_rows_));
+        tail_rows_ = std::min(tail_rows_ * 4, kWindowRows);
         RowBlock block = Fetch(OrderedRead("", "", true, rows), params_);
         window_ = std::move(block.rows);
         std::reverse(window_.begin(), window_.end());
@@ -701,6 +725,7 @@ class PostgresResultSet : public ResultSet {
   std::string sql_;
   std::vector<Value> params_;
   TransactionEpoch epoch_;
+  KeptRowCounts row_counts_;
   std::uint64_t read_epoch_ = 0;  // the epoch rows were read in last
   bool whole_ = false;            // not a SELECT: read whole once
   std::vector<std::string> columns_;
@@ -717,6 +742,7 @@ class PostgresResultSet : public ResultSet {
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;
   std::int64_t window_start_ = 0;
+  std::int64_t tail_rows_ = kFirstBatch;  // rows the next read of the tail reads
   Row sought_;
   bool sought_counted_ = false;
   const Row* current_ = nullptr;
@@ -725,8 +751,9 @@ class PostgresResultSet : public ResultSet {
 }  // namespace
 
 std::unique_ptr<ResultSet> NewPostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params,
-                                                TransactionEpoch epoch) {
-  return std::make_unique<PostgresResultSet>(std::move(fetch), std::move(sql), std::move(params), std::move(epoch));
+                                                TransactionEpoch epoch, KeptRowCounts row_counts) {
+  return std::make_unique<PostgresResultSet>(std::move(fetch), std::move(sql), std::move(params), std::move(epoch),
+                                             std::move(row_counts));
 }
 
 std::uint64_t PostgresRowsFetched() { return rows_fetched.load(std::memory_order_relaxed); }

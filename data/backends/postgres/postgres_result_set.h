@@ -33,10 +33,15 @@ namespace tarvik::data {
 // the backend does not tell.
 using TransactionEpoch = std::function<std::uint64_t()>;
 
-// `fetch` must outlive the result; so must whatever `epoch` reads. Reads the
-// first batch at once: errors of the SELECT are thrown from here.
+// Whether the books keep row counts of tables (Table_Rows): a whole table
+// is then counted from there. Empty: never asked.
+using KeptRowCounts = std::function<bool()>;
+
+// `fetch` must outlive the result; so must whatever `epoch` and
+// `row_counts` read. Reads the first batch at once: errors of the SELECT
+// are thrown from here.
 std::unique_ptr<ResultSet> NewPostgresResultSet(RowFetcher fetch, std::string sql, std::vector<Value> params,
-                                                TransactionEpoch epoch = {});
+                                                TransactionEpoch epoch = {}, KeptRowCounts row_counts = {});
 
 // Rows this process's PostgreSQL result sets have read from the server.
 std::uint64_t PostgresRowsFetched();

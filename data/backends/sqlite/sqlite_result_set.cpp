@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <optional>
 
@@ -28,6 +29,8 @@ constexpr std::int64_t kKeptRows = 1024;
 // goes back to the database seldom.
 constexpr std::int64_t kFirstBatch = 16;
 constexpr std::int64_t kLastBatch = 256;
+
+std::atomic<std::uint64_t> rows_read{0};
 
 class SqliteResultSet : public ResultSet, private SteppingStatement {
  public:
@@ -57,8 +60,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
       if (done_) {
         count_ = StreamEnd();
       } else {
-        std::vector<Row> rows = Run("SELECT count(*) FROM (" + Unordered() + ")", {}, 1);
-        count_ = std::get<std::int64_t>(rows.at(0).at(0));
+        count_ = CountAll();
       }
     }
     return *count_;
@@ -73,7 +75,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     if (row < 0) return false;
     ForgetRowsReadInAnotherTransaction();
     const std::int64_t streamed = StreamEnd();
-    if (row >= stream_base_ && (row < streamed || done_ || row < streamed + kStreamAhead)) {
+    if (row >= stream_base_ &&
+        (row < streamed || done_ || (row < streamed + kStreamAhead && !JumpToTheTail(row)))) {
       Stream(row);
       if (row >= StreamEnd()) return false;
       Visit(row);
@@ -155,6 +158,24 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   }
   bool Autocommit() const { return sqlite3_get_autocommit(db_.getHandle()) != 0; }
 
+  // A whole table whose rows the books keep a count of (Table_Rows, by
+  // triggers) is counted from there; otherwise, or in books without that
+  // table, by one count query.
+  std::int64_t CountAll() {
+    if (std::optional<std::string> table = WholeTableName(Unordered())) {
+      try {
+        std::vector<Row> rows = Run("SELECT coalesce((SELECT row_count FROM Table_Rows WHERE table_name = '" +
+                                        *table + "'), (SELECT count(*) FROM " + *table + "))",
+                                    {}, 1);
+        return std::get<std::int64_t>(rows.at(0).at(0));
+      } catch (const AutomationError&) {
+        // no Table_Rows: books of an earlier version, read as they are
+      }
+    }
+    std::vector<Row> rows = Run("SELECT count(*) FROM (" + Unordered() + ")", {}, 1);
+    return std::get<std::int64_t>(rows.at(0).at(0));
+  }
+
   // Counting needs no order, and SQLite counts a plain table without
   // visiting its rows only when the subquery has none.
   const std::string& Unordered() const { return ordered_ ? ordered_->base : sql_; }
@@ -196,6 +217,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   }
 
   static Row ReadRow(const Prepared& st, int columns) {
+    rows_read.fetch_add(1, std::memory_order_relaxed);
     Row r;
     r.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) r.push_back(ColumnValue(st, c));
@@ -452,13 +474,23 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     return row >= window_start_ && row < window_start_ + static_cast<std::int64_t>(window_.size());
   }
 
+  // A jump well past the streamed rows into the last rows of a counted
+  // plain ORDER BY (MoveLast) reads them backwards rather than streaming
+  // every row before them: its cost must not grow with the result.
+  bool JumpToTheTail(std::int64_t row) const {
+    return ordered_ && count_ && row >= StreamEnd() + kFirstBatch && row >= *count_ - kWindowRows;
+  }
+
   // The tail of a plain ORDER BY is read backwards (a keyed scan from the
   // end); anything else by position.
   void LoadWindow(std::int64_t row) {
     const std::int64_t count = RowCount();
     window_.clear();
     if (ordered_ && row >= count - kWindowRows) {
-      const std::int64_t rows = count - std::max<std::int64_t>(0, count - kWindowRows);
+      // The first read of the tail is short (MoveLast wants one row); a
+      // walk back reads more each time.
+      const std::int64_t rows = std::min(count, std::max(count - row, tail_rows_));
+      tail_rows_ = std::min(tail_rows_ * 4, kWindowRows);
       window_ = Run(ordered_->base + OrderByClause(ordered_->terms, true) + " LIMIT " +
                         std::to_string(rows),
                     {}, rows);
@@ -529,11 +561,14 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   std::optional<std::int64_t> count_;
   std::vector<Row> window_;
   std::int64_t window_start_ = 0;
+  std::int64_t tail_rows_ = kFirstBatch;  // rows the next read of the tail reads
   Row sought_;
   const Row* current_ = nullptr;
 };
 
 }  // namespace
+
+std::uint64_t SqliteRowsRead() { return rows_read.load(std::memory_order_relaxed); }
 
 std::unique_ptr<ResultSet> NewSqliteResultSet(SQLite::Database& db, std::weak_ptr<StatementCache> cache,
                                               const std::string& sql,

@@ -14,6 +14,7 @@
 
 #include <SQLiteCpp/Database.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,5 +34,8 @@ std::unique_ptr<ResultSet> NewSqliteResultSet(SQLite::Database& db,
                                               std::weak_ptr<sqlite_detail::StatementCache> cache,
                                               const std::string& sql,
                                               const std::vector<Value>& params);
+
+// Rows this process's SQLite result sets have read from their statements.
+std::uint64_t SqliteRowsRead();
 
 }  // namespace tarvik::data
