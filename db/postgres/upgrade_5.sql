@@ -1,0 +1,2 @@
+-- Version 5: kept free for the e-invoice tables, which come with their own
+-- upgrade; nothing changes here.
