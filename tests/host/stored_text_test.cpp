@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/limits.h"
 #include "tests/host/tarvik_process.h"
 
 namespace tarvik::host_test {
@@ -73,6 +74,27 @@ TEST_F(StoredTextTest, ATextWithNulIsKeptWholeOrRefused) {
   RunResult shown = Run({"show", "902"});
   EXPECT_EQ(shown.exit_code, 0) << shown.err;
   EXPECT_NE(shown.out.find("before\\u0000after"), std::string::npos) << shown.out;
+}
+
+// A value past the text limit is refused with the command line, before the
+// database is opened; one at the limit is taken.
+TEST_F(StoredTextTest, CommandLineTextsLongerThanTheLimitAreRefused) {
+  const std::string too_long(kMaxTextBytes + 1, 'x');
+  for (const char* option : {"--bill-to", "--extra1", "--extra2"}) {
+    for (const char* command : {"edit", "create"}) {
+      std::vector<std::string> args = {command};
+      if (std::string(command) == "edit") args.push_back("1");
+      args.insert(args.end(), {option, too_long});
+      RunResult r = Run(args);
+      EXPECT_EQ(r.exit_code, 2) << command << " " << option << ": " << r.err.substr(0, 300);
+      EXPECT_NE(r.err.find("at most 65536 bytes"), std::string::npos) << r.err.substr(0, 300);
+      EXPECT_LT(r.err.size(), 2000u) << "the value was quoted back";
+    }
+  }
+  ASSERT_EQ(AddHeader(db_, 903, "before")["ok"], true);
+  RunResult at_limit = Run({"edit", "903", "--bill-to", std::string(kMaxTextBytes, 'y')});
+  EXPECT_EQ(at_limit.exit_code, 0) << at_limit.err.substr(0, 300);
+  EXPECT_EQ(Number("SELECT length(bill_to) FROM Invoice_Header WHERE invoice_no = 903"), kMaxTextBytes);
 }
 
 }  // namespace
