@@ -1,6 +1,7 @@
 #include "data/field_conversion.h"
 
 #include "platform/error.h"
+#include "platform/limits.h"
 #include "platform/regional.h"
 
 namespace tarvik::data {
@@ -52,6 +53,13 @@ std::string Field2SqlText(Variant value) {
   if (v.is_empty()) return "Null";  // Empty equals the empty text
   const std::string text = v.ToString();
   if (text.empty()) return "Null";
+  // The books keep texts of a bounded size; a larger one is refused before
+  // any statement carries it.
+  if (text.size() > kMaxTextBytes) {
+    RaiseError(kErrInvalidProcedureCall, "A text of " + std::to_string(text.size()) +
+                                             " bytes is longer than the " + std::to_string(kMaxTextBytes) +
+                                             " bytes a text of the books may hold; nothing was written.");
+  }
   std::string out;
   out.reserve(text.size() + 2);
   out += '\'';

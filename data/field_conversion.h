@@ -23,7 +23,7 @@ std::int32_t Field2Long(Variant value);
 double Field2Double(Variant value);
 float Field2Single(Variant value);
 std::int32_t Field2Integer(Variant value);  // within -32768..32767
-// Raises AutomationError 94 for Null.
+// Raises AutomationError 94 for Null, 5 for a text over kMaxTextBytes.
 std::string Field2SqlText(Variant value);
 
 // Plain US number text for SQL (point decimal, no grouping).

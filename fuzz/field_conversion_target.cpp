@@ -8,6 +8,7 @@
 #include "data/sql_text.h"
 #include "fuzz/fuzz_targets.h"
 #include "platform/error.h"
+#include "platform/limits.h"
 #include "platform/variant.h"
 
 namespace tarvik::fuzz {
@@ -98,7 +99,14 @@ void FieldConversionTarget(std::string_view input) {
       !std::isfinite(single)) {
     Broken("Field2Single gave a value that is not finite", input);
   }
-  if (value.vt() == VT_BSTR) {
+  if (value.vt() == VT_BSTR && value.ToString().size() > kMaxTextBytes) {
+    try {
+      data::Field2SqlText(value);
+      Broken("Field2SqlText took a text longer than the limit", input);
+    } catch (const AutomationError& e) {
+      if (e.number() != kErrInvalidProcedureCall) Broken("Field2SqlText raised " + std::to_string(e.number()), input);
+    }
+  } else if (value.vt() == VT_BSTR) {
     std::string literal;
     if (!Converts([&] { literal = data::Field2SqlText(value); }, input, "Field2SqlText")) {
       Broken("Field2SqlText refused a text", input);

@@ -31,6 +31,12 @@ void RegionalTarget(std::string_view input);
 // Lines with "open" or "create" are dropped (they touch files and libraries).
 void ScriptLinesTarget(std::string_view input);
 
+// The script driver's bounds: a line nested around the input (or the input
+// repeated past the line limit) is answered once; nothing nested past the
+// depth limit is accepted; an overlong line is refused without being quoted;
+// the line after it is still answered.
+void ScriptLimitsTarget(std::string_view input);
+
 // The conversion helpers on texts, numbers, dates and Null: only their
 // documented errors escape; numbers stay finite and in range; a text
 // literal is the text with quotes doubled (Null for the empty text); every
@@ -57,6 +63,7 @@ inline constexpr Target kTargets[] = {
     {"classic_dialect", &ClassicDialectTarget},
     {"regional", &RegionalTarget},
     {"script_lines", &ScriptLinesTarget},
+    {"script_limits", &ScriptLimitsTarget},
     {"field_conversion", &FieldConversionTarget},
     {"literal_parameters", &LiteralParametersTarget},
 };

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "platform/limits.h"
 #include "platform/regional.h"
 
 namespace tarvik::host {
@@ -22,6 +23,9 @@ bool FitsLong(const std::string& digits) {
 }  // namespace
 
 std::string CheckValue(ValueKind kind, const std::string& text) {
+  if (text.size() > kMaxTextBytes) {
+    return "may hold at most " + std::to_string(kMaxTextBytes) + " bytes, got " + std::to_string(text.size());
+  }
   switch (kind) {
     case ValueKind::kText:
       return "";

@@ -13,7 +13,8 @@ namespace tarvik::host {
 enum class ValueKind { kText, kNumber, kDate, kByte };
 
 // "" when text fits the kind, else why not. The empty text is a number and
-// a date (it clears the field); a byte is a whole number from 0 to 255.
+// a date (it clears the field); a byte is a whole number from 0 to 255; no
+// value may be longer than kMaxTextBytes.
 std::string CheckValue(ValueKind kind, const std::string& text);
 // The property value for a checked text: a Byte for kByte, else the text.
 Variant PropertyValue(ValueKind kind, const std::string& text);

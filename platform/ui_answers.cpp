@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/error.h"
+#include "platform/json_nesting.h"
+#include "platform/limits.h"
 
 namespace tarvik {
 
@@ -39,6 +41,10 @@ ScriptedUi::Answer ParseEntry(const json& entry, std::size_t index) {
 }  // namespace
 
 std::vector<ScriptedUi::Answer> ParseUiAnswers(std::string_view json_text) {
+  if (NestedDeeperThan(json_text, kMaxJsonDepth)) {
+    RaiseError(kErrInvalidProcedureCall,
+               "answers nest lists and objects more than " + std::to_string(kMaxJsonDepth) + " deep");
+  }
   const json queue = json::parse(json_text, nullptr, /*allow_exceptions=*/false);
   if (queue.is_discarded()) {
     RaiseError(kErrInvalidProcedureCall, "answers are not valid JSON: " + std::string(json_text));

@@ -1,6 +1,9 @@
 #include "components/report/printable_text.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/limits.h"
 
 namespace tarvik::components::report {
 namespace {
@@ -47,8 +50,14 @@ bool BreaksBetweenCharacters(char32_t cp) {
 
 std::string PrintableText(std::string_view text, bool keep_breaks) {
   std::string out;
-  out.reserve(text.size());
+  out.reserve(std::min(text.size(), kMaxTextBytes));
   for (std::size_t i = 0; i < text.size();) {
+    // Text past the limit would only make pages nobody reads (and layout time
+    // and memory grow with it); the ellipsis shows that something was left out.
+    if (out.size() >= kMaxTextBytes) {
+      out += "\xE2\x80\xA6";  // U+2026
+      break;
+    }
     std::size_t length = 0;
     const char32_t cp = Decode(text, i, length);
     if (length == 0) {

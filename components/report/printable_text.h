@@ -10,7 +10,8 @@ namespace tarvik::components::report {
 
 // Control characters (C0, DEL, C1) are never drawn: tabs, line breaks and
 // the like become a space (a line break stays one when keep_breaks), the
-// rest go. Invalid UTF-8 bytes become U+FFFD.
+// rest go. Invalid UTF-8 bytes become U+FFFD. A text longer than
+// kMaxTextBytes is cut there and ends in an ellipsis.
 std::string PrintableText(std::string_view text, bool keep_breaks);
 
 // The pieces a text may not be broken inside: words between spaces, and

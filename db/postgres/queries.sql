@@ -2,6 +2,8 @@
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
 -- ranges compare as numbers when both ends are numeric, as text otherwise;
+-- as numbers exactly, whatever their length: by the count of significant
+-- digits, then by those digits as text (index Order_Header_number_exact);
 -- a range of all orders is written as two selects, one for each reading,
 -- so each searches its own index instead of testing every order.
 -- Invoice numbers arrive as text and are read as numbers by the same
@@ -14,14 +16,15 @@ SELECT order_key FROM (
   SELECT h.order_key, h.order_number FROM Order_Header h
   WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
     AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
-    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+    AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?1::text, '0')), ltrim(?1::text, '0')) AND (length(ltrim(?2::text, '0')), ltrim(?2::text, '0'))
     AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
   UNION ALL
   SELECT h.order_key, h.order_number FROM Order_Header h
   WHERE NOT (?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]')
     AND h.order_number BETWEEN ?1::text AND ?2::text
     AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)) k
-ORDER BY CASE WHEN order_number !~ '[^0-9]' AND order_number <> '' THEN tarvik_int(order_number) END NULLS FIRST,
+ORDER BY CASE WHEN order_number !~ '[^0-9]' AND order_number <> '' THEN length(ltrim(order_number, '0')) END NULLS FIRST,
+         CASE WHEN order_number !~ '[^0-9]' AND order_number <> '' THEN ltrim(order_number, '0') COLLATE "C" END NULLS FIRST,
          order_number, order_key
 
 -- query: v_Invoice_All_Picked select
@@ -32,7 +35,7 @@ SELECT order_number, line_no, item_number, quantity_ordered, quantity_picked FRO
   FROM Order_Header h JOIN Order_Detail d ON d.order_key = h.order_key
   WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
     AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
-    AND tarvik_int(h.order_number) BETWEEN tarvik_int(?1::text) AND tarvik_int(?2::text)
+    AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?1::text, '0')), ltrim(?1::text, '0')) AND (length(ltrim(?2::text, '0')), ltrim(?2::text, '0'))
     AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
   UNION ALL
   SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
@@ -106,7 +109,7 @@ WITH lines AS (
   WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
     AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
               THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                   AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                   AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?2::text, '0')), ltrim(?2::text, '0')) AND (length(ltrim(?3::text, '0')), ltrim(?3::text, '0'))
               ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
   ORDER BY d.order_key, d.line_no FOR UPDATE OF d
   RETURNING invoice_no),
@@ -167,7 +170,7 @@ SELECT DISTINCT d.order_key FROM Order_Detail d JOIN Order_Header h ON h.order_k
 WHERE h.cust_id = ?1::text AND d.quantity_packed > 0
   AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
             THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                 AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                 AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?2::text, '0')), ltrim(?2::text, '0')) AND (length(ltrim(?3::text, '0')), ltrim(?3::text, '0'))
             ELSE h.order_number BETWEEN ?2::text AND ?3::text END)
 ON CONFLICT DO NOTHING;
 UPDATE Order_Detail SET
@@ -179,7 +182,7 @@ WHERE quantity_packed > 0 AND order_key IN (
   SELECT h.order_key FROM Order_Header h WHERE h.cust_id = ?1::text
     AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
               THEN h.order_number <> '' AND h.order_number !~ '[^0-9]'
-                   AND tarvik_int(h.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                   AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?2::text, '0')), ltrim(?2::text, '0')) AND (length(ltrim(?3::text, '0')), ltrim(?3::text, '0'))
               ELSE h.order_number BETWEEN ?2::text AND ?3::text END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
@@ -268,7 +271,7 @@ FROM (SELECT o.order_key FROM Order_Header o
               SELECT s.order_key FROM Order_Header s WHERE s.cust_id = ?1::text
                 AND (CASE WHEN ?2::text <> '' AND ?3::text <> '' AND ?2::text !~ '[^0-9]' AND ?3::text !~ '[^0-9]'
                           THEN s.order_number <> '' AND s.order_number !~ '[^0-9]'
-                               AND tarvik_int(s.order_number) BETWEEN tarvik_int(?2::text) AND tarvik_int(?3::text)
+                               AND (length(ltrim(s.order_number, '0')), ltrim(s.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?2::text, '0')), ltrim(?2::text, '0')) AND (length(ltrim(?3::text, '0')), ltrim(?3::text, '0'))
                           ELSE s.order_number BETWEEN ?2::text AND ?3::text END)
               UNION SELECT order_key FROM marked))
         AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = o.order_key AND d.quantity_invoiced > 0 OFFSET 0)

@@ -2,6 +2,9 @@
 -- (KIND select or action), then "-- param: NAME TYPE" lines in parameter
 -- order, then the SQL (several statements run as one unit). Order-number
 -- ranges compare as numbers when both ends are numeric, as text otherwise;
+-- as numbers exactly, whatever their length: by the count of significant
+-- digits, then by those digits as text (CAST, which stops at 64 bits but
+-- never reorders, only narrows the search to the index);
 -- a range of all orders is written as two selects, one for each reading,
 -- so each searches its own index instead of testing every order.
 -- Invoice numbers arrive as text and are read as numbers by the same
@@ -15,13 +18,15 @@ SELECT order_key FROM (
   WHERE ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
     AND h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
     AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+    AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0')) BETWEEN (length(ltrim(?1, '0')), ltrim(?1, '0')) AND (length(ltrim(?2, '0')), ltrim(?2, '0'))
     AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
   UNION ALL
   SELECT h.order_key, h.order_number FROM Order_Header h
   WHERE NOT (?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*')
     AND h.order_number BETWEEN ?1 AND ?2
     AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)) k
-ORDER BY CASE WHEN order_number NOT GLOB '*[^0-9]*' AND order_number <> '' THEN CAST(order_number AS INTEGER) END,
+ORDER BY CASE WHEN order_number NOT GLOB '*[^0-9]*' AND order_number <> '' THEN length(ltrim(order_number, '0')) END,
+         CASE WHEN order_number NOT GLOB '*[^0-9]*' AND order_number <> '' THEN ltrim(order_number, '0') END,
          order_number, order_key
 
 -- query: v_Invoice_All_Picked select
@@ -33,6 +38,7 @@ SELECT order_number, line_no, item_number, quantity_ordered, quantity_picked FRO
   WHERE ?1 <> '' AND ?2 <> '' AND ?1 NOT GLOB '*[^0-9]*' AND ?2 NOT GLOB '*[^0-9]*'
     AND h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
     AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?1 AS INTEGER) AND CAST(?2 AS INTEGER)
+    AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0')) BETWEEN (length(ltrim(?1, '0')), ltrim(?1, '0')) AND (length(ltrim(?2, '0')), ltrim(?2, '0'))
     AND d.line_status <> 5 AND d.quantity_picked > 0 AND d.quantity_picked < d.quantity_ordered
   UNION ALL
   SELECT h.order_number, d.line_no, d.item_number, d.quantity_ordered, d.quantity_picked
@@ -95,6 +101,7 @@ WHERE h.cust_id = ?1 AND d.quantity_packed > 0
   AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
             THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
                  AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                 AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0')) BETWEEN (length(ltrim(?2, '0')), ltrim(?2, '0')) AND (length(ltrim(?3, '0')), ltrim(?3, '0'))
             ELSE h.order_number BETWEEN ?2 AND ?3 END);
 INSERT OR IGNORE INTO Invoice_Pending (invoice_no, state)
 SELECT ?4, 0 WHERE EXISTS (SELECT 1 FROM Invoice_Detail WHERE invoice_no = ?4);
@@ -151,6 +158,7 @@ WHERE h.cust_id = ?1 AND d.quantity_packed > 0
   AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
             THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
                  AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                 AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0')) BETWEEN (length(ltrim(?2, '0')), ltrim(?2, '0')) AND (length(ltrim(?3, '0')), ltrim(?3, '0'))
             ELSE h.order_number BETWEEN ?2 AND ?3 END);
 UPDATE Order_Detail SET
   uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
@@ -162,6 +170,7 @@ WHERE quantity_packed > 0 AND order_key IN (
     AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
               THEN h.order_number <> '' AND h.order_number NOT GLOB '*[^0-9]*'
                    AND CAST(h.order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                   AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0')) BETWEEN (length(ltrim(?2, '0')), ltrim(?2, '0')) AND (length(ltrim(?3, '0')), ltrim(?3, '0'))
               ELSE h.order_number BETWEEN ?2 AND ?3 END))
 
 -- Order status: 2 when every line not back-ordered is invoiced in full, 1
@@ -213,6 +222,7 @@ WHERE ((cust_id = ?1
         AND (CASE WHEN ?2 <> '' AND ?3 <> '' AND ?2 NOT GLOB '*[^0-9]*' AND ?3 NOT GLOB '*[^0-9]*'
                   THEN order_number <> '' AND order_number NOT GLOB '*[^0-9]*'
                        AND CAST(order_number AS INTEGER) BETWEEN CAST(?2 AS INTEGER) AND CAST(?3 AS INTEGER)
+                       AND (length(ltrim(order_number, '0')), ltrim(order_number, '0')) BETWEEN (length(ltrim(?2, '0')), ltrim(?2, '0')) AND (length(ltrim(?3, '0')), ltrim(?3, '0'))
                   ELSE order_number BETWEEN ?2 AND ?3 END))
        OR order_key IN (SELECT order_key FROM Order_Status_Pending))
   AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = Order_Header.order_key AND d.quantity_invoiced > 0);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/error.h"
+#include "platform/limits.h"
 #include "platform/regional.h"
 
 namespace tarvik::host {
@@ -51,6 +52,11 @@ const VtEntry* FindVt(VARTYPE vt) {
 Variant PlainFromJson(const nlohmann::json& j) {
   switch (j.type()) {
     case nlohmann::json::value_t::string:
+      if (j.get_ref<const std::string&>().size() > kMaxTextBytes) {
+        RaiseError(kErrInvalidProcedureCall, "a text value may hold at most " + std::to_string(kMaxTextBytes) +
+                                                 " bytes; this one holds " +
+                                                 std::to_string(j.get_ref<const std::string&>().size()));
+      }
       return Variant::String(j.get<std::string>());
     case nlohmann::json::value_t::boolean:
       return Variant::Boolean(j.get<bool>());

@@ -23,7 +23,8 @@ namespace tarvik::host {
 // Resolves an object name; throws AutomationError when there is none.
 using ObjectLookup = std::function<IDispatch*(const std::string& name)>;
 
-// Throws AutomationError 5 for a JSON value that has no Variant form,
+// Throws AutomationError 5 for a JSON value that has no Variant form or a
+// text longer than kMaxTextBytes,
 // 13 or 6 when a forced type cannot hold the value.
 Variant VariantFromJson(const nlohmann::json& j, const ObjectLookup& lookup);
 

@@ -9,12 +9,16 @@
 #include "host/database_open.h"
 #include "host/hex_code.h"
 #include "host/output/variant_json.h"
+#include "host/script/script_input.h"
 #include "host/server_library.h"
 #include "host/ui/answers.h"
+#include "platform/ascii.h"
 #include "platform/class_registry.h"
 #include "platform/collection.h"
 #include "platform/error.h"
+#include "platform/json_nesting.h"
 #include "platform/late_bound.h"
+#include "platform/limits.h"
 #include "platform/regional.h"
 
 namespace tarvik::host {
@@ -39,6 +43,17 @@ std::string TextField(const json& req, const char* name) {
   return f.get<std::string>();
 }
 
+// A malformed line is quoted in its refusal only so far as it helps to find it.
+std::string Excerpt(const std::string& raw) {
+  constexpr std::size_t kShown = 200;
+  return raw.size() <= kShown ? raw : raw.substr(0, kShown) + "...";
+}
+
+const std::string kLineTooLong = "the line is longer than " + std::to_string(kMaxScriptLineBytes) +
+                                 " bytes and was skipped";
+const std::string kTooDeep = "the request nests lists and objects more than " +
+                             std::to_string(kMaxJsonDepth) + " deep";
+
 ojson ErrorJson(HRESULT h, std::int32_t number, const std::string& description) {
   ojson e;
   e["hresult"] = HexCode(h);
@@ -54,6 +69,40 @@ struct CreateError : std::runtime_error {
       : std::runtime_error(description), hresult(code) {}
   HRESULT hresult;
 };
+
+// The calls through which an invoice number reaches a DELETE or UPDATE of a
+// header. The component reads a number it cannot read as 0, so "INV-7"
+// would delete or rewrite invoice 0; the driver, like the command line,
+// lets only a number through.
+struct KeyedCall {
+  const char* member;
+  bool (*keyed)(IDispatch* invoice);  // whether this call acts on InvoiceNo now
+};
+
+const KeyedCall kKeyedCalls[] = {
+    {"Delete", [](IDispatch*) { return true; }},
+    {"DeleteByFilter",
+     [](IDispatch* invoice) {
+       return AsciiUpper(InvokeByName(invoice, "Filter", CallKind::kGet).ToString()) == "INVOICE_NUMBER";
+     }},
+    {"Save",
+     [](IDispatch* invoice) {
+       constexpr std::int32_t kTmEdit = 2;
+       return InvokeByName(invoice, "TransactionMode", CallKind::kGet).ToLong() == kTmEdit;
+     }},
+};
+
+void RefuseInvoiceNoThatIsNoNumber(IDispatch* object, const std::string& member) {
+  const std::string upper = AsciiUpper(member);
+  for (const KeyedCall& call : kKeyedCalls) {
+    if (upper != AsciiUpper(call.member)) continue;
+    if (!HasMember(object, "InvoiceNo") || !call.keyed(object)) return;
+    const std::string number = InvokeByName(object, "InvoiceNo", CallKind::kGet).ToString();
+    if (regional::ParseNumber(number)) return;
+    BadRequest(std::string(call.member) + " refused: InvoiceNo '" + Excerpt(number) +
+               "' is not an invoice number; nothing was changed");
+  }
+}
 
 }  // namespace
 
@@ -91,7 +140,26 @@ ScriptDriver::~ScriptDriver() {
 
 void ScriptDriver::Run(std::istream& in) {
   std::string line;
-  while (std::getline(in, line)) HandleLine(line);
+  for (;;) {
+    switch (ReadBoundedLine(in, line, kMaxScriptLineBytes)) {
+      case LineRead::kEnd:
+        return;
+      case LineRead::kTooLong:
+        Refuse(kLineTooLong);
+        break;
+      case LineRead::kLine:
+        HandleLine(line);
+        break;
+    }
+  }
+}
+
+void ScriptDriver::Refuse(const std::string& why) {
+  const AutomationError e(kErrInvalidProcedureCall, why);
+  ojson reply;
+  reply["ok"] = false;
+  reply["error"] = ErrorJson(e.hresult(), e.number(), e.description());
+  Write(reply);
 }
 
 // A request that was not valid UTF-8 is echoed in its error reply: its bad
@@ -102,11 +170,14 @@ void ScriptDriver::Write(const ojson& line) {
 
 void ScriptDriver::HandleLine(const std::string& raw) {
   if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return;
+  // Refused before parsing: neither is read into a document.
+  if (raw.size() > kMaxScriptLineBytes) return Refuse(kLineTooLong);
+  if (NestedDeeperThan(raw, kMaxJsonDepth)) return Refuse(kTooDeep);
   ojson reply;
   json req = json::parse(raw, nullptr, /*allow_exceptions=*/false);
   if (req.is_object() && req.contains("id")) reply["id"] = req["id"];
   try {
-    if (req.is_discarded()) BadRequest("malformed JSON: " + raw);
+    if (req.is_discarded()) BadRequest("malformed JSON: " + Excerpt(raw));
     if (!req.is_object()) BadRequest("a request must be a JSON object");
     const std::string op = TextField(req, "op");
     const Op* found = nullptr;
@@ -231,12 +302,14 @@ ScriptDriver::Reply ScriptDriver::Let(const json& req) {
 ScriptDriver::Reply ScriptDriver::Get(const json& req) {
   Named& target = Find(TextField(req, "obj"));
   std::string member = TextField(req, "member");
+  RefuseInvoiceNoThatIsNoNumber(target.object.get(), member);
   return ValueReply(req, InvokeByName(target.object.get(), member, CallKind::kGet, Args(req)));
 }
 
 ScriptDriver::Reply ScriptDriver::Call(const json& req) {
   Named& target = Find(TextField(req, "obj"));
   std::string member = TextField(req, "member");
+  RefuseInvoiceNoThatIsNoNumber(target.object.get(), member);
   return ValueReply(req, InvokeByName(target.object.get(), member, CallKind::kMethod, Args(req)));
 }
 

@@ -72,6 +72,8 @@ class ScriptDriver {
   std::vector<Variant> Args(const nlohmann::json& req);
   Reply ValueReply(const nlohmann::json& req, const Variant& v);
   void Write(const nlohmann::ordered_json& line);
+  // The error reply of a line refused before it was parsed (no id known).
+  void Refuse(const std::string& why);
 
   std::ostream& out_;
   ScriptedUi ui_;

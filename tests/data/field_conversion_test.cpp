@@ -8,6 +8,7 @@
 #include "tests/support/error_number.h"
 
 #include "platform/error.h"
+#include "platform/limits.h"
 
 namespace tarvik::data {
 namespace {
@@ -24,6 +25,16 @@ TEST(Field2SqlText, QuotesAndNull) {
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(Field2SqlText(S(in)), out) << in;
   EXPECT_EQ(ErrorNumberOf([] { Field2SqlText(Variant::Null()); }), kErrInvalidUseOfNull);
+}
+
+// The limit counts the UTF-8 bytes that would be stored, quotes not included.
+TEST(Field2SqlText, TextsOverTheLimitAreRefused) {
+  const std::string at_limit(kMaxTextBytes, 'x');
+  EXPECT_EQ(Field2SqlText(Variant::String(at_limit)).size(), kMaxTextBytes + 2);
+  EXPECT_EQ(ErrorNumberOf([&] { Field2SqlText(Variant::String(at_limit + "x")); }), kErrInvalidProcedureCall);
+  std::string umlauts;
+  for (std::size_t i = 0; i < kMaxTextBytes / 2 + 1; ++i) umlauts += "\xC3\xBC";
+  EXPECT_EQ(ErrorNumberOf([&] { Field2SqlText(Variant::String(umlauts)); }), kErrInvalidProcedureCall);
 }
 
 TEST(Field2SqlDate, DatesAreReformattedOthersAreNull) {

@@ -159,10 +159,11 @@ TEST(SchemaUpgrade, BringsAFirstVersionDatabaseUpWithoutLosingARow) {
   }
 }
 
-// Whether the index that numeric order ranges search exists.
+// Whether the index that numeric order ranges search exists: PostgreSQL's
+// compares whole numbers of any length, SQLite's narrows by the 64-bit value.
 bool HasOrderNumberValueIndex(HostConnection& c) {
   return ScalarNumber(c, c.SqlDialect() == data::Dialect::kPostgres
-                             ? "SELECT count(*) FROM pg_indexes WHERE indexname = 'order_header_number_value'"
+                             ? "SELECT count(*) FROM pg_indexes WHERE indexname = 'order_header_number_exact'"
                              : "SELECT count(*) FROM sqlite_master WHERE name = 'Order_Header_number_value'") == 1;
 }
 

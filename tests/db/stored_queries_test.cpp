@@ -103,6 +103,59 @@ TEST(OrderKeys, NumericRangesCompareAsNumbersOthersAsText) {
   EXPECT_EQ(std::get<std::int64_t>(rs->Column(0)), 100) << "999 comes before 1001 by number";
 }
 
+// Order numbers of any length compare by their value on both backends:
+// beyond 64 bits, beyond 18 digits and behind leading zeros.
+TEST(OrderKeys, LongOrderNumbersCompareExactly) {
+  TempDatabase db;
+  auto c = db.Connect();
+  const std::pair<int, const char*> orders[] = {
+      {101, "18446744073709551616"},  // 2^64
+      {102, "18446744073709551617"},
+      {103, "99999999999999999999"},
+      {104, "123456789012345678901234567890"},
+      {105, "0000000000000000000000000999"},  // 999
+      {106, "9223372036854775807"},          // the largest 64-bit value
+      {107, "9223372036854775808"},
+  };
+  for (const auto& [key, number] : orders) {
+    const std::string k = std::to_string(key);
+    c->Execute("INSERT INTO Order_Header (order_key, order_number, cust_id) VALUES (" + k + ", '" + number +
+               "', 'C100')");
+    c->Execute("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, quantity_packed)"
+               " VALUES (" + k + ", 1, 'NUT-10', 'MAIN', 1, 1)");
+  }
+  auto keys = [&](const std::string& begin, const std::string& end) {
+    std::vector<std::int64_t> out;
+    auto rs = c->OpenStoredQuery("v_Order_Keys", {T(begin), T(end)});
+    for (int i = 0; rs->Seek(i); ++i) out.push_back(std::get<std::int64_t>(rs->Column(0)));
+    return out;
+  };
+  using K = std::vector<std::int64_t>;
+  EXPECT_EQ(keys("18446744073709551616", "18446744073709551616"), (K{101}));
+  EXPECT_EQ(keys("18446744073709551617", "99999999999999999999"), (K{102, 103}));
+  EXPECT_EQ(keys("9223372036854775807", "9223372036854775807"), (K{106}));
+  EXPECT_EQ(keys("9223372036854775808", "18446744073709551616"), (K{107, 101}));
+  EXPECT_EQ(keys("100000000000000000000", "999999999999999999999999999999"), (K{104}));
+  EXPECT_EQ(keys("999", "999"), (K{105}));
+  EXPECT_EQ(keys("0999", "1000"), (K{105}));
+  // Every order with packed lines, in value order: the demo's lie between 999
+  // and 2^63-1.
+  const K all = keys("0", "999999999999999999999999999999");
+  ASSERT_EQ(static_cast<double>(all.size()),
+            ScalarNumber(*c, "SELECT count(DISTINCT order_key) FROM Order_Detail WHERE quantity_packed > 0"));
+  EXPECT_EQ(all.front(), 105);
+  EXPECT_EQ(K(all.end() - 6, all.end()), (K{106, 107, 101, 102, 103, 104}));
+  // The same ranges select the same orders in the postings.
+  c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
+  ASSERT_TRUE(RunStoredQuery(*c, "v_InvoiceDet_byCustOrdPack",
+                             {T("C100"), T("18446744073709551617"), T("99999999999999999999"), T("1")}));
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail WHERE order_key IN (102, 103)"), 2);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Detail"), 2);
+  EXPECT_EQ(c->OpenStoredQuery("v_Invoice_All_Picked", {T("18446744073709551616"), T("18446744073709551616")})
+                ->RowCount(),
+            0);
+}
+
 TEST(PartialPicking, FindsOnlyPartlyPickedLines) {
   TempDatabase db;
   auto c = db.Connect();

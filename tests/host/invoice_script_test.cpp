@@ -160,5 +160,45 @@ TEST_F(InvoiceScriptTest, ConfirmedDeletePutsStockAndStatusBack) {
   EXPECT_EQ(r[8]["error"]["number"], 5);
 }
 
+// The component reads an InvoiceNo that is no number as invoice 0; a script
+// gets a refusal instead of a question about 'INV-7' and the loss of invoice 0.
+// Texts the regional conversion reads as a number still select by it.
+TEST_F(InvoiceScriptTest, AnInvoiceNoThatIsNoNumberNeverReachesADeleteOrAnEdit) {
+  const char* const kHeaders = "SELECT invoice_no, bill_to FROM Invoice_Header ORDER BY invoice_no";
+  std::vector<std::string> lines = {Let("InvoiceNo", "abc"), Let("BillTo", "zero"), Call("AddHeader"),
+                                    Sql(kState), Sql(kHeaders), Answers(json::array({6, 6, 6, 6, 6, 6}))};
+  const std::vector<std::string> not_numbers = {"INV-7", "7x", "", " "};
+  for (const std::string& text : not_numbers) {
+    lines.insert(lines.end(), {Let("InvoiceNo", text), Call("Delete"),
+                               Let("Filter", "invoice_number"), Call("DeleteByFilter"),
+                               Let("TransactionMode", 2), Let("BillTo", "changed"), Call("Save"),
+                               R"({"op":"get","obj":"i","member":"Delete"})"});
+  }
+  const std::size_t refusals_end = lines.size();
+  lines.insert(lines.end(), {Sql(kState), Sql(kHeaders),
+                             // Whole numbers by the regional conversion still work.
+                             Let("TransactionMode", 2), Let("InvoiceNo", "&H2"), Let("BillTo", "edited"),
+                             Call("Save"), Let("InvoiceNo", "0003"), Call("Delete"), Sql(kHeaders)});
+  auto r = Run(lines);
+  ASSERT_EQ(r.size(), lines.size());
+  EXPECT_EQ(r[2]["value"], -1) << "invoice 0 added";
+  for (std::size_t i = 6; i < refusals_end; i += 8) {
+    SCOPED_TRACE(lines[i]);
+    for (std::size_t refused : {i + 1, i + 3, i + 6, i + 7}) {
+      EXPECT_EQ(r[refused]["ok"], false) << lines[refused] << " " << r[refused].dump();
+      EXPECT_EQ(r[refused]["error"]["number"], 5);
+      EXPECT_NE(r[refused].dump().find("is not an invoice number"), std::string::npos) << r[refused].dump();
+    }
+  }
+  EXPECT_EQ(r[refusals_end]["rows"], r[3]["rows"]) << "nothing was deleted, reset or logged";
+  EXPECT_EQ(r[refusals_end + 1]["rows"], r[4]["rows"]) << "no header was rewritten";
+  // The refused calls asked nothing: the only question is the last delete's.
+  ASSERT_EQ(events_.size(), 1u);
+  EXPECT_EQ(events_[0]["text"], "Are you sure you want to delete Invoice '0003'?");
+  EXPECT_EQ(r[refusals_end + 5]["value"], -1);
+  EXPECT_EQ(r[refusals_end + 7]["value"], -1);
+  EXPECT_EQ(r.back()["rows"], json::parse(R"([[0, "zero"], [1, null], [2, "edited"]])")) << r.back().dump();
+}
+
 }  // namespace
 }  // namespace tarvik::host_test

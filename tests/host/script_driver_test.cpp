@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/limits.h"
 #include "tests/host/tarvik_process.h"
 #include "tests/support/temp_database.h"
 
@@ -311,6 +312,85 @@ TEST_F(ScriptDriverTest, SqlRefusesMoreRowsThanItsLimit) {
   EXPECT_EQ(replies[1]["ok"], false);
   EXPECT_NE(replies[1].dump().find("more than 100000 rows"), std::string::npos) << replies[1].dump();
   EXPECT_EQ(replies[2]["rows"].size(), 100000u);
+}
+
+// A line at the limit is read; one past it is refused without being read
+// whole or quoted back, and the run goes on with the next line.
+TEST_F(ScriptDriverTest, LinesLongerThanTheLimitAreSkippedNotEchoed) {
+  auto padded = [](std::size_t size) {
+    std::string line = R"({"op":"collection","as":"f","pad":")";
+    const std::string end = R"("})";
+    line.append(size - line.size() - end.size(), 'p');
+    return line + end;
+  };
+  const std::string at_limit = padded(kMaxScriptLineBytes);
+  const std::string over_limit = padded(kMaxScriptLineBytes + 1);
+  const std::string huge(8 * kMaxScriptLineBytes, 'z');  // no line feed until its end
+  const std::string input = at_limit + "\n" + over_limit + "\n" + huge + "\n" +
+                            R"({"op":"get","obj":"f","member":"Count","id":"after"})" + "\n" + huge;
+  RunResult run = RunCli({"script"}, input);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_LT(run.out.size(), 2000u) << "a refused line was quoted back";
+  auto replies = JsonLines(run.out);
+  ASSERT_EQ(replies.size(), 5u) << run.out;
+  EXPECT_EQ(replies[0]["ok"], true);
+  for (std::size_t i : {1u, 2u, 4u}) {
+    EXPECT_EQ(replies[i]["ok"], false);
+    EXPECT_EQ(replies[i]["error"]["number"], 5);
+    EXPECT_NE(replies[i]["error"]["description"].get<std::string>().find("longer than 1048576 bytes"),
+              std::string::npos)
+        << replies[i].dump();
+  }
+  EXPECT_EQ(replies[3], json::parse(R"({"id":"after","ok":true,"vt":"I4","value":0})"));
+}
+
+// Nesting is measured before the line is parsed; a deep one is refused, and a
+// bracket inside a text does not count.
+TEST_F(ScriptDriverTest, JsonNestedPastTheLimitIsRefused) {
+  auto nested = [](int depth) {
+    return R"({"op":"call","obj":"f","member":"Add","args":)" + std::string(depth - 1, '[') +
+           std::string(depth - 1, ']') + "}";
+  };
+  const std::string brackets_in_text(200, '[');
+  auto replies = Script({
+      R"({"op":"collection","as":"f"})",
+      nested(kMaxJsonDepth),      // deep enough to be parsed; no Variant form
+      nested(kMaxJsonDepth + 1),  // refused before parsing
+      nested(100000),
+      R"({"op":"call","obj":"f","member":"Add","args":[")" + brackets_in_text + R"("]})",
+      R"({"op":"get","obj":"f","member":"Item","args":[1]})",
+  });
+  ASSERT_EQ(replies.size(), 6u);
+  EXPECT_NE(replies[1].dump().find("no automation value"), std::string::npos) << replies[1].dump();
+  for (std::size_t i : {2u, 3u}) {
+    EXPECT_EQ(replies[i]["ok"], false);
+    EXPECT_NE(replies[i].dump().find("more than 64 deep"), std::string::npos) << replies[i].dump();
+  }
+  EXPECT_EQ(replies[4]["ok"], true) << replies[4].dump();
+  EXPECT_EQ(replies[5]["value"], brackets_in_text);
+
+  RunResult answers = RunCli({"script", "--answers", std::string(1000, '[') + std::string(1000, ']')}, "");
+  EXPECT_NE(answers.exit_code, 0);
+  EXPECT_NE(answers.err.find("more than 64 deep"), std::string::npos) << answers.err;
+}
+
+// A text value larger than the limit never reaches the component.
+TEST_F(ScriptDriverTest, TextValuesLongerThanTheLimitAreRefused) {
+  const std::string at_limit(kMaxTextBytes, 't');
+  auto replies = Script({
+      R"({"op":"collection","as":"f"})",
+      json{{"op", "call"}, {"obj", "f"}, {"member", "Add"}, {"args", {at_limit}}}.dump(),
+      json{{"op", "call"}, {"obj", "f"}, {"member", "Add"}, {"args", {at_limit + "t"}}}.dump(),
+      json{{"op", "let"}, {"obj", "f"}, {"member", "Item"}, {"value", at_limit + "t"}}.dump(),
+      R"({"op":"get","obj":"f","member":"Count"})",
+  });
+  ASSERT_EQ(replies.size(), 5u);
+  EXPECT_EQ(replies[1]["ok"], true);
+  for (std::size_t i : {2u, 3u}) {
+    EXPECT_EQ(replies[i]["error"]["number"], 5);
+    EXPECT_NE(replies[i].dump().find("at most 65536 bytes"), std::string::npos) << replies[i].dump();
+  }
+  EXPECT_EQ(replies[4]["value"], 1);
 }
 
 TEST_F(ScriptDriverTest, ScriptFromAFileMatchesStandardInput) {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/late_bound.h"
+#include "platform/limits.h"
 #include "tests/invoice/invoice_fixture.h"
 #include "data/backend.h"
 #include "tests/support/counting_backend.h"
@@ -121,6 +122,24 @@ TEST_F(Numbering, InsertFailuresAnswerFalseOrRaiseAndWriteNothing) {
               AddHeader();
             }),
             kErrOverflow);
+}
+
+// Each text the header holds is bounded; past the bound nothing is sent.
+TEST_F(Numbering, TextsLongerThanTheLimitAreRefusedBeforeTheInsert) {
+  for (const char* member : {"BillTo", "Extra1", "Extra2"}) {
+    SCOPED_TRACE(member);
+    Let("InvoiceNo", "7");
+    for (const char* other : {"BillTo", "Extra1", "Extra2"}) Let(other, "");
+    Let(member, std::string(kMaxTextBytes + 1, 'x'));
+    recorder_->ClearLog();
+    EXPECT_EQ(ErrorNumberOf([&] { AddHeader(); }), kErrInvalidProcedureCall);
+    EXPECT_TRUE(Calls().empty()) << "a statement was sent";
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Header"), 0);
+    Let(member, std::string(kMaxTextBytes, 'x'));
+    ASSERT_TRUE(AddHeader());
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Header"), 1);
+    real_->Execute("DELETE FROM Invoice_Header");
+  }
 }
 
 TEST_F(Numbering, InsertLetsEventsRunOnce) {

@@ -4,6 +4,7 @@
 
 #include "components/report/printable_text.h"
 #include "components/report/text_template.h"
+#include "platform/limits.h"
 #include "platform/regional.h"
 
 namespace tarvik::testing {
@@ -57,6 +58,24 @@ TEST(TextRules, ControlCharactersAreNeverPrinted) {
   EXPECT_EQ(PrintableText("\xC2\x85x\xC2\x9F", false), "x") << "C1 controls";
   EXPECT_EQ(PrintableText("ok \xFF\xC3", false), "ok \xEF\xBF\xBD\xEF\xBF\xBD") << "broken UTF-8";
   EXPECT_EQ(PrintableText("Ωμέγα 日本 🔩", false), "Ωμέγα 日本 🔩");
+}
+
+// A stored text of any size reaches the page cut to the limit, never split
+// inside a character, and says that it was cut.
+TEST(TextRules, TextsLongerThanTheLimitAreCutWithAnEllipsis) {
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const std::string at_limit(kMaxTextBytes, 'x');
+  EXPECT_EQ(PrintableText(at_limit, false), at_limit);
+  const std::string over = PrintableText(std::string(4 * kMaxTextBytes, 'y'), false);
+  EXPECT_EQ(over, std::string(kMaxTextBytes, 'y') + ellipsis);
+  // Three-byte characters do not end on the limit: the last one is whole.
+  std::string wide;
+  while (wide.size() < 2 * kMaxTextBytes) wide += "\xE2\x82\xAC";  // the euro sign
+  const std::string cut = PrintableText(wide, false);
+  ASSERT_GT(cut.size(), kMaxTextBytes);
+  EXPECT_LE(cut.size(), kMaxTextBytes + 2 + ellipsis.size());
+  EXPECT_EQ(cut.substr(cut.size() - ellipsis.size()), ellipsis);
+  EXPECT_EQ((cut.size() - ellipsis.size()) % 3, 0u) << "a character was split";
 }
 
 TEST(TextRules, TextsBreakOnlyAtSpacesAndBetweenCjkCharacters) {

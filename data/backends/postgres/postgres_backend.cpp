@@ -21,6 +21,7 @@
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/regional.h"
+#include "platform/valid_utf8.h"
 
 namespace tarvik::data {
 namespace {
@@ -115,10 +116,26 @@ Value ToValue(const PGresult* result, int row, int column, Oid type) {
       std::string s(text);
       if (s.size() > 19) s.resize(19);
       if (std::optional<double> d = regional::ParseIsoDate(s)) return DateValue{*d};
-      return std::string(text);
+      return ValidUtf8(text);
     }
     default:
-      return std::string(text);
+      // A server whose encoding is SQL_ASCII hands back whatever bytes were stored.
+      return ValidUtf8(text);
+  }
+}
+
+// libpq hands statements and values over as C strings, and PostgreSQL text
+// cannot hold the NUL character: a NUL would cut the text short without a
+// word, so such a statement is refused before anything is queued.
+void RefuseNul(const std::string& sql, const std::vector<Value>& params) {
+  bool nul = sql.find('\0') != std::string::npos;
+  for (const Value& v : params) {
+    const auto* s = std::get_if<std::string>(&v);
+    nul = nul || (s && s->find('\0') != std::string::npos);
+  }
+  if (nul) {
+    RaiseError(kErrInvalidOperation,
+               "A text holds the character NUL (code 0), which PostgreSQL cannot store; nothing was written.");
   }
 }
 
@@ -154,7 +171,9 @@ class PostgresBackend : public Backend {
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
     const std::string settings =
         std::string(mode == OpenMode::kReadOnly ? "SET default_transaction_read_only = on; " : "") +
-        "SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
+        // Every text this program sends and reads is UTF-8, whatever the URI's
+        // client_encoding or PGCLIENTENCODING asked for.
+        "SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
         " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
         " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'";
     round_trips.fetch_add(1, std::memory_order_relaxed);
@@ -185,6 +204,7 @@ class PostgresBackend : public Backend {
   }
   // One SELECT read whole, after everything queued before it.
   RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
+    RefuseNul(sql, params);
     QueueAhead();
     const std::uint64_t ticket = ++tickets_;
     QueueStatement(sql, params, Item::kRows, ticket);
@@ -318,6 +338,7 @@ class PostgresBackend : public Backend {
 
   bool Pipelines() const override { return true; }
   std::uint64_t Send(const std::vector<BoundStatement>& unit) override {
+    for (const BoundStatement& statement : unit) RefuseNul(statement.sql, statement.params);
     // A long queue goes out before it fills the socket both ways.
     if (items_.size() > kQueueLimit) Sync(0, false);
     const std::uint64_t ticket = ++tickets_;

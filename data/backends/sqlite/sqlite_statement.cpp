@@ -10,6 +10,7 @@
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/regional.h"
+#include "platform/valid_utf8.h"
 
 namespace tarvik::data::sqlite_detail {
 
@@ -139,7 +140,9 @@ Value ColumnValue(const Prepared& p, int col) {
     case SQLITE_FLOAT:
       return column.getDouble();
     default: {
-      std::string s(column.getText(), static_cast<std::size_t>(column.getBytes()));
+      // SQLite stores whatever bytes another program wrote; nothing past here
+      // (terminal, JSON, PDF) is handed invalid UTF-8.
+      std::string s = ValidUtf8(std::string(column.getText(), static_cast<std::size_t>(column.getBytes())));
       if (p.date_columns[static_cast<std::size_t>(col)]) {
         if (auto d = regional::ParseIsoDate(s)) return DateValue{*d};
       }

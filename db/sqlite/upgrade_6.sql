@@ -1,0 +1,3 @@
+-- Version 6: numeric order-number ranges compare exactly, however many
+-- digits the numbers have. The stored queries are loaded anew with every
+-- upgrade; the index of version 3 still narrows their search.
