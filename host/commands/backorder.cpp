@@ -52,10 +52,12 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
   return outcome;
 }
 
+std::int64_t OpenBackOrderLines(data::HostConnection& connection, std::int32_t invoice_no) {
+  return connection.OpenStoredQuery("v_BO_Detail", {Variant::String(std::to_string(invoice_no))})->RowCount();
+}
+
 std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoice_no) {
-  auto c = OpenForReading(database);
-  return c->OpenStoredQuery("v_BO_Detail", {Variant::String(std::to_string(invoice_no))})
-      ->RowCount();
+  return OpenBackOrderLines(*OpenForReading(database), invoice_no);
 }
 
 std::int32_t BackOrderNotes::CurrentInvoice() {
@@ -117,11 +119,20 @@ std::string BackOrderNotes::operator()(const UiEvent& box) {
 
 std::vector<BackOrderMade> BackOrderEach(const std::string& database,
                                          const std::vector<std::int32_t>& numbers,
-                                         BackOrderNotes* notes, std::ostream& err) {
+                                         BackOrderNotes* notes, std::ostream& err,
+                                         ProgressLine& progress) {
   std::vector<BackOrderMade> made;
+  // One reading connection for the whole search: a run of thousands of
+  // invoices would otherwise open the books thousands of times.
+  auto reader = OpenForReading(database);
+  progress.Begin("Looking for open lines (" + std::to_string(numbers.size()) + " invoices)",
+                 static_cast<int>(numbers.size()));
   for (std::int32_t number : numbers) {
     if (StopRequested()) break;
-    if (OpenBackOrderLines(database, number) == 0) continue;
+    const std::int64_t open = OpenBackOrderLines(*reader, number);
+    progress.ItemDone();
+    if (open == 0) continue;
+    progress.Clear();
     if (notes) notes->SetInvoice(number);
     const BackOrderOutcome outcome = BackOrderInvoice(database, number);
     if (!outcome.created) err << "tarvik: no back order was created for invoice " << number << ".\n";

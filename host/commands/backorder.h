@@ -29,6 +29,7 @@ BackOrderOutcome BackOrderInvoice(const std::string& database, std::int32_t invo
 // Number of detail lines of the invoice's orders still open to back-order,
 // as the workflow itself would find them.
 std::int64_t OpenBackOrderLines(const std::string& database, std::int32_t invoice_no);
+std::int64_t OpenBackOrderLines(data::HostConnection& connection, std::int32_t invoice_no);
 
 // The host's own words around the back-order dialogue (ProgressUi::SetNote):
 // which invoice is asked about, a free order number beside the prompt's
@@ -58,9 +59,10 @@ class BackOrderNotes {
 // The lines each invoice of a run leaves open are offered for back order
 // invoice by invoice: the component's Save offers only its last invoice.
 // Runs BackOrder for every invoice in `numbers` with open lines; each
-// dialogue is announced on err first.
+// dialogue is announced on err first. The search moves `progress`.
 std::vector<BackOrderMade> BackOrderEach(const std::string& database,
                                          const std::vector<std::int32_t>& numbers,
-                                         BackOrderNotes* notes, std::ostream& err);
+                                         BackOrderNotes* notes, std::ostream& err,
+                                         ProgressLine& progress);
 
 }  // namespace tarvik::host

@@ -375,7 +375,8 @@ class CreateCommand : public Command {
         if (invoice.number != last) earlier.push_back(invoice.number);
       }
       std::sort(earlier.begin(), earlier.end());
-      std::vector<BackOrderMade> more = BackOrderEach(context_.database, earlier, notes_.get(), err);
+      std::vector<BackOrderMade> more = BackOrderEach(context_.database, earlier, notes_.get(), err, context_.progress);
+      context_.progress.Clear();
       outcome.back_orders.insert(outcome.back_orders.end(), more.begin(), more.end());
     }
     // Saved, yet the component may have left a word about a later step.

@@ -213,6 +213,10 @@ void ProgressLine::Pump() {
 
 void ProgressLine::ItemDone() {
   if (done_ < items_) ++done_;
+  // Thousands of quick items: redraw when the percentage moves or at the
+  // reading pace, not for every one.
+  const bool same_percent = items_ > 0 && (done_ - 1) * 100 / items_ == done_ * 100 / items_;
+  if (enabled_ && same_percent && clock_() - drawn_ < std::chrono::milliseconds(100)) return;
   Draw();
 }
 
@@ -252,7 +256,7 @@ void ProgressLine::Draw() {
     out_ << static_cast<int>(fraction * 100) << '%';
     // Past the expected work the end is near but no pace can say when.
     const bool overrun = items_ == 0 && pumps_ >= expected_pumps_;
-    if (const auto left = TimeLeft(fraction); left && !overrun) out_ << "  about " << Duration(*left) << " left";
+    if (const auto left = TimeLeft(fraction); left && *left >= 1 && !overrun) out_ << "  about " << Duration(*left) << " left";
   } else if (pumps_ > 0) {
     // Work of unknown size: at least show that it moves.
     out_ << "  " << pumps_ << (pumps_ == 1 ? " step" : " steps");
