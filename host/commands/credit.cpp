@@ -4,8 +4,6 @@
 // invoice as `tarvik delete` would (stock and order status put back, the
 // deletion logged); copy and deletion are one transaction of the
 // connection, so a failed deletion leaves no credit note behind.
-#include <unistd.h>
-
 #include <optional>
 #include <ostream>
 
@@ -80,22 +78,13 @@ class CreditCommand : public Command {
   }
   void AddOptions(CLI::App& command) override {
     AddNumberArgument(command, number_);
-    command.add_option("--user", user_, "User recorded in the deletion log");
-    command.add_flag("--yes", yes_, "Answer the confirmation question with Yes");
+    AddConfirmOptions(command, user_, yes_);
     AddJsonFlag(command, json_);
   }
   bool Writes() const override { return true; }
   // The command keeps a view of the services, which outlive Run.
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
-    std::unique_ptr<UiServices> inner;
-    if (yes_) {
-      auto yes = std::make_unique<ScriptedUi>();
-      yes->SetAnswers({ScriptedUi::Answer{true, kIdYes, std::nullopt}});
-      inner = std::move(yes);
-    } else {
-      inner = Command::MakeUi(context);
-    }
-    auto ui = std::make_unique<ConfirmFirst>(std::move(inner));
+    auto ui = std::make_unique<ConfirmFirst>(yes_ ? AnsweringYes() : Command::MakeUi(context));
     ui_ = ui.get();
     return ui;
   }
@@ -117,12 +106,7 @@ class CreditCommand : public Command {
     const std::string question = "Make a credit note for Invoice '" + number_ +
                                  "'? The invoice is deleted; its stock and order status are put back.";
     if (!ui_ || !ui_->Confirm(question)) {
-      std::string why = "Invoice " + number_ + " was not credited";
-      // Without a terminal the question took its default, No.
-      if (!yes_ && !context_.answers && !isatty(STDIN_FILENO)) {
-        why += ": there is no terminal to confirm on; add --yes to credit without asking";
-      }
-      throw InvoiceFailed(why + ".");
+      throw InvoiceFailed(WithUnaskedReason("Invoice " + number_ + " was not credited.", yes_, context_, "credit"));
     }
 
     data::Transaction unit(c);

@@ -1,8 +1,6 @@
 // `tarvik delete N [--user U] [--yes] [--json]`: deletes an invoice through
 // the Invoice object, which puts back stock and order status and asks
 // first; --yes answers that question. An exported invoice is refused.
-#include <unistd.h>
-
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -23,16 +21,12 @@ class DeleteCommand : public Command {
   }
   void AddOptions(CLI::App& command) override {
     AddNumberArgument(command, number_);
-    command.add_option("--user", user_, "User recorded in the deletion log");
-    command.add_flag("--yes", yes_, "Answer the confirmation question with Yes");
+    AddConfirmOptions(command, user_, yes_);
     AddJsonFlag(command, json_);
   }
   bool Writes() const override { return true; }
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
-    if (!yes_) return Command::MakeUi(context);
-    auto ui = std::make_unique<ScriptedUi>();
-    ui->SetAnswers({ScriptedUi::Answer{true, kIdYes, std::nullopt}});
-    return ui;
+    return yes_ ? AnsweringYes() : Command::MakeUi(context);
   }
 
   int Run(std::ostream& out, std::ostream& err) override {
@@ -57,13 +51,8 @@ class DeleteCommand : public Command {
     invoice.Let("UserID", Variant::String(user_));
     invoice.Let("ShowMessageBox", Variant::Boolean(false));
     if (!invoice.Succeeds("Delete")) {
-      std::string why = FailureText(invoice, "Invoice " + number_ + " was not deleted.");
-      // Without a terminal the question took its default, No.
-      if (!yes_ && !context_.answers && !isatty(STDIN_FILENO)) {
-        if (!why.empty() && why.back() == '.') why.pop_back();
-        why += ": there is no terminal to confirm on; add --yes to delete without asking.";
-      }
-      throw InvoiceFailed(why);
+      throw InvoiceFailed(WithUnaskedReason(FailureText(invoice, "Invoice " + number_ + " was not deleted."),
+                                            yes_, context_, "delete"));
     }
     if (json_) {
       out << nlohmann::ordered_json{{"ok", true}, {"invoice_no", std::stoll(number_)}, {"deleted", true}}

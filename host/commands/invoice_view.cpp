@@ -1,5 +1,7 @@
 #include "host/commands/invoice_view.h"
 
+#include <unistd.h>
+
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -129,6 +131,23 @@ void AddNumberArgument(CLI::App& command, std::string& number) {
 
 void AddJsonFlag(CLI::App& command, bool& json) {
   command.add_flag("--json", json, "Write one JSON document instead of tables");
+}
+
+void AddConfirmOptions(CLI::App& command, std::string& user, bool& yes) {
+  command.add_option("--user", user, "User recorded in the deletion log");
+  command.add_flag("--yes", yes, "Answer the confirmation question with Yes");
+}
+
+std::unique_ptr<UiServices> AnsweringYes() {
+  auto ui = std::make_unique<ScriptedUi>();
+  ui->SetAnswers({ScriptedUi::Answer{true, kIdYes, std::nullopt}});
+  return ui;
+}
+
+std::string WithUnaskedReason(std::string why, bool yes, const HostContext& context, std::string_view verb) {
+  if (yes || context.answers || isatty(STDIN_FILENO)) return why;
+  if (!why.empty() && why.back() == '.') why.pop_back();
+  return why + ": there is no terminal to confirm on; add --yes to " + std::string(verb) + " without asking.";
 }
 
 std::string CanonicalNumber(const std::string& text) { return std::to_string(InvoiceNumberOf(text)); }

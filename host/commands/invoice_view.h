@@ -1,4 +1,4 @@
-// What the invoice commands (next-number, list, show, edit, delete) share:
+// What the invoice commands (next-number, list, show, edit, delete, credit) share:
 // the header fields in their column order, how a header reads, prints and
 // goes into JSON, and how an invoice is made current. Each command opens
 // the database named by --db, creates a TarvikInvoice.Invoice by program id
@@ -8,6 +8,7 @@
 
 #include <array>
 #include <iosfwd>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,7 +16,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/commands/command.h"
 #include "host/invoice_session.h"
+#include "platform/ui_services.h"
 #include "platform/variant.h"
 
 namespace CLI {
@@ -66,6 +69,15 @@ std::string FailureText(InvoiceSession& invoice, const std::string& fallback);
 // The required invoice number argument, checked while parsing.
 void AddNumberArgument(CLI::App& command, std::string& number);
 void AddJsonFlag(CLI::App& command, bool& json);
+// The commands that delete an invoice after asking (delete, credit): --user
+// for the deletion log and --yes for the question.
+void AddConfirmOptions(CLI::App& command, std::string& user, bool& yes);
+// Services that answer the one question Yes (what --yes stands for).
+std::unique_ptr<UiServices> AnsweringYes();
+// `why` with the reason the question was never put when nobody could be
+// asked (no --yes, no --answers, no terminal): then the default, No, stood.
+// `verb` says what --yes would have done ("delete").
+std::string WithUnaskedReason(std::string why, bool yes, const HostContext& context, std::string_view verb);
 // "0007" and "7" name the same invoice; the messages use the plain form.
 std::string CanonicalNumber(const std::string& text);
 
