@@ -7,17 +7,10 @@
 #include "data/table_lookup.h"
 #include "db/company_settings.h"
 #include "db/demo_data.h"
+#include "db/embedded_sql.h"
 #include "platform/error.h"
 
 namespace tarvik::db {
-namespace embedded {
-extern const char* const kSchema;
-extern const char* const kQueries;
-extern const char* const kPgSchema;
-extern const char* const kPgQueries;
-extern const char* const kUpgrades[];
-extern const char* const kPgUpgrades[];
-}  // namespace embedded
 
 namespace {
 

@@ -11,15 +11,10 @@
 #include "data/dialect.h"
 #include "db/books_recovery.h"
 #include "db/initialize.h"
+#include "tests/support/old_schema.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::db {
-namespace embedded {
-extern const char* const kSchema;
-extern const char* const kPgSchema;
-extern const char* const kUpgrades[];
-extern const char* const kPgUpgrades[];
-}  // namespace embedded
 namespace {
 
 using data::HostConnection;
@@ -148,12 +143,8 @@ TEST(KeptRowCount, AnUpgradeStartsFromTheHeadersThere) {
   TempDatabase db(false, false);
   {
     auto backend = data::OpenBackend(db.path());
-    const bool postgres = backend->dialect() == data::Dialect::kPostgres;
-    backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
-    for (int i = 0; i < 3; ++i) backend->ExecuteScript((postgres ? embedded::kPgUpgrades : embedded::kUpgrades)[i]);
+    testing::CreateSchemaOfVersion(*backend, 4);
     auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
-    exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
-    exec("INSERT INTO Schema_Version (version) VALUES (4)");
     for (const auto& s : CatalogStatements(backend->dialect())) {
       backend->Execute(data::TranslateClassic(s.sql, backend->dialect()), s.values);
     }

@@ -12,15 +12,10 @@
 #include "db/initialize.h"
 #include "platform/error.h"
 #include "tests/support/books_invariants.h"
+#include "tests/support/old_schema.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::db {
-namespace embedded {
-extern const char* const kSchema;
-extern const char* const kPgSchema;
-extern const char* const kUpgrades[];
-extern const char* const kPgUpgrades[];
-}  // namespace embedded
 namespace {
 
 using data::HostConnection;
@@ -123,7 +118,7 @@ TEST(SchemaUpgrade, BringsAFirstVersionDatabaseUpWithoutLosingARow) {
   TempDatabase db(false, false);
   {
     auto backend = data::OpenBackend(db.path());
-    backend->ExecuteScript(backend->dialect() == data::Dialect::kPostgres ? embedded::kPgSchema : embedded::kSchema);
+    testing::CreateSchemaOfVersion(*backend, 1);
     auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
     exec("INSERT INTO QueryDefs (name, kind, sql) VALUES ('v_Site_Report', 'select', 'SELECT ?1 AS x')");
     exec("INSERT INTO QueryDefParams (query_name, position, name, type) VALUES ('v_Site_Report', 0, 'X', 'Text')");
@@ -174,12 +169,8 @@ TEST(SchemaUpgrade, BringsASecondVersionDatabaseUpWithTheIndexesPostingsSearch) 
   TempDatabase db(false, false);
   {
     auto backend = data::OpenBackend(db.path());
-    const bool postgres = backend->dialect() == data::Dialect::kPostgres;
-    backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
-    backend->ExecuteScript((postgres ? embedded::kPgUpgrades : embedded::kUpgrades)[0]);
+    testing::CreateSchemaOfVersion(*backend, 2);
     auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
-    exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
-    exec("INSERT INTO Schema_Version (version) VALUES (2)");
     for (const auto& s : CatalogStatements(backend->dialect())) {
       backend->Execute(data::TranslateClassic(s.sql, backend->dialect()), s.values);
     }
@@ -214,12 +205,8 @@ TEST(SchemaUpgrade, BringsAThirdVersionDatabaseUpWithCompanySettings) {
   TempDatabase db(false, false);
   {
     auto backend = data::OpenBackend(db.path());
-    const bool postgres = backend->dialect() == data::Dialect::kPostgres;
-    backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
-    for (int v = 0; v < 2; ++v) backend->ExecuteScript((postgres ? embedded::kPgUpgrades : embedded::kUpgrades)[v]);
+    testing::CreateSchemaOfVersion(*backend, 3);
     auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
-    exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
-    exec("INSERT INTO Schema_Version (version) VALUES (3)");
     exec("INSERT INTO System (option_name, option_value) VALUES ('Company Name', 'Old Seller Ltd')");
     exec("INSERT INTO System (option_name, option_value) VALUES ('Company Address', '1 Old Street')");
     exec("INSERT INTO Customer (cust_id, name) VALUES ('C1', 'Kept')");

@@ -13,15 +13,10 @@
 #include "db/schema_upgrade.h"
 #include "einvoice/load.h"
 #include "platform/error.h"
+#include "tests/support/old_schema.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::db {
-namespace embedded {
-extern const char* const kSchema;
-extern const char* const kPgSchema;
-extern const char* const kUpgrades[];
-extern const char* const kPgUpgrades[];
-}  // namespace embedded
 namespace {
 
 using testing::ScalarNumber;
@@ -32,13 +27,8 @@ using testing::TempDatabase;
 // order and its invoice.
 void MakeFourthVersionBooks(const std::string& path) {
   auto backend = data::OpenBackend(path);
-  const bool postgres = backend->dialect() == data::Dialect::kPostgres;
-  backend->ExecuteScript(postgres ? embedded::kPgSchema : embedded::kSchema);
-  const char* const* upgrades = postgres ? embedded::kPgUpgrades : embedded::kUpgrades;
-  for (int i = 0; i < 3; ++i) backend->ExecuteScript(upgrades[i]);
+  testing::CreateSchemaOfVersion(*backend, 4);
   auto exec = [&](const std::string& sql) { backend->Execute(data::TranslateClassic(sql, backend->dialect()), {}); };
-  exec("CREATE TABLE Schema_Version (version INTEGER NOT NULL)");
-  exec("INSERT INTO Schema_Version (version) VALUES (4)");
   for (const auto& s : CatalogStatements(backend->dialect())) {
     backend->Execute(data::TranslateClassic(s.sql, backend->dialect()), s.values);
   }
