@@ -106,6 +106,23 @@ void TarvikChild::Signal(int signal) {
   if (Running()) kill(pid_, signal);
 }
 
+bool TarvikChild::Hold() {
+  if (!Running()) return false;
+  kill(pid_, SIGSTOP);
+  int status = 0;
+  if (waitpid(pid_, &status, WUNTRACED) != pid_) return false;
+  if (WIFSTOPPED(status)) return true;
+  status_ = status;
+  reaped_ = true;
+  return false;
+}
+
+void TarvikChild::Resume() {
+  if (Running()) kill(pid_, SIGCONT);
+}
+
+std::string TarvikChild::ErrSoFar() const { return ReadFile(io_.file("err")); }
+
 RunResult TarvikChild::Wait(std::chrono::milliseconds limit) {
   RunResult r;
   if (pid_ <= 0) {

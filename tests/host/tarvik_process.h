@@ -62,6 +62,12 @@ class TarvikChild {
 
   bool Running();
   void Signal(int signal);
+  // Stops the child (SIGSTOP) and waits until it is stopped; false when it
+  // exited instead. Signals sent while it is held are handled on Resume.
+  bool Hold();
+  void Resume();
+  // What it has written to standard error so far.
+  std::string ErrSoFar() const;
   // Waits for the end; with a limit, a run still going past it is killed
   // (SIGKILL) and marked hung.
   RunResult Wait(std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
