@@ -285,7 +285,12 @@ int InvoicingHost(const std::string& database, const std::string& first, const s
                   int first_invoice, bool raw) {
   Selection s{first, last, "C1001", "HQ"};
   if (raw) {
-    BestPostgresRun(database, first, last, first_invoice);
+    // A file path runs the SQLite side: each side can be profiled alone.
+    if (database.find("://") == std::string::npos && database.rfind("postgres", 0) != 0) {
+      BestSqliteRun(database, first, last, first_invoice);
+    } else {
+      BestPostgresRun(database, first, last, first_invoice);
+    }
   } else {
     StderrUi ui;
     InstallUi(&ui);

@@ -41,13 +41,48 @@ std::size_t HighestMarker(std::string_view sql) {
   return highest;
 }
 
+// Whether `lower` (lower case, starting with a letter) stands anywhere in
+// sql in any case. Every statement is checked: one pass, comparing only
+// where the first letter matches.
+bool ContainsNoCase(std::string_view sql, std::string_view lower) {
+  if (sql.size() < lower.size()) return false;
+  const char first = lower.front();
+  for (std::size_t i = 0, last = sql.size() - lower.size(); i <= last; ++i) {
+    if ((sql[i] | 0x20) != first) continue;
+    std::size_t k = 1;
+    while (k < lower.size() && AsciiLower(sql[i + k]) == lower[k]) ++k;
+    if (k == lower.size()) return true;
+  }
+  return false;
+}
+
 // A statement that names the catalog's tables may change it. Erring on
 // the side of a change only costs reading the catalog again.
-bool NamesCatalog(std::string_view sql) {
-  constexpr std::string_view kWord = "querydef";
-  auto same = [](char a, char b) { return AsciiLower(a) == b; };
-  return std::search(sql.begin(), sql.end(), kWord.begin(), kWord.end(), same) != sql.end();
+bool NamesCatalog(std::string_view sql) { return ContainsNoCase(sql, "querydef"); }
+
+// The report tables hold the rows of one print run, emptied and refilled by
+// every run: each connection keeps its own, so that two clerks printing at
+// once never print each other's invoice.
+const std::vector<std::string> kSessionTables = {"RPT_Invoice_Hdr", "RPT_Invoice_Det"};
+
+bool NamesSessionTable(std::string_view sql) {
+  return ContainsNoCase(sql, "rpt_invoice_hdr") || ContainsNoCase(sql, "rpt_invoice_det");
 }
+
+// A schema change (an upgrade adding a column) is meant for the shared table,
+// never for a connection's copy of it.
+bool ChangesSchema(std::string_view sql) {
+  const auto start = sql.find_first_not_of(" \t\r\n(");
+  if (start == std::string_view::npos) return false;
+  std::string word;
+  for (auto i = start; i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])); ++i) {
+    word.push_back(AsciiLower(sql[i]));
+  }
+  return word == "alter" || word == "create" || word == "drop";
+}
+
+// Statements that need this connection's own report tables first.
+bool NeedsSessionTables(std::string_view sql) { return NamesSessionTable(sql) && !ChangesSchema(sql); }
 
 ParamType ParseParamType(const std::string& t) {
   static const std::map<std::string, ParamType> kTypes = {
@@ -126,13 +161,18 @@ class CatalogParameters : public Parameters {
 class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
  public:
   CatalogQueryDef(std::string name, std::string kind, std::string sql)
-      : name_(std::move(name)), kind_(std::move(kind)), sql_(std::move(sql)), names_catalog_(NamesCatalog(sql_)) {}
+      : name_(std::move(name)),
+        kind_(std::move(kind)),
+        sql_(std::move(sql)),
+        names_catalog_(NamesCatalog(sql_)),
+        needs_session_tables_(NeedsSessionTables(sql_)) {}
   std::string Name() override { return name_; }
   std::string SQL() override { return sql_; }
   Parameters& GetParameters() override { return params_; }
 
   bool is_action() const { return kind_ == "action"; }
   bool names_catalog() const { return names_catalog_; }
+  bool needs_session_tables() const { return needs_session_tables_; }
   // The statements in the backend's dialect, split and translated once,
   // each with the number of values it takes: a statement of a unit may use
   // fewer parameters than the query declares.
@@ -175,6 +215,7 @@ class CatalogQueryDef : public ComObject<CatalogQueryDef, QueryDef> {
  private:
   std::string name_, kind_, sql_;
   bool names_catalog_;
+  bool needs_session_tables_;
   std::vector<Statement> statements_;
 };
 
@@ -260,32 +301,6 @@ class CatalogDatabase : public ComObject<CatalogDatabase, Database> {
   std::string name_;
 };
 
-// The report tables hold the rows of one print run, emptied and refilled by
-// every run: each connection keeps its own, so that two clerks printing at
-// once never print each other's invoice.
-const std::vector<std::string> kSessionTables = {"RPT_Invoice_Hdr", "RPT_Invoice_Det"};
-
-bool NamesSessionTable(std::string_view sql) {
-  for (const std::string& name : kSessionTables) {
-    const auto found = std::search(sql.begin(), sql.end(), name.begin(), name.end(),
-                                   [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
-    if (found != sql.end()) return true;
-  }
-  return false;
-}
-
-// A schema change (an upgrade adding a column) is meant for the shared table,
-// never for a connection's copy of it.
-bool ChangesSchema(std::string_view sql) {
-  const auto start = sql.find_first_not_of(" \t\r\n(");
-  if (start == std::string_view::npos) return false;
-  std::string word;
-  for (auto i = start; i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])); ++i) {
-    word.push_back(AsciiLower(sql[i]));
-  }
-  return word == "alter" || word == "create" || word == "drop";
-}
-
 // Values of the suite's own components, bound by their automation type.
 std::vector<Value> Bind(const std::vector<Variant>& values) {
   std::vector<Value> bound;
@@ -329,7 +344,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   bool ExecuteQueryDef(const std::string& name) override {
     auto def = database_->defs_.Find(name);
     if (!def->is_action()) RaiseError(kErrInvalidOperation, "Cannot execute a select query: '" + name + "'.");
-    SessionTablesFor(def->SQL());
+    if (def->needs_session_tables()) UseSessionTables();
     const std::vector<Value> values = def->BoundValues();
     if (def->names_catalog()) CatalogMayChange();
     const auto& statements = def->Statements(backend_->dialect());
@@ -431,7 +446,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   std::unique_ptr<ResultSet> OpenStoredQuery(const std::string& name, const std::vector<Variant>& values) override {
     auto def = database_->defs_.Find(name);
     if (def->is_action()) RaiseError(kErrInvalidOperation, "Query '" + name + "' is not a select query.");
-    SessionTablesFor(def->SQL());
+    if (def->needs_session_tables()) UseSessionTables();
     auto& params = def->params_.items_;
     if (values.size() < params.size()) {
       RaiseError(kErrTooFewParameters, "Too few parameters. Expected " + std::to_string(params.size()) + ".");
@@ -467,7 +482,10 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   // Made before the first statement that names one, so that no statement
   // of this connection ever reaches the shared tables.
   void SessionTablesFor(std::string_view sql) {
-    if (session_tables_ || !NamesSessionTable(sql) || ChangesSchema(sql)) return;
+    if (!session_tables_ && NeedsSessionTables(sql)) UseSessionTables();
+  }
+  void UseSessionTables() {
+    if (session_tables_) return;
     backend_->MakeSessionTables(kSessionTables);
     session_tables_ = true;
     session_tables_depth_ = depth_;

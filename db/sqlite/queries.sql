@@ -114,7 +114,7 @@ DELETE FROM Invoice_Header WHERE invoice_no = ?4 AND NOT EXISTS (SELECT 1 FROM I
 -- query: v_Invoice_Up_LineStat_byOrdPack action
 -- param: OrderKey Long
 INSERT OR IGNORE INTO Order_Status_Pending (order_key)
-SELECT DISTINCT order_key FROM Order_Detail WHERE order_key = ?1 AND quantity_packed > 0;
+SELECT ?1 WHERE EXISTS (SELECT 1 FROM Order_Detail WHERE order_key = ?1 AND quantity_packed > 0);
 UPDATE Order_Detail SET
   uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
   quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
@@ -233,14 +233,12 @@ DELETE FROM Order_Status_Pending
 -- never made twice. The ledger query ends the wait.
 -- query: v_Invoice_Relieve_Inventory action
 -- param: InvoiceNo Key
-INSERT OR IGNORE INTO Inventory (item_number, site, opening_on_hand, on_hand)
-  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d
-  WHERE d.invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0);
-UPDATE Inventory SET on_hand = on_hand - t.quantity
-FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-      WHERE invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0)
-      GROUP BY item_number, site) t
-WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
+-- One statement: a stock row the books lack starts at the relieved amount.
+INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand)
+SELECT item_number, site, 0, -sum(quantity) FROM Invoice_Detail
+WHERE invoice_no = ?1 AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1 AND p.state = 0)
+GROUP BY item_number, site
+ON CONFLICT (item_number, site) DO UPDATE SET on_hand = on_hand + excluded.on_hand
 
 -- query: v_Invoice_Relieve_Inventory_LS action
 -- param: InvoiceNo Key

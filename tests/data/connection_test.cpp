@@ -274,15 +274,16 @@ TEST(RunStoredQuery, NeverSetParameterIsRefused) {
 TEST(RunStoredQuery, FailingStatementLeavesNothingOfTheQuery) {
   TempDatabase db(true, true);
   auto c = db.Connect();
-  // The relief query has two statements; break the second with a trigger.
-  testing::InstallRefusingTrigger(db.path(), "Inventory", "UPDATE", "blocked");
+  // The ledger query has two statements; break the second with a trigger.
+  testing::InstallRefusingTrigger(db.path(), "Invoice_Pending", "DELETE", "blocked");
   c->Execute("INSERT INTO Invoice_Header (invoice_no) VALUES (1)");
   c->Execute("INSERT INTO Invoice_Detail (invoice_no, order_key, line_no, item_number, site, quantity, unit_price,"
              " amount) VALUES (1, 1, 1, 'NEW-ITEM', 'MAIN', 3, 1, 3)");
   c->Execute("INSERT INTO Invoice_Pending (invoice_no, state) VALUES (1, 0)");  // saved, awaiting its relief
-  EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_Invoice_Relieve_Inventory", {Variant::String("1")}); }),
+  EXPECT_EQ(ErrorNumberOf([&] { RunStoredQuery(*c, "v_Invoice_Relieve_Inventory_LS", {Variant::String("1")}); }),
             kErrDatabase);
-  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Inventory WHERE item_number = 'NEW-ITEM'"), 0);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Inventory_Ledger WHERE item_number = 'NEW-ITEM'"), 0);
+  EXPECT_EQ(ScalarNumber(*c, "SELECT count(*) FROM Invoice_Pending"), 1);
 }
 
 class RecordsetTest : public ::testing::Test {

@@ -117,26 +117,22 @@ class SqliteBackend : public Backend {
                                    " seconds and was stopped.");
     }
   }
-  void Begin() override { Exec("BEGIN IMMEDIATE"); }
+  void Begin() override { Control("BEGIN IMMEDIATE"); }
   // Reads left stepping inside the transaction stop before it ends.
   void Commit() override {
     cache_->ParkAll();
-    Exec("COMMIT");
+    Control("COMMIT");
   }
   void Rollback() override {
     cache_->ParkAll();
-    Exec("ROLLBACK");
+    Control("ROLLBACK");
   }
-  void Savepoint(const std::string& name) override { Exec("SAVEPOINT " + name); }
+  void Savepoint(const std::string& name) override { Control("SAVEPOINT " + name); }
   // A savepoint opened outside a transaction ends it when released.
-  void ReleaseSavepoint(const std::string& name) override {
-    Exec("RELEASE " + name);
-    ParkIfTransactionEnded();
-  }
+  void ReleaseSavepoint(const std::string& name) override { Control("RELEASE " + name); }
   void RollbackToSavepoint(const std::string& name) override {
-    Exec("ROLLBACK TO " + name);
-    Exec("RELEASE " + name);
-    ParkIfTransactionEnded();
+    Control("ROLLBACK TO " + name);
+    Control("RELEASE " + name);
   }
 
  private:
@@ -151,6 +147,10 @@ class SqliteBackend : public Backend {
     }
     db_.exec("PRAGMA journal_mode=WAL");
   }
+  // Transaction control runs once a statement, many times a second: the
+  // few texts are prepared once and kept with the others (Execute parks
+  // the stepping reads when the transaction has ended).
+  void Control(const std::string& sql) { Execute(sql, {}); }
   void Exec(const std::string& sql) {
     try {
       db_.exec(sql);

@@ -1,0 +1,3 @@
+-- Version 8: no table changes. The upgrade writes the stored query catalog
+-- again, which brings the faster relief and line status postings to books
+-- made by an earlier version.
