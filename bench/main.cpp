@@ -8,12 +8,16 @@
 // configured with (printed; the durable server first).
 // (--memory-child PATH ORDERS is its own child process for the memory run,
 // --books-child URI HEADERS RUNS for the PostgreSQL books-size run).
+// To profile one side alone: --make-books PATH|URI ORDERS lays down the
+// invoicing books, --invoicing-host[-raw] PATH|URI FIRST LAST INVOICE runs
+// the component (or the best-possible baseline) over them.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 
 #include "bench/backorder_run.h"
+#include "bench/books.h"
 #include "bench/books_size.h"
 #include "bench/harness.h"
 #include "bench/host_run.h"
@@ -35,6 +39,15 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "--books-child") == 0) {
     try {
       return BooksSizeChild(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
+      return 2;
+    }
+  }
+  if (argc == 4 && std::strcmp(argv[1], "--make-books") == 0) {
+    try {
+      CreateBooks(argv[2], {std::stoi(argv[3]), 5, 10, 0});
+      return 0;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "tarvik_bench: %s\n", e.what());
       return 2;

@@ -123,9 +123,10 @@ DELETE FROM Invoice_Header WHERE invoice_no = ?4::bigint
 -- restore, and the orders are marked for their status posting.
 -- query: v_Invoice_Up_LineStat_byOrdPack action
 -- param: OrderKey Long
-INSERT INTO Order_Status_Pending (order_key)
-SELECT DISTINCT order_key FROM Order_Detail WHERE order_key = ?1::bigint AND quantity_packed > 0
-ON CONFLICT DO NOTHING;
+WITH marked AS (
+  INSERT INTO Order_Status_Pending (order_key)
+  SELECT ?1::bigint WHERE EXISTS (SELECT 1 FROM Order_Detail WHERE order_key = ?1::bigint AND quantity_packed > 0)
+  ON CONFLICT DO NOTHING)
 UPDATE Order_Detail SET
   uninvoiced_status = CASE WHEN quantity_invoiced = 0 AND line_status <> 5 THEN line_status ELSE uninvoiced_status END,
   quantity_invoiced = quantity_invoiced + quantity_packed, quantity_packed = 0,
@@ -281,36 +282,29 @@ WHERE Order_Header.order_key = t.order_key
 -- Inventory relief, once per invoice: only while the invoice is marked as
 -- waiting for it, so a relief made by anyone (another clerk, a repair) is
 -- never made twice. The mark is locked first: a second relief of the same
--- invoice waits, then finds it gone. The ledger query ends the wait.
--- The stock rows are joined by key and locked in key order, so two clerks
--- relieving the same items queue instead of deadlocking; the insert tries
--- only the missing keys, so it does not wait on rows that others relieve.
+-- invoice waits, then finds it gone. The ledger query ends the wait. Each
+-- query is one statement, so the relief costs the server two.
+-- The stock rows are changed in key order, so two clerks relieving the
+-- same items queue instead of deadlocking; a stock row the books lack
+-- starts at the relieved amount.
 -- query: v_Invoice_Relieve_Inventory action
 -- param: InvoiceNo Key
-UPDATE Invoice_Pending SET state = state WHERE invoice_no = ?1::bigint;
-INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand)
-  SELECT DISTINCT d.item_number, d.site, 0, 0 FROM Invoice_Detail d WHERE d.invoice_no = ?1::bigint
-    AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
-    AND NOT EXISTS (SELECT 1 FROM Inventory i WHERE i.item_number = d.item_number AND i.site = d.site)
-  ON CONFLICT DO NOTHING;
-UPDATE Inventory SET on_hand = Inventory.on_hand - t.quantity
-FROM (SELECT i.item_number, i.site, d.quantity
-      FROM (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
-            WHERE invoice_no = ?1::bigint
-              AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
-            GROUP BY item_number, site) d
-      JOIN Inventory i ON i.item_number = d.item_number AND i.site = d.site
-      ORDER BY i.item_number, i.site FOR UPDATE OF i) t
-WHERE Inventory.item_number = t.item_number AND Inventory.site = t.site
+WITH mark AS (SELECT invoice_no FROM Invoice_Pending WHERE invoice_no = ?1::bigint AND state = 0 FOR UPDATE),
+lines AS (SELECT item_number, site, sum(quantity) AS quantity FROM Invoice_Detail
+          WHERE invoice_no = ?1::bigint AND EXISTS (SELECT 1 FROM mark)
+          GROUP BY item_number, site ORDER BY item_number, site)
+INSERT INTO Inventory AS i (item_number, site, opening_on_hand, on_hand)
+SELECT item_number, site, 0, -quantity FROM lines
+ON CONFLICT (item_number, site) DO UPDATE SET on_hand = i.on_hand + excluded.on_hand
 
 -- query: v_Invoice_Relieve_Inventory_LS action
 -- param: InvoiceNo Key
+WITH mark AS (DELETE FROM Invoice_Pending WHERE invoice_no = ?1::bigint AND state = 0 RETURNING invoice_no)
 INSERT INTO Inventory_Ledger (item_number, site, quantity, invoice_no, reason)
 SELECT item_number, site, -sum(quantity), invoice_no, 'invoice'
 FROM Invoice_Detail
-WHERE invoice_no = ?1::bigint AND EXISTS (SELECT 1 FROM Invoice_Pending p WHERE p.invoice_no = ?1::bigint AND p.state = 0)
-GROUP BY item_number, site, invoice_no;
-DELETE FROM Invoice_Pending WHERE invoice_no = ?1::bigint AND state = 0
+WHERE invoice_no = ?1::bigint AND EXISTS (SELECT 1 FROM mark)
+GROUP BY item_number, site, invoice_no
 
 -- Deletion puts back exactly what creation posted: stock only when it was
 -- relieved (the invoice no longer waits for its relief). A relief running

@@ -76,6 +76,38 @@ TEST(Transactions, ClosingWithOpenTransactionKeepsNothing) {
 
 // Inside a transaction a failed statement takes back only itself, at every
 // depth and whether it failed to run or to compile; the rest commits.
+// The first statement of a transaction has nothing before it to keep: its
+// failure must still leave the transaction going, at any level after it.
+TEST(Transactions, AFailedFirstStatementLeavesTheTransactionUsable) {
+  TempDatabase db(true, false);
+  auto c = db.Connect();
+  auto insert = [&](const std::string& name) {
+    return c->Execute("INSERT INTO System (option_name, option_value) VALUES ('" + name + "', '1')");
+  };
+  ASSERT_TRUE(insert("A"));
+  const double before = Options(*c);
+  c->BeginTrans();
+  EXPECT_EQ(ErrorNumberOf([&] { insert("A"); }), kErrKeyViolation);
+  ASSERT_TRUE(insert("B"));
+  EXPECT_EQ(ErrorNumberOf([&] { insert("B"); }), kErrKeyViolation);
+  c->BeginTrans();
+  ASSERT_TRUE(insert("C"));
+  c->CommitTrans();
+  c->CommitTrans();
+  EXPECT_EQ(Options(*c), before + 2);
+
+  // A transaction whose only statement failed keeps nothing and ends cleanly.
+  c->BeginTrans();
+  EXPECT_EQ(ErrorNumberOf([&] { c->Execute("UPDATE No_Such_Table SET x = 1"); }), kErrDatabase);
+  c->CommitTrans();
+  c->BeginTrans();
+  EXPECT_EQ(ErrorNumberOf([&] { insert("C"); }), kErrKeyViolation);
+  c->Rollback();
+  EXPECT_EQ(c->TransactionDepth(), 0);
+  ASSERT_TRUE(insert("D"));
+  EXPECT_EQ(Options(*c), before + 3);
+}
+
 TEST(Transactions, AFailedStatementTakesBackOnlyItself) {
   TempDatabase db(true, false);
   auto c = db.Connect();

@@ -205,8 +205,8 @@ class PostgresBackend : public Backend {
   // One SELECT read whole, after everything queued before it.
   RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
     RefuseNul(sql, params);
-    QueueAhead();
     const std::uint64_t ticket = ++tickets_;
+    QueueAhead(ticket);
     QueueStatement(sql, params, Item::kRows, ticket);
     rows_.reset();
     Sync(ticket, false);
@@ -288,13 +288,21 @@ class PostgresBackend : public Backend {
     ++transactions_;
     in_transaction_ = true;
     begin_pending_ = true;
-    guard_set_ = restore_pending_ = false;
+    guard_set_ = restore_pending_ = restart_pending_ = false;
+    first_unit_ = 0;
     control_.clear();
   }
   // Whatever is queued goes with the COMMIT. A unit that failed there
   // leaves the transaction to be rolled back, as a failed commit is.
   void Commit() override {
     if (begin_pending_) return End();
+    if (restart_pending_) {
+      // Its only unit failed: there is nothing to keep.
+      const std::uint64_t ticket = ++tickets_;
+      Queue(Item::kEnd, ticket, "ROLLBACK");
+      End();
+      return Sync(ticket, true);
+    }
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     for (const std::string& command : control_) Control(command);
     const std::uint64_t ticket = ++tickets_;
@@ -347,7 +355,7 @@ class PostgresBackend : public Backend {
     if (outcomes_.size() > kOutcomesKept) outcomes_.pop_front();
     const bool alone = !in_transaction_;
     if (alone && unit.size() > 1) Queue(Item::kControl, 0, "BEGIN ISOLATION LEVEL READ COMMITTED");
-    if (!alone) QueueAhead();
+    if (!alone) QueueAhead(ticket);
     for (const BoundStatement& statement : unit) QueueStatement(statement.sql, statement.params, Item::kChange, ticket);
     own_ = 0;  // queued: to every later call an earlier one
     if (alone) {
@@ -405,7 +413,8 @@ class PostgresBackend : public Backend {
 
   void End() {
     ++transactions_;
-    in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = false;
+    in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = restart_pending_ = false;
+    first_unit_ = 0;
     control_.clear();
     outer_savepoint_.clear();
   }
@@ -440,13 +449,28 @@ class PostgresBackend : public Backend {
   // Everything that must reach the server before the next statement: the
   // BEGIN, the undoing of a failed statement, the caller's savepoints, and
   // the guard, released and set again for the statement.
-  void QueueAhead() {
+  // The first unit of a transaction (`unit`, a ticket) goes without a guard:
+  // nothing came before it, so when it fails the transaction is begun again
+  // instead of rolled back to the guard. A relief, one transaction of two
+  // units, then makes one subtransaction instead of two.
+  void QueueAhead(std::uint64_t unit = 0) {
     if (!in_transaction_) return;
+    if (restart_pending_) {
+      Control("ROLLBACK");
+      ++transactions_;
+      restart_pending_ = false;
+      begin_pending_ = true;
+    }
     if (begin_pending_) {
       Control("BEGIN ISOLATION LEVEL READ COMMITTED");
       if (!read_only_begin_.empty()) {
         Control("SET TRANSACTION READ ONLY");
         Control(read_only_begin_);
+      }
+      begin_pending_ = false;
+      if (unit != 0 && control_.empty() && read_only_begin_.empty()) {
+        first_unit_ = unit;
+        return;
       }
     }
     begin_pending_ = false;
@@ -575,7 +599,13 @@ class PostgresBackend : public Backend {
     if (!failure) return;
 
     if (in_transaction_) {
-      if (guard_set_) restore_pending_ = true;  // the failed unit is undone before anything else
+      if (first_unit_ != 0 && failed_ticket == first_unit_) {
+        // The unguarded first unit: the guard queued after it never ran.
+        restart_pending_ = true;
+        restore_pending_ = guard_set_ = false;
+      } else if (guard_set_) {
+        restore_pending_ = true;  // the failed unit is undone before anything else
+      }
     } else if (end_missed && !rolled_back) {
       // A transaction block the failure left open (a unit sent alone, a
       // COMMIT behind a failed unit): nothing of it is kept.
@@ -599,6 +629,8 @@ class PostgresBackend : public Backend {
   bool begin_pending_ = false;    // BEGIN not sent yet
   bool guard_set_ = false;        // "tarvik_statement" is set, innermost
   bool restore_pending_ = false;  // a failed unit waits to be undone to its guard
+  bool restart_pending_ = false;  // the unguarded first unit failed: begin again
+  std::uint64_t first_unit_ = 0;  // the ticket of the transaction's unguarded first unit
   std::vector<std::string> control_;  // the caller's savepoint commands not sent yet
   std::string outer_savepoint_;       // set when a savepoint opened the transaction
   std::vector<Item> items_;           // sent, not answered yet
