@@ -41,7 +41,10 @@ std::string SynchronousSetting() {
 class SqliteBackend : public Backend {
  public:
   SqliteBackend(const std::string& path, const std::string& target, int flags)
-      : path_(path), db_(target, flags, kBusyTimeoutMs) {
+      // One connection is used by one thread at a time (objects live in
+      // their apartment), so SQLite's lock around every call on it is
+      // dropped: some 3% of the instructions of a posting run.
+      : path_(path), db_(target, flags | SQLite::OPEN_NOMUTEX, kBusyTimeoutMs) {
     if (flags & SQLite::OPEN_READWRITE) ReadyForWriting();
     db_.exec("PRAGMA foreign_keys=ON");
     db_.exec("PRAGMA synchronous=" + SynchronousSetting());

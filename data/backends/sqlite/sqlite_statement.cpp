@@ -69,7 +69,8 @@ bool NothingToRun(std::string_view sql) {
 
 }  // namespace
 
-Prepared::Prepared(SQLite::Database& db, const std::string& sql) : statement(db, sql) {
+Prepared::Prepared(SQLite::Database& db, const std::string& sql)
+    : statement(db, sql), text_hash(std::hash<std::string_view>{}(statement.getQuery())) {
   const int columns = statement.getColumnCount();
   for (int c = 0; c < columns; ++c) {
     bool date = false;
@@ -170,7 +171,7 @@ bool SameValue(const Value& a, const Value& b) {
 }
 
 Stmt StatementCache::Acquire(const std::string& sql) {
-  auto it = by_text_.find(sql);
+  auto it = by_text_.find(Text{sql, std::hash<std::string_view>{}(sql)});
   if (it == by_text_.end()) return Prepare(db_, sql);
   Stmt st = std::move(*it->second);
   idle_.erase(it->second);
@@ -184,14 +185,15 @@ void StatementCache::Release(Stmt st) noexcept {
   try {
     st->statement.clearBindings();
     idle_.push_front(std::move(st));
-    by_text_.emplace(idle_.front()->statement.getQuery(), idle_.begin());
+    const Prepared& kept = *idle_.front();
+    by_text_.emplace(Text{kept.statement.getQuery(), kept.text_hash}, idle_.begin());
   } catch (...) {
     // Not kept; finalized here.
     return;
   }
   if (idle_.size() > kIdleLimit) {
     const auto oldest = std::prev(idle_.end());
-    auto [first, last] = by_text_.equal_range((*oldest)->statement.getQuery());
+    auto [first, last] = by_text_.equal_range(Text{(*oldest)->statement.getQuery(), (*oldest)->text_hash});
     for (auto it = first; it != last; ++it) {
       if (it->second == oldest) {
         by_text_.erase(it);

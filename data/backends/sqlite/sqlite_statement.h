@@ -7,6 +7,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct Prepared {
   Prepared(SQLite::Database& db, const std::string& sql);
   SQLite::Statement statement;
   std::vector<bool> date_columns;
+  std::size_t text_hash;  // of the statement's text, for the cache
 };
 using Stmt = std::unique_ptr<Prepared>;
 
@@ -73,7 +75,18 @@ class StatementCache {
   static constexpr std::size_t kIdleLimit = 256;
   SQLite::Database& db_;
   std::list<Stmt> idle_;  // most recently used first
-  std::unordered_multimap<std::string, std::list<Stmt>::iterator> by_text_;
+  // Keyed by the text the statement holds itself, with its hash kept: a
+  // statement goes in and out of the cache for every execution, and its
+  // text can be long.
+  struct Text {
+    std::string_view text;
+    std::size_t hash;
+    bool operator==(const Text& other) const { return text == other.text; }
+  };
+  struct TextHash {
+    std::size_t operator()(const Text& t) const noexcept { return t.hash; }
+  };
+  std::unordered_multimap<Text, std::list<Stmt>::iterator, TextHash> by_text_;
   std::vector<SteppingStatement*> stepping_;
 };
 
