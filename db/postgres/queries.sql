@@ -13,8 +13,20 @@
 -- param: BeginOrder Text
 -- param: EndOrder Text
 SELECT order_key FROM (
+  -- Both ends of the same length (one order, most often): the index is
+  -- searched by that length and the digits between, not to the end of the
+  -- numbers of that length.
   SELECT h.order_key, h.order_number FROM Order_Header h
   WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+    AND length(ltrim(?1::text, '0')) = length(ltrim(?2::text, '0'))
+    AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
+    AND length(ltrim(h.order_number, '0')) = length(ltrim(?1::text, '0'))
+    AND ltrim(h.order_number, '0') COLLATE "C" BETWEEN ltrim(?1::text, '0') AND ltrim(?2::text, '0')
+    AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
+  UNION ALL
+  SELECT h.order_key, h.order_number FROM Order_Header h
+  WHERE ?1::text <> '' AND ?2::text <> '' AND ?1::text !~ '[^0-9]' AND ?2::text !~ '[^0-9]'
+    AND length(ltrim(?1::text, '0')) <> length(ltrim(?2::text, '0'))
     AND h.order_number <> '' AND h.order_number !~ '[^0-9]'
     AND (length(ltrim(h.order_number, '0')), ltrim(h.order_number, '0') COLLATE "C") BETWEEN (length(ltrim(?1::text, '0')), ltrim(?1::text, '0')) AND (length(ltrim(?2::text, '0')), ltrim(?2::text, '0'))
     AND EXISTS (SELECT 1 FROM Order_Detail d WHERE d.order_key = h.order_key AND d.quantity_packed > 0)
