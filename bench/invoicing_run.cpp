@@ -286,10 +286,10 @@ int InvoicingHost(const std::string& database, const std::string& first, const s
   Selection s{first, last, "C1001", "HQ"};
   if (raw) {
     // A file path runs the SQLite side: each side can be profiled alone.
-    if (database.find("://") == std::string::npos && database.rfind("postgres", 0) != 0) {
-      BestSqliteRun(database, first, last, first_invoice);
-    } else {
+    if (data::IsPostgresUri(database)) {
       BestPostgresRun(database, first, last, first_invoice);
+    } else {
+      BestSqliteRun(database, first, last, first_invoice);
     }
   } else {
     StderrUi ui;

@@ -82,6 +82,10 @@ std::string RedactedUri(const std::string& uri);
 // percent-decoded) replaced by ***, and any URI in it redacted.
 std::string WithoutPasswords(std::string text, const std::string& uri);
 
+// Whether a database argument names a PostgreSQL server ("postgresql://..."
+// or "postgres://...") rather than an SQLite file.
+bool IsPostgresUri(std::string_view database);
+
 // Opens a backend from a database argument: a file path or "sqlite:PATH" for
 // SQLite, "postgresql://..." for PostgreSQL. Throws AutomationError with a
 // clear description when it cannot (a missing SQLite file is created only

@@ -41,17 +41,17 @@ std::size_t HighestMarker(std::string_view sql) {
   return highest;
 }
 
-// Whether `lower` (lower case, starting with a letter) stands anywhere in
-// sql in any case. Every statement is checked: one pass, comparing only
-// where the first letter matches.
-bool ContainsNoCase(std::string_view sql, std::string_view lower) {
-  if (sql.size() < lower.size()) return false;
-  const char first = lower.front();
-  for (std::size_t i = 0, last = sql.size() - lower.size(); i <= last; ++i) {
-    if ((sql[i] | 0x20) != first) continue;
+// Whether `word` (a name) stands anywhere in sql, case apart. Every
+// statement is checked: one pass, comparing only where the first letter
+// matches.
+bool ContainsNoCase(std::string_view sql, std::string_view word) {
+  if (word.empty() || sql.size() < word.size()) return false;
+  const char first = AsciiLower(word.front());
+  for (std::size_t i = 0, last = sql.size() - word.size(); i <= last; ++i) {
+    if (AsciiLower(sql[i]) != first) continue;
     std::size_t k = 1;
-    while (k < lower.size() && AsciiLower(sql[i + k]) == lower[k]) ++k;
-    if (k == lower.size()) return true;
+    while (k < word.size() && AsciiLower(sql[i + k]) == AsciiLower(word[k])) ++k;
+    if (k == word.size()) return true;
   }
   return false;
 }
@@ -66,7 +66,8 @@ bool NamesCatalog(std::string_view sql) { return ContainsNoCase(sql, "querydef")
 const std::vector<std::string> kSessionTables = {"RPT_Invoice_Hdr", "RPT_Invoice_Det"};
 
 bool NamesSessionTable(std::string_view sql) {
-  return ContainsNoCase(sql, "rpt_invoice_hdr") || ContainsNoCase(sql, "rpt_invoice_det");
+  return std::any_of(kSessionTables.begin(), kSessionTables.end(),
+                     [&](const std::string& name) { return ContainsNoCase(sql, name); });
 }
 
 // A schema change (an upgrade adding a column) is meant for the shared table,

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "data/backend.h"
 #include "data/result_set.h"
 #include "data/table_lookup.h"
 #include "platform/error.h"
@@ -57,9 +58,7 @@ void CheckWriteAccess(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> LocalDatabasePath(const std::string& database) {
-  if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0) {
-    return std::nullopt;
-  }
+  if (data::IsPostgresUri(database)) return std::nullopt;
   if (database.rfind("sqlite:", 0) == 0) return database.substr(7);
   return database;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "data/backend.h"
 #include "platform/com_object.h"
 #include "platform/error.h"
 #include "platform/member_table.h"
@@ -18,10 +19,6 @@ constexpr std::int32_t kErrNotOpen = 3704;
 
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
-
-bool IsServerUri(const std::string& text) {
-  return text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
-}
 
 class HostConnectionObject final
     : public ComObject<HostConnectionObject, NoTypeInfo<data::HostConnection>> {
@@ -47,7 +44,7 @@ class HostConnectionObject final
   void Open(const std::string& text) {
     if (text.empty()) RaiseError(kErrFileNotFound, "Open needs a database file or a postgresql:// URI.");
     std::string path = text.rfind("sqlite:", 0) == 0 ? text.substr(7) : text;
-    if (!IsServerUri(path)) {
+    if (!data::IsPostgresUri(path)) {
       std::error_code ec;
       if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) {
         RaiseError(kErrFileNotFound, "Could not find file '" + path + "'.");

@@ -8,8 +8,12 @@
 
 namespace tarvik::data {
 
+bool IsPostgresUri(std::string_view database) {
+  return database.starts_with("postgresql://") || database.starts_with("postgres://");
+}
+
 std::unique_ptr<Backend> OpenBackend(const std::string& database, OpenMode mode) {
-  if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0) {
+  if (IsPostgresUri(database)) {
     return OpenPostgresBackend(database, mode);
   }
   std::string path = database.rfind("sqlite:", 0) == 0 ? database.substr(7) : database;

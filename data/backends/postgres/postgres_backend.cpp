@@ -296,13 +296,7 @@ class PostgresBackend : public Backend {
   // leaves the transaction to be rolled back, as a failed commit is.
   void Commit() override {
     if (begin_pending_) return End();
-    if (restart_pending_) {
-      // Its only unit failed: there is nothing to keep.
-      const std::uint64_t ticket = ++tickets_;
-      Queue(Item::kEnd, ticket, "ROLLBACK");
-      End();
-      return Sync(ticket, true);
-    }
+    if (restart_pending_) return Rollback();  // its only unit failed: nothing to keep
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     for (const std::string& command : control_) Control(command);
     const std::uint64_t ticket = ++tickets_;
@@ -473,7 +467,6 @@ class PostgresBackend : public Backend {
         return;
       }
     }
-    begin_pending_ = false;
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     restore_pending_ = false;
     for (const std::string& command : control_) Control(command);
