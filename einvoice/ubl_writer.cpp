@@ -15,11 +15,14 @@ constexpr const char* kCbcUri = "urn:oasis:names:specification:ubl:schema:xsd:Co
 struct UblProfile {
   const char* customization_id;  // BT-24
   const char* profile_id;        // BT-23, nullptr: none
+  // XRechnung wants BT-119 in every breakdown (BR-DE-14), category O
+  // included, where the norm leaves it out; 0 satisfies both.
+  bool breakdown_rate_always;
 };
 
-constexpr UblProfile kEn16931{"urn:cen.eu:en16931:2017", nullptr};
+constexpr UblProfile kEn16931{"urn:cen.eu:en16931:2017", nullptr, false};
 constexpr UblProfile kXRechnung{"urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0",
-                                "urn:fdc:peppol.eu:2017:poacc:billing:01:1.0"};
+                                "urn:fdc:peppol.eu:2017:poacc:billing:01:1.0", true};
 
 // The names that differ between the two document types.
 struct UblDocumentNames {
@@ -185,11 +188,16 @@ class UblWriter {
     });
   }
 
-  // Category and rate; the breakdown adds the exemption. Category O carries no rate.
+  // Category and rate; the breakdown adds the exemption. Category O carries
+  // no rate on lines and charges, nor in the breakdown unless the profile asks.
   void TaxCategory(const char* element, const VatTreatment& vat, bool with_exemption) {
     w_.Nest(kCac, element, [&] {
       w_.Element(kCbc, "ID", CategoryCode(vat.category));
-      if (vat.category != VatCategory::kNotSubject) w_.Element(kCbc, "Percent", vat.rate.ToString());
+      if (vat.category != VatCategory::kNotSubject) {
+        w_.Element(kCbc, "Percent", vat.rate.ToString());
+      } else if (with_exemption && profile_.breakdown_rate_always) {
+        w_.Element(kCbc, "Percent", "0");
+      }
       if (with_exemption) {
         w_.Optional(kCbc, "TaxExemptionReasonCode", vat.exemption_reason_code);
         w_.Optional(kCbc, "TaxExemptionReason", vat.exemption_reason);

@@ -172,8 +172,9 @@ TEST(WrittenDocument, EmptyOptionalGroupsAreLeftOut) {
   }
 }
 
-// Outside the scope of VAT a document states no rate at all, but still the
-// category and, in the breakdown, the reason.
+// Outside the scope of VAT a document states no rate on its lines, but still
+// the category and, in the breakdown, the reason. XRechnung alone wants a
+// breakdown rate even here; it gets 0.
 TEST(WrittenDocument, NotSubjectToVatStatesNoRate) {
   Document document = samples::Export();
   const VatTreatment kOutOfScope{VatCategory::kNotSubject, Decimal(), "Not subject to VAT", "VATEX-EU-O"};
@@ -184,12 +185,18 @@ TEST(WrittenDocument, NotSubjectToVatStatesNoRate) {
     const char* rates;
     const char* categories;
     const char* reason_code;
+    const char* breakdown_rates;  // a count of rates, or XRechnung's rate itself
+    const char* breakdown_rate;
   } kCases[] = {
       {testing::XmlFormats()[0], "count(//cbc:Percent)", "count(//cac:ClassifiedTaxCategory[cbc:ID='O'])",
-       "//cac:TaxSubtotal/cac:TaxCategory/cbc:TaxExemptionReasonCode"},
+       "//cac:TaxSubtotal/cac:TaxCategory/cbc:TaxExemptionReasonCode", "count(//cac:TaxSubtotal//cbc:Percent)", "0"},
       {testing::XmlFormats()[1], "count(//ram:RateApplicablePercent)",
        "count(//ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax[ram:CategoryCode='O'])",
-       "//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax/ram:ExemptionReasonCode"},
+       "//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax/ram:ExemptionReasonCode",
+       "count(//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax/ram:RateApplicablePercent)", "0"},
+      {testing::XmlFormats()[2], "count(//cac:InvoiceLine//cbc:Percent)",
+       "count(//cac:ClassifiedTaxCategory[cbc:ID='O'])", "//cac:TaxSubtotal/cac:TaxCategory/cbc:TaxExemptionReasonCode",
+       "//cac:TaxSubtotal/cac:TaxCategory/cbc:Percent", "0"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.format.name);
@@ -198,6 +205,7 @@ TEST(WrittenDocument, NotSubjectToVatStatesNoRate) {
     EXPECT_EQ(written.Values(c.rates), Values{"0"});
     EXPECT_EQ(written.Values(c.categories), Values{"2"});
     EXPECT_EQ(written.Values(c.reason_code), Values{"VATEX-EU-O"});
+    EXPECT_EQ(written.Values(c.breakdown_rates), Values{c.breakdown_rate});
   }
 }
 
