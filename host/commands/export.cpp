@@ -18,6 +18,7 @@
 #include "einvoice/facturx.h"
 #include "einvoice/load.h"
 #include "host/commands/commands.h"
+#include "host/commands/credit_note_pdf.h"
 #include "host/commands/invoice_view.h"
 #include "host/commands/print.h"
 #include "host/database_open.h"
@@ -144,17 +145,28 @@ std::string ReadWhole(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The invoice as `tarvik print` draws it, with its CII attached.
-std::string FacturX(const std::string& database, const Loaded& l, const ScratchFolder& scratch) {
-  PrintRequest print;
-  print.invoice_no = std::to_string(l.number);
-  print.out = (scratch.path() / ("invoice-" + print.invoice_no + ".pdf")).string();
-  const PrintOutcome printed = PrintInvoiceReportingAccess(database, print);
-  if (!printed.printed) {
-    if (printed.no_write_access) throw std::runtime_error(printed.message);
-    throw std::runtime_error("Invoice " + print.invoice_no + " was not printed: " + printed.message);
+// The invoice as `tarvik print` draws it, or the credit note drawn from its
+// own document, with the CII attached.
+std::string FacturX(const std::string& database, data::HostConnection& c, const Loaded& l,
+                    const ScratchFolder& scratch) {
+  const bool credit_note = l.document.type == einvoice::DocumentType::kCreditNote;
+  std::string pdf;
+  if (credit_note) {
+    const fs::path file = scratch.path() / ("credit-note-" + std::to_string(l.number) + ".pdf");
+    DrawCreditNote(c, l.document, file.string());
+    pdf = ReadWhole(file);
+  } else {
+    PrintRequest print;
+    print.invoice_no = std::to_string(l.number);
+    print.out = (scratch.path() / ("invoice-" + print.invoice_no + ".pdf")).string();
+    const PrintOutcome printed = PrintInvoiceReportingAccess(database, print);
+    if (!printed.printed) {
+      if (printed.no_write_access) throw std::runtime_error(printed.message);
+      throw std::runtime_error("Invoice " + print.invoice_no + " was not printed: " + printed.message);
+    }
+    pdf = ReadWhole(printed.file);
   }
-  return einvoice::MakeFacturX(ReadWhole(printed.file), einvoice::WriteCii(l.document), l.document);
+  return einvoice::MakeFacturX(pdf, einvoice::WriteCii(l.document), l.document);
 }
 
 struct XmlWriter {
@@ -167,12 +179,12 @@ constexpr XmlWriter kXmlWriters[] = {
     {Format::kXRechnung, einvoice::WriteXRechnung},
 };
 
-std::string Render(const std::string& database, const Loaded& l, Format format,
+std::string Render(const std::string& database, data::HostConnection& c, const Loaded& l, Format format,
                    const std::optional<ScratchFolder>& scratch) {
   for (const XmlWriter& w : kXmlWriters) {
     if (w.format == format) return w.write(l.document);
   }
-  return FacturX(database, l, *scratch);
+  return FacturX(database, c, l, *scratch);
 }
 
 // --- Marking -----------------------------------------------------------------------
@@ -205,15 +217,13 @@ std::string ExportFileName(bool credit_note, std::int64_t number, Format format)
 }
 
 ExportOutcome ExportDocuments(const std::string& database, const ExportRequest& request) {
-  if (request.credit_notes && request.format == Format::kFacturX) {
-    throw std::runtime_error("Factur-X is made from the printed invoice; export credit notes as ubl, cii or xrechnung");
-  }
   const fs::path dir = request.out_dir.empty() ? fs::path(".") : fs::path(request.out_dir);
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) throw std::runtime_error("Cannot write to " + dir.string() + ": no such folder");
 
-  // Factur-X prints, and printing fills the report tables: both need to write.
-  const bool writes = request.mark || request.format == Format::kFacturX;
+  // An invoice's Factur-X prints, and printing fills the report tables: both
+  // need to write. A credit note is drawn from its document alone.
+  const bool writes = request.mark || (request.format == Format::kFacturX && !request.credit_notes);
   InvoiceSession session(database, writes ? Access::kWrite : Access::kRead);
   std::vector<std::int64_t> numbers = request.numbers;
   if (numbers.empty()) {
@@ -231,7 +241,7 @@ ExportOutcome ExportDocuments(const std::string& database, const ExportRequest& 
   for (const Loaded& l : documents) {
     const std::string target =
         fs::absolute(dir / ExportFileName(request.credit_notes, l.number, request.format)).lexically_normal().string();
-    files.Add(target, Render(database, l, request.format, scratch));
+    files.Add(target, Render(database, session.connection(), l, request.format, scratch));
     outcome.files.push_back({l.number, target});
   }
   files.Commit();
@@ -274,11 +284,6 @@ class ExportCommand : public Command {
     command.add_option("NUMBERS", numbers_, "Invoice (or credit-note) numbers; none: those marked for export")
         ->check(CLI::Validator(CheckInvoiceNumber, "NUMBER"));
     AddJsonFlag(command, json_);
-    command.callback([this] {
-      if (request_.credit_notes && format_ == "facturx") {
-        throw CLI::ValidationError("--format facturx is made from a printed invoice; credit notes export as ubl, cii or xrechnung");
-      }
-    });
   }
   bool Writes() const override { return true; }
 
