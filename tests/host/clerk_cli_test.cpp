@@ -125,9 +125,11 @@ TEST_F(ClerkCliTest, TheCommandLineAnswersWithHelpVersionSuggestionsAndDocumente
     EXPECT_TRUE(Contains(r.out, c.out_part)) << shown << "\n" << r.out;
     EXPECT_TRUE(Contains(r.err, c.err_part)) << shown << "\n" << r.err;
   }
-  // The overview fits one screen.
+  // The overview fits one screen of 24 lines and 80 columns.
   const std::string overview = RunCli({}).out;
   EXPECT_LE(CountOf(overview, "\n"), 24) << overview;
+  std::istringstream rows(overview);
+  for (std::string row; std::getline(rows, row);) EXPECT_LE(row.size(), 80u) << row;
 }
 
 TEST_F(ClerkCliTest, BackOrderTellsNothingToDoFromDeclined) {
@@ -179,15 +181,21 @@ TEST_F(ClerkCliTest, TablesShowCustomersTotalsOrderNumbersAndEscapeControlCharac
   EXPECT_FALSE(Contains(show.out, "Order key")) << show.out;
   EXPECT_EQ(Run({"show", "1"}).out.find('\x1b'), std::string::npos);
 
-  // Filters and their totals.
+  // Filters and their totals. Invoice 1 is dated back, 2 is exported and
+  // paid in full, so that every filter leaves one of them out.
+  Db()->ExecuteWith("UPDATE Invoice_Header SET invoice_date = '2024-03-01' WHERE invoice_no = 1", {});
+  ASSERT_EQ(Run({"edit", "2", "--export-date", "12/1/2026", "--paid", "100000"}).exit_code, 0);
   struct Filter {
     std::vector<std::string> args;
     std::vector<int> numbers;
   };
   const std::vector<Filter> filters = {
       {{"--customer", "C200"}, {2}},
-      {{"--unpaid"}, {1, 2}},
-      {{"--exported"}, {}},
+      {{"--unpaid"}, {1}},
+      {{"--exported"}, {2}},
+      {{"--since", "1/1/2025"}, {2}},
+      {{"--until", "2024-12-31"}, {1}},
+      {{"--since", "3/1/2024", "--until", "3-Mar-2024"}, {1}},
       {{"--since", "1/1/2000", "--until", "12/31/9999"}, {1, 2}},
       {{"--until", "1/1/2000"}, {}},
   };
