@@ -72,6 +72,24 @@ TEST_F(ClerkCliTest, UnusedAnswersAreNamedAndTheTakenDefaultGetsAFreeNumberBesid
   EXPECT_TRUE(Contains(b.err, "the suggested '1013' is the original order's own number and is taken"))
       << b.err;
   EXPECT_TRUE(Contains(b.err, "1025 is free")) << "demo order numbers end at 1024: " << b.err;
+  EXPECT_TRUE(Contains(b.err, R"("default":"1013")")) << "a queued box is echoed as the component showed it";
+}
+
+TEST_F(ClerkCliTest, OnATerminalEnterAtTheNumberPromptTakesAFreeNumber) {
+  // C100's open lines: order 1013 at WAREHOUSE, order 1017 at HQ; two prompts.
+  ASSERT_EQ(Run({"create", "--by", "customer", "--customer", "C100", "--answers", "[7]"}).exit_code, 0);
+  // Yes, Enter at both prompts, OK on the closing box.
+  const TerminalRun r = RunOnTerminal({"backorder", "1", "--db", db_}, registry(), dir(), "y\n\n\n\n",
+                                      std::chrono::seconds(60));
+  ASSERT_FALSE(r.hung) << "a prompt waited for more: " << r.terminal;
+  ASSERT_EQ(r.exit_code, 0) << r.terminal;
+  EXPECT_TRUE(Contains(r.terminal, "[1025] (Ctrl-D cancels)")) << r.terminal;
+  EXPECT_TRUE(Contains(r.terminal, "[1026] (Ctrl-D cancels)")) << "the first is not committed yet: " << r.terminal;
+  EXPECT_FALSE(Contains(r.terminal, "already exists")) << r.terminal;
+  EXPECT_TRUE(Contains(r.out, "Created 2 back orders for invoice 1.")) << r.out;
+  EXPECT_EQ(Number("SELECT COUNT(*) FROM Order_Header WHERE order_number IN ('1025', '1026') "
+                   "AND cust_id = 'C100' AND order_comment LIKE 'System Generated%'"),
+            2);
 }
 
 TEST_F(ClerkCliTest, ANumberTakenAtAnotherLocationIsExplained) {
