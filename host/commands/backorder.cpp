@@ -107,14 +107,25 @@ std::string BackOrderNotes::operator()(const UiEvent& box) {
              "the same number may stand at another location of the customer.\n";
     }
     if (box.kind == UiEvent::kInputBox && box.title == "New Order Number") {
+      free_.clear();  // a number that cannot be read is not offered
+      free_ = FreeOrderNumber();
       return "tarvik: the suggested '" + box.default_text +
-             "' is the original order's own number and is taken; " + FreeOrderNumber() +
-             " is free.\n";
+             "' is the original order's own number and is taken; " + free_ + " is free.\n";
     }
   } catch (const std::exception&) {
     // A note that cannot be read leaves the box as it is.
   }
   return "";
+}
+
+std::optional<std::string> BackOrderNotes::Offer(const UiEvent& box) const {
+  if (box.kind != UiEvent::kInputBox || box.title != "New Order Number" || free_.empty()) return std::nullopt;
+  return free_;
+}
+
+void AttachBackOrderNotes(ProgressUi& ui, const std::shared_ptr<BackOrderNotes>& notes) {
+  ui.SetNote([notes](const UiEvent& box) { return (*notes)(box); });
+  ui.SetTerminalOffer([notes](const UiEvent& box) { return notes->Offer(box); });
 }
 
 std::vector<BackOrderMade> BackOrderEach(const std::string& database,
@@ -160,7 +171,7 @@ class BackOrderCommand : public Command {
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
     auto ui = std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
     notes_ = std::make_shared<BackOrderNotes>(context.database);
-    ui->SetNote([notes = notes_](const UiEvent& box) { return (*notes)(box); });
+    AttachBackOrderNotes(*ui, notes_);
     return ui;
   }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 namespace tarvik::host {
 
 class ProgressLine;
+class ProgressUi;
 
 struct BackOrderOutcome {
   bool created = false;  // what BackOrder answered
@@ -45,6 +47,9 @@ class BackOrderNotes {
     first_ = first;
   }
   std::string operator()(const UiEvent& box);
+  // On a terminal the number prompt offers the free number its note named,
+  // so that Enter takes a number that is accepted.
+  std::optional<std::string> Offer(const UiEvent& box) const;
 
  private:
   std::int32_t CurrentInvoice();
@@ -54,7 +59,12 @@ class BackOrderNotes {
   std::int32_t invoice_ = 0;
   std::int32_t first_ = 0;
   std::int64_t last_suggested_ = 0;
+  std::string free_;  // the number the last prompt's note named
 };
+
+// Writes the notes before the boxes of `ui` and offers their free number on
+// a terminal (create and backorder).
+void AttachBackOrderNotes(ProgressUi& ui, const std::shared_ptr<BackOrderNotes>& notes);
 
 // The lines each invoice of a run leaves open are offered for back order
 // invoice by invoice: the component's Save offers only its last invoice.

@@ -304,7 +304,7 @@ class CreateCommand : public Command {
   std::unique_ptr<UiServices> MakeUi(const HostContext& context) override {
     auto ui = std::make_unique<ProgressUi>(MakeEchoingCommandUi(context.answers), context.progress);
     notes_ = std::make_shared<BackOrderNotes>(context.database);
-    ui->SetNote([notes = notes_](const UiEvent& box) { return (*notes)(box); });
+    AttachBackOrderNotes(*ui, notes_);
     return ui;
   }
 

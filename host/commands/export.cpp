@@ -257,7 +257,7 @@ ExportOutcome ExportDocuments(const std::string& database, const ExportRequest& 
       }
     }
     transaction.Commit();
-    outcome.export_date = regional::FormatIsoDate(today);
+    outcome.export_date = today;
   }
   files.Keep();
   return outcome;
@@ -310,9 +310,9 @@ class ExportCommand : public Command {
       nlohmann::ordered_json doc{{"ok", true},
                                  {"format", std::string(einvoice::FormatName(request_.format))},
                                  {"count", outcome.files.size()},
-                                 {"marked", !outcome.export_date.empty()},
+                                 {"marked", outcome.export_date.has_value()},
                                  {"export_date", nullptr}};
-      if (!outcome.export_date.empty()) doc["export_date"] = outcome.export_date;
+      if (outcome.export_date) doc["export_date"] = regional::FormatIsoDate(*outcome.export_date);
       doc["files"] = nlohmann::ordered_json::array();
       for (const auto& f : outcome.files) doc["files"].push_back({{key, f.number}, {"file", f.file}});
       out << doc.dump(2) << "\n";
@@ -326,7 +326,8 @@ class ExportCommand : public Command {
     for (const auto& f : outcome.files) out << f.file << "\n";
     out << outcome.files.size() << " " << what << (outcome.files.size() == 1 ? "" : "s") << " exported as "
         << einvoice::FormatName(request_.format);
-    if (!outcome.export_date.empty()) out << ", marked exported on " << outcome.export_date;
+    // The date as list and show print it: ISO is for JSON.
+    if (outcome.export_date) out << ", marked exported on " << regional::FormatDate(*outcome.export_date);
     out << ".\n";
     return kExitDone;
   }

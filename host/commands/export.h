@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ struct ExportedFile {
 
 struct ExportOutcome {
   std::vector<ExportedFile> files;
-  std::string export_date;  // ISO, when marked
+  std::optional<double> export_date;  // the day marked, when marked
 };
 
 // The documents that lack what the norm requires; nothing was written or marked.

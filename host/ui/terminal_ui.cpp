@@ -305,8 +305,11 @@ std::optional<std::string> ProgressUi::InputBox(const std::string& prompt,
                                                 const std::string& default_text) {
   line_.Clear();
   if (!StopRequested()) {
-    WriteNote(UiEvent{UiEvent::kInputBox, prompt, 0, title, default_text});
-    return inner_->InputBox(prompt, title, default_text);
+    const UiEvent box{UiEvent::kInputBox, prompt, 0, title, default_text};
+    WriteNote(box);
+    std::optional<std::string> offered;
+    if (offer_ && dynamic_cast<TerminalUi*>(inner_.get()) != nullptr) offered = offer_(box);
+    return inner_->InputBox(prompt, title, offered.value_or(default_text));
   }
   UiEvent e{UiEvent::kInputBox, prompt, 0, title, default_text};
   std::cerr << "tarvik: stopping, not asked: " << EventJson(e).dump() << std::endl;

@@ -120,6 +120,11 @@ class ProgressUi : public UiServices {
   // to standard error ahead of the box itself; "" adds nothing.
   using Note = std::function<std::string(const UiEvent& box)>;
   void SetNote(Note note) { note_ = std::move(note); }
+  // What an input box offers as its default when the answer is typed on the
+  // terminal, in place of the box's own; nullopt keeps the box's. Queued
+  // and batch answers, and the boxes echoed, keep the box's own default.
+  using Offer = std::function<std::optional<std::string>(const UiEvent& box)>;
+  void SetTerminalOffer(Offer offer) { offer_ = std::move(offer); }
   UiServices& inner() { return *inner_; }
 
  private:
@@ -128,6 +133,7 @@ class ProgressUi : public UiServices {
   std::unique_ptr<UiServices> inner_;
   ProgressLine& line_;
   Note note_;
+  Offer offer_;
   bool stop_shown_ = false;
 };
 

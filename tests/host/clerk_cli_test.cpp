@@ -72,6 +72,24 @@ TEST_F(ClerkCliTest, UnusedAnswersAreNamedAndTheTakenDefaultGetsAFreeNumberBesid
   EXPECT_TRUE(Contains(b.err, "the suggested '1013' is the original order's own number and is taken"))
       << b.err;
   EXPECT_TRUE(Contains(b.err, "1025 is free")) << "demo order numbers end at 1024: " << b.err;
+  EXPECT_TRUE(Contains(b.err, R"("default":"1013")")) << "a queued box is echoed as the component showed it";
+}
+
+TEST_F(ClerkCliTest, OnATerminalEnterAtTheNumberPromptTakesAFreeNumber) {
+  // C100's open lines: order 1013 at WAREHOUSE, order 1017 at HQ; two prompts.
+  ASSERT_EQ(Run({"create", "--by", "customer", "--customer", "C100", "--answers", "[7]"}).exit_code, 0);
+  // Yes, Enter at both prompts, OK on the closing box.
+  const TerminalRun r = RunOnTerminal({"backorder", "1", "--db", db_}, registry(), dir(), "y\n\n\n\n",
+                                      std::chrono::seconds(60));
+  ASSERT_FALSE(r.hung) << "a prompt waited for more: " << r.terminal;
+  ASSERT_EQ(r.exit_code, 0) << r.terminal;
+  EXPECT_TRUE(Contains(r.terminal, "[1025] (Ctrl-D cancels)")) << r.terminal;
+  EXPECT_TRUE(Contains(r.terminal, "[1026] (Ctrl-D cancels)")) << "the first is not committed yet: " << r.terminal;
+  EXPECT_FALSE(Contains(r.terminal, "already exists")) << r.terminal;
+  EXPECT_TRUE(Contains(r.out, "Created 2 back orders for invoice 1.")) << r.out;
+  EXPECT_EQ(Number("SELECT COUNT(*) FROM Order_Header WHERE order_number IN ('1025', '1026') "
+                   "AND cust_id = 'C100' AND order_comment LIKE 'System Generated%'"),
+            2);
 }
 
 TEST_F(ClerkCliTest, ANumberTakenAtAnotherLocationIsExplained) {
@@ -125,9 +143,11 @@ TEST_F(ClerkCliTest, TheCommandLineAnswersWithHelpVersionSuggestionsAndDocumente
     EXPECT_TRUE(Contains(r.out, c.out_part)) << shown << "\n" << r.out;
     EXPECT_TRUE(Contains(r.err, c.err_part)) << shown << "\n" << r.err;
   }
-  // The overview fits one screen.
+  // The overview fits one screen of 24 lines and 80 columns.
   const std::string overview = RunCli({}).out;
   EXPECT_LE(CountOf(overview, "\n"), 24) << overview;
+  std::istringstream rows(overview);
+  for (std::string row; std::getline(rows, row);) EXPECT_LE(row.size(), 80u) << row;
 }
 
 TEST_F(ClerkCliTest, BackOrderTellsNothingToDoFromDeclined) {
@@ -179,15 +199,21 @@ TEST_F(ClerkCliTest, TablesShowCustomersTotalsOrderNumbersAndEscapeControlCharac
   EXPECT_FALSE(Contains(show.out, "Order key")) << show.out;
   EXPECT_EQ(Run({"show", "1"}).out.find('\x1b'), std::string::npos);
 
-  // Filters and their totals.
+  // Filters and their totals. Invoice 1 is dated back, 2 is exported and
+  // paid in full, so that every filter leaves one of them out.
+  Db()->ExecuteWith("UPDATE Invoice_Header SET invoice_date = '2024-03-01' WHERE invoice_no = 1", {});
+  ASSERT_EQ(Run({"edit", "2", "--export-date", "12/1/2026", "--paid", "100000"}).exit_code, 0);
   struct Filter {
     std::vector<std::string> args;
     std::vector<int> numbers;
   };
   const std::vector<Filter> filters = {
       {{"--customer", "C200"}, {2}},
-      {{"--unpaid"}, {1, 2}},
-      {{"--exported"}, {}},
+      {{"--unpaid"}, {1}},
+      {{"--exported"}, {2}},
+      {{"--since", "1/1/2025"}, {2}},
+      {{"--until", "2024-12-31"}, {1}},
+      {{"--since", "3/1/2024", "--until", "3-Mar-2024"}, {1}},
       {{"--since", "1/1/2000", "--until", "12/31/9999"}, {1, 2}},
       {{"--until", "1/1/2000"}, {}},
   };

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,11 @@ TEST_F(ExportTest, MarkMarksEveryInvoiceAndEmptiesTheSelection) {
   EXPECT_THAT(r.out, HasSubstr("4 invoices exported as ubl, marked exported on "));
   EXPECT_EQ(FilesIn(out_).size(), 4u);
   EXPECT_EQ(Number("SELECT COUNT(*) FROM Invoice_Header WHERE export_flag = 0 AND export_date IS NOT NULL"), 4);
+  // The day reads as list's Exported column reads it; ISO only in JSON.
+  std::smatch day;
+  ASSERT_TRUE(std::regex_search(r.out, day, std::regex(R"(marked exported on (\S+)\.\n)"))) << r.out;
+  EXPECT_TRUE(std::regex_match(day[1].str(), std::regex(R"(\d{1,2}/\d{1,2}/\d{4})"))) << day[1];
+  EXPECT_THAT(Run({"list"}).out, HasSubstr("  " + day[1].str() + "\n"));
   EXPECT_EQ(RunJson({"list", "--export"})["count"], 0);
   const RunResult again = Export({});
   EXPECT_EQ(again.exit_code, 0) << again.err;

@@ -1,11 +1,5 @@
 // The progress bar as a clerk sees it: `tarvik create` run with its
 // standard error on a terminal (a pseudo-terminal here), and without one.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -15,8 +9,6 @@
 #include "tests/host/tarvik_process.h"
 #include "tests/support/packed_orders.h"
 
-extern char** environ;
-
 namespace tarvik::host_test {
 namespace {
 
@@ -24,67 +16,6 @@ constexpr int kFirstKey = 50000;
 constexpr int kFirstOrder = 700000;
 constexpr int kOrders = 1000;
 constexpr const char* kEraseLine = "\r\x1b[K";
-
-struct TerminalRun {
-  int exit_code = -1;
-  std::string terminal;  // what reached the terminal (standard error)
-  std::string out;       // standard output, a file
-};
-
-// Runs tarvik with standard error on a new pseudo-terminal that is also the
-// process's controlling terminal; reads it until the program ends.
-TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::string& registry,
-                          const TempDir& dir) {
-  TerminalRun r;
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-    ADD_FAILURE() << "no pseudo-terminal";
-    if (master >= 0) close(master);
-    return r;
-  }
-  const std::string slave_name = ptsname(master);
-  const std::string out_path = dir.file("terminal-run.out");
-
-  std::vector<std::string> argv_text{TarvikPath()};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : argv_text) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  const std::string registry_env = "TARVIK_CLASS_REGISTRY=" + registry;
-
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setsid();
-    const int slave = open(slave_name.c_str(), O_RDWR);
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (slave < 0 || in < 0 || out < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(slave, 2);
-    close(master);
-    putenv(const_cast<char*>(registry_env.c_str()));
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = read(master, buf, sizeof buf);
-    if (n > 0) {
-      r.terminal.append(buf, static_cast<std::size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // EIO once the last holder of the terminal is gone
-    }
-  }
-  close(master);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadFile(out_path);
-  return r;
-}
 
 class ProgressTerminalTest : public DatabaseTest {
  protected:

@@ -2,11 +2,13 @@
 #include "tests/support/temp_database.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <csignal>
@@ -156,6 +158,77 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
                     const std::string& registry, const std::string& cwd,
                     std::chrono::milliseconds limit, const std::vector<std::string>& launcher) {
   return TarvikChild(args, input, registry, cwd, launcher).Wait(limit);
+}
+
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::string& registry,
+                          const TempDir& dir, const std::optional<std::string>& typed,
+                          std::chrono::milliseconds limit) {
+  TerminalRun r;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    if (master >= 0) close(master);
+    return r;
+  }
+  const std::string slave_name = ptsname(master);
+  // Held open until the child has its own, so what is typed ahead is kept.
+  const int held = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+  const std::string out_path = dir.file("terminal-run.out");
+
+  std::vector<std::string> argv_text{TarvikPath()};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& s : argv_text) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  const std::string registry_env = "TARVIK_CLASS_REGISTRY=" + registry;
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    const int slave = open(slave_name.c_str(), O_RDWR);  // the controlling terminal
+    const int in = typed ? slave : open("/dev/null", O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (slave < 0 || in < 0 || out < 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(slave, 2);
+    close(master);
+    if (held >= 0) close(held);
+    putenv(const_cast<char*>(registry_env.c_str()));
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (typed && !typed->empty() && write(master, typed->data(), typed->size()) < 0) {
+    ADD_FAILURE() << "cannot type on the terminal";
+  }
+  if (held >= 0) close(held);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  char buf[4096];
+  for (;;) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      r.hung = true;
+      break;
+    }
+    pollfd ready{master, POLLIN, 0};
+    const int n_ready = poll(&ready, 1, 100);
+    if (n_ready < 0 && errno == EINTR) continue;
+    if (n_ready == 0) continue;
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n > 0) {
+      r.terminal.append(buf, static_cast<std::size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // EIO once the last holder of the terminal is gone
+    }
+  }
+  close(master);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = ReadFile(out_path);
+  return r;
 }
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {

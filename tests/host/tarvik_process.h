@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,22 @@ RunResult RunTarvik(const std::vector<std::string>& args, const std::string& inp
                     const std::string& registry, const std::string& cwd,
                     std::chrono::milliseconds limit = std::chrono::milliseconds::zero(),
                     const std::vector<std::string>& launcher = {});
+
+// A run on a pseudo-terminal that is the process's controlling terminal:
+// standard error is on it, and standard input too when `typed` is given
+// (the text is typed ahead, a line per answer); otherwise standard input is
+// /dev/null. Standard output is a file. A run still going at `limit` is
+// killed (SIGKILL) and marked hung, so a prompt waiting for more input
+// fails the test instead of stalling it.
+struct TerminalRun {
+  int exit_code = -1;
+  std::string terminal;  // what reached the terminal, the typed echo included
+  std::string out;       // standard output
+  bool hung = false;
+};
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::string& registry,
+                          const TempDir& dir, const std::optional<std::string>& typed = std::nullopt,
+                          std::chrono::milliseconds limit = std::chrono::minutes(4));
 
 // One JSON value per non-empty line; a line that is not JSON fails the test.
 std::vector<nlohmann::json> JsonLines(const std::string& text);
