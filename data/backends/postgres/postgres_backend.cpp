@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -124,6 +125,16 @@ Value ToValue(const PGresult* result, int row, int column, Oid type) {
   }
 }
 
+// A host may turn standard_conforming_strings off on the connection it hands
+// over; the server then reads a backslash in quoted text as an escape, and a
+// text ending in one swallows its closing quote, so what follows runs as
+// code. Every text here is written for standard strings (the classic
+// dialect has no escapes): one that holds a backslash goes right after the
+// setting is put back, in the same round trip. A text without a backslash
+// reads the same either way, so the rest cost nothing.
+constexpr const char* kStandardStrings = "SET standard_conforming_strings = on";
+bool HoldsBackslash(std::string_view sql) { return sql.find('\\') != std::string_view::npos; }
+
 // libpq hands statements and values over as C strings, and PostgreSQL text
 // cannot hold the NUL character: a NUL would cut the text short without a
 // word, so such a statement is refused before anything is queued.
@@ -224,7 +235,9 @@ class PostgresBackend : public Backend {
       if (PQexitPipelineMode(conn_.get()) != 1) Lost();
     }
     round_trips.fetch_add(1, std::memory_order_relaxed);
-    ResultHandle result(PQexec(conn_.get(), std::string(sql).c_str()));
+    std::string script = HoldsBackslash(sql) ? std::string(kStandardStrings) + "; " : std::string();
+    script += sql;
+    ResultHandle result(PQexec(conn_.get(), script.c_str()));
     const bool entered = PQenterPipelineMode(conn_.get()) == 1;
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -487,6 +500,7 @@ class PostgresBackend : public Backend {
   // built with literal values are mostly seen once.
   void QueueStatement(const std::string& sql, const std::vector<Value>& params, Item::Kind kind,
                       std::uint64_t ticket) {
+    if (HoldsBackslash(sql)) Control(kStandardStrings);
     std::vector<std::string> texts(params.size());
     std::vector<const char*> values(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
