@@ -180,11 +180,17 @@ class PostgresBackend : public Backend {
       : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())), read_only_(mode == OpenMode::kReadOnly) {
     if (!conn_) throw std::runtime_error("out of memory");
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
+    // Every text this program sends and reads is UTF-8, whatever the URI's
+    // client_encoding or PGCLIENTENCODING asked for. A database in SQL_ASCII
+    // holds whatever bytes were written and checks what it sends against a
+    // UTF-8 client: one invalid byte would fail the whole statement. Its
+    // texts are taken as stored instead, and invalid bytes replaced as read.
+    const char* server_encoding = PQparameterStatus(conn_.get(), "server_encoding");
+    const bool raw = server_encoding != nullptr && std::string_view(server_encoding) == "SQL_ASCII";
     const std::string settings =
         std::string(mode == OpenMode::kReadOnly ? "SET default_transaction_read_only = on; " : "") +
-        // Every text this program sends and reads is UTF-8, whatever the URI's
-        // client_encoding or PGCLIENTENCODING asked for.
-        "SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
+        (raw ? "SET client_encoding = 'SQL_ASCII';" : "SET client_encoding = 'UTF8';") +
+        " SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
         " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
         " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'";
     round_trips.fetch_add(1, std::memory_order_relaxed);
