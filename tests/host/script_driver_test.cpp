@@ -241,6 +241,26 @@ TEST_F(ScriptDriverTest, SqlReadsRowsOnTheHostsConnection) {
   EXPECT_EQ(replies[5]["ok"], false);
 }
 
+// open names a database; a path where none is, in a folder that exists, is
+// refused as every command refuses it, and no empty database is left there.
+TEST_F(ScriptDriverTest, OpenOfAMissingFileCreatesNothing) {
+  const std::string missing = dir().file("missing.db");
+  auto replies = Script({
+      R"({"op":"open","db":")" + missing + R"(","as":"c"})",
+      R"({"op":"open","db":")" + missing + R"(","as":"r","read_only":true})",
+      R"({"op":"sql","conn":"c","query":"SELECT 1"})",
+  });
+  ASSERT_EQ(replies.size(), 3u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(replies[i]["ok"], false) << replies[i].dump();
+    EXPECT_NE(replies[i].dump().find("no database at"), std::string::npos) << replies[i].dump();
+  }
+  EXPECT_EQ(replies[2]["ok"], false) << "nothing was kept as c";
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(missing + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(missing + "-journal"));
+}
+
 // The sql op is for checking: whatever a query tries, the books, the
 // server's files and the folder stay as they were.
 TEST_F(ScriptDriverTest, SqlOnlyReads) {

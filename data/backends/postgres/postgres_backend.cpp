@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -124,6 +125,16 @@ Value ToValue(const PGresult* result, int row, int column, Oid type) {
   }
 }
 
+// A host may turn standard_conforming_strings off on the connection it hands
+// over; the server then reads a backslash in quoted text as an escape, and a
+// text ending in one swallows its closing quote, so what follows runs as
+// code. Every text here is written for standard strings (the classic
+// dialect has no escapes): one that holds a backslash goes right after the
+// setting is put back, in the same round trip. A text without a backslash
+// reads the same either way, so the rest cost nothing.
+constexpr const char* kStandardStrings = "SET standard_conforming_strings = on";
+bool HoldsBackslash(std::string_view sql) { return sql.find('\\') != std::string_view::npos; }
+
 // libpq hands statements and values over as C strings, and PostgreSQL text
 // cannot hold the NUL character: a NUL would cut the text short without a
 // word, so such a statement is refused before anything is queued.
@@ -169,11 +180,17 @@ class PostgresBackend : public Backend {
       : name_(RedactedUri(uri)), conn_(PQconnectdb(uri.c_str())), read_only_(mode == OpenMode::kReadOnly) {
     if (!conn_) throw std::runtime_error("out of memory");
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
+    // Every text this program sends and reads is UTF-8, whatever the URI's
+    // client_encoding or PGCLIENTENCODING asked for. A database in SQL_ASCII
+    // holds whatever bytes were written and checks what it sends against a
+    // UTF-8 client: one invalid byte would fail the whole statement. Its
+    // texts are taken as stored instead, and invalid bytes replaced as read.
+    const char* server_encoding = PQparameterStatus(conn_.get(), "server_encoding");
+    const bool raw = server_encoding != nullptr && std::string_view(server_encoding) == "SQL_ASCII";
     const std::string settings =
         std::string(mode == OpenMode::kReadOnly ? "SET default_transaction_read_only = on; " : "") +
-        // Every text this program sends and reads is UTF-8, whatever the URI's
-        // client_encoding or PGCLIENTENCODING asked for.
-        "SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
+        (raw ? "SET client_encoding = 'SQL_ASCII';" : "SET client_encoding = 'UTF8';") +
+        " SET standard_conforming_strings = on; SET lock_timeout = '10s'; SET statement_timeout = '120s';"
         " SET idle_in_transaction_session_timeout = '300s'; SET client_min_messages = warning;"
         " SET TIME ZONE 'UTC'; SET datestyle = 'ISO, MDY'";
     round_trips.fetch_add(1, std::memory_order_relaxed);
@@ -224,7 +241,9 @@ class PostgresBackend : public Backend {
       if (PQexitPipelineMode(conn_.get()) != 1) Lost();
     }
     round_trips.fetch_add(1, std::memory_order_relaxed);
-    ResultHandle result(PQexec(conn_.get(), std::string(sql).c_str()));
+    std::string script = HoldsBackslash(sql) ? std::string(kStandardStrings) + "; " : std::string();
+    script += sql;
+    ResultHandle result(PQexec(conn_.get(), script.c_str()));
     const bool entered = PQenterPipelineMode(conn_.get()) == 1;
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -487,6 +506,7 @@ class PostgresBackend : public Backend {
   // built with literal values are mostly seen once.
   void QueueStatement(const std::string& sql, const std::vector<Value>& params, Item::Kind kind,
                       std::uint64_t ticket) {
+    if (HoldsBackslash(sql)) Control(kStandardStrings);
     std::vector<std::string> texts(params.size());
     std::vector<const char*> values(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
