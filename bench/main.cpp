@@ -11,7 +11,9 @@
 // To profile one side alone: --make-books PATH|URI ORDERS lays down the
 // invoicing books, --invoicing-host[-raw] PATH|URI FIRST LAST INVOICE runs
 // the component (or the best-possible baseline) over them.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -67,12 +69,33 @@ int main(int argc, char** argv) {
   std::string durable_postgres;  // --postgres-durable URI
   std::string only;  // --only invoicing|books|books-postgres|backorders|memory
   std::string synchronous = "both";
+  // A full run takes the better part of an hour: anything not understood
+  // (--help included) stops it before it starts.
+  constexpr const char* kUsage =
+      "usage: tarvik_bench [--quick] [--only invoicing|books|books-postgres|backorders|memory|host|postgres|stock]\n"
+      "                    [--synchronous full|normal|both] [--postgres URI] [--postgres-durable URI]\n";
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--quick") == 0) quick = true;
-    if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
-    if (std::strcmp(argv[i], "--synchronous") == 0 && i + 1 < argc) synchronous = argv[++i];
-    if (std::strcmp(argv[i], "--postgres") == 0 && i + 1 < argc) postgres = argv[++i];
-    if (std::strcmp(argv[i], "--postgres-durable") == 0 && i + 1 < argc) durable_postgres = argv[++i];
+    const bool has_value = i + 1 < argc;
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else if (std::strcmp(argv[i], "--only") == 0 && has_value) {
+      only = argv[++i];
+    } else if (std::strcmp(argv[i], "--synchronous") == 0 && has_value) {
+      synchronous = argv[++i];
+    } else if (std::strcmp(argv[i], "--postgres") == 0 && has_value) {
+      postgres = argv[++i];
+    } else if (std::strcmp(argv[i], "--postgres-durable") == 0 && has_value) {
+      durable_postgres = argv[++i];
+    } else {
+      std::fprintf(stderr, "tarvik_bench: '%s' is not understood\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
+  constexpr const char* kParts[] = {"",       "invoicing", "books", "books-postgres", "backorders",
+                                    "memory", "host",      "postgres", "stock"};
+  if (std::find(std::begin(kParts), std::end(kParts), only) == std::end(kParts)) {
+    std::fprintf(stderr, "tarvik_bench: --only '%s' is no part\n%s", only.c_str(), kUsage);
+    return 2;
   }
   if (synchronous != "full" && synchronous != "normal" && synchronous != "both") {
     std::fprintf(stderr, "tarvik_bench: --synchronous takes full, normal or both\n");
