@@ -15,10 +15,10 @@
 
 #include "data/result_set.h"
 #include "data/transaction.h"
+#include "einvoice/credit_note_pdf.h"
 #include "einvoice/facturx.h"
 #include "einvoice/load.h"
 #include "host/commands/commands.h"
-#include "host/commands/credit_note_pdf.h"
 #include "host/commands/invoice_view.h"
 #include "host/commands/print.h"
 #include "host/database_open.h"
@@ -153,7 +153,9 @@ std::string FacturX(const std::string& database, data::HostConnection& c, const 
   std::string pdf;
   if (credit_note) {
     const fs::path file = scratch.path() / ("credit-note-" + std::to_string(l.number) + ".pdf");
-    DrawCreditNote(c, l.document, file.string());
+    const std::string layouts = ShippedReportDir();
+    if (layouts.empty()) throw std::runtime_error("The shipped layouts were not found beside the program");
+    einvoice::DrawCreditNote(c, l.document, (fs::path(layouts) / "credit_note.layout").string(), file.string());
     pdf = ReadWhole(file);
   } else {
     PrintRequest print;

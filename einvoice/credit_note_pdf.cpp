@@ -1,6 +1,5 @@
-#include "host/commands/credit_note_pdf.h"
+#include "einvoice/credit_note_pdf.h"
 
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -8,19 +7,12 @@
 #include "components/report/pdf_renderer.h"
 #include "components/report/report_data.h"
 #include "components/report/text_template.h"
-#include "host/commands/print.h"
-#include "platform/error.h"
 #include "platform/regional.h"
 
-namespace tarvik::host {
+namespace tarvik::einvoice {
 namespace {
 
-namespace fs = std::filesystem;
 namespace report = components::report;
-using einvoice::Decimal;
-using einvoice::Document;
-
-constexpr const char* kLayout = "credit_note.layout";
 
 data::Value Day(const std::string& iso) {
   if (auto day = regional::ParseIsoDate(iso)) return data::DateValue{*day};
@@ -42,15 +34,15 @@ std::string Joined(std::initializer_list<std::string> parts, const char* separat
 }
 
 // "S 19%", or the bare code where no rate applies.
-std::string VatText(const einvoice::VatTreatment& vat) {
-  const std::string code = einvoice::CategoryCode(vat.category);
-  if (vat.category != einvoice::VatCategory::kStandard && vat.rate.IsZero()) return code;
+std::string VatText(const VatTreatment& vat) {
+  const std::string code = CategoryCode(vat.category);
+  if (vat.category != VatCategory::kStandard && vat.rate.IsZero()) return code;
   return code + " " + report::FormatValue(vat.rate.ToDouble(), report::Format::kPercent);
 }
 
 std::string BreakdownText(const Document& doc) {
   std::string text;
-  for (const einvoice::VatBreakdown& part : doc.vat_breakdown) {
+  for (const VatBreakdown& part : doc.vat_breakdown) {
     if (!text.empty()) text += '\n';
     text += "VAT " + VatText(part.vat) + ": " + Money(part.tax_amount) + " on " + Money(part.taxable_amount) +
             " " + doc.currency;
@@ -62,12 +54,12 @@ std::string BreakdownText(const Document& doc) {
 
 report::Record Header(const Document& doc) {
   Decimal freight, other;
-  for (const einvoice::AllowanceCharge& ac : doc.allowances_charges) {
+  for (const AllowanceCharge& ac : doc.allowances_charges) {
     if (!ac.is_charge) continue;
     (ac.reason_code == "FC" ? freight : other) += ac.amount;
   }
-  const einvoice::Address& buyer = doc.buyer.address;
-  const einvoice::Address& ship = doc.delivery_address;
+  const Address& buyer = doc.buyer.address;
+  const Address& ship = doc.delivery_address;
   report::Record h;
   h.Add("credit_no", doc.number);
   h.Add("credit_date", Day(doc.issue_date));
@@ -96,13 +88,13 @@ report::Record Header(const Document& doc) {
 }
 
 // A consolidated document names each line's order in its note ("Order N").
-std::string OrderOf(const Document& doc, const einvoice::Line& line) {
+std::string OrderOf(const Document& doc, const Line& line) {
   constexpr std::string_view kPrefix = "Order ";
   if (line.note.starts_with(kPrefix)) return line.note.substr(kPrefix.size());
   return doc.order_reference;
 }
 
-report::Record LineRecord(const Document& doc, const einvoice::Line& line) {
+report::Record LineRecord(const Document& doc, const Line& line) {
   const double gross = line.gross_price.ToDouble();
   report::Record r;
   r.Add("order_number", OrderOf(doc, line));
@@ -119,14 +111,11 @@ report::Record LineRecord(const Document& doc, const einvoice::Line& line) {
 
 }  // namespace
 
-void DrawCreditNote(data::HostConnection& connection, const Document& credit_note, const std::string& path) {
-  const std::string dir = ShippedReportDir();
-  if (dir.empty()) {
-    RaiseError(report::kErrReportFileNotFound, std::string("The shipped ") + kLayout + " was not found beside the program");
-  }
-  const report::Layout layout = report::LoadLayout((fs::path(dir) / kLayout).string());
+void DrawCreditNote(data::HostConnection& connection, const Document& credit_note, const std::string& layout_file,
+                    const std::string& path) {
+  const report::Layout layout = report::LoadLayout(layout_file);
   report::InvoiceData data{Header(credit_note), {}};
-  for (const einvoice::Line& line : credit_note.lines) data.lines.push_back(LineRecord(credit_note, line));
+  for (const Line& line : credit_note.lines) data.lines.push_back(LineRecord(credit_note, line));
   const std::string title = "Credit note";
   report::RenderPdf(
       layout, {data}, report::ReadSettingsRecord(connection),
@@ -137,4 +126,4 @@ void DrawCreditNote(data::HostConnection& connection, const Document& credit_not
       title + " " + credit_note.number, path, report::ExistingOutput::kReplace);
 }
 
-}  // namespace tarvik::host
+}  // namespace tarvik::einvoice
