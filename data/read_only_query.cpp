@@ -99,4 +99,9 @@ std::string CheckReadOnlyQuery(std::string_view sql, Dialect dialect) {
   return TrimBlanks(std::string(sql.substr(0, end)));
 }
 
+std::string TimeLimitMessage(int seconds) {
+  return "The query ran longer than " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds") +
+         " and was stopped.";
+}
+
 }  // namespace tarvik::data

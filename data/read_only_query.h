@@ -27,6 +27,9 @@ struct ReadLimits {
   int seconds = 30;
 };
 
+// What a read stopped at its time limit answers, on every backend.
+std::string TimeLimitMessage(int seconds);
+
 // The rows read; `more` when the statement had rows past max_rows.
 struct RowsRead {
   std::vector<std::string> columns;

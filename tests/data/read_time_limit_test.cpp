@@ -31,7 +31,7 @@ TEST(ReadTimeLimit, AReadPastItsTimeIsStoppedAndTheConnectionGoesOn) {
   } catch (const AutomationError& e) {
     said = e.description();
   }
-  EXPECT_EQ(said, "The query ran longer than 1 seconds and was stopped.");
+  EXPECT_EQ(said, "The query ran longer than 1 second and was stopped.");
   // Stopped by its own limit, not by the session's two minutes.
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(60));
   const RowsRead read = c->ReadOnlyRows("SELECT 2 AS k", limits);

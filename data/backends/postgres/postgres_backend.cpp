@@ -288,8 +288,7 @@ class PostgresBackend : public Backend {
       } catch (...) {
       }
       if (e.description().find("statement timeout") == std::string::npos) throw;
-      RaiseError(kErrDatabase, "The query ran longer than " + std::to_string(limits.seconds) +
-                                   " seconds and was stopped.");
+      RaiseError(kErrDatabase, TimeLimitMessage(limits.seconds));
     }
     read_only_begin_.clear();
     Rollback();

@@ -116,8 +116,7 @@ class SqliteBackend : public Backend {
       return Backend::ReadOnlyRows(sql, params, limits);
     } catch (const AutomationError&) {
       if (!deadline.passed) throw;
-      RaiseError(kErrDatabase, "The query ran longer than " + std::to_string(limits.seconds) +
-                                   " seconds and was stopped.");
+      RaiseError(kErrDatabase, TimeLimitMessage(limits.seconds));
     }
   }
   void Begin() override { Control("BEGIN IMMEDIATE"); }
