@@ -41,7 +41,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     Bind(*stream_, params_);
     active_ = stream_.get();
     columns_ = stream_->statement.getColumnCount();
-    ordered_ = SplitTrailingOrderBy(sql_);
+    if (!stream_->order) stream_->order = std::make_shared<const std::optional<OrderedSelect>>(SplitTrailingOrderBy(sql_));
+    order_ = stream_->order;
     FindKeyColumns();
     marker_base_ = std::max<std::size_t>(params_.size(),
                                          static_cast<std::size_t>(stream_->statement.getBindParameterCount()));
@@ -178,7 +179,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
 
   // Counting needs no order, and SQLite counts a plain table without
   // visiting its rows only when the subquery has none.
-  const std::string& Unordered() const { return ordered_ ? ordered_->base : sql_; }
+  const std::string& Unordered() const { return ordered() ? ordered()->base : sql_; }
 
   // The text becomes a subquery of the count, window and key lookups.
   static std::string WithoutFinalSemicolon(const std::string& sql) {
@@ -203,8 +204,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   // The stream resumes by key when every term of a plain ORDER BY is a
   // column of the result, named once.
   void FindKeyColumns() {
-    if (!ordered_) return;
-    for (const OrderTerm& term : ordered_->terms) {
+    if (!ordered()) return;
+    for (const OrderTerm& term : ordered()->terms) {
       int found = -1;
       for (int c = 0; c < columns_; ++c) {
         if (!EqualsNoCase(sqlite_detail::ColumnName(*stream_, c), term.column)) continue;
@@ -429,7 +430,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     for (const KeyColumn& k : keys_) {
       order += (order.empty() ? " ORDER BY " : ", ") + Quoted(k.name) + (k.descending ? " DESC" : "");
     }
-    UseResumed("SELECT * FROM (" + ordered_->base + ") WHERE " + where + order);
+    UseResumed("SELECT * FROM (" + ordered()->base + ") WHERE " + where + order);
     Bind(*active_, params);
     Row skipped;
     for (std::int64_t i = 0; i < skip; ++i) {
@@ -478,7 +479,7 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   // plain ORDER BY (MoveLast) reads them backwards rather than streaming
   // every row before them: its cost must not grow with the result.
   bool JumpToTheTail(std::int64_t row) const {
-    return ordered_ && count_ && row >= StreamEnd() + kFirstBatch && row >= *count_ - kWindowRows;
+    return ordered() && count_ && row >= StreamEnd() + kFirstBatch && row >= *count_ - kWindowRows;
   }
 
   // The tail of a plain ORDER BY is read backwards (a keyed scan from the
@@ -486,12 +487,12 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   void LoadWindow(std::int64_t row) {
     const std::int64_t count = RowCount();
     window_.clear();
-    if (ordered_ && row >= count - kWindowRows) {
+    if (ordered() && row >= count - kWindowRows) {
       // The first read of the tail is short (MoveLast wants one row); a
       // walk back reads more each time.
       const std::int64_t rows = std::min(count, std::max(count - row, tail_rows_));
       tail_rows_ = std::min(tail_rows_ * 4, kWindowRows);
-      window_ = Run(ordered_->base + OrderByClause(ordered_->terms, true) + " LIMIT " +
+      window_ = Run(ordered()->base + OrderByClause(ordered()->terms, true) + " LIMIT " +
                         std::to_string(rows),
                     {}, rows);
       std::reverse(window_.begin(), window_.end());
@@ -507,8 +508,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   // Position of a row found by key: the rows before it under a plain
   // one-column order (Null sorts first), else by streaming up to it.
   std::int64_t CountBefore(const Row& row) {
-    if (ordered_ && ordered_->terms.size() == 1) {
-      const OrderTerm& term = ordered_->terms.front();
+    if (ordered() && ordered()->terms.size() == 1) {
+      const OrderTerm& term = ordered()->terms.front();
       int col = -1;
       for (int c = 0; c < columns_ && col < 0; ++c) {
         if (EqualsNoCase(sqlite_detail::ColumnName(*stream_, c), term.column)) col = c;
@@ -549,7 +550,8 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
   Prepared* active_ = nullptr;  // whichever of the two gives the next row
   bool stepping_ = false;           // active_ is between its rows
   int columns_ = 0;
-  std::optional<OrderedSelect> ordered_;
+  std::shared_ptr<const std::optional<OrderedSelect>> order_;  // shared with the statement
+  const std::optional<OrderedSelect>& ordered() const { return *order_; }
   std::vector<KeyColumn> keys_;
   std::size_t marker_base_ = 0;  // markers above this one are the resume's own
   std::deque<Row> streamed_;

@@ -6,11 +6,13 @@
 
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "data/sql_text.h"
 #include "data/value.h"
 
 namespace SQLite {
@@ -31,6 +33,9 @@ struct Prepared {
   SQLite::Statement statement;
   std::vector<bool> date_columns;
   std::size_t text_hash;  // of the statement's text, for the cache
+  // Its trailing ORDER BY taken apart, found by the first record set that
+  // reads it and kept with the statement: the text does not change.
+  std::shared_ptr<const std::optional<OrderedSelect>> order;
 };
 using Stmt = std::unique_ptr<Prepared>;
 
