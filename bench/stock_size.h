@@ -14,7 +14,7 @@ struct StockSizeOptions {
   int small_items = 100;       // Inventory rows (item and site)
   int large_items = 100000;
   int history_lines = 100000;  // invoiced lines, their orders and ledger entries already in the largest books
-  int invoices = 200;          // one-order Saves measured on each
+  int invoices = 1000;         // one-order Saves measured on each
   int runs = 3;                // best of, each on a fresh copy
   std::string postgres;        // a server to measure on as well; empty for SQLite only
 };
