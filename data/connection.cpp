@@ -438,6 +438,9 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   // DeferredResults' view of the connection.
   bool Defer(bool on) { return std::exchange(defer_, on); }
   void Settle() { backend_->Settle(); }
+  bool Pipelines() const { return backend_->Pipelines(); }
+  std::uint64_t PendingUnit() const { return pending_; }
+  std::int64_t UnitChanged(std::uint64_t unit) { return backend_->Changed(unit); }
 
   std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
     SessionTablesFor(sql);
@@ -551,6 +554,18 @@ DeferredResults::~DeferredResults() {
 
 void DeferredResults::Settle() {
   if (connection_ != nullptr) static_cast<Connection*>(connection_)->Settle();
+}
+
+bool DeferredResults::Queues() const {
+  return connection_ != nullptr && static_cast<const Connection*>(connection_)->Pipelines();
+}
+
+std::uint64_t DeferredResults::LastUnit() const {
+  return connection_ != nullptr ? static_cast<const Connection*>(connection_)->PendingUnit() : 0;
+}
+
+std::int64_t DeferredResults::Changed(std::uint64_t unit) {
+  return connection_ != nullptr ? static_cast<Connection*>(connection_)->UnitChanged(unit) : 0;
 }
 
 ComPtr<HostConnection> NewConnection(std::unique_ptr<Backend> backend) {

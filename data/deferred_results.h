@@ -11,6 +11,8 @@
 // errors before it asks.
 #pragma once
 
+#include <cstdint>
+
 #include "data/deferred_error.h"
 #include "data/host_connection.h"
 
@@ -26,6 +28,15 @@ class DeferredResults {
 
   // Waits for every queued statement; raises the first error as DeferredError.
   void Settle();
+
+  // Whether statements are queued here at all (a pipelining connection).
+  bool Queues() const;
+  // The unit the last statement inside the transaction was queued in, for
+  // Changed; 0 when it was answered at once.
+  std::uint64_t LastUnit() const;
+  // The rows a queued unit changed; waits for it when not yet answered. Its
+  // error, not raised yet, comes as DeferredError; after that it is 0.
+  std::int64_t Changed(std::uint64_t unit);
 
  private:
   HostConnection* connection_;  // null when the connection never queues

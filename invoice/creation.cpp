@@ -1,6 +1,7 @@
 // Save and invoice creation: one invoice per order or one per call, every
 // posting of the call in one transaction, inventory relieved per invoice
 // after the commit.
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string>
@@ -35,6 +36,11 @@ class Invoice::CreatedNumbers {
       // Not a number: nothing can follow it in the same run.
     }
     runs_.push_back(std::move(run));
+  }
+  std::size_t Size() const {
+    std::size_t n = 0;
+    for (const Run& run : runs_) n += 1 + static_cast<std::size_t>(run.more);
+    return n;
   }
   template <typename Visit>
   void ForEach(Visit visit) const {
@@ -113,6 +119,13 @@ bool Invoice::AddNew() {
 // or with the wait at the end. An error of theirs that arrives then is
 // theirs: InvoiceNo and OrderKey go back to their invoice's, as when the
 // posting raised it itself.
+//
+// Where the connection queues, orders go ahead in windows that wait once:
+// each window's headers and postings are queued under a savepoint without
+// waiting for the headers' answers, which are then read together. A window
+// in which a header added no row or anything failed is undone and taken
+// again order by order, so the books, the boxes, InvoiceNo and OrderKey
+// end as the published order of calls leaves them.
 bool Invoice::CreateInvoices(CreatedNumbers& created) {
   data::DeferredResults deferred(links_.Conn());
   std::u16string number = header_.invoice_no.value();
@@ -128,30 +141,115 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
     LONG order_key;
   };
   std::optional<Unanswered> unanswered;  // the invoice whose postings wait for the server
+  // A failure of the first order ends the run; a later one uses up its
+  // number and the run goes on.
+  bool succeeded = false;
+  bool go_on = false;
+  bool keys_exhausted = false;
+  auto advance = [&](std::int32_t n) {
+    number = Utf16(std::to_string(n + 1));
+    header_.invoice_no.set(number);  // the host sees the number after the last one used
+  };
+  // One order, its header answered before its postings run. False when the
+  // run is over.
+  auto one_order = [&]() {
+    const std::int32_t n = data::Field2Long(Variant::String16(number));
+    if (!NextOrderKey(keys_exhausted)) return false;
+    const bool added = InsertHeader(number);
+    unanswered.reset();  // answered with the header
+    if (added) unanswered = Unanswered{number, selection_.order_key};
+    if (added && CreateInvoiceDetail(number) && UpdateLineStatus()) {
+      go_on = true;
+      succeeded = true;
+    }
+    created.Add(number);
+    if (n == std::numeric_limits<std::int32_t>::max()) {
+      deferred.Settle();
+      RaiseError(kErrOverflow);
+    }
+    advance(n);
+    return go_on;
+  };
+
+  // Up to kWindow orders queued as if every header went in. Answers how
+  // many orders it took and whether the run goes on; `kept` false when the
+  // window was undone and is to be taken again order by order.
+  constexpr int kWindow = 32;
+  struct Window {
+    int orders = 0;
+    bool kept = false;
+    bool more = false;
+  };
+  auto window_ahead = [&]() {
+    // What an order taken alone left queued is answered first, as its own.
+    deferred.Settle();
+    const std::u16string first_number = number;
+    const bool exhausted_before = keys_exhausted, succeeded_before = succeeded, go_on_before = go_on;
+    const LONG key_before = selection_.order_key;
+    const CreatedNumbers created_before = created;
+    Window w;
+    std::vector<std::uint64_t> headers;
+    try {
+      data::Transaction savepoint(links_.Conn());
+      w.more = true;
+      while (w.orders < kWindow) {
+        const std::int32_t n = data::Field2Long(Variant::String16(number));
+        // The last number's overflow is raised order by order.
+        if (n == std::numeric_limits<std::int32_t>::max()) break;
+        if (!NextOrderKey(keys_exhausted)) {
+          w.more = false;
+          break;
+        }
+        ++w.orders;
+        InsertHeader(number, false);
+        headers.push_back(deferred.LastUnit());
+        if (!CreateInvoiceDetail(number) || !UpdateLineStatus()) break;  // a false: order by order
+        created.Add(number);
+        go_on = succeeded = true;
+        advance(n);
+      }
+      deferred.Settle();
+      bool all_added = headers.size() == static_cast<std::size_t>(w.orders) &&
+                       created_before.Size() + headers.size() == created.Size();
+      for (std::uint64_t unit : headers) all_added = all_added && unit != 0 && deferred.Changed(unit) == 1;
+      if (all_added) {
+        savepoint.Commit();
+        w.kept = true;
+        return w;
+      }
+    } catch (const data::DeferredError&) {
+      // Undone with the savepoint; the order-by-order pass meets it again.
+    }
+    number = first_number;
+    header_.invoice_no.set(number);
+    keys_exhausted = exhausted_before;
+    succeeded = succeeded_before;
+    go_on = go_on_before;
+    selection_.order_key = key_before;
+    created = created_before;
+    for (int i = 0; i < w.orders; ++i) links_.order_keys().MovePrevious();
+    return w;
+  };
+
   try {
-    // A failure of the first order ends the loop; a later one uses up its
-    // number and the loop goes on.
-    bool succeeded = false;
-    bool go_on = false;
-    bool keys_exhausted = false;
-    do {
-      const std::int32_t n = data::Field2Long(Variant::String16(number));
-      if (!NextOrderKey(keys_exhausted)) break;
-      const bool added = InsertHeader(number);
-      unanswered.reset();  // answered with the header
-      if (added) unanswered = Unanswered{number, selection_.order_key};
-      if (added && CreateInvoiceDetail(number) && UpdateLineStatus()) {
-        go_on = true;
-        succeeded = true;
+    if (!deferred.Queues()) {
+      while (one_order()) {
       }
-      created.Add(number);
-      if (n == std::numeric_limits<std::int32_t>::max()) {
-        deferred.Settle();
-        RaiseError(kErrOverflow);
+    } else {
+      for (;;) {
+        const Window w = window_ahead();
+        if (w.kept) {
+          if (w.more && w.orders == kWindow) continue;
+          if (!w.more) break;
+          // Stopped short of a full window: the next order goes alone.
+          if (!one_order()) break;
+          continue;
+        }
+        bool more = true;
+        for (int i = 0; i < std::max(w.orders, 1) && more; ++i) more = one_order();
+        if (!more) break;
       }
-      number = Utf16(std::to_string(n + 1));
-      header_.invoice_no.set(number);  // the host sees the number after the last one used
-    } while (go_on);
+    }
     deferred.Settle();
     return succeeded;
   } catch (const data::DeferredError&) {

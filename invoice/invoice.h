@@ -77,8 +77,10 @@ class Invoice {
   bool LoadOrderKeys();
   bool NextOrderKey(bool& exhausted);
   bool CreateInvoices(CreatedNumbers& created);
-  // Numbering (numbering.cpp): AddHeader for the number given.
-  bool InsertHeader(const std::u16string& invoice_no);
+  // Numbering (numbering.cpp): AddHeader for the number given. Without
+  // `answer` on a connection that queues, the insert is only queued and
+  // true says nothing of its rows.
+  bool InsertHeader(const std::u16string& invoice_no, bool answer = true);
   bool RelieveOrUndo(const CreatedNumbers& created);
   // Postings (postings.cpp), for the invoice number given.
   enum class Posting : int;

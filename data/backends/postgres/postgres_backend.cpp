@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -416,11 +417,11 @@ class PostgresBackend : public Backend {
     }
   }
 
+  // Tickets only grow, so the kept outcomes are in ticket order.
   Outcome* Find(std::uint64_t ticket) {
-    for (Outcome& outcome : outcomes_) {
-      if (outcome.ticket == ticket) return &outcome;
-    }
-    return nullptr;
+    auto it = std::lower_bound(outcomes_.begin(), outcomes_.end(), ticket,
+                               [](const Outcome& o, std::uint64_t t) { return o.ticket < t; });
+    return it != outcomes_.end() && it->ticket == ticket ? &*it : nullptr;
   }
 
   void End() {
@@ -632,7 +633,9 @@ class PostgresBackend : public Backend {
 
   static constexpr std::size_t kCachedStatements = 512;
   static constexpr std::size_t kQueueLimit = 4096;
-  static constexpr std::size_t kOutcomesKept = 8;
+  // Enough for the units of a creation's look-ahead window (a header and
+  // two postings an order) to be asked for after one wait.
+  static constexpr std::size_t kOutcomesKept = 256;
   std::string name_;
   ConnectionHandle conn_;
   bool read_only_;
