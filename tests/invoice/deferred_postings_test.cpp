@@ -83,8 +83,8 @@ struct Fault {
   const char* table;
   const char* event;
   std::string when;
-  const char* sql;  // statements run instead when set
-  const char* postgres_sql = nullptr;  // their spelling for PostgreSQL, when it differs
+  std::string sql;  // statements run instead when set
+  std::string postgres_sql = {};  // their spelling for PostgreSQL, when it differs
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) {
@@ -114,10 +114,10 @@ Ending SaveWithFault(const std::string& database, const Fault& fault, int orders
   {
     ComPtr<data::HostConnection> connection = data::OpenConnection(database);
     AddPackedOrders(*connection, kFirstKey, kFirstOrder, orders);
-    if (fault.sql != nullptr) {
+    if (!fault.sql.empty()) {
       auto backend = data::OpenBackend(database);
       const bool postgres = backend->dialect() == data::Dialect::kPostgres;
-      backend->ExecuteScript(postgres && fault.postgres_sql != nullptr ? fault.postgres_sql : fault.sql);
+      backend->ExecuteScript(postgres && !fault.postgres_sql.empty() ? fault.postgres_sql : fault.sql);
     } else if (fault.table != nullptr) {
       InstallRefusingTrigger(database, fault.table, fault.event, std::string("refused: ") + fault.name, fault.when);
     }
@@ -180,66 +180,69 @@ std::vector<Fault> PostingFaults(std::initializer_list<int> invoices) {
   std::vector<Fault> faults;
   for (int invoice : invoices) {
     const std::string n = Number(invoice), k = Key(invoice);
-    faults.push_back({"header", "Invoice_Header", "INSERT", "NEW.invoice_no = " + n, nullptr});
-    faults.push_back({"detail", "Invoice_Detail", "INSERT", "NEW.invoice_no = " + n, nullptr});
+    faults.push_back({"header", "Invoice_Header", "INSERT", "NEW.invoice_no = " + n, ""});
+    faults.push_back({"detail", "Invoice_Detail", "INSERT", "NEW.invoice_no = " + n, ""});
     faults.push_back({"second_detail_line", "Invoice_Detail", "INSERT",
-                      "NEW.invoice_no = " + n + " AND NEW.line_no = 2", nullptr});
-    faults.push_back({"line_status", "Order_Detail", "UPDATE", "NEW.order_key = " + k, nullptr});
+                      "NEW.invoice_no = " + n + " AND NEW.line_no = 2", ""});
+    faults.push_back({"line_status", "Order_Detail", "UPDATE", "NEW.order_key = " + k, ""});
     // The stock of MAIN relieved by exactly this invoice's quantity (orders
     // on MAIN and EAST take turns, quantities run 1, 2, 3).
     faults.push_back({"relief", "Inventory", "UPDATE",
                       "NEW.site = 'MAIN' AND OLD.on_hand - NEW.on_hand = " + std::to_string(1 + (invoice - 1) % 3),
-                      nullptr});
-    faults.push_back({"relief_ledger", "Inventory_Ledger", "INSERT", "NEW.invoice_no = " + n, nullptr});
+                      ""});
+    faults.push_back({"relief_ledger", "Inventory_Ledger", "INSERT", "NEW.invoice_no = " + n, ""});
   }
   return faults;
+}
+
+// Invoice `invoice`'s number already taken by another invoice.
+Fault TakenNumber(const char* name, int invoice) {
+  return {name, nullptr, nullptr, "",
+          "INSERT INTO Invoice_Header (invoice_no, bill_to) VALUES (" + Number(invoice) + ", 'taken')"};
+}
+
+// Invoice `invoice`'s header inserts no row and raises nothing: that order
+// is skipped, its postings never run, the others are invoiced.
+Fault HeaderSkipped(const char* name, int invoice) {
+  const std::string n = Number(invoice);
+  return {name, nullptr, nullptr, "",
+          "CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header WHEN NEW.invoice_no = " + n +
+              " BEGIN SELECT RAISE(IGNORE); END",
+          "CREATE FUNCTION test_skip() RETURNS trigger AS $$ BEGIN IF NEW.invoice_no = " + n +
+              " THEN RETURN NULL; END IF; RETURN NEW; END $$ LANGUAGE plpgsql;"
+              " CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header FOR EACH ROW EXECUTE FUNCTION test_skip()"};
+}
+
+std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
+  return std::string(info.param.name) + "_" + std::to_string(info.index);
 }
 
 // The first, the third and the last invoice's every posting.
 std::vector<Fault> Faults() {
   std::vector<Fault> faults = PostingFaults({1, 3, 5});
-  faults.insert(faults.begin(), {"none", nullptr, nullptr, "", nullptr});
+  faults.insert(faults.begin(), {"none", nullptr, nullptr, "", ""});
   // A header number already taken names that number; a detail row whose
   // key is taken is the detail's own key violation, never the next header's.
-  faults.push_back({"taken_third_number", nullptr, nullptr, "",
-                    "INSERT INTO Invoice_Header (invoice_no, bill_to) VALUES (9003, 'taken')"});
+  faults.push_back(TakenNumber("taken_third_number", 3));
   faults.push_back({"taken_detail_key", nullptr, nullptr, "", kTakenDetailKey});
-  // The third header inserts no row and raises nothing: that order is
-  // skipped, its postings never run, the others are invoiced.
-  faults.push_back({"third_header_skipped", nullptr, nullptr, "",
-                    "CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header WHEN NEW.invoice_no = 9003 "
-                    "BEGIN SELECT RAISE(IGNORE); END",
-                    "CREATE FUNCTION test_skip() RETURNS trigger AS $$ BEGIN IF NEW.invoice_no = 9003 THEN "
-                    "RETURN NULL; END IF; RETURN NEW; END $$ LANGUAGE plpgsql;"
-                    " CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header FOR EACH ROW EXECUTE FUNCTION test_skip()"});
+  faults.push_back(HeaderSkipped("third_header_skipped", 3));
   return faults;
 }
 
-INSTANTIATE_TEST_SUITE_P(EachPosting, DeferredPostings, ::testing::ValuesIn(Faults()),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           return std::string(info.param.name) + "_" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(EachPosting, DeferredPostings, ::testing::ValuesIn(Faults()), FaultName);
 
 // Invoices 33 (a second window's first), 40 and 66 (in the last, short
 // window of 70 orders), and headers that add no row or whose number is taken there.
 std::vector<Fault> WindowFaults() {
   std::vector<Fault> faults = PostingFaults({33, 40, 66});
-  faults.insert(faults.begin(), {"none", nullptr, nullptr, "", nullptr});
-  faults.push_back({"taken_number_in_a_later_window", nullptr, nullptr, "",
-                    "INSERT INTO Invoice_Header (invoice_no, bill_to) VALUES (9040, 'taken')"});
-  faults.push_back({"header_skipped_in_a_later_window", nullptr, nullptr, "",
-                    "CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header WHEN NEW.invoice_no = 9040 "
-                    "BEGIN SELECT RAISE(IGNORE); END",
-                    "CREATE FUNCTION test_skip() RETURNS trigger AS $$ BEGIN IF NEW.invoice_no = 9040 THEN "
-                    "RETURN NULL; END IF; RETURN NEW; END $$ LANGUAGE plpgsql;"
-                    " CREATE TRIGGER test_skip BEFORE INSERT ON Invoice_Header FOR EACH ROW EXECUTE FUNCTION test_skip()"});
+  faults.insert(faults.begin(), {"none", nullptr, nullptr, "", ""});
+  faults.push_back(TakenNumber("taken_number_in_a_later_window", 40));
+  faults.push_back(HeaderSkipped("header_skipped_in_a_later_window", 40));
   return faults;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachPosting, DeferredPostingsAcrossWindows, ::testing::ValuesIn(WindowFaults()),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           return std::string(info.param.name) + "_" + std::to_string(info.index);
-                         });
+                         FaultName);
 
 TEST(DeferredKeyMessages, ADetailKeyViolationIsNotTheNextHeaders) {
   TempDatabase db(true, true);
