@@ -13,10 +13,10 @@
 // the component (or the best-possible baseline) over them.
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <iterator>
 
 #include "bench/backorder_run.h"
 #include "bench/books.h"

@@ -37,11 +37,6 @@ class Invoice::CreatedNumbers {
     }
     runs_.push_back(std::move(run));
   }
-  std::size_t Size() const {
-    std::size_t n = 0;
-    for (const Run& run : runs_) n += 1 + static_cast<std::size_t>(run.more);
-    return n;
-  }
   template <typename Visit>
   void ForEach(Visit visit) const {
     for (const Run& run : runs_) {
@@ -189,6 +184,7 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
     const CreatedNumbers created_before = created;
     Window w;
     std::vector<std::uint64_t> headers;
+    bool all_added = true;
     try {
       data::Transaction savepoint(links_.Conn());
       w.more = true;
@@ -203,14 +199,15 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
         ++w.orders;
         InsertHeader(number, false);
         headers.push_back(deferred.LastUnit());
-        if (!CreateInvoiceDetail(number) || !UpdateLineStatus()) break;  // a false: order by order
+        if (!CreateInvoiceDetail(number) || !UpdateLineStatus()) {
+          all_added = false;  // a posting said no: taken order by order
+          break;
+        }
         created.Add(number);
         go_on = succeeded = true;
         advance(n);
       }
       deferred.Settle();
-      bool all_added = headers.size() == static_cast<std::size_t>(w.orders) &&
-                       created_before.Size() + headers.size() == created.Size();
       for (std::uint64_t unit : headers) all_added = all_added && unit != 0 && deferred.Changed(unit) == 1;
       if (all_added) {
         savepoint.Commit();

@@ -2,11 +2,11 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <stdexcept>

@@ -41,7 +41,9 @@ class SqliteResultSet : public ResultSet, private SteppingStatement {
     Bind(*stream_, params_);
     active_ = stream_.get();
     columns_ = stream_->statement.getColumnCount();
-    if (!stream_->order) stream_->order = std::make_shared<const std::optional<OrderedSelect>>(SplitTrailingOrderBy(sql_));
+    if (!stream_->order) {
+      stream_->order = std::make_shared<const std::optional<OrderedSelect>>(SplitTrailingOrderBy(sql_));
+    }
     order_ = stream_->order;
     FindKeyColumns();
     marker_base_ = std::max<std::size_t>(params_.size(),
