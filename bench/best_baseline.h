@@ -18,8 +18,14 @@ namespace tarvik::bench {
 inline constexpr const char* kBenchBillTo = "Benchmark Customer";
 inline constexpr double kBenchFreight = 12.5;
 
+class RawDatabase;
+
 // On the raw SQLite API; returns the invoices made.
 int BestSqliteRun(const std::string& path, const std::string& first, const std::string& last,
+                  std::int64_t first_invoice);
+// The same on an open database, whose prepared statements later runs reuse
+// (one order at a time, as a clerk invoices).
+int BestSqliteRun(RawDatabase& db, const std::string& first, const std::string& last,
                   std::int64_t first_invoice);
 
 struct BestPostgresResult {

@@ -11,6 +11,11 @@ namespace tarvik::bench {
 int BestSqliteRun(const std::string& path, const std::string& first, const std::string& last,
                   std::int64_t first_invoice) {
   RawDatabase db(path);
+  return BestSqliteRun(db, first, last, first_invoice);
+}
+
+int BestSqliteRun(RawDatabase& db, const std::string& first, const std::string& last,
+                  std::int64_t first_invoice) {
   sqlite3* handle = db.handle();
   const std::string today = regional::FormatIsoDate(regional::Today());
   sqlite3_stmt* option = db.Statement("SELECT option_value FROM System WHERE option_name = ?1");
