@@ -73,6 +73,11 @@ class Backend {
   virtual std::int64_t Changed(std::uint64_t ticket);
   // Waits for every queued unit.
   virtual void Settle() {}
+  // Whether a failed unit inside a transaction is undone alone, leaving the
+  // transaction usable (on by default), or spoils the transaction until the
+  // caller rolls back a savepoint or the transaction around it. A backend
+  // that keeps nothing apart per unit ignores it. Returns the old setting.
+  virtual bool UndoUnitsAlone(bool on) { return on; }
 };
 
 // The database argument with every password taken out (the user part of a

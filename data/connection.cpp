@@ -437,6 +437,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
 
   // DeferredResults' view of the connection.
   bool Defer(bool on) { return std::exchange(defer_, on); }
+  bool UndoUnitsAlone(bool on) { return backend_->UndoUnitsAlone(on); }
   void Settle() { backend_->Settle(); }
   bool Pipelines() const { return backend_->Pipelines(); }
   std::uint64_t PendingUnit() const { return pending_; }
@@ -543,13 +544,19 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
 
 // Only the connection itself queues: through a decorator every call is
 // answered at once, as the decorator expects.
-DeferredResults::DeferredResults(HostConnection& connection)
+DeferredResults::DeferredResults(HostConnection& connection, Undo undo)
     : connection_(dynamic_cast<Connection*>(&connection) != nullptr ? &connection : nullptr) {
-  if (connection_ != nullptr) previous_ = static_cast<Connection*>(connection_)->Defer(true);
+  if (connection_ == nullptr) return;
+  auto* own = static_cast<Connection*>(connection_);
+  previous_ = own->Defer(true);
+  previous_alone_ = own->UndoUnitsAlone(undo == Undo::kAlone);
 }
 
 DeferredResults::~DeferredResults() {
-  if (connection_ != nullptr) static_cast<Connection*>(connection_)->Defer(previous_);
+  if (connection_ == nullptr) return;
+  auto* own = static_cast<Connection*>(connection_);
+  own->UndoUnitsAlone(previous_alone_);
+  own->Defer(previous_);
 }
 
 void DeferredResults::Settle() {

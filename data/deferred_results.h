@@ -20,7 +20,13 @@ namespace tarvik::data {
 
 class DeferredResults {
  public:
-  explicit DeferredResults(HostConnection& connection);
+  // How a failed statement inside the transaction is undone. kAlone: by
+  // itself, the transaction going on as if it had not run. kWhole: the
+  // caller rolls back the transaction or the savepoint it opened around
+  // this scope on any error; until then every further statement fails and
+  // a commit raises. That spares the server a subtransaction per statement.
+  enum class Undo { kAlone, kWhole };
+  explicit DeferredResults(HostConnection& connection, Undo undo = Undo::kAlone);
   // Stops queueing; never waits (what is queued goes with the next call).
   ~DeferredResults();
   DeferredResults(const DeferredResults&) = delete;
@@ -41,6 +47,7 @@ class DeferredResults {
  private:
   HostConnection* connection_;  // null when the connection never queues
   bool previous_ = false;
+  bool previous_alone_ = true;
 };
 
 }  // namespace tarvik::data

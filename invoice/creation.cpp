@@ -187,6 +187,8 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
     bool all_added = true;
     try {
       data::Transaction savepoint(links_.Conn());
+      // Any failure in the window undoes all of it.
+      data::DeferredResults whole(links_.Conn(), data::DeferredResults::Undo::kWhole);
       w.more = true;
       while (w.orders < kWindow) {
         const std::int32_t n = data::Field2Long(Variant::String16(number));

@@ -93,8 +93,9 @@ bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
     data::Transaction transaction(links_.Conn());
     begun = true;
     data::HostConnection& connection = links_.Conn();
-    // Both go to the server with the commit; an error of theirs comes from it.
-    data::DeferredResults deferred(connection);
+    // Both go to the server with the commit; an error of theirs comes from
+    // it and undoes the whole relief.
+    data::DeferredResults deferred(connection, data::DeferredResults::Undo::kWhole);
     if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&
         data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory_LS", values)) {
       transaction.Commit();

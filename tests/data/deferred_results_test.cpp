@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "data/backend.h"
 #include "data/deferred_results.h"
@@ -115,6 +116,107 @@ TEST_F(DeferredResultsTest, SettleWaitsForAllAndOutsideATransactionNothingWaits)
   deferred.Settle();  // nothing left
   c_->CommitTrans();
   EXPECT_EQ(Keys(), "2");
+}
+
+// Undone whole: a failure spoils the transaction until the caller rolls back
+// around it; what it rolls back to is usable again, and a commit of a
+// spoiled transaction keeps nothing and says so.
+TEST_F(DeferredResultsTest, UndoneWholeAFailureWaitsForTheCallersRollback) {
+  if (!db_.postgres()) GTEST_SKIP() << "SQLite undoes each statement alone";
+  Insert(1, 1);
+  c_->BeginTrans();
+  Insert(2, 1);
+  c_->BeginTrans();  // the caller's savepoint
+  {
+    data::DeferredResults whole(*c_, data::DeferredResults::Undo::kWhole);
+    Insert(3, 1);
+    Insert(4, -1);
+    EXPECT_THROW(whole.Settle(), data::DeferredError);
+    // Unlike a statement undone alone, the next one cannot run.
+    EXPECT_THROW({
+      Insert(5, 1);
+      whole.Settle();
+    }, AutomationError);
+    c_->Rollback();  // to the savepoint: usable again
+    Insert(6, 1);
+    EXPECT_EQ(c_->RecordsAffected(), 1);
+  }
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "1,2,6");
+
+  c_->BeginTrans();
+  {
+    data::DeferredResults whole(*c_, data::DeferredResults::Undo::kWhole);
+    Insert(7, 1);
+    Insert(8, 1);
+    Insert(9, -1);
+    EXPECT_THROW(whole.Settle(), data::DeferredError);
+    try {
+      c_->CommitTrans();
+      ADD_FAILURE() << "a spoiled transaction committed";
+    } catch (const AutomationError& e) {
+      EXPECT_NE(e.description().find("rolled back"), std::string::npos) << e.description();
+    }
+  }
+  EXPECT_EQ(c_->TransactionDepth(), 0);
+  EXPECT_EQ(Keys(), "1,2,6");
+  // The scope's end brings back statements undone alone.
+  c_->BeginTrans();
+  {
+    data::DeferredResults deferred(*c_);
+    Insert(10, 1);
+    Insert(11, -1);
+    EXPECT_THROW(deferred.Settle(), data::DeferredError);
+    Insert(12, 1);
+  }
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "1,2,6,10,12");
+}
+
+// A whole transaction undone whole may reach the server in one piece at its
+// commit; it must end exactly as one sent statement by statement.
+TEST_F(DeferredResultsTest, AWholeTransactionKeepsAllOrNothingHoweverItIsSent) {
+  if (!db_.postgres()) GTEST_SKIP() << "SQLite undoes each statement alone";
+  struct Case {
+    const char* name;
+    std::vector<int> values;  // one insert each, keys from 1
+    bool ask_midway;          // RecordsAffected after the first insert
+    bool roll_back;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"committed", {1, 1}, false, false, "1,2"},
+      {"asked midway", {1, 1}, true, false, "1,2"},
+      {"second fails", {1, -1}, false, false, ""},
+      {"second fails, asked midway", {1, -1}, true, false, ""},
+      {"first fails", {-1, 1}, false, false, ""},
+      {"rolled back", {1, 1}, false, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    data::OpenBackend(db_.path())->ExecuteScript("DELETE FROM t");
+    const bool fails = c.values[0] < 0 || c.values[1] < 0;
+    c_->BeginTrans();
+    {
+      data::DeferredResults whole(*c_, data::DeferredResults::Undo::kWhole);
+      Insert(1, c.values[0]);
+      if (c.ask_midway && c.values[0] >= 0) {
+        EXPECT_EQ(c_->RecordsAffected(), 1);
+      }
+      Insert(2, c.values[1]);
+      if (c.roll_back) {
+        c_->Rollback();
+      } else if (fails) {
+        EXPECT_THROW(c_->CommitTrans(), AutomationError);
+      } else {
+        EXPECT_NO_THROW(c_->CommitTrans());
+      }
+    }
+    if (c_->TransactionDepth() > 0) c_->Rollback();
+    EXPECT_EQ(Keys(), c.kept);
+    Insert(9, 1);  // the connection is sound
+    EXPECT_EQ(c_->RecordsAffected(), 1);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "data/backends/postgres/null_order.h"
@@ -174,7 +175,8 @@ RowBlock ToRows(const PGresult* result) {
 // pipeline; a sync sends what is queued and waits for all of it: one round
 // trip. Inside a transaction each unit of statements runs under the
 // savepoint "tarvik_statement", so a failed one is undone alone, as on
-// SQLite, and the transaction stays usable.
+// SQLite, and the transaction stays usable; a caller that undoes every
+// failure whole spares the server that subtransaction per unit.
 class PostgresBackend : public Backend {
  public:
   PostgresBackend(const std::string& uri, OpenMode mode)
@@ -249,7 +251,7 @@ class PostgresBackend : public Backend {
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
       if (!entered || PQstatus(conn_.get()) == CONNECTION_BAD) Lost();
-      if (in_transaction_ && guard_set_) restore_pending_ = true;
+      if (in_transaction_) (guard_set_ ? restore_pending_ : spoiled_) = true;
       throw ErrorOf(result.get(), conn_.get());
     }
     if (!entered) Lost();
@@ -307,15 +309,29 @@ class PostgresBackend : public Backend {
     ++transactions_;
     in_transaction_ = true;
     begin_pending_ = true;
-    guard_set_ = restore_pending_ = restart_pending_ = false;
+    guard_set_ = restore_pending_ = restart_pending_ = spoiled_ = false;
     first_unit_ = 0;
     control_.clear();
   }
   // Whatever is queued goes with the COMMIT. A unit that failed there
   // leaves the transaction to be rolled back, as a failed commit is.
   void Commit() override {
+    if (!held_.empty()) {
+      // Nothing of the transaction went out yet: its statements go without
+      // BEGIN and COMMIT, and the sync ends them as one transaction, kept
+      // whole or, after a failure, not at all.
+      std::vector<Held> held = std::exchange(held_, {});
+      for (const Held& h : held) QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
+      End();
+      return Sync(++tickets_, false);
+    }
     if (begin_pending_) return End();
     if (restart_pending_) return Rollback();  // its only unit failed: nothing to keep
+    if (spoiled_) {
+      // The server would take the COMMIT for a ROLLBACK without a word.
+      Rollback();
+      RaiseError(kErrDatabase, "Database error: the transaction was rolled back, a statement in it had failed.");
+    }
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     for (const std::string& command : control_) Control(command);
     const std::uint64_t ticket = ++tickets_;
@@ -353,6 +369,7 @@ class PostgresBackend : public Backend {
     if (in_transaction_ && outer_savepoint_ == name) return Rollback();
     Sync(0, true);  // undone with the savepoint
     Unguard();      // ended by the rollback, nested as it is in the savepoint
+    spoiled_ = false;
     control_.push_back("ROLLBACK TO SAVEPOINT " + name);
     control_.push_back("RELEASE SAVEPOINT " + name);
   }
@@ -367,6 +384,13 @@ class PostgresBackend : public Backend {
     outcomes_.push_back(Outcome{ticket});
     if (outcomes_.size() > kOutcomesKept) outcomes_.pop_front();
     const bool alone = !in_transaction_;
+    if (!alone && begin_pending_ && !guarded_ && !restart_pending_ && control_.empty() && read_only_begin_.empty()) {
+      // A transaction its caller undoes whole: held back until it needs the
+      // server before its commit, which may then spare its BEGIN.
+      for (const BoundStatement& statement : unit) held_.push_back(Held{ticket, statement});
+      own_ = 0;
+      return ticket;
+    }
     if (alone && unit.size() > 1) Queue(Item::kControl, 0, "BEGIN ISOLATION LEVEL READ COMMITTED");
     if (!alone) QueueAhead(ticket);
     for (const BoundStatement& statement : unit) QueueStatement(statement.sql, statement.params, Item::kChange, ticket);
@@ -390,6 +414,7 @@ class PostgresBackend : public Backend {
     return outcome->error || !outcome->ran ? 0 : outcome->changed;
   }
   void Settle() override { Sync(0, false); }
+  bool UndoUnitsAlone(bool on) override { return std::exchange(guarded_, on); }
 
  private:
   struct Item {
@@ -404,6 +429,10 @@ class PostgresBackend : public Backend {
     bool raised = false;
     std::int64_t changed = 0;
     std::optional<AutomationError> error;
+  };
+  struct Held {
+    std::uint64_t ticket = 0;
+    BoundStatement statement;
   };
   struct Cached {
     std::string name;  // empty while the text has been seen once only
@@ -425,8 +454,12 @@ class PostgresBackend : public Backend {
   }
 
   void End() {
+    for (const Held& h : held_) {
+      if (Outcome* outcome = Find(h.ticket)) outcome->answered = true;  // never ran
+    }
+    held_.clear();
     ++transactions_;
-    in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = restart_pending_ = false;
+    in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = restart_pending_ = spoiled_ = false;
     first_unit_ = 0;
     control_.clear();
     outer_savepoint_.clear();
@@ -468,6 +501,7 @@ class PostgresBackend : public Backend {
   // units, then makes one subtransaction instead of two.
   void QueueAhead(std::uint64_t unit = 0) {
     if (!in_transaction_) return;
+    if (!held_.empty()) SendHeld();
     if (restart_pending_) {
       Control("ROLLBACK");
       ++transactions_;
@@ -490,9 +524,20 @@ class PostgresBackend : public Backend {
     restore_pending_ = false;
     for (const std::string& command : control_) Control(command);
     control_.clear();
+    if (!guarded_) return;
     if (guard_set_) Control("RELEASE SAVEPOINT tarvik_statement");
     Control("SAVEPOINT tarvik_statement");
     guard_set_ = true;
+  }
+  // What a transaction held back goes out, behind the BEGIN it now needs,
+  // each unit as if queued just now.
+  void SendHeld() {
+    std::vector<Held> held = std::exchange(held_, {});
+    std::uint64_t unit = 0;
+    for (const Held& h : held) {
+      if (h.ticket != unit) QueueAhead(unit = h.ticket);
+      QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
+    }
   }
   // Takes the guard away before a savepoint of the caller's is set or ended,
   // so that the caller's savepoints nest as the caller nests them.
@@ -567,6 +612,7 @@ class PostgresBackend : public Backend {
   // The failure is raised as the error of `own` (a unit, a SELECT, a
   // COMMIT) or as DeferredError of an earlier call; `quiet` drops it.
   void Sync(std::uint64_t own, bool quiet) {
+    if (!held_.empty()) SendHeld();
     if (items_.empty()) return;
     std::vector<Item> items = std::move(items_);
     items_.clear();
@@ -618,6 +664,8 @@ class PostgresBackend : public Backend {
         restore_pending_ = guard_set_ = false;
       } else if (guard_set_) {
         restore_pending_ = true;  // the failed unit is undone before anything else
+      } else {
+        spoiled_ = true;  // the caller rolls back around it
       }
     } else if (end_missed && !rolled_back) {
       // A transaction block the failure left open (a unit sent alone, a
@@ -645,10 +693,13 @@ class PostgresBackend : public Backend {
   bool guard_set_ = false;        // "tarvik_statement" is set, innermost
   bool restore_pending_ = false;  // a failed unit waits to be undone to its guard
   bool restart_pending_ = false;  // the unguarded first unit failed: begin again
+  bool guarded_ = true;           // units get "tarvik_statement"
+  bool spoiled_ = false;          // an unguarded unit failed: only a rollback helps
   std::uint64_t first_unit_ = 0;  // the ticket of the transaction's unguarded first unit
   std::vector<std::string> control_;  // the caller's savepoint commands not sent yet
   std::string outer_savepoint_;       // set when a savepoint opened the transaction
   std::vector<Item> items_;           // sent, not answered yet
+  std::vector<Held> held_;            // a transaction's statements not sent yet
   std::deque<Outcome> outcomes_;      // the last units sent
   ResultHandle rows_;                 // the rows of the last SELECT
   std::uint64_t tickets_ = 0;
