@@ -76,8 +76,12 @@ class Backend {
   // Whether a failed unit inside a transaction is undone alone, leaving the
   // transaction usable (on by default), or spoils the transaction until the
   // caller rolls back a savepoint or the transaction around it. A backend
-  // that keeps nothing apart per unit ignores it. Returns the old setting.
-  virtual bool UndoUnitsAlone(bool on) { return on; }
+  // that undoes each statement by itself anyway ignores it. Returns the old
+  // setting.
+  virtual bool UndoUnitsAlone(bool on) {
+    (void)on;
+    return true;
+  }
 };
 
 // The database argument with every password taken out (the user part of a
