@@ -203,6 +203,8 @@ struct Ordering {
   std::function<bool(int, int)> before;  // on header numbers
   bool ties = false;                     // rows of equal keys
 };
+// By name: gtest would otherwise print the bytes, padding included.
+void PrintTo(const Ordering& o, std::ostream* os) { *os << o.name; }
 
 int InvoiceBy(int n) { return n % 4; }
 // bill_to: Null every 300th, else "B<n>"; Null sorts first.

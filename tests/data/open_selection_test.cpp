@@ -26,6 +26,8 @@ struct Selection {
   // Sorts header numbers as the query does.
   std::function<bool(int, int)> before;
 };
+// By name: gtest would otherwise print the bytes, padding included.
+void PrintTo(const Selection& s, std::ostream* os) { *os << s.name; }
 
 std::vector<Selection> Selections() {
   return {
