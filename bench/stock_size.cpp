@@ -80,34 +80,32 @@ void CreateStockBooks(const std::string& path, const StockShape& shape, int invo
   if (db->dialect() == data::Dialect::kPostgres) db->ExecuteScript("ANALYZE");
 }
 
-// Seconds per invoice: one Save of one order each, as a clerk invoices
-// orders one at a time, on a fresh copy of the books.
-double PerInvoice(const std::string& books, int invoices, int history_orders,
-                  const std::function<std::string(const std::string&)>& fresh) {
-  ComponentHost host(fresh(books));
+// Seconds per invoice: one order invoiced a call, as a clerk invoices
+// orders one at a time; `one(order, k)` invoices the k-th.
+double PerInvoice(int invoices, int history_orders, const std::function<void(const std::string&, int)>& one) {
   return Seconds([&] {
-           for (int k = 1; k <= invoices; ++k) {
-             const std::string order = std::to_string(100000 + history_orders + k);
-             host.SaveOneOrder(order);
-           }
+           for (int k = 1; k <= invoices; ++k) one(std::to_string(100000 + history_orders + k), k);
          }) /
          invoices;
 }
 
-// The same orders invoiced the best-possible raw way (SQLite), one order a
-// call on one open database: what the shape costs the engine itself.
+// The component's Saves on a fresh copy of the books.
+double ComponentPerInvoice(const std::string& books, int invoices, int history_orders,
+                           const std::function<std::string(const std::string&)>& fresh) {
+  ComponentHost host(fresh(books));
+  return PerInvoice(invoices, history_orders, [&](const std::string& order, int) { host.SaveOneOrder(order); });
+}
+
+// The same orders invoiced the best-possible raw way (SQLite) on one open
+// database: what the shape costs the engine itself.
 double RawPerInvoice(const std::string& books, int invoices, int history_orders,
                      const std::function<std::string(const std::string&)>& fresh) {
   RawDatabase db(fresh(books));
-  return Seconds([&] {
-           for (int k = 1; k <= invoices; ++k) {
-             const std::string order = std::to_string(100000 + history_orders + k);
-             if (BestSqliteRun(db, order, order, kHistoryInvoices + k) != 1) {
-               throw std::runtime_error("the raw baseline made no invoice of order " + order);
-             }
-           }
-         }) /
-         invoices;
+  return PerInvoice(invoices, history_orders, [&](const std::string& order, int k) {
+    if (BestSqliteRun(db, order, order, kHistoryInvoices + k) != 1) {
+      throw std::runtime_error("the raw baseline made no invoice of order " + order);
+    }
+  });
 }
 
 // The server's URI with another database name.
@@ -183,7 +181,7 @@ void Measure(const StockSizeOptions& o, const Backend& b, Report& report) {
     cost[i] = raw[i] = 1e300;
     // Each side in turn, so that both meet the disk in the same moods.
     for (int run = 0; run < o.runs; ++run) {
-      cost[i] = std::min(cost[i], PerInvoice(books, o.invoices, history_orders, b.fresh));
+      cost[i] = std::min(cost[i], ComponentPerInvoice(books, o.invoices, history_orders, b.fresh));
       if (b.raw) raw[i] = std::min(raw[i], RawPerInvoice(books, o.invoices, history_orders, b.fresh));
     }
     if (!b.raw) raw[i] = 0;
