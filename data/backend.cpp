@@ -10,6 +10,14 @@ std::uint64_t Backend::Send(const std::vector<BoundStatement>&) {
   RaiseError(kErrInvalidOperation, "This database does not queue statements.");
 }
 
+void RaiseSpoiledStatement() {
+  RaiseError(kErrDatabase, "Database error: a statement of this transaction failed; it must be rolled back first.");
+}
+
+void RaiseSpoiledCommit() {
+  RaiseError(kErrDatabase, "Database error: the transaction was rolled back, a statement in it had failed.");
+}
+
 RowsRead Backend::ReadOnlyRows(const std::string& sql, const std::vector<Value>& params,
                                const ReadLimits& limits) {
   RowsRead read;

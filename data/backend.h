@@ -84,6 +84,10 @@ class Backend {
   }
 };
 
+// What a transaction spoiled that way answers a further statement and a commit.
+[[noreturn]] void RaiseSpoiledStatement();
+[[noreturn]] void RaiseSpoiledCommit();
+
 // The database argument with every password taken out (the user part of a
 // URI, password= parameters), as messages and report components show it.
 std::string RedactedUri(const std::string& uri);

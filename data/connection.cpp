@@ -364,10 +364,16 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       return true;
     }
     std::int64_t changed = 0;
-    if (statements.size() == 1) {
-      changed = run(statements.front());  // one statement is atomic
+    if (statements.size() == 1 || UndoneWhole()) {
+      // One statement is atomic; a unit undone whole needs no savepoint.
+      changed = RunSpoiling([&] {
+        std::int64_t n = 0;
+        for (const auto& s : statements) n += run(s);
+        return n;
+      });
     } else {
       // Several statements run as one unit.
+      RefuseIfSpoiled();
       const std::string sp = "qd" + std::to_string(depth_ + 1);
       backend_->Savepoint(sp);
       try {
@@ -394,9 +400,17 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     --depth_;
     if (depth_ == 0) {
       catalog_changed_ = false;
+      if (spoiled_at_ > 0) {
+        spoiled_at_ = 0;
+        backend_->Rollback();
+        session_tables_depth_ = 0;
+        RaiseSpoiledCommit();
+      }
       backend_->Commit();
       session_tables_depth_ = 0;
     } else {
+      // Committing a scope hands its failure on to the one around it.
+      spoiled_at_ = std::min(spoiled_at_, depth_);
       backend_->ReleaseSavepoint("tr" + std::to_string(depth_));
     }
   }
@@ -406,6 +420,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     --depth_;
     // What was read of the catalog since it changed may be undone now.
     if (catalog_changed_) database_->defs_.Invalidate();
+    if (spoiled_at_ >= depth_ + 1) spoiled_at_ = 0;  // the failure is undone with its scope
     if (depth_ == 0) {
       catalog_changed_ = false;
       backend_->Rollback();
@@ -422,7 +437,8 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       Send({BoundStatement{statement.sql, statement.values}});
       return true;
     }
-    affected_ = static_cast<std::int32_t>(backend_->Execute(statement.sql, statement.values));
+    affected_ = static_cast<std::int32_t>(
+        RunSpoiling([&] { return backend_->Execute(statement.sql, statement.values); }));
     return true;
   }
   std::string DatabaseName() override { return backend_->DatabaseName(); }
@@ -437,7 +453,10 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
 
   // DeferredResults' view of the connection.
   bool Defer(bool on) { return std::exchange(defer_, on); }
-  bool UndoUnitsAlone(bool on) { return backend_->UndoUnitsAlone(on); }
+  bool UndoUnitsAlone(bool on) {
+    backend_->UndoUnitsAlone(on);
+    return std::exchange(units_alone_, on);
+  }
   void Settle() { backend_->Settle(); }
   bool Pipelines() const { return backend_->Pipelines(); }
   std::uint64_t PendingUnit() const { return pending_; }
@@ -530,7 +549,27 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     }
     affected_ = static_cast<std::int32_t>(backend_->Changed(ticket));
   }
+  // Inside a scope undone whole, the caller rolls back on any error; until it
+  // does nothing more runs and a commit keeps nothing, whatever the backend.
+  // One that pipelines keeps this state itself.
+  bool UndoneWhole() const { return !units_alone_ && depth_ > 0; }
+  template <class Run>
+  std::int64_t RunSpoiling(Run&& run) {
+    RefuseIfSpoiled();
+    if (!UndoneWhole()) return run();
+    try {
+      return run();
+    } catch (...) {
+      spoiled_at_ = depth_;
+      throw;
+    }
+  }
+  void RefuseIfSpoiled() const {
+    if (spoiled_at_ > 0) RaiseSpoiledStatement();
+  }
   bool defer_ = false;
+  bool units_alone_ = true;  // a failed multi-statement unit is undone by itself
+  int spoiled_at_ = 0;       // scope holding a half-run unit; only its rollback helps
   std::uint64_t pending_ = 0;  // the unit RecordsAffected answers for, not answered yet
 
   std::unique_ptr<Backend> backend_;

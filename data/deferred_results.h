@@ -5,10 +5,11 @@
 // something needs an answer (RecordsAffected, a query, a commit, Settle),
 // and that call raises the first error of an earlier statement as
 // DeferredError, the work of the failing statement undone as if it had
-// raised itself. On any other connection (SQLite, decorators) nothing
-// changes. The caller must treat a DeferredError as the error of the
-// statement that made it and must not depend on the queued statements'
-// errors before it asks.
+// raised itself. On a connection that answers at once (SQLite) only the
+// way a failure is undone changes (Undo); through a decorator nothing
+// does. The caller must treat a DeferredError as the error of the statement
+// that made it and must not depend on the queued statements' errors before
+// it asks.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,8 @@ class DeferredResults {
   // itself, the transaction going on as if it had not run. kWhole: the
   // caller rolls back the transaction or the savepoint it opened around
   // this scope on any error; until then every further statement fails and
-  // a commit raises. That spares the server a subtransaction per statement.
+  // a commit raises. That spares PostgreSQL a subtransaction per statement
+  // and SQLite a savepoint per stored query of several statements.
   enum class Undo { kAlone, kWhole };
   explicit DeferredResults(HostConnection& connection, Undo undo = Undo::kAlone);
   // Stops queueing; never waits (what is queued goes with the next call).

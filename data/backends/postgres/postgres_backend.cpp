@@ -225,6 +225,7 @@ class PostgresBackend : public Backend {
   // One SELECT read whole, after everything queued before it.
   RowBlock Fetch(const std::string& sql, const std::vector<Value>& params) {
     RefuseNul(sql, params);
+    if (spoiled_) RaiseSpoiledStatement();
     const std::uint64_t ticket = ++tickets_;
     QueueAhead(ticket);
     QueueStatement(sql, params, Item::kRows, ticket);
@@ -237,6 +238,7 @@ class PostgresBackend : public Backend {
   // Several statements in one text: the simple protocol, which a pipeline
   // cannot carry, so the pipeline is left for it.
   void ExecuteScript(std::string_view sql) override {
+    if (spoiled_) RaiseSpoiledStatement();
     QueueAhead();
     Sync(0, false);
     if (PQexitPipelineMode(conn_.get()) != 1) {
@@ -330,7 +332,7 @@ class PostgresBackend : public Backend {
     if (spoiled_) {
       // The server would take the COMMIT for a ROLLBACK without a word.
       Rollback();
-      RaiseError(kErrDatabase, "Database error: the transaction was rolled back, a statement in it had failed.");
+      RaiseSpoiledCommit();
     }
     if (restore_pending_) Control("ROLLBACK TO SAVEPOINT tarvik_statement");
     for (const std::string& command : control_) Control(command);
@@ -377,6 +379,9 @@ class PostgresBackend : public Backend {
   bool Pipelines() const override { return true; }
   std::uint64_t Send(const std::vector<BoundStatement>& unit) override {
     for (const BoundStatement& statement : unit) RefuseNul(statement.sql, statement.params);
+    // The server would refuse it too, but a guard queued ahead of it would
+    // then be taken for one that was set.
+    if (spoiled_) RaiseSpoiledStatement();
     // A long queue goes out before it fills the socket both ways.
     if (items_.size() > kQueueLimit) Sync(0, false);
     const std::uint64_t ticket = ++tickets_;
