@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -273,6 +274,22 @@ std::string SqliteSetting(const std::string& path) {
   return out;
 }
 
+// The server's write-ahead log position and its commits so far, all
+// databases: what a run wrote and how often it flushed, whatever its client.
+struct ServerWork {
+  double wal_bytes = 0;
+  double commits = 0;
+};
+ServerWork ServerWorkSoFar(const std::string& server) {
+  auto db = data::OpenBackend(server);
+  auto row = db->Query(
+      "SELECT pg_wal_lsn_diff(pg_current_wal_lsn(), '0/0')::float8, "
+      "(SELECT sum(xact_commit) FROM pg_stat_database)::float8",
+      {});
+  row->Seek(0);
+  return {std::get<double>(row->Column(0)), std::get<double>(row->Column(1))};
+}
+
 }  // namespace
 
 std::string WithDatabase(const std::string& server, const std::string& name) {
@@ -325,14 +342,25 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   double component = 1e300, best = 1e300, same_sql = 1e300;
   std::uint64_t trips = 0, best_trips = 0;
   std::string component_outcome, best_outcome, same_sql_outcome;
+  // Per invoice, of the last run: the server's share of a durable run's time.
+  ServerWork component_work, best_work;
+  auto work_of = [&](const std::function<void()>& run) {
+    const ServerWork before = ServerWorkSoFar(o.server);
+    run();
+    const ServerWork after = ServerWorkSoFar(o.server);
+    // The first query's own commit falls inside; it is not the run's.
+    return ServerWork{(after.wal_bytes - before.wal_bytes) / o.orders, (after.commits - before.commits - 1) / o.orders};
+  };
   for (int run = 0; run < o.runs; ++run) {
     const std::string a = CopyDatabase(o.server, books, "tarvik_bench_component");
     const std::uint64_t before = data::PostgresRoundTrips();
-    component = std::min(component, Seconds([&] { Component(a, kGroupings[0], s); }));
+    component_work = work_of([&] { component = std::min(component, Seconds([&] { Component(a, kGroupings[0], s); })); });
     trips = data::PostgresRoundTrips() - before;
     component_outcome = Outcome<RawPostgres>(a);
     const std::string b = CopyDatabase(o.server, books, "tarvik_bench_baseline");
-    best = std::min(best, Seconds([&] { best_trips = BestPostgresRun(b, s.first, s.last, kFirstInvoice).round_trips; }));
+    best_work = work_of([&] {
+      best = std::min(best, Seconds([&] { best_trips = BestPostgresRun(b, s.first, s.last, kFirstInvoice).round_trips; }));
+    });
     best_outcome = Outcome<RawPostgres>(b);
     if (!o.durable) {
       const std::string c = CopyDatabase(o.server, books, "tarvik_bench_same_sql");
@@ -355,6 +383,8 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   report.Add({name, "invoices/s", o.orders / component, o.orders / best, same_sql > 0 ? o.orders / same_sql : 0});
   const double trips_per_invoice = static_cast<double>(trips) / o.orders;
   report.Add({name, "trips/invoice", trips_per_invoice, static_cast<double>(best_trips) / o.orders});
+  report.Add({name, "commits/invoice", component_work.commits, best_work.commits});
+  report.Add({name, "WAL bytes/invoice", component_work.wal_bytes, best_work.wal_bytes});
   if (o.targets) {
     if (o.durable) {
       report.Check({"PostgreSQL durable invoicing vs best raw baseline" + tag, component / best, 1.15, true});
