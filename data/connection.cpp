@@ -463,6 +463,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   std::int64_t UnitChanged(std::uint64_t unit) { return backend_->Changed(unit); }
 
   std::unique_ptr<ResultSet> OpenQuery(const std::string& sql) override {
+    RefuseIfSpoiled();
     SessionTablesFor(sql);
     const LiteralStatements::Statement statement = literals_.Prepare(sql);
     return backend_->Query(statement.sql, statement.values);
@@ -470,6 +471,7 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   std::unique_ptr<ResultSet> OpenStoredQuery(const std::string& name, const std::vector<Variant>& values) override {
     auto def = database_->defs_.Find(name);
     if (def->is_action()) RaiseError(kErrInvalidOperation, "Query '" + name + "' is not a select query.");
+    RefuseIfSpoiled();
     if (def->needs_session_tables()) UseSessionTables();
     auto& params = def->params_.items_;
     if (values.size() < params.size()) {
@@ -485,10 +487,11 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
     if (NamesCatalog(sql)) CatalogMayChange();
     SessionTablesFor(sql);
-    return backend_->Execute(Translated(sql), Bind(values));
+    return RunSpoiling([&] { return backend_->Execute(Translated(sql), Bind(values)); });
   }
   std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                        const std::vector<Variant>& values) override {
+    RefuseIfSpoiled();
     SessionTablesFor(sql);
     return backend_->Query(Translated(sql), Bind(values));
   }

@@ -312,6 +312,7 @@ class PostgresBackend : public Backend {
     in_transaction_ = true;
     begin_pending_ = true;
     guard_set_ = restore_pending_ = restart_pending_ = spoiled_ = false;
+    spoiled_nested_ = 0;
     first_unit_ = 0;
     control_.clear();
   }
@@ -358,19 +359,36 @@ class PostgresBackend : public Backend {
       return;
     }
     Sync(0, false);  // the caller's savepoints nest as the caller's calls came
+    // A spoiled transaction takes no savepoint; one opened after the failure
+    // is only counted, and its end changes nothing: the server would refuse
+    // both, and a rollback to it would not reach back to the failure.
+    if (spoiled_) {
+      ++spoiled_nested_;
+      return;
+    }
     Unguard();
     control_.push_back("SAVEPOINT " + name);
   }
   void ReleaseSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Commit();
     Sync(0, false);
+    if (spoiled_) {
+      // The failure's own savepoint stays on the server until a rollback
+      // to one around it, which the failure now waits for.
+      if (spoiled_nested_ > 0) --spoiled_nested_;
+      return;
+    }
     Unguard();  // released with the savepoint it is nested in
     control_.push_back("RELEASE SAVEPOINT " + name);
   }
   void RollbackToSavepoint(const std::string& name) override {
     if (in_transaction_ && outer_savepoint_ == name) return Rollback();
     Sync(0, true);  // undone with the savepoint
-    Unguard();      // ended by the rollback, nested as it is in the savepoint
+    if (spoiled_ && spoiled_nested_ > 0) {
+      --spoiled_nested_;
+      return;
+    }
+    Unguard();  // ended by the rollback, nested as it is in the savepoint
     spoiled_ = false;
     control_.push_back("ROLLBACK TO SAVEPOINT " + name);
     control_.push_back("RELEASE SAVEPOINT " + name);
@@ -465,6 +483,7 @@ class PostgresBackend : public Backend {
     held_.clear();
     ++transactions_;
     in_transaction_ = begin_pending_ = guard_set_ = restore_pending_ = restart_pending_ = spoiled_ = false;
+    spoiled_nested_ = 0;
     first_unit_ = 0;
     control_.clear();
     outer_savepoint_.clear();
@@ -529,7 +548,13 @@ class PostgresBackend : public Backend {
     restore_pending_ = false;
     for (const std::string& command : control_) Control(command);
     control_.clear();
-    if (!guarded_) return;
+    if (!guarded_) {
+      // Not inside an earlier unit's guard either: undoing a failure to it
+      // would take that unit too, and the commit would go on without it.
+      if (guard_set_) Control("RELEASE SAVEPOINT tarvik_statement");
+      guard_set_ = false;
+      return;
+    }
     if (guard_set_) Control("RELEASE SAVEPOINT tarvik_statement");
     Control("SAVEPOINT tarvik_statement");
     guard_set_ = true;
@@ -663,9 +688,12 @@ class PostgresBackend : public Backend {
     if (!failure) return;
 
     if (in_transaction_) {
-      if (first_unit_ != 0 && failed_ticket == first_unit_) {
+      if (first_unit_ != 0 && failed_ticket == first_unit_ && guarded_) {
         // The unguarded first unit: the guard queued after it never ran.
         restart_pending_ = true;
+        restore_pending_ = guard_set_ = false;
+      } else if (first_unit_ != 0 && failed_ticket == first_unit_) {
+        spoiled_ = true;  // undone whole: by the caller's rollback, as any other
         restore_pending_ = guard_set_ = false;
       } else if (guard_set_) {
         restore_pending_ = true;  // the failed unit is undone before anything else
@@ -700,6 +728,7 @@ class PostgresBackend : public Backend {
   bool restart_pending_ = false;  // the unguarded first unit failed: begin again
   bool guarded_ = true;           // units get "tarvik_statement"
   bool spoiled_ = false;          // an unguarded unit failed: only a rollback helps
+  int spoiled_nested_ = 0;        // the caller's savepoints opened since, not sent
   std::uint64_t first_unit_ = 0;  // the ticket of the transaction's unguarded first unit
   std::vector<std::string> control_;  // the caller's savepoint commands not sent yet
   std::string outer_savepoint_;       // set when a savepoint opened the transaction
