@@ -571,8 +571,8 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
     if (spoiled_at_ > 0) RaiseSpoiledStatement();
   }
   bool defer_ = false;
-  bool units_alone_ = true;  // a failed multi-statement unit is undone by itself
-  int spoiled_at_ = 0;       // scope holding a half-run unit; only its rollback helps
+  bool units_alone_ = true;  // off: a failure inside a transaction spoils it
+  int spoiled_at_ = 0;       // the level such a failure spoiled, 0 none; its rollback clears it
   std::uint64_t pending_ = 0;  // the unit RecordsAffected answers for, not answered yet
 
   std::unique_ptr<Backend> backend_;
