@@ -397,21 +397,33 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   }
   void CommitTrans() override {
     if (depth_ == 0) return;
-    --depth_;
-    if (depth_ == 0) {
-      catalog_changed_ = false;
-      if (spoiled_at_ > 0) {
-        spoiled_at_ = 0;
-        backend_->Rollback();
-        session_tables_depth_ = 0;
-        RaiseSpoiledCommit();
-      }
-      backend_->Commit();
-      session_tables_depth_ = 0;
-    } else {
+    if (depth_ > 1) {
+      // A release that raises (an earlier statement's error, answered only
+      // now) leaves the savepoint for the caller's rollback.
+      backend_->ReleaseSavepoint("tr" + std::to_string(depth_ - 1));
+      --depth_;
       // Committing a scope hands its failure on to the one around it.
       spoiled_at_ = std::min(spoiled_at_, depth_);
-      backend_->ReleaseSavepoint("tr" + std::to_string(depth_));
+      return;
+    }
+    // A commit that fails ends the transaction too, undoing what it made.
+    depth_ = 0;
+    const bool catalog_changed = std::exchange(catalog_changed_, false);
+    const bool tables_made = std::exchange(session_tables_depth_, 0) > 0;
+    auto undone = [&] {
+      if (catalog_changed) database_->defs_.Invalidate();
+      if (tables_made) session_tables_ = false;
+    };
+    if (std::exchange(spoiled_at_, 0) > 0) {
+      undone();
+      backend_->Rollback();
+      RaiseSpoiledCommit();
+    }
+    try {
+      backend_->Commit();
+    } catch (...) {
+      undone();
+      throw;
     }
   }
   void Rollback() override {

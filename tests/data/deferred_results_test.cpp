@@ -10,6 +10,7 @@
 
 #include "data/backend.h"
 #include "data/deferred_results.h"
+#include "data/transaction.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
@@ -248,6 +249,27 @@ TEST(DeferredResultsStoredQueryTest, OnlyTheFailedScopesRollbackClearsIt) {
   c->Execute("INSERT INTO t (k, v) VALUES (4, 1)");
   c->CommitTrans();
   EXPECT_EQ(JoinedColumn(*c, "SELECT k FROM t ORDER BY k"), "1,4");
+}
+
+// A savepoint's commit that raises an earlier statement's error leaves the
+// savepoint for the caller's rollback: the transaction around it, and what
+// it did before, go on.
+TEST_F(DeferredResultsTest, AFailedSavepointCommitIsRolledBackAloneByItsGuard) {
+  c_->BeginTrans();
+  Insert(1, 1);
+  {
+    data::DeferredResults deferred(*c_);
+    data::Transaction savepoint(*c_);
+    Insert(2, 1);
+    EXPECT_THROW({
+      Insert(3, -1);
+      savepoint.Commit();
+    }, AutomationError);
+  }
+  EXPECT_EQ(c_->TransactionDepth(), 1);
+  Insert(4, 1);
+  c_->CommitTrans();
+  EXPECT_EQ(Keys(), "1,4");
 }
 
 // A whole transaction undone whole may reach the server in one piece at its
