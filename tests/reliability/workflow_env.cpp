@@ -40,7 +40,7 @@ std::string FreshPath() {
 WorkflowEnv::WorkflowEnv(const std::string& template_path, bool copy)
     : path_(template_path), owned_(copy) {
   if (copy && !TestPostgresServer().empty()) {
-    path_ = CopyPostgresDatabase(template_path);
+    path_ = CopyPostgresDatabaseAhead(template_path);
   } else if (copy) {
     path_ = FreshPath();
     std::filesystem::copy_file(template_path, path_, std::filesystem::copy_options::overwrite_existing);

@@ -17,7 +17,8 @@ namespace tarvik::testing {
 class WorkflowEnv {
  public:
   // Copies the template file to a fresh path of its own, or (copy false)
-  // works on the given file itself and leaves it in place.
+  // works on the given file itself and leaves it in place. On a server the
+  // template must not change once copied: the next copy is made ahead.
   explicit WorkflowEnv(const std::string& template_path, bool copy = true);
   ~WorkflowEnv();
   WorkflowEnv(const WorkflowEnv&) = delete;

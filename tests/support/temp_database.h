@@ -40,6 +40,9 @@ std::string PostgresDatabaseName(const std::string& uri);
 // A new database on that server made from the one at uri, which must have
 // no open connection; dropped like the others.
 std::string CopyPostgresDatabase(const std::string& uri);
+// The same for a source that never changes while the program runs: the next
+// copy is made in the background while the caller uses this one.
+std::string CopyPostgresDatabaseAhead(const std::string& uri);
 
 // First column of the first row of a query, as a double (0 when no row or Null).
 double ScalarNumber(data::HostConnection& c, const std::string& sql);
