@@ -1,0 +1,2 @@
+-- Version 9: no table changes here (the index that reads a numeric
+-- order-number range in order is SQLite's).
