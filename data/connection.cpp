@@ -65,7 +65,11 @@ bool NamesCatalog(std::string_view sql) { return ContainsNoCase(sql, "querydef")
 // once never print each other's invoice.
 const std::vector<std::string> kSessionTables = {"RPT_Invoice_Hdr", "RPT_Invoice_Det"};
 
+// Both names start alike: most statements are passed over in one look.
+constexpr std::string_view kSessionTablePrefix = "RPT_Invoice_";
+
 bool NamesSessionTable(std::string_view sql) {
+  if (!ContainsNoCase(sql, kSessionTablePrefix)) return false;
   return std::any_of(kSessionTables.begin(), kSessionTables.end(),
                      [&](const std::string& name) { return ContainsNoCase(sql, name); });
 }
@@ -440,11 +444,16 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       backend_->RollbackToSavepoint("tr" + std::to_string(depth_));
     }
   }
-  bool Execute(const std::string& sql) override {
+  bool Execute(const std::string& sql) override { return ExecuteSplit(sql, [&] { return SplitLiterals(sql); }); }
+  bool ExecuteLiteral(const LiteralSql& sql) override {
+    return ExecuteSplit(sql.text(), [&] { return sql.Split(); });
+  }
+  template <typename SplitText>
+  bool ExecuteSplit(const std::string& sql, SplitText split) {
     affected_ = 0;
     if (NamesCatalog(sql)) CatalogMayChange();
     SessionTablesFor(sql);
-    const LiteralStatements::Statement statement = literals_.Prepare(sql);
+    const LiteralStatements::Statement statement = literals_.Prepare(split());
     if (backend_->Pipelines()) {
       Send({BoundStatement{statement.sql, statement.values}});
       return true;

@@ -10,6 +10,7 @@
 
 #include "data/dao.h"
 #include "data/dialect.h"
+#include "data/literal_parameters.h"
 #include "data/open_mode.h"
 #include "data/read_only_query.h"
 #include "data/result_set.h"
@@ -64,6 +65,10 @@ struct HostConnection : IDispatch {
   virtual int TransactionDepth() = 0;
   // The dialect of the backend (schema upgrades differ by engine).
   virtual Dialect SqlDialect() = 0;
+  // Execute of a statement built with its literals marked: the same call
+  // with the same text, which is all a connection that cannot use the
+  // marks (a recording one, say) sees.
+  virtual bool ExecuteLiteral(const LiteralSql& sql) { return Execute(sql.text()); }
 
  protected:
   ~HostConnection() = default;

@@ -480,8 +480,34 @@ std::string BackendShape(const LiteralSplit& split, Dialect dialect) {
   return TranslateClassic(ShapeWithTypes(split.shape, Letters(split), dialect), dialect);
 }
 
-LiteralStatements::Statement LiteralStatements::Prepare(std::string_view classic_sql) {
-  LiteralSplit split = SplitLiterals(classic_sql);
+LiteralSplit LiteralSql::Split() const {
+  LiteralSplit out;
+  out.shape.reserve(text_.size());
+  std::size_t copied = 0;
+  for (const Span& span : literals_) {
+    const std::string_view literal = std::string_view(text_).substr(span.begin, span.size);
+    std::optional<std::vector<Token>> tokens = Tokenizer(literal).Run();
+    // A sign stays in the text before the marker, as SplitLiterals leaves it.
+    std::size_t value = 0;
+    if (tokens && tokens->size() == 2 && (*tokens)[0].kind == Tok::kPunct &&
+        ((*tokens)[0].word == "-" || (*tokens)[0].word == "+") && (*tokens)[1].kind == Tok::kNumber) {
+      value = 1;
+    }
+    if (!tokens || tokens->size() != value + 1 || !(*tokens)[value].usable) continue;  // Null: stays as written
+    Token& t = (*tokens)[value];
+    out.shape.append(text_, copied, span.begin + t.begin - copied);
+    out.types.push_back(t.type);
+    out.values.push_back(std::move(t.value));
+    out.shape += '?';
+    out.shape += std::to_string(out.values.size());
+    copied = span.begin + t.end;
+    if (copied < text_.size() && IsNameChar(text_[copied])) out.shape += ' ';
+  }
+  out.shape.append(text_, copied);
+  return out;
+}
+
+LiteralStatements::Statement LiteralStatements::Prepare(LiteralSplit split) {
   std::string key = split.shape;
   key += '\x1f';
   key += Letters(split);

@@ -44,6 +44,35 @@ LiteralSplit SplitLiterals(std::string_view classic_sql);
 // leaves text untyped, as a quoted literal is.
 std::string BackendShape(const LiteralSplit& split, Dialect dialect);
 
+// A classic statement built by a caller that knows where its literals
+// stand, so the connection need not read the text back for them. Each
+// Literal is one value as the converters write it (a number with or
+// without its sign, a quoted text, a #date#, Null) standing where
+// SplitLiterals turns a literal into a parameter: between the commas of the
+// VALUES of a one-row INSERT, after "column =" in a SET list or a
+// comparison. Split() then gives what SplitLiterals(text()) gives.
+class LiteralSql {
+ public:
+  LiteralSql& Code(std::string_view code) {
+    text_.append(code);
+    return *this;
+  }
+  LiteralSql& Literal(std::string_view literal) {
+    literals_.push_back({text_.size(), literal.size()});
+    text_.append(literal);
+    return *this;
+  }
+  const std::string& text() const { return text_; }
+  LiteralSplit Split() const;
+
+ private:
+  struct Span {
+    std::size_t begin, size;
+  };
+  std::string text_;
+  std::vector<Span> literals_;
+};
+
 // The connection's side: shapes translated once, in a bounded cache.
 class LiteralStatements {
  public:
@@ -52,7 +81,8 @@ class LiteralStatements {
     const std::string& sql;  // valid until the next Prepare
     std::vector<Value> values;
   };
-  Statement Prepare(std::string_view classic_sql);
+  Statement Prepare(std::string_view classic_sql) { return Prepare(SplitLiterals(classic_sql)); }
+  Statement Prepare(LiteralSplit split);
 
  private:
   static constexpr std::size_t kShapes = 256;

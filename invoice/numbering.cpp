@@ -32,27 +32,28 @@ bool Invoice::AddHeader() { return InsertHeader(header_.invoice_no.value()); }
 bool Invoice::InsertHeader(const std::u16string& invoice_no, bool answer) {
   auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   const InvoiceHeader& h = header_;
-  std::string sql = std::string("INSERT INTO ") + names::kHeaderTable + " (";
-  sql += "invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ";
-  sql += "extra1, extra2, paid, export_flag ";
-  sql += ") VALUES (";
-  sql += std::to_string(data::Field2Long(Variant::String16(invoice_no))) + ", ";
-  sql += data::Field2SqlDate(Variant::Date(regional::Today())) + ", ";
-  sql += data::Field2SqlDate(text(h.ship_date)) + ", ";
-  sql += data::Field2SqlText(text(h.bill_to)) + ", ";
-  sql += data::NumberText(data::Field2Single(text(h.freight_amount))) + ", ";
-  sql += data::NumberText(data::Field2Single(text(h.other_charge))) + ", ";
-  sql += std::to_string(data::Field2Integer(Variant::Long(h.invoice_by))) + ", ";
-  sql += data::Field2SqlText(text(h.extra1)) + ", ";
-  sql += data::Field2SqlText(text(h.extra2)) + ", ";
-  sql += data::NumberText(data::Field2Double(text(h.paid))) + ", ";
-  sql += std::to_string(data::Field2Integer(Variant::Byte(h.export_flag)));
-  sql += ") ";
+  data::LiteralSql sql;
+  sql.Code(std::string("INSERT INTO ") + names::kHeaderTable + " (");
+  sql.Code("invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ");
+  sql.Code("extra1, extra2, paid, export_flag ");
+  sql.Code(") VALUES (");
+  sql.Literal(std::to_string(data::Field2Long(Variant::String16(invoice_no)))).Code(", ");
+  sql.Literal(data::Field2SqlDate(Variant::Date(regional::Today()))).Code(", ");
+  sql.Literal(data::Field2SqlDate(text(h.ship_date))).Code(", ");
+  sql.Literal(data::Field2SqlText(text(h.bill_to))).Code(", ");
+  sql.Literal(data::NumberText(data::Field2Single(text(h.freight_amount)))).Code(", ");
+  sql.Literal(data::NumberText(data::Field2Single(text(h.other_charge)))).Code(", ");
+  sql.Literal(std::to_string(data::Field2Integer(Variant::Long(h.invoice_by)))).Code(", ");
+  sql.Literal(data::Field2SqlText(text(h.extra1))).Code(", ");
+  sql.Literal(data::Field2SqlText(text(h.extra2))).Code(", ");
+  sql.Literal(data::NumberText(data::Field2Double(text(h.paid)))).Code(", ");
+  sql.Literal(std::to_string(data::Field2Integer(Variant::Byte(h.export_flag))));
+  sql.Code(") ");
 
   const std::int32_t number = data::Field2Long(Variant::String16(invoice_no));
   bool added = false;
   try {
-    added = links_.Conn().Execute(sql) && (!answer || links_.Conn().RecordsAffected() == 1);
+    added = links_.Conn().ExecuteLiteral(sql) && (!answer || links_.Conn().RecordsAffected() == 1);
   } catch (const data::DeferredError&) {
     throw;  // an earlier statement's, answered with this one
   } catch (const AutomationError& e) {

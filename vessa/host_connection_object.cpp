@@ -62,6 +62,7 @@ class HostConnectionObject final
   void CommitTrans() override { Open().CommitTrans(); }
   void BeginTrans() override { Open().BeginTrans(); }
   bool Execute(const std::string& sql) override { return Open().Execute(sql); }
+  bool ExecuteLiteral(const data::LiteralSql& sql) override { return Open().ExecuteLiteral(sql); }
   std::string DatabaseName() override { return Open().DatabaseName(); }
   ComPtr<data::Database> GetDatabase() override { return Open().GetDatabase(); }
   std::int32_t RecordsAffected() override { return Open().RecordsAffected(); }

@@ -118,6 +118,43 @@ TEST(SplitLiterals, ShapesAndValues) {
   }
 }
 
+// A statement built with its literals marked splits exactly as its text
+// does, whatever the converters wrote: signs, exponents, quotes, markers in
+// text, dates, Null, a number past 64 bits.
+TEST(LiteralSql, SplitsAsItsTextDoes) {
+  const char* pieces[] = {
+      "500",   "-5",         "+3",          "-1.5E-07",           "1E+300",   "12.5", "0",
+      "Null",  "'O''Hara'",  "'a?1$1;--/*\\'", "'#1/1/2001#'", "''",    "#3/15/2001#",
+      "#5/6/2024 10:30:00#", "9223372036854775808", "-9223372036854775808",
+  };
+  auto check = [](const LiteralSql& sql) {
+    SCOPED_TRACE(sql.text());
+    const LiteralSplit built = sql.Split();
+    const LiteralSplit read = SplitLiterals(sql.text());
+    EXPECT_EQ(built.shape, read.shape);
+    EXPECT_EQ(built.types, read.types);
+    EXPECT_EQ(built.values, read.values);
+  };
+  LiteralSql all;
+  all.Code("INSERT INTO Invoice_Header (c) VALUES (");
+  for (std::size_t i = 0; i < std::size(pieces); ++i) {
+    LiteralSql one;
+    one.Code("INSERT INTO Invoice_Header (c) VALUES (").Literal(pieces[i]).Code(") ");
+    check(one);
+    LiteralSql set;
+    set.Code("UPDATE Invoice_Header SET Bill_To = ").Literal(pieces[i]).Code(", Extra1 = ").Literal(pieces[i]);
+    set.Code(" WHERE Invoice_No = ").Literal("7");
+    check(set);
+    if (i) all.Code(", ");
+    all.Literal(pieces[i]);
+  }
+  all.Code(")");
+  check(all);
+  // Null and both numbers past 64 bits (the sign is not part of the number
+  // read) stay as written.
+  EXPECT_EQ(all.Split().values.size(), std::size(pieces) - 3);
+}
+
 TEST(BackendShape, MarkersTypedAsTheLiteralsWere) {
   const char* sql =
       "UPDATE h SET a = 5, b = 3000000000, c = 1.5, d = #3/15/2001#, e = 'x', f = Null WHERE g = #1/1/2001#";
