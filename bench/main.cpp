@@ -26,10 +26,13 @@
 #include "bench/invoicing_run.h"
 #include "bench/memory_run.h"
 #include "bench/stock_size.h"
+#include "data/backends/sqlite/sqlite_backend.h"
 #include <string>
 
 int main(int argc, char** argv) {
   using namespace tarvik::bench;
+  // As the tarvik host does: the benchmarks drive the component as a host.
+  tarvik::data::ConfigureSqliteForThisProgram();
   if (argc == 4 && std::strncmp(argv[1], "--memory-child", 14) == 0) {
     try {
       return MemoryChild(argv[2], std::stoi(argv[3]), std::strcmp(argv[1], "--memory-child-raw") == 0);

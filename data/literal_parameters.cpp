@@ -1,5 +1,6 @@
 #include "data/literal_parameters.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -480,27 +481,95 @@ std::string BackendShape(const LiteralSplit& split, Dialect dialect) {
   return TranslateClassic(ShapeWithTypes(split.shape, Letters(split), dialect), dialect);
 }
 
+namespace {
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit);
+}
+
+// The forms the converters write, read as the whole text's splitting reads
+// them: Null (no value), a quoted text, a plain or signed number, a #date#.
+// Anything else is not known here (nullopt).
+std::optional<std::optional<Token>> QuickLiteral(std::string_view s) {
+  using Result = std::optional<std::optional<Token>>;
+  if (s.size() == 4 && AsciiUpper(s) == "NULL") return Result(std::optional<Token>());
+  if (s.size() >= 2 && s.front() == '\'' && Terminated(s)) {
+    Token t{Tok::kString, 0, s.size(), {}};
+    t.usable = true;
+    t.value = Unquoted(s);
+    return Result(std::move(t));
+  }
+  if (s.size() >= 3 && s.front() == '#' && s.back() == '#' && s.find('#', 1) == s.size() - 1) {
+    const std::string_view inner = s.substr(1, s.size() - 2);
+    const bool blank = std::all_of(inner.begin(), inner.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+    const std::optional<double> date = blank ? std::nullopt : regional::ParseDate(inner);
+    if (!date) return std::nullopt;
+    Token t{Tok::kDate, 0, s.size(), {}};
+    t.usable = true;
+    t.type = LiteralType::kDate;
+    t.value = DateValue{*date};
+    return Result(std::move(t));
+  }
+  // [sign] digits [. digits] [e [sign] digits]
+  const std::size_t start = !s.empty() && (s.front() == '-' || s.front() == '+') ? 1 : 0;
+  std::size_t i = start;
+  auto digits = [&] {
+    const std::size_t from = i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+    return i > from;
+  };
+  if (!digits()) return std::nullopt;
+  bool real = false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    if (!digits()) return std::nullopt;
+    real = true;
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (!digits()) return std::nullopt;
+    real = true;
+  }
+  if (i != s.size()) return std::nullopt;
+  const std::string_view number = s.substr(start);
+  Token t{Tok::kNumber, start, s.size(), {}};
+  t.usable = true;
+  if (real) {
+    t.type = LiteralType::kReal;
+    t.value = std::string(number);
+    return Result(std::move(t));
+  }
+  std::int64_t n = 0;
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
+  if (!AllDigits(number)) return std::nullopt;
+  // Past 64 bits both engines read another type: left as written.
+  if (ec == std::errc::result_out_of_range) return Result(std::optional<Token>());
+  if (ec != std::errc() || end != number.data() + number.size()) return std::nullopt;
+  t.type = LiteralType::kInteger;
+  t.value = n;
+  return Result(std::move(t));
+}
+
+}  // namespace
+
 LiteralSplit LiteralSql::Split() const {
   LiteralSplit out;
   out.shape.reserve(text_.size());
   std::size_t copied = 0;
   for (const Span& span : literals_) {
-    const std::string_view literal = std::string_view(text_).substr(span.begin, span.size);
-    std::optional<std::vector<Token>> tokens = Tokenizer(literal).Run();
-    // A sign stays in the text before the marker, as SplitLiterals leaves it.
-    std::size_t value = 0;
-    if (tokens && tokens->size() == 2 && (*tokens)[0].kind == Tok::kPunct &&
-        ((*tokens)[0].word == "-" || (*tokens)[0].word == "+") && (*tokens)[1].kind == Tok::kNumber) {
-      value = 1;
-    }
-    if (!tokens || tokens->size() != value + 1 || !(*tokens)[value].usable) continue;  // Null: stays as written
-    Token& t = (*tokens)[value];
-    out.shape.append(text_, copied, span.begin + t.begin - copied);
-    out.types.push_back(t.type);
-    out.values.push_back(std::move(t.value));
+    auto read = QuickLiteral(std::string_view(text_).substr(span.begin, span.size));
+    // A form read only in its context (a malformed date, a quote left open)
+    // may leave the whole text as written: the text decides.
+    if (!read) return SplitLiterals(text_);
+    std::optional<Token>& t = *read;
+    if (!t) continue;  // Null
+    out.shape.append(text_, copied, span.begin + t->begin - copied);
+    out.types.push_back(t->type);
+    out.values.push_back(std::move(t->value));
     out.shape += '?';
     out.shape += std::to_string(out.values.size());
-    copied = span.begin + t.end;
+    copied = span.begin + t->end;
     if (copied < text_.size() && IsNameChar(text_[copied])) out.shape += ' ';
   }
   out.shape.append(text_, copied);

@@ -15,6 +15,7 @@
 
 #include "host/command_line.h"
 #include "data/backend.h"
+#include "data/backends/sqlite/sqlite_backend.h"
 #include "host/commands/commands.h"
 #include "host/database_open.h"
 #include "host/output/safe_text.h"
@@ -135,6 +136,7 @@ int Main(int argc, char** argv) {
 }  // namespace tarvik::host
 
 int main(int argc, char** argv) {
+  tarvik::data::ConfigureSqliteForThisProgram();
   tarvik::host::SafeStandardStreams safe;
   return tarvik::host::Main(argc, argv);
 }

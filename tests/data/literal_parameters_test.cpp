@@ -126,6 +126,9 @@ TEST(LiteralSql, SplitsAsItsTextDoes) {
       "500",   "-5",         "+3",          "-1.5E-07",           "1E+300",   "12.5", "0",
       "Null",  "'O''Hara'",  "'a?1$1;--/*\\'", "'#1/1/2001#'", "''",    "#3/15/2001#",
       "#5/6/2024 10:30:00#", "9223372036854775808", "-9223372036854775808",
+      // Forms the converters do not write: the text decides.
+      "1.",    ".5",         "-.5",         "1e5",  "1E",    "00012", "-0",  "1.5e+3", "+-5", "NULL", "null",
+      "'a'||'b'", "#  #",    "#32/13/2001#", "#1/1/2001# ", "x'00'", "'open",
   };
   auto check = [](const LiteralSql& sql) {
     SCOPED_TRACE(sql.text());
@@ -135,7 +138,9 @@ TEST(LiteralSql, SplitsAsItsTextDoes) {
     EXPECT_EQ(built.types, read.types);
     EXPECT_EQ(built.values, read.values);
   };
-  LiteralSql all;
+  constexpr std::size_t kWritten = 16;  // the converters' own forms come first
+  LiteralSql written, all;
+  written.Code("INSERT INTO Invoice_Header (c) VALUES (");
   all.Code("INSERT INTO Invoice_Header (c) VALUES (");
   for (std::size_t i = 0; i < std::size(pieces); ++i) {
     LiteralSql one;
@@ -145,14 +150,18 @@ TEST(LiteralSql, SplitsAsItsTextDoes) {
     set.Code("UPDATE Invoice_Header SET Bill_To = ").Literal(pieces[i]).Code(", Extra1 = ").Literal(pieces[i]);
     set.Code(" WHERE Invoice_No = ").Literal("7");
     check(set);
-    if (i) all.Code(", ");
-    all.Literal(pieces[i]);
+    if (i < kWritten) (i ? written.Code(", ") : written).Literal(pieces[i]);
+    (i ? all.Code(", ") : all).Literal(pieces[i]);
   }
+  written.Code(")");
   all.Code(")");
+  check(written);
   check(all);
-  // Null and both numbers past 64 bits (the sign is not part of the number
-  // read) stay as written.
-  EXPECT_EQ(all.Split().values.size(), std::size(pieces) - 3);
+  // Null and both numbers past 64 bits (the sign is no part of the number)
+  // stay as written; forms read only in their context leave the whole text
+  // as written, as reading it back does.
+  EXPECT_EQ(written.Split().values.size(), kWritten - 3);
+  EXPECT_TRUE(all.Split().values.empty());
 }
 
 TEST(BackendShape, MarkersTypedAsTheLiteralsWere) {

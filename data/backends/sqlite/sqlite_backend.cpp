@@ -208,6 +208,11 @@ std::string ImmutableUri(const std::string& path) {
 
 }  // namespace
 
+void ConfigureSqliteForThisProgram() {
+  // SQLITE_MISUSE once SQLite is initialised: the process keeps its setting.
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+
 std::unique_ptr<Backend> OpenSqliteBackend(const std::string& path, OpenMode mode) {
   try {
     if (mode == OpenMode::kReadWrite) {
