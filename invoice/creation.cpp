@@ -232,6 +232,9 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
 
   try {
     if (!deferred.Queues()) {
+      // Any error here ends AddNew, whose handler rolls the transaction
+      // back: a stored query's statements need no savepoint of their own.
+      data::DeferredResults whole(links_.Conn(), data::DeferredResults::Undo::kWhole);
       while (one_order()) {
       }
     } else {

@@ -170,6 +170,40 @@ TEST_F(Creation, ErrorsRollBackTheWholeCallAndAreReported) {
   EXPECT_NE(Text("InfoMsg").find("Overflow"), std::string::npos);
 }
 
+// On the connection itself (no recorder between), a stored query that fails
+// half way, its detail lines written and its mark refused, takes the whole
+// call with it; the connection is fit for the next Save.
+TEST_F(Creation, AStoredQueryFailingHalfWayLeavesNothingOfTheCall) {
+  inv().Connect(ComPtr<data::HostConnection>(real_.get()).get());
+  const bool postgres = real_->SqlDialect() == data::Dialect::kPostgres;
+  if (postgres) {
+    real_->ExecuteWith("CREATE FUNCTION refuse_mark() RETURNS trigger LANGUAGE plpgsql AS "
+                       "'BEGIN IF NEW.invoice_no = 501 THEN RAISE EXCEPTION ''mark refused''; END IF; RETURN NEW; END'",
+                       {});
+    real_->ExecuteWith("CREATE TRIGGER refuse_mark BEFORE INSERT ON Invoice_Pending FOR EACH ROW "
+                       "EXECUTE FUNCTION refuse_mark()",
+                       {});
+  } else {
+    real_->ExecuteWith("CREATE TEMP TRIGGER refuse_mark BEFORE INSERT ON main.Invoice_Pending "
+                       "WHEN NEW.invoice_no = 501 BEGIN SELECT RAISE(ABORT, 'mark refused'); END",
+                       {});
+  }
+  const std::string before = Snapshot();
+  SelectOrders("1001", "1003", "500");
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Pending"), 0);
+  EXPECT_EQ(real_->TransactionDepth(), 0);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].text.find("mark refused"), std::string::npos) << Boxes()[0].text;
+
+  real_->ExecuteWith(postgres ? "DROP TRIGGER refuse_mark ON Invoice_Pending" : "DROP TRIGGER refuse_mark", {});
+  SelectOrders("1001", "1003", "500");
+  EXPECT_TRUE(Save());
+  EXPECT_EQ(Headers(), "500,501,502");
+  EXPECT_EQ(BrokenInvariants(*real_), std::vector<std::string>{});
+}
+
 TEST_F(Creation, FailedReliefRemovesOnlyThatInvoice) {
   SelectOrders("1001", "1003", "500");
   recorder_->SetFault([](const std::string& c) { return c == Relief("501"); });
