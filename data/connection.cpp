@@ -503,18 +503,20 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       params[i].SetValue(values[i]);
       bound.push_back(params[i].bound());
     }
-    return backend_->Query(Translated(def->SQL()), bound);
+    return backend_->Query(Translated(def->SQL()).text, bound);
   }
   std::int64_t ExecuteWith(const std::string& sql, const std::vector<Variant>& values) override {
-    if (NamesCatalog(sql)) CatalogMayChange();
-    SessionTablesFor(sql);
-    return RunSpoiling([&] { return backend_->Execute(Translated(sql), Bind(values)); });
+    const Translation& t = Translated(sql);
+    if (t.names_catalog) CatalogMayChange();
+    if (t.names_session_table) UseSessionTables();
+    return RunSpoiling([&] { return backend_->Execute(t.text, Bind(values)); });
   }
   std::unique_ptr<ResultSet> QueryWith(const std::string& sql,
                                        const std::vector<Variant>& values) override {
     RefuseIfSpoiled();
-    SessionTablesFor(sql);
-    return backend_->Query(Translated(sql), Bind(values));
+    const Translation& t = Translated(sql);
+    if (t.names_session_table) UseSessionTables();
+    return backend_->Query(t.text, Bind(values));
   }
   RowsRead ReadOnlyRows(const std::string& sql, const ReadLimits& limits) override {
     if (depth_ > 0) RaiseError(kErrInvalidOperation, "A checking read cannot run inside an open transaction.");
@@ -544,13 +546,21 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   // Texts with parameter markers come back again and again (the suite's
   // components, stored selects): translated once. Texts built with literal
   // values go by their shape (literals_).
-  const std::string& Translated(const std::string& sql) {
+  // The suite's components run the same few texts many times: each is
+  // translated and searched for the names that matter here once.
+  struct Translation {
+    std::string text;
+    bool names_catalog;
+    bool names_session_table;
+  };
+  const Translation& Translated(const std::string& sql) {
     auto it = translated_.find(sql);
     if (it != translated_.end()) return it->second;
     if (translated_.size() >= 512) translated_.clear();
-    return translated_.emplace(sql, TranslateClassic(sql, backend_->dialect())).first->second;
+    Translation t{TranslateClassic(sql, backend_->dialect()), NamesCatalog(sql), NeedsSessionTables(sql)};
+    return translated_.emplace(sql, std::move(t)).first->second;
   }
-  std::unordered_map<std::string, std::string> translated_;
+  std::unordered_map<std::string, Translation> translated_;
 
   // Read again at the next lookup, and after a rollback of this
   // transaction (a reading in between may hold the undone change).
