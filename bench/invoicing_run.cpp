@@ -274,20 +274,23 @@ std::string SqliteSetting(const std::string& path) {
   return out;
 }
 
-// The server's write-ahead log position and its commits so far, all
-// databases: what a run wrote and how often it flushed, whatever its client.
+// The server's write-ahead log position, its commits and its log flushes
+// so far, all databases: what a run wrote and how often it waited for the
+// disk, whatever its client (a backend hands in its counts when it ends).
 struct ServerWork {
   double wal_bytes = 0;
   double commits = 0;
+  double wal_syncs = 0;
 };
 ServerWork ServerWorkSoFar(const std::string& server) {
   auto db = data::OpenBackend(server);
   auto row = db->Query(
       "SELECT pg_wal_lsn_diff(pg_current_wal_lsn(), '0/0')::float8, "
-      "(SELECT sum(xact_commit) FROM pg_stat_database)::float8",
+      "(SELECT sum(xact_commit) FROM pg_stat_database)::float8, "
+      "(SELECT wal_sync FROM pg_stat_wal)::float8",
       {});
   row->Seek(0);
-  return {std::get<double>(row->Column(0)), std::get<double>(row->Column(1))};
+  return {std::get<double>(row->Column(0)), std::get<double>(row->Column(1)), std::get<double>(row->Column(2))};
 }
 
 }  // namespace
@@ -349,7 +352,8 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
     run();
     const ServerWork after = ServerWorkSoFar(o.server);
     // The first query's own commit falls inside; it is not the run's.
-    return ServerWork{(after.wal_bytes - before.wal_bytes) / o.orders, (after.commits - before.commits - 1) / o.orders};
+    return ServerWork{(after.wal_bytes - before.wal_bytes) / o.orders, (after.commits - before.commits - 1) / o.orders,
+                      (after.wal_syncs - before.wal_syncs) / o.orders};
   };
   for (int run = 0; run < o.runs; ++run) {
     const std::string a = CopyDatabase(o.server, books, "tarvik_bench_component");
@@ -385,6 +389,7 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   report.Add({name, "trips/invoice", trips_per_invoice, static_cast<double>(best_trips) / o.orders});
   report.Add({name, "commits/invoice", component_work.commits, best_work.commits});
   report.Add({name, "WAL bytes/invoice", component_work.wal_bytes, best_work.wal_bytes});
+  report.Add({name, "WAL flushes/invoice", component_work.wal_syncs, best_work.wal_syncs});
   if (o.targets) {
     if (o.durable) {
       report.Check({"PostgreSQL durable invoicing vs best raw baseline" + tag, component / best, 1.15, true});
