@@ -32,12 +32,13 @@ bool Invoice::AddHeader() { return InsertHeader(header_.invoice_no.value()); }
 bool Invoice::InsertHeader(const std::u16string& invoice_no, bool answer) {
   auto text = [](const automation::TextProperty& p) { return Variant::String16(p.value()); };
   const InvoiceHeader& h = header_;
+  const std::int32_t number = data::Field2Long(Variant::String16(invoice_no));
   data::LiteralSql sql;
   sql.Code(std::string("INSERT INTO ") + names::kHeaderTable + " (");
   sql.Code("invoice_no, invoice_date, ship_date, bill_to, freight, other_charge, invoice_by, ");
   sql.Code("extra1, extra2, paid, export_flag ");
   sql.Code(") VALUES (");
-  sql.Literal(std::to_string(data::Field2Long(Variant::String16(invoice_no)))).Code(", ");
+  sql.Literal(std::to_string(number)).Code(", ");
   sql.Literal(data::Field2SqlDate(Variant::Date(regional::Today()))).Code(", ");
   sql.Literal(data::Field2SqlDate(text(h.ship_date))).Code(", ");
   sql.Literal(data::Field2SqlText(text(h.bill_to))).Code(", ");
@@ -50,7 +51,6 @@ bool Invoice::InsertHeader(const std::u16string& invoice_no, bool answer) {
   sql.Literal(std::to_string(data::Field2Integer(Variant::Byte(h.export_flag))));
   sql.Code(") ");
 
-  const std::int32_t number = data::Field2Long(Variant::String16(invoice_no));
   bool added = false;
   try {
     added = links_.Conn().ExecuteLiteral(sql) && (!answer || links_.Conn().RecordsAffected() == 1);

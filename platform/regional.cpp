@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <vector>
 
@@ -144,6 +145,15 @@ long long LeadingExponent(const std::string& int_digits, const std::string& frac
 // led, the ')' closing the '(' and any number of '$'. Nothing else may be
 // left over.
 std::optional<double> ParseNumber(std::string_view text) {
+  // Plain digits, the invoice numbers and keys that pass through here all
+  // the time: up to 15 of them are exact as a double, as the long way
+  // reads them too.
+  if (!text.empty() && text.size() <= 15 &&
+      std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+    std::uint64_t n = 0;
+    for (const char ch : text) n = n * 10 + static_cast<std::uint64_t>(ch - '0');
+    return static_cast<double>(n);
+  }
   const std::string_view trimmed = TrimBlanks(text);
   if (!trimmed.empty() && trimmed.front() == '&') return ParseRadix(trimmed);
 
@@ -573,7 +583,11 @@ int CurrentYear() {
   return local.tm_year + 1900;
 }
 
-std::string Pad2(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+std::string Pad2(int v) {
+  std::string out = std::to_string(v);
+  if (v < 10) out.insert(out.begin(), '0');
+  return out;
+}
 
 std::string Pad4(int v) {
   std::string s = std::to_string(v);
@@ -607,7 +621,7 @@ std::string FormatIsoDate(double date) {
   const DateTimeParts p = FromOleDate(date);
   std::string out = Pad4(p.year) + "-" + Pad2(p.month) + "-" + Pad2(p.day);
   if (p.hour || p.minute || p.second) {
-    out += " " + Pad2(p.hour) + ":" + Pad2(p.minute) + ":" + Pad2(p.second);
+    out.append(" ").append(Pad2(p.hour)).append(":").append(Pad2(p.minute)).append(":").append(Pad2(p.second));
   }
   return out;
 }
@@ -712,7 +726,7 @@ std::string FormatReal(double v, int precision) {
   std::string out = negative ? "-" : "";
   if (exponent >= precision || (exponent < 0 && n - 1 - exponent > precision)) {
     out += digits[0];
-    if (n > 1) out += "." + digits.substr(1);
+    if (n > 1) out.append(".").append(digits, 1);
     const int mag = exponent < 0 ? -exponent : exponent;
     out += exponent < 0 ? "E-" : "E+";
     if (mag < 10) out += '0';

@@ -25,6 +25,9 @@ TEST(ParseNumber, AcceptsTheUnitedStatesForms) {
       {"&H1F", 31},        {"&hff", 255},         {"&HFFFF", -1},
       {"&H10000", 65536},  {"&HFFFFFFFF", -1},    {"&O17", 15},
       {"$1,234.50", 1234.5}, {"0", 0},            {"007", 7},
+      // Plain digits up to 15 and past them: the value exactly.
+      {"999999999999999", 999999999999999.0}, {"1234567890123456", 1234567890123456.0},
+      {"000000000000012", 12},
       // Grouping commas are not checked for position: the platform takes
       // them anywhere after the first digit, doubled or trailing (Wine's
       // test_VarParseNumFromStrEn: "1,,000", "1,00,0,,", "1,").
