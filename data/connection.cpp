@@ -444,23 +444,11 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       backend_->RollbackToSavepoint("tr" + std::to_string(depth_));
     }
   }
-  bool Execute(const std::string& sql) override { return ExecuteSplit(sql, [&] { return SplitLiterals(sql); }); }
+  bool Execute(const std::string& sql) override {
+    return ExecuteSplit(sql, [&] { return SplitLiterals(sql); });
+  }
   bool ExecuteLiteral(const LiteralSql& sql) override {
     return ExecuteSplit(sql.text(), [&] { return sql.Split(); });
-  }
-  template <typename SplitText>
-  bool ExecuteSplit(const std::string& sql, SplitText split) {
-    affected_ = 0;
-    if (NamesCatalog(sql)) CatalogMayChange();
-    SessionTablesFor(sql);
-    const LiteralStatements::Statement statement = literals_.Prepare(split());
-    if (backend_->Pipelines()) {
-      Send({BoundStatement{statement.sql, statement.values}});
-      return true;
-    }
-    affected_ = static_cast<std::int32_t>(
-        RunSpoiling([&] { return backend_->Execute(statement.sql, statement.values); }));
-    return true;
   }
   std::string DatabaseName() override { return backend_->DatabaseName(); }
   ComPtr<Database> GetDatabase() override { return ComPtr<Database>(database_.get()); }
@@ -529,6 +517,21 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   Dialect SqlDialect() override { return backend_->dialect(); }
 
  private:
+  // Execute's work, the text's literals found by `split`.
+  template <typename SplitText>
+  bool ExecuteSplit(const std::string& sql, SplitText split) {
+    affected_ = 0;
+    if (NamesCatalog(sql)) CatalogMayChange();
+    SessionTablesFor(sql);
+    const LiteralStatements::Statement statement = literals_.Prepare(split());
+    if (backend_->Pipelines()) {
+      Send({BoundStatement{statement.sql, statement.values}});
+      return true;
+    }
+    affected_ = static_cast<std::int32_t>(
+        RunSpoiling([&] { return backend_->Execute(statement.sql, statement.values); }));
+    return true;
+  }
   // Made before the first statement that names one, so that no statement
   // of this connection ever reaches the shared tables.
   void SessionTablesFor(std::string_view sql) {
@@ -544,10 +547,9 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
   int session_tables_depth_ = 0;  // the transaction depth they were made at
 
   // Texts with parameter markers come back again and again (the suite's
-  // components, stored selects): translated once. Texts built with literal
-  // values go by their shape (literals_).
-  // The suite's components run the same few texts many times: each is
-  // translated and searched for the names that matter here once.
+  // components, stored selects): translated, and searched for the names
+  // that matter here, once. Texts built with literal values go by their
+  // shape (literals_).
   struct Translation {
     std::string text;
     bool names_catalog;

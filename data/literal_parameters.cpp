@@ -483,10 +483,6 @@ std::string BackendShape(const LiteralSplit& split, Dialect dialect) {
 
 namespace {
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit);
-}
-
 // The forms the converters write, read as the whole text's splitting reads
 // them: Null (no value), a quoted text, a plain or signed number, a #date#.
 // Anything else is not known here (nullopt).
@@ -501,7 +497,8 @@ std::optional<std::optional<Token>> QuickLiteral(std::string_view s) {
   }
   if (s.size() >= 3 && s.front() == '#' && s.back() == '#' && s.find('#', 1) == s.size() - 1) {
     const std::string_view inner = s.substr(1, s.size() - 2);
-    const bool blank = std::all_of(inner.begin(), inner.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+    const bool blank =
+        std::all_of(inner.begin(), inner.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
     const std::optional<double> date = blank ? std::nullopt : regional::ParseDate(inner);
     if (!date) return std::nullopt;
     Token t{Tok::kDate, 0, s.size(), {}};
@@ -542,7 +539,6 @@ std::optional<std::optional<Token>> QuickLiteral(std::string_view s) {
   }
   std::int64_t n = 0;
   const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
-  if (!AllDigits(number)) return std::nullopt;
   // Past 64 bits both engines read another type: left as written.
   if (ec == std::errc::result_out_of_range) return Result(std::optional<Token>());
   if (ec != std::errc() || end != number.data() + number.size()) return std::nullopt;
