@@ -72,6 +72,20 @@ std::string Unquoted(std::string_view quoted) {
   return out;
 }
 
+// A #date# literal as the translator reads it; none when malformed.
+std::optional<Token> DateToken(std::string_view literal, std::size_t begin) {
+  const std::string_view inner = literal.substr(1, literal.size() - 2);
+  const bool blank =
+      std::all_of(inner.begin(), inner.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+  const std::optional<double> date = blank ? std::nullopt : regional::ParseDate(inner);
+  if (!date) return std::nullopt;
+  Token t{Tok::kDate, begin, begin + literal.size(), {}};
+  t.usable = true;
+  t.type = LiteralType::kDate;
+  t.value = DateValue{*date};
+  return t;
+}
+
 class Tokenizer {
  public:
   explicit Tokenizer(std::string_view text) : text_(text) {}
@@ -197,22 +211,14 @@ class Tokenizer {
     return j;
   }
 
-  // As the translator reads a date literal; a malformed one leaves the text
-  // whole so that it fails as before.
+  // A malformed date leaves the text whole so that it fails as before.
   void Date(std::string_view literal, std::size_t begin) {
-    const std::string_view inner = literal.substr(1, literal.size() - 2);
-    bool blank = true;
-    for (char ch : inner) blank = blank && std::isspace(static_cast<unsigned char>(ch));
-    const std::optional<double> date = blank ? std::nullopt : regional::ParseDate(inner);
-    if (!date) {
+    std::optional<Token> t = DateToken(literal, begin);
+    if (!t) {
       whole_ = true;
       return;
     }
-    Token t{Tok::kDate, begin, begin + literal.size(), {}};
-    t.usable = true;
-    t.type = LiteralType::kDate;
-    t.value = DateValue{*date};
-    tokens_.push_back(std::move(t));
+    tokens_.push_back(std::move(*t));
   }
 
   std::string_view text_;
@@ -496,15 +502,8 @@ std::optional<std::optional<Token>> QuickLiteral(std::string_view s) {
     return Result(std::move(t));
   }
   if (s.size() >= 3 && s.front() == '#' && s.back() == '#' && s.find('#', 1) == s.size() - 1) {
-    const std::string_view inner = s.substr(1, s.size() - 2);
-    const bool blank =
-        std::all_of(inner.begin(), inner.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
-    const std::optional<double> date = blank ? std::nullopt : regional::ParseDate(inner);
-    if (!date) return std::nullopt;
-    Token t{Tok::kDate, 0, s.size(), {}};
-    t.usable = true;
-    t.type = LiteralType::kDate;
-    t.value = DateValue{*date};
+    std::optional<Token> t = DateToken(s, 0);
+    if (!t) return std::nullopt;
     return Result(std::move(t));
   }
   // [sign] digits [. digits] [e [sign] digits]
