@@ -6,7 +6,8 @@
 // (item_number, site) over the invoice's own grouped lines, and the same
 // transactions as the component (every invoice created in one, each
 // relieved in its own, the order status posted at the end), so both sides
-// are equally durable. Order numbers first..last are numeric.
+// are equally durable. On PostgreSQL each relief is sent before the one
+// before it is answered. Order numbers first..last are numeric.
 #pragma once
 
 #include <cstdint>

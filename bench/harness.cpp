@@ -26,6 +26,13 @@ long PeakRssKib() {
   return usage.ru_maxrss;
 }
 
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 bool Report::Print() const {
   int width = 44;
   for (const Figure& f : figures_) width = std::max(width, static_cast<int>(f.benchmark.size()));

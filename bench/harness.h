@@ -17,6 +17,8 @@ double BestSeconds(int runs, const std::function<void()>& f);
 
 // Peak resident set of this process so far, in KiB.
 long PeakRssKib();
+// Processor seconds (user and system) this process has used so far.
+double ProcessCpuSeconds();
 
 struct Figure {
   std::string benchmark;

@@ -347,6 +347,9 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   std::string component_outcome, best_outcome, same_sql_outcome;
   // Per invoice, of the last run: the server's share of a durable run's time.
   ServerWork component_work, best_work;
+  // This process's processor time in the last run of each side: what the
+  // client adds beside the server's work.
+  double component_cpu = 0, best_cpu = 0;
   auto work_of = [&](const std::function<void()>& run) {
     const ServerWork before = ServerWorkSoFar(o.server);
     run();
@@ -358,13 +361,17 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   for (int run = 0; run < o.runs; ++run) {
     const std::string a = CopyDatabase(o.server, books, "tarvik_bench_component");
     const std::uint64_t before = data::PostgresRoundTrips();
+    double cpu = ProcessCpuSeconds();
     component_work = work_of([&] { component = std::min(component, Seconds([&] { Component(a, kGroupings[0], s); })); });
+    component_cpu = ProcessCpuSeconds() - cpu;
     trips = data::PostgresRoundTrips() - before;
     component_outcome = Outcome<RawPostgres>(a);
     const std::string b = CopyDatabase(o.server, books, "tarvik_bench_baseline");
+    cpu = ProcessCpuSeconds();
     best_work = work_of([&] {
       best = std::min(best, Seconds([&] { best_trips = BestPostgresRun(b, s.first, s.last, kFirstInvoice).round_trips; }));
     });
+    best_cpu = ProcessCpuSeconds() - cpu;
     best_outcome = Outcome<RawPostgres>(b);
     if (!o.durable) {
       const std::string c = CopyDatabase(o.server, books, "tarvik_bench_same_sql");
@@ -390,6 +397,7 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
   report.Add({name, "commits/invoice", component_work.commits, best_work.commits});
   report.Add({name, "WAL bytes/invoice", component_work.wal_bytes, best_work.wal_bytes});
   report.Add({name, "WAL flushes/invoice", component_work.wal_syncs, best_work.wal_syncs});
+  report.Add({name, "client CPU s", component_cpu, best_cpu});
   if (o.targets) {
     if (o.durable) {
       report.Check({"PostgreSQL durable invoicing vs best raw baseline" + tag, component / best, 1.15, true});

@@ -59,12 +59,20 @@ void PqPipeline::Send(const std::string& name, const std::vector<RawValue>& valu
 }
 
 void PqPipeline::Sync(std::vector<std::int64_t>* first_column) {
+  SyncAhead();
+  Answer(first_column);
+}
+
+void PqPipeline::SyncAhead() {
   // Blocking libpq reads the server's answers into its buffer while it
   // waits to write, so a long pipeline cannot stall both ends.
   if (PQpipelineSync(conn_.get()) != 1) {
     throw std::runtime_error("libpq: " + std::string(PQerrorMessage(conn_.get())));
   }
   ++round_trips_;
+}
+
+void PqPipeline::Answer(std::vector<std::int64_t>* first_column) {
   std::string error;
   for (;;) {
     Result r(PQgetResult(conn_.get()));

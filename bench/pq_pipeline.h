@@ -28,6 +28,11 @@ class PqPipeline {
   // appended to `first_column` when given; a failed statement throws (the
   // server has rolled the transaction back by then).
   void Sync(std::vector<std::int64_t>* first_column = nullptr);
+  // Sync in two halves: the end marked and sent without waiting, so the
+  // server works on while the client prepares the next; Answer then reads
+  // the oldest unanswered one.
+  void SyncAhead();
+  void Answer(std::vector<std::int64_t>* first_column = nullptr);
 
   std::uint64_t round_trips() const { return round_trips_; }
 

@@ -73,6 +73,17 @@ class Backend {
   virtual std::int64_t Changed(std::uint64_t ticket);
   // Waits for every queued unit.
   virtual void Settle() {}
+  // Commit, but a transaction whose statements all go out with the commit
+  // is not waited for: its answer is read by Committed or by the next call
+  // that waits. Several may be under way; the server runs them in turn.
+  // Returns 0 when it waited as Commit does (and raised as Commit raises).
+  virtual std::uint64_t CommitAhead() {
+    Commit();
+    return 0;
+  }
+  // Waits for a commit sent ahead and raises its error, the transaction
+  // then kept in nothing. Asked once; later, or for 0, nothing to do.
+  virtual void Committed(std::uint64_t ticket) { (void)ticket; }
   // Whether a failed unit inside a transaction is undone alone, leaving the
   // transaction usable (on by default), or spoils the transaction until the
   // caller rolls back a savepoint or the transaction around it. A backend

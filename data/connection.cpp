@@ -430,6 +430,17 @@ class Connection : public OpaqueDispatchObject<Connection, HostConnection> {
       throw;
     }
   }
+  // Only a plain outermost transaction goes ahead: one that changed the
+  // catalog or made the session tables must know at once whether it stuck.
+  std::uint64_t CommitTransAhead() override {
+    if (depth_ != 1 || catalog_changed_ || session_tables_depth_ > 0 || spoiled_at_ > 0) {
+      CommitTrans();
+      return 0;
+    }
+    depth_ = 0;
+    return backend_->CommitAhead();
+  }
+  void Committed(std::uint64_t ticket) override { backend_->Committed(ticket); }
   void Rollback() override {
     if (depth_ == 0) return;
     if (session_tables_depth_ > 0) session_tables_ = false;  // made inside what is undone

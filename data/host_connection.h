@@ -69,6 +69,15 @@ struct HostConnection : IDispatch {
   // with the same text, which is all a connection that cannot use the
   // marks (a recording one, say) sees.
   virtual bool ExecuteLiteral(const LiteralSql& sql) { return Execute(sql.text()); }
+  // CommitTrans, except that a connection that can sends the outermost
+  // commit without waiting for its answer, which Committed then waits for
+  // and raises as CommitTrans would have. 0 when it waited; every other
+  // connection (a recording one, say) commits at once.
+  virtual std::uint64_t CommitTransAhead() {
+    CommitTrans();
+    return 0;
+  }
+  virtual void Committed(std::uint64_t ticket) { (void)ticket; }
 
  protected:
   ~HostConnection() = default;

@@ -266,20 +266,48 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
 // After the commit: each invoice's inventory relieved in turn; one whose
 // relief fails has its order status reset and its header deleted.
 // InvoiceNo ends at the last number.
+//
+// Where the connection sends a commit ahead, each relief goes to the server
+// before the one before it is answered, so the server never waits for this
+// side between two flushes. The reliefs are transactions of their own and
+// touch no row another one's undoing does; what the host sees (boxes,
+// InvoiceNo, the undoing) still comes invoice by invoice.
 bool Invoice::RelieveOrUndo(const CreatedNumbers& created) {
   bool relieved_any = false;
-  created.ForEach([&](const std::u16string& number) {
-    header_.invoice_no.set(number);
-    if (RelieveInventory(number)) {
+  auto finish = [&](Relief& relief) {
+    header_.invoice_no.set(relief.number);
+    if (FinishRelief(relief)) {
       relieved_any = true;
-    } else if (ResetOrderStatus(number)) {
+    } else if (ResetOrderStatus(relief.number)) {
       // Filter shows the keyword while the delete runs: a failing delete
       // leaves it so for the host.
       selection_.filter.set_utf8("INVOICE_NUMBER");
-      DeleteHeaders("INVOICE_NUMBER", number);
+      DeleteHeaders("INVOICE_NUMBER", relief.number);
       selection_.filter.clear();
     }
+  };
+  std::optional<Relief> waiting;  // sent ahead, finished once the next is sent
+  created.ForEach([&](const std::u16string& number) {
+    header_.invoice_no.set(number);
+    std::optional<Relief> relief;
+    try {
+      relief.emplace(StartRelief(number));
+    } catch (...) {
+      if (waiting) finish(*waiting);
+      header_.invoice_no.set(number);
+      throw;
+    }
+    if (waiting) {
+      finish(*waiting);
+      waiting.reset();
+    }
+    if (relief->commit.ahead()) {
+      waiting = std::move(relief);
+    } else {
+      finish(*relief);
+    }
   });
+  if (waiting) finish(*waiting);
   return relieved_any;
 }
 

@@ -10,7 +10,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "data/transaction.h"
 
 #include "invoice/data_links.h"
 #include "invoice/invoice_header.h"
@@ -19,6 +22,7 @@
 #include "invoice/print_settings.h"
 #include "invoice/selection.h"
 #include "platform/com.h"
+#include "platform/error.h"
 #include "platform/variant.h"
 #include "tarvik/interfaces.h"
 
@@ -89,6 +93,16 @@ class Invoice {
   bool UpdateLineStatus();
   bool UpdateOrderStatus();
   bool RelieveInventory(const std::u16string& invoice_no);
+  // RelieveInventory in two halves: the relief sent (its commit ahead where
+  // the connection can), then its outcome read, reported and DoEvents run.
+  struct Relief {
+    std::u16string number;
+    data::PendingCommit commit;
+    bool sent = false;
+    std::optional<AutomationError> error;
+  };
+  Relief StartRelief(const std::u16string& invoice_no);
+  bool FinishRelief(Relief& relief);
   // Picking check and back-order hand-over (picking_check.cpp).
   bool CheckPartialPicking();
   bool RunAutoBackOrder(const std::u16string& invoice_no);

@@ -86,8 +86,15 @@ bool Invoice::UpdateOrderStatus() { return RunPosting(Posting::kOrderStatus, std
 // The pair in a transaction of its own. Its beginning is outside the
 // handler: an error there travels on to the caller.
 bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
+  Relief relief = StartRelief(invoice_no);
+  return FinishRelief(relief);
+}
+
+// An error is kept for FinishRelief, so that boxes come in the order of the
+// invoices even when the next relief is sent before this one is answered.
+Invoice::Relief Invoice::StartRelief(const std::u16string& invoice_no) {
+  Relief relief{invoice_no};
   const std::vector<Variant> values{Variant::String16(invoice_no)};
-  bool relieved = false;
   bool begun = false;
   try {
     data::Transaction transaction(links_.Conn());
@@ -98,15 +105,27 @@ bool Invoice::RelieveInventory(const std::u16string& invoice_no) {
     data::DeferredResults deferred(connection, data::DeferredResults::Undo::kWhole);
     if (data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory", values) &&
         data::RunStoredQuery(connection, "v_Invoice_Relieve_Inventory_LS", values)) {
-      transaction.Commit();
-      relieved = true;
+      relief.commit = transaction.CommitAhead();
+      relief.sent = true;
     }
   } catch (const AutomationError& error) {
     if (!begun) throw;
-    messages_.ReportError(error, kMbInformation);
+    relief.error = error;
   }
+  return relief;
+}
+
+bool Invoice::FinishRelief(Relief& relief) {
+  if (!relief.error) {
+    try {
+      relief.commit.Wait();
+    } catch (const AutomationError& error) {
+      relief.error = error;
+    }
+  }
+  if (relief.error) messages_.ReportError(*relief.error, kMbInformation);
   Ui().DoEvents();
-  return relieved;
+  return relief.sent && !relief.error;
 }
 
 }  // namespace tarvik::invoice

@@ -63,6 +63,8 @@ class HostConnectionObject final
   void BeginTrans() override { Open().BeginTrans(); }
   bool Execute(const std::string& sql) override { return Open().Execute(sql); }
   bool ExecuteLiteral(const data::LiteralSql& sql) override { return Open().ExecuteLiteral(sql); }
+  std::uint64_t CommitTransAhead() override { return Open().CommitTransAhead(); }
+  void Committed(std::uint64_t ticket) override { Open().Committed(ticket); }
   std::string DatabaseName() override { return Open().DatabaseName(); }
   ComPtr<data::Database> GetDatabase() override { return Open().GetDatabase(); }
   std::int32_t RecordsAffected() override { return Open().RecordsAffected(); }

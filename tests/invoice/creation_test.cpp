@@ -218,6 +218,58 @@ TEST_F(Creation, FailedReliefRemovesOnlyThatInvoice) {
   EXPECT_EQ(Text("Filter"), "");
 }
 
+// On the connection itself, where PostgreSQL's reliefs go to the server
+// before the one before them is answered: a refused relief still takes
+// only its own invoice, and the boxes come in the order of the invoices.
+TEST_F(Creation, RefusedReliefsOnTheConnectionItselfTakeOnlyTheirInvoices) {
+  struct Case {
+    std::vector<int> refused;
+    const char* kept;
+  };
+  const Case cases[] = {{{501}, "500,502"}, {{500, 501}, "502"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kept);
+    UseFreshDatabase();
+    inv().Connect(ComPtr<data::HostConnection>(real_.get()).get());
+    const bool postgres = real_->SqlDialect() == data::Dialect::kPostgres;
+    std::string numbers;
+    for (int n : c.refused) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
+    if (postgres) {
+      real_->ExecuteWith("CREATE FUNCTION refuse_ledger() RETURNS trigger LANGUAGE plpgsql AS "
+                         "'BEGIN IF NEW.invoice_no IN (" + numbers + ") THEN "
+                         "RAISE EXCEPTION ''ledger refused %'', NEW.invoice_no; END IF; RETURN NEW; END'",
+                         {});
+      real_->ExecuteWith("CREATE TRIGGER refuse_ledger BEFORE INSERT ON Inventory_Ledger FOR EACH ROW "
+                         "EXECUTE FUNCTION refuse_ledger()",
+                         {});
+    } else {
+      for (int n : c.refused) {
+        const std::string k = std::to_string(n);
+        real_->ExecuteWith("CREATE TEMP TRIGGER refuse_ledger_" + k + " BEFORE INSERT ON main.Inventory_Ledger WHEN "
+                           "NEW.invoice_no = " + k + " BEGIN SELECT RAISE(ABORT, 'ledger refused " + k + "'); END",
+                           {});
+      }
+    }
+    const std::size_t first_box = Boxes().size();
+    SelectOrders("1001", "1003", "500");
+    EXPECT_TRUE(Save());
+    EXPECT_EQ(Headers(), c.kept);
+    ASSERT_EQ(Boxes().size() - first_box, c.refused.size());
+    for (std::size_t i = 0; i < c.refused.size(); ++i) {
+      const std::string refused = "ledger refused " + std::to_string(c.refused[i]);
+      const std::string& text = Boxes()[first_box + i].text;
+      EXPECT_NE(text.find(refused), std::string::npos) << text;
+    }
+    EXPECT_LT(Scalar("SELECT sum(quantity) FROM Inventory_Ledger WHERE invoice_no = 502"), 0);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Inventory_Ledger WHERE invoice_no IN (" + numbers + ")"), 0);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM Invoice_Pending"), 0);
+    EXPECT_EQ(Text("InvoiceNo"), "502");
+    EXPECT_EQ(Text("Filter"), "");
+    EXPECT_EQ(real_->TransactionDepth(), 0);
+    EXPECT_EQ(BrokenInvariants(*real_), std::vector<std::string>{});
+  }
+}
+
 TEST_F(Creation, OneInvoicePerCallForTheOtherGroupings) {
   LetNumber("PrintInvoiceBy", 2);
   Let("CustID", "C100");

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -342,6 +343,34 @@ class PostgresBackend : public Backend {
     End();
     Sync(ticket, false);
   }
+  // A transaction held back whole goes out as Commit sends it, and the
+  // caller goes on while the server runs and flushes it: the next one can
+  // be on its way before this one's answer is back.
+  std::uint64_t CommitAhead() override {
+    if (held_.empty()) {
+      Commit();
+      return 0;
+    }
+    std::vector<Held> held = std::exchange(held_, {});
+    for (const Held& h : held) QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
+    End();
+    const std::uint64_t ticket = ++tickets_;
+    if (PQpipelineSync(conn_.get()) != 1) Lost();
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+    ahead_.push_back(Ahead{ticket, std::exchange(items_, {})});
+    // A caller that never asks must not make the client hold every answer.
+    while (ahead_.size() > kAheadKept && ahead_.front().answered) ahead_.pop_front();
+    if (ahead_.size() > kAheadKept) ReadAhead(ahead_.front().ticket);
+    return ticket;
+  }
+  void Committed(std::uint64_t ticket) override {
+    ReadAhead(ticket);
+    auto it = std::find_if(ahead_.begin(), ahead_.end(), [&](const Ahead& a) { return a.ticket == ticket; });
+    if (it == ahead_.end()) return;
+    std::optional<AutomationError> error = std::move(it->error);
+    ahead_.erase(it);
+    if (error) throw *error;
+  }
   // Errors of what is queued do not matter any more: it is all undone.
   void Rollback() override {
     if (begin_pending_) return End();
@@ -421,6 +450,10 @@ class PostgresBackend : public Backend {
     if (alone) {
       if (unit.size() > 1) Queue(Item::kEnd, ticket, "COMMIT");
       Sync(ticket, false);
+    } else if (PQflush(conn_.get()) != 0) {
+      // Out now, not at the wait: the server runs each unit while the
+      // next is being built, and only the answers wait for the sync.
+      Lost();
     }
     return ticket;
   }
@@ -456,6 +489,20 @@ class PostgresBackend : public Backend {
   struct Held {
     std::uint64_t ticket = 0;
     BoundStatement statement;
+  };
+  // A commit sent ahead: its items until they are answered, then its error.
+  struct Ahead {
+    std::uint64_t ticket = 0;
+    std::vector<Item> items;
+    bool answered = false;
+    std::optional<AutomationError> error;
+  };
+  // What one sync's answers said.
+  struct Answers {
+    std::optional<AutomationError> failure;
+    std::uint64_t failed_ticket = 0;
+    bool end_missed = false;   // a COMMIT or ROLLBACK did not run
+    bool rolled_back = false;  // a COMMIT that failed ended the transaction
   };
   struct Cached {
     std::string name;  // empty while the text has been seen once only
@@ -500,6 +547,12 @@ class PostgresBackend : public Backend {
     End();
     const AutomationError error(kErrDatabase,
                                 "Database error: " + (message.empty() ? std::string("connection lost") : message));
+    for (Ahead& a : ahead_) {
+      if (a.answered) continue;
+      a.answered = true;
+      a.items.clear();
+      a.error = error;
+    }
     if (earlier) throw DeferredError(error);
     throw error;
   }
@@ -636,24 +689,10 @@ class PostgresBackend : public Backend {
     }
   }
 
-  // One round trip: sends the queue and reads every answer. The first
-  // failure aborts the rest of the queue on the server; the failed unit is
-  // undone with its guard, an unfinished transaction block is rolled back.
-  // The failure is raised as the error of `own` (a unit, a SELECT, a
-  // COMMIT) or as DeferredError of an earlier call; `quiet` drops it.
-  void Sync(std::uint64_t own, bool quiet) {
-    if (!held_.empty()) SendHeld();
-    if (items_.empty()) return;
-    std::vector<Item> items = std::move(items_);
-    items_.clear();
-    earlier_in_flight_ = EarlierUnits(items, own);
-    if (PQpipelineSync(conn_.get()) != 1) Lost();
-    round_trips.fetch_add(1, std::memory_order_relaxed);
-
-    std::optional<AutomationError> failure;
-    std::uint64_t failed_ticket = 0;
-    bool end_missed = false;  // a COMMIT or ROLLBACK did not run
-    bool rolled_back = false;  // a COMMIT that failed ended the transaction
+  // The answers of one sync's items, up to the sync itself. The first
+  // failure aborts the rest on the server.
+  Answers Read(const std::vector<Item>& items) {
+    Answers a;
     for (const Item& item : items) {
       ResultHandle result = NextResult();
       if (!result && PQstatus(conn_.get()) != CONNECTION_BAD) result = NextResult();
@@ -671,18 +710,52 @@ class PostgresBackend : public Backend {
         continue;
       }
       if (item.kind == Item::kPrepare) Forget(item.name);
-      if (item.kind == Item::kEnd) end_missed = true;
+      if (item.kind == Item::kEnd) a.end_missed = true;
       if (status == PGRES_PIPELINE_ABORTED) continue;
       if (PQstatus(conn_.get()) == CONNECTION_BAD) Lost();
-      if (failure) continue;
-      failure = ErrorOf(result.get(), conn_.get());
-      failed_ticket = item.ticket;
-      if (item.kind == Item::kEnd) rolled_back = true;
-      if (outcome != nullptr) outcome->error = failure;
+      if (a.failure) continue;
+      a.failure = ErrorOf(result.get(), conn_.get());
+      a.failed_ticket = item.ticket;
+      if (item.kind == Item::kEnd) a.rolled_back = true;
+      if (outcome != nullptr) outcome->error = a.failure;
     }
     ResultHandle sync = NextResult();
     if (!sync) sync = NextResult();
     if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) Lost();
+    return a;
+  }
+  // Reads the answers of the commits sent ahead, oldest first, up to
+  // `upto`; each keeps its error for Committed.
+  void ReadAhead(std::uint64_t upto) {
+    for (Ahead& ahead : ahead_) {
+      if (ahead.ticket > upto) break;
+      if (ahead.answered) continue;
+      earlier_in_flight_ = true;
+      Answers answers = Read(ahead.items);
+      earlier_in_flight_ = false;
+      ahead.items.clear();
+      ahead.answered = true;
+      if (Outcome* outcome = Find(answers.failed_ticket)) outcome->raised = true;  // raised by Committed
+      ahead.error = std::move(answers.failure);
+    }
+  }
+
+  // One round trip: sends the queue and reads every answer. The first
+  // failure aborts the rest of the queue on the server; the failed unit is
+  // undone with its guard, an unfinished transaction block is rolled back.
+  // The failure is raised as the error of `own` (a unit, a SELECT, a
+  // COMMIT) or as DeferredError of an earlier call; `quiet` drops it.
+  void Sync(std::uint64_t own, bool quiet) {
+    if (!held_.empty()) SendHeld();
+    ReadAhead(std::numeric_limits<std::uint64_t>::max());  // their answers come first
+    if (items_.empty()) return;
+    std::vector<Item> items = std::move(items_);
+    items_.clear();
+    earlier_in_flight_ = EarlierUnits(items, own);
+    if (PQpipelineSync(conn_.get()) != 1) Lost();
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+
+    auto [failure, failed_ticket, end_missed, rolled_back] = Read(items);
     earlier_in_flight_ = false;
     for (Outcome& outcome : outcomes_) outcome.answered = true;
     if (!failure) return;
@@ -717,6 +790,7 @@ class PostgresBackend : public Backend {
   // Enough for the units of a creation's look-ahead window (a header and
   // two postings an order) to be asked for after one wait.
   static constexpr std::size_t kOutcomesKept = 256;
+  static constexpr std::size_t kAheadKept = 16;
   std::string name_;
   ConnectionHandle conn_;
   bool read_only_;
@@ -735,6 +809,7 @@ class PostgresBackend : public Backend {
   std::vector<Item> items_;           // sent, not answered yet
   std::vector<Held> held_;            // a transaction's statements not sent yet
   std::deque<Outcome> outcomes_;      // the last units sent
+  std::deque<Ahead> ahead_;           // commits sent ahead, oldest first
   ResultHandle rows_;                 // the rows of the last SELECT
   std::uint64_t tickets_ = 0;
   bool keeps_row_counts_ = false;
