@@ -158,9 +158,10 @@ std::vector<InvoiceMade> ReadInvoices(data::HostConnection& c,
   Cursor sums(c.QueryWith("SELECT invoice_no, COUNT(*), SUM(quantity), SUM(amount) FROM Invoice_Detail "
                           "WHERE invoice_no BETWEEN ?1 AND ?2 GROUP BY invoice_no ORDER BY invoice_no",
                           range));
+  // Each order once per invoice before the join, not once per line.
   Cursor orders(c.QueryWith("SELECT DISTINCT d.invoice_no, o.order_number, o.cust_id "
-                            "FROM Invoice_Detail d JOIN Order_Header o ON o.order_key = d.order_key "
-                            "WHERE d.invoice_no BETWEEN ?1 AND ?2 "
+                            "FROM (SELECT DISTINCT invoice_no, order_key FROM Invoice_Detail "
+                            "WHERE invoice_no BETWEEN ?1 AND ?2) d JOIN Order_Header o ON o.order_key = d.order_key "
                             "ORDER BY d.invoice_no, o.order_number, o.cust_id",
                             range));
   // The ledger has no key by invoice; what the run relieved was posted

@@ -3,6 +3,8 @@
 // with the run, each reading its rows by key.
 #include "host/posting_readback.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -221,9 +223,14 @@ TEST(PostingReadbackTest, EveryStatementFindsItsRowsByKey) {
     for (int n = 1; sql.find("?" + std::to_string(n)) != std::string::npos; ++n) values.push_back(L(1));
     auto plan = c->QueryWith("EXPLAIN QUERY PLAN " + sql, values);
     int steps = 0;
+    std::vector<std::string> subqueries;  // rows made by the statement itself, read whole
     for (std::int64_t r = 0; plan->Seek(r); ++r, ++steps) {
       const std::string detail = std::get<std::string>(plan->Column(plan->ColumnCount() - 1));
-      EXPECT_NE(detail.rfind("SCAN ", 0), 0u) << detail << "\n  in " << sql;
+      for (const char* made : {"CO-ROUTINE ", "MATERIALIZE "}) {
+        if (detail.rfind(made, 0) == 0) subqueries.push_back("SCAN " + detail.substr(std::strlen(made)));
+      }
+      const bool own = std::find(subqueries.begin(), subqueries.end(), detail) != subqueries.end();
+      EXPECT_TRUE(detail.rfind("SCAN ", 0) != 0 || own) << detail << "\n  in " << sql;
     }
     EXPECT_GT(steps, 0) << sql;
   }
