@@ -166,16 +166,21 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
     return go_on;
   };
 
-  // Up to kWindow orders queued as if every header went in. Answers how
+  // Up to `limit` orders queued as if every header went in. Answers how
   // many orders it took and whether the run goes on; `kept` false when the
   // window was undone and is to be taken again order by order.
-  constexpr int kWindow = 32;
+  // Windows start small and double up to the largest while they are kept:
+  // a long run waits for the server a few times only, and a failure early
+  // on, or after one, costs few orders taken again.
+  constexpr int kFirstWindow = 32;
+  constexpr int kLargestWindow = 256;
+  int window = kFirstWindow;
   struct Window {
     int orders = 0;
     bool kept = false;
     bool more = false;
   };
-  auto window_ahead = [&]() {
+  auto window_ahead = [&](int limit) {
     // What an order taken alone left queued is answered first, as its own.
     deferred.Settle();
     const std::u16string first_number = number;
@@ -190,7 +195,7 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
       // Any failure in the window undoes all of it.
       data::DeferredResults whole(links_.Conn(), data::DeferredResults::Undo::kWhole);
       w.more = true;
-      while (w.orders < kWindow) {
+      while (w.orders < limit) {
         const std::int32_t n = data::Field2Long(Variant::String16(number));
         // The last number's overflow is raised order by order.
         if (n == std::numeric_limits<std::int32_t>::max()) break;
@@ -239,14 +244,17 @@ bool Invoice::CreateInvoices(CreatedNumbers& created) {
       }
     } else {
       for (;;) {
-        const Window w = window_ahead();
+        const int limit = window;
+        const Window w = window_ahead(limit);
         if (w.kept) {
-          if (w.more && w.orders == kWindow) continue;
+          window = std::min(2 * limit, kLargestWindow);
+          if (w.more && w.orders == limit) continue;
           if (!w.more) break;
           // Stopped short of a full window: the next order goes alone.
           if (!one_order()) break;
           continue;
         }
+        window = kFirstWindow;
         bool more = true;
         for (int i = 0; i < std::max(w.orders, 1) && more; ++i) more = one_order();
         if (!more) break;

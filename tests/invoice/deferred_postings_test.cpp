@@ -162,8 +162,9 @@ class DeferredPostings : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(DeferredPostings, EndAsOnSqlite) { ExpectSameEnding(GetParam(), 5); }
 
-// Orders go ahead 32 at a time: faults in the second window, at its first
-// order and inside it, and in a last window cut short by the end of the run.
+// Orders go ahead in windows of 32, then 64 and so on: faults in the second
+// window, at its first order and inside it; over 70 orders it is also the
+// last, cut short by the end of the run.
 class DeferredPostingsAcrossWindows : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(DeferredPostingsAcrossWindows, EndAsOnSqlite) { ExpectSameEnding(GetParam(), 70); }
@@ -231,8 +232,9 @@ std::vector<Fault> Faults() {
 
 INSTANTIATE_TEST_SUITE_P(EachPosting, DeferredPostings, ::testing::ValuesIn(Faults()), FaultName);
 
-// Invoices 33 (a second window's first), 40 and 66 (in the last, short
-// window of 70 orders), and headers that add no row or whose number is taken there.
+// Invoices 33 (the second window's first), 40 and 66 (inside it, the last
+// and short window of 70 orders), and headers that add no row or whose
+// number is taken there.
 std::vector<Fault> WindowFaults() {
   std::vector<Fault> faults = PostingFaults({33, 40, 66});
   faults.insert(faults.begin(), {"none", nullptr, nullptr, "", ""});

@@ -450,10 +450,6 @@ class PostgresBackend : public Backend {
     if (alone) {
       if (unit.size() > 1) Queue(Item::kEnd, ticket, "COMMIT");
       Sync(ticket, false);
-    } else if (PQflush(conn_.get()) != 0) {
-      // Out now, not at the wait: the server runs each unit while the
-      // next is being built, and only the answers wait for the sync.
-      Lost();
     }
     return ticket;
   }
@@ -787,9 +783,9 @@ class PostgresBackend : public Backend {
 
   static constexpr std::size_t kCachedStatements = 512;
   static constexpr std::size_t kQueueLimit = 4096;
-  // Enough for the units of a creation's look-ahead window (a header and
-  // two postings an order) to be asked for after one wait.
-  static constexpr std::size_t kOutcomesKept = 256;
+  // Enough for the units of a creation's largest look-ahead window (256
+  // orders, a header and two postings each) to be asked for after one wait.
+  static constexpr std::size_t kOutcomesKept = 1024;
   static constexpr std::size_t kAheadKept = 16;
   std::string name_;
   ConnectionHandle conn_;
