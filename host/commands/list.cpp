@@ -111,11 +111,16 @@ class ListCommand : public Command {
     return true;
   }
 
+  // Each wanted row becomes its output form as it is read (the table's
+  // cells or the JSON item), so a long list holds only what it prints.
   int List(std::ostream& out) {
     InvoiceSession invoice(context_.database, Access::kRead);
     invoice.Let("Filter", Variant::String(export_only_ ? "EXPORT" : ""));
     const std::map<std::int64_t, InvoiceSums> sums = ReadSums(invoice.connection());
-    std::vector<Row> rows;
+    TextTable table;
+    ojson items = ojson::array();
+    std::size_t count = 0;
+    double total = 0, paid = 0;
     if (invoice.Succeeds("OpenRecordset") && invoice.Succeeds("MoveFirst")) {
       do {
         Row r;
@@ -127,39 +132,34 @@ class ListCommand : public Command {
         }
         r.total += AmountOf(r.header, "FreightAmount") + AmountOf(r.header, "OtherCharge");
         r.paid = AmountOf(r.header, "Paid");
-        if (Wanted(r)) rows.push_back(std::move(r));
+        if (!Wanted(r)) continue;
+        ++count;
+        total += r.total;
+        paid += r.paid;
+        if (json_) {
+          items.push_back(Item(r));
+        } else {
+          table.rows.push_back(Cells(r));
+        }
       } while (invoice.Succeeds("MoveNext"));
-    }
-    double total = 0, paid = 0;
-    for (const auto& r : rows) {
-      total += r.total;
-      paid += r.paid;
     }
 
     if (json_) {
       ojson doc;
       doc["ok"] = true;
       doc["selection"] = export_only_ ? "export" : "all";
-      doc["count"] = rows.size();
+      doc["count"] = count;
       doc["total"] = total;
       doc["paid"] = paid;
       doc["open"] = total - paid;
-      doc["invoices"] = ojson::array();
-      for (const auto& r : rows) {
-        ojson item = HeaderJson(r.header);
-        item["customers"] = r.customers;
-        item["total"] = r.total;
-        item["open"] = r.total - r.paid;
-        doc["invoices"].push_back(std::move(item));
-      }
+      doc["invoices"] = std::move(items);
       out << doc.dump(2) << "\n";
       return 0;
     }
-    if (rows.empty()) {
+    if (count == 0) {
       out << (export_only_ ? "No invoices to export.\n" : "No invoices.\n");
       return 0;
     }
-    TextTable table;
     for (const char* member : kListColumns) {
       const std::string_view m(member);
       if (m.empty()) {
@@ -171,26 +171,35 @@ class ListCommand : public Command {
         table.columns.push_back({f.heading, f.number()});
       }
     }
-    for (const auto& r : rows) {
-      std::vector<std::string> cells;
-      for (const char* member : kListColumns) {
-        const std::string_view m(member);
-        if (m.empty()) {
-          cells.push_back(Join(r.customers));
-        } else if (m == "*total") {
-          cells.push_back(FormatAmount(r.total));
-        } else {
-          const std::size_t i = FieldIndex(m);
-          cells.push_back(DisplayText(kHeaderFields[i], r.header[i]));
-        }
-      }
-      table.rows.push_back(std::move(cells));
-    }
     WriteTable(out, table, "");
-    out << rows.size() << (rows.size() == 1 ? " invoice" : " invoices")
+    out << count << (count == 1 ? " invoice" : " invoices")
         << (export_only_ ? " to export" : "") << ". Total " << FormatAmount(total) << ", paid "
         << FormatAmount(paid) << ", open " << FormatAmount(total - paid) << ".\n";
     return 0;
+  }
+
+  static ojson Item(const Row& r) {
+    ojson item = HeaderJson(r.header);
+    item["customers"] = r.customers;
+    item["total"] = r.total;
+    item["open"] = r.total - r.paid;
+    return item;
+  }
+
+  static std::vector<std::string> Cells(const Row& r) {
+    std::vector<std::string> cells;
+    for (const char* member : kListColumns) {
+      const std::string_view m(member);
+      if (m.empty()) {
+        cells.push_back(Join(r.customers));
+      } else if (m == "*total") {
+        cells.push_back(FormatAmount(r.total));
+      } else {
+        const std::size_t i = FieldIndex(m);
+        cells.push_back(DisplayText(kHeaderFields[i], r.header[i]));
+      }
+    }
+    return cells;
   }
 
   const HostContext& context_;
