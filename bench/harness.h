@@ -3,6 +3,8 @@
 // <limit>) pass|fail").
 #pragma once
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -17,7 +19,9 @@ double BestSeconds(int runs, const std::function<void()>& f);
 
 // Peak resident set of this process so far, in KiB.
 long PeakRssKib();
-// Processor seconds (user and system) this process has used so far.
+// Processor seconds (user and system) in a usage record, and those this
+// process has used so far.
+double CpuSeconds(const rusage& usage);
 double ProcessCpuSeconds();
 
 struct Figure {

@@ -32,11 +32,6 @@ struct Folder {
   std::string file(const std::string& name) const { return dir + "/" + name; }
 };
 
-double CpuSeconds(const rusage& u) {
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Seconds for one run of the program, its output thrown away; a failed run
 // stops the benchmark with what it said. *cpu gets the processor seconds
 // it used, which the other load on the machine disturbs less.
@@ -178,11 +173,9 @@ void RunHostBenchmarks(const HostRunOptions& o, Report& report) {
     const std::string created = folder.file("tarvik-create.db");
     CreateBooks(saved, {o.create_orders, 5, 10, 0});
     CreateBooks(created, {o.create_orders, 5, 10, 0});
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
+    const double cpu_before = ProcessCpuSeconds();
     const double save = Seconds([&] { SaveAlone(saved, o.create_orders); });
-    getrusage(RUSAGE_SELF, &after);
-    const double save_cpu = CpuSeconds(after) - CpuSeconds(before);
+    const double save_cpu = ProcessCpuSeconds() - cpu_before;
     double host_cpu = 0;
     const double host =
         RunTarvik(o.tarvik, folder,

@@ -321,12 +321,7 @@ class PostgresBackend : public Backend {
   // leaves the transaction to be rolled back, as a failed commit is.
   void Commit() override {
     if (!held_.empty()) {
-      // Nothing of the transaction went out yet: its statements go without
-      // BEGIN and COMMIT, and the sync ends them as one transaction, kept
-      // whole or, after a failure, not at all.
-      std::vector<Held> held = std::exchange(held_, {});
-      for (const Held& h : held) QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
-      End();
+      QueueHeldWhole();
       return Sync(++tickets_, false);
     }
     if (begin_pending_) return End();
@@ -351,12 +346,9 @@ class PostgresBackend : public Backend {
       Commit();
       return 0;
     }
-    std::vector<Held> held = std::exchange(held_, {});
-    for (const Held& h : held) QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
-    End();
+    QueueHeldWhole();
     const std::uint64_t ticket = ++tickets_;
-    if (PQpipelineSync(conn_.get()) != 1) Lost();
-    round_trips.fetch_add(1, std::memory_order_relaxed);
+    SendSync();
     ahead_.push_back(Ahead{ticket, std::exchange(items_, {})});
     // A caller that never asks must not make the client hold every answer.
     while (ahead_.size() > kAheadKept && ahead_.front().answered) ahead_.pop_front();
@@ -608,6 +600,14 @@ class PostgresBackend : public Backend {
     Control("SAVEPOINT tarvik_statement");
     guard_set_ = true;
   }
+  // Nothing of the transaction went out yet: its statements go without
+  // BEGIN and COMMIT, and the next sync ends them as one transaction, kept
+  // whole or, after a failure, not at all.
+  void QueueHeldWhole() {
+    std::vector<Held> held = std::exchange(held_, {});
+    for (const Held& h : held) QueueStatement(h.statement.sql, h.statement.params, Item::kChange, h.ticket);
+    End();
+  }
   // What a transaction held back goes out, behind the BEGIN it now needs,
   // each unit as if queued just now.
   void SendHeld() {
@@ -685,6 +685,11 @@ class PostgresBackend : public Backend {
     }
   }
 
+  // Ends what is queued with a sync and sends it: one round trip.
+  void SendSync() {
+    if (PQpipelineSync(conn_.get()) != 1) Lost();
+    round_trips.fetch_add(1, std::memory_order_relaxed);
+  }
   // The answers of one sync's items, up to the sync itself. The first
   // failure aborts the rest on the server.
   Answers Read(const std::vector<Item>& items) {
@@ -748,8 +753,7 @@ class PostgresBackend : public Backend {
     std::vector<Item> items = std::move(items_);
     items_.clear();
     earlier_in_flight_ = EarlierUnits(items, own);
-    if (PQpipelineSync(conn_.get()) != 1) Lost();
-    round_trips.fetch_add(1, std::memory_order_relaxed);
+    SendSync();
 
     auto [failure, failed_ticket, end_missed, rolled_back] = Read(items);
     earlier_in_flight_ = false;
