@@ -17,6 +17,9 @@ struct StockSizeOptions {
   int invoices = 1000;         // one-order Saves measured on each
   int runs = 3;                // best of, each on a fresh copy
   std::string postgres;        // a server to measure on as well; empty for SQLite only
+  // Durable settings (SQLite synchronous=FULL, a server that flushes its
+  // log) carry the targets; the fast ones are figures beside them.
+  bool durable = true;
 };
 
 void RunStockSizeBenchmarks(const StockSizeOptions& options, Report& report);
