@@ -16,7 +16,6 @@ void CreateBooks(const std::string& path, const BooksShape& shape) {
   auto exec = [&](const std::string& sql, const std::vector<data::Value>& values) {
     db->Execute(data::TranslateClassic(sql, db->dialect()), values);
   };
-  constexpr int kItems = 50;
   db->Begin();
   exec("UPDATE System SET option_value = '0' WHERE option_name IN "
               "('Auto Backorder', 'Invoice No Partial Picking')", {});
@@ -27,16 +26,15 @@ void CreateBooks(const std::string& path, const BooksShape& shape) {
                 {id, "Customer " + id});
     exec("INSERT INTO ShipTo (cust_id, shipto_name) VALUES (?1, 'HQ')", {id});
   }
-  for (int i = 1; i <= kItems; ++i) {
-    const std::string item = "ITEM-" + std::to_string(i);
-    exec("INSERT INTO Item (item_number, description, unit_price) VALUES (?1, ?2, ?3)",
-                {item, "Item " + std::to_string(i), 1.0 + i});
-    for (const char* site : {"MAIN", "EAST"}) {
-      exec("INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) "
-                  "VALUES (?1, ?2, 1e9, 1e9)",
-                  {item, std::string(site)});
-    }
-  }
+  // Items and their stock come from a counter, so that a warehouse's worth
+  // costs one statement.
+  const std::string items = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(shape.items) + ") ";
+  exec(items + "INSERT INTO Item (item_number, description, unit_price) SELECT 'ITEM-' || i, 'Item ' || i, 1.0 + i FROM n",
+       {});
+  exec(items + "INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) "
+               "SELECT 'ITEM-' || i, s.site, 1e9, 1e9 FROM n, (SELECT 'MAIN' AS site UNION ALL SELECT 'EAST') s",
+       {});
   for (int o = 1; o <= shape.orders; ++o) {
     std::string cust = "C";
     cust += std::to_string(1000 + 1 + (o - 1) % shape.customers);
@@ -44,7 +42,7 @@ void CreateBooks(const std::string& path, const BooksShape& shape) {
                 "order_date, order_status) VALUES (?1, ?2, ?3, 'HQ', '2026-12-01', 0)",
                 {std::int64_t{o}, std::to_string(100000 + o), cust});
     for (int l = 1; l <= shape.lines_per_order; ++l) {
-      const int item = 1 + (o * 7 + l) % kItems;
+      const int item = 1 + (o * 7 + l) % shape.items;
       exec("INSERT INTO Order_Detail (order_key, line_no, item_number, site, quantity_ordered, "
                   "quantity_picked, quantity_packed, unit_price, line_status) "
                   "VALUES (?1, ?2, ?3, ?4, ?6, 2, 2, ?5, 2)",

@@ -12,6 +12,7 @@ struct BooksShape {
   int customers = 10;        // orders are dealt out to them in turn
   int invoice_headers = 0;   // existing invoices 1..n (without lines)
   int open_per_line = 0;     // ordered beyond what is packed, left open
+  int items = 50;            // in stock at two sites; order lines go round them
 };
 
 // Creates the file (removing an older one). Order numbers run from 100001;

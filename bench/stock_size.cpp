@@ -26,29 +26,23 @@ struct StockShape {
   int history_lines;  // lines of orders invoiced before (on 100 invoices), with their ledger entries
 };
 
-// The books of CreateBooks (50 items at two sites, ten customers) grown to
-// the shape: more items, earlier invoices, then `invoices` packed orders of
-// five lines each, whose items are spread over the whole stock. Rows are
-// made by the database from a counter, in SQL both backends read.
+// The books of CreateBooks with the shape's stock (its items at two sites,
+// ten customers) and no orders, grown by earlier invoices, then `invoices`
+// packed orders of five lines each, whose items are spread over the whole
+// stock. Rows are made by the database from a counter, in SQL both backends
+// read.
 void CreateStockBooks(const std::string& path, const StockShape& shape, int invoices) {
-  CreateBooks(path, {0, kLines, 10, 0, 0});
+  const int items = shape.items / 2;
+  CreateBooks(path, {0, kLines, 10, 0, 0, items});
   auto db = data::OpenBackend(path);
   auto exec = [&](const std::string& sql) { db->Execute(data::TranslateClassic(sql, db->dialect()), {}); };
   auto counted = [](int first, int last) {
     return "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) + " UNION ALL SELECT i + 1 FROM n WHERE i < " +
            std::to_string(last) + ") ";
   };
-  const int items = shape.items / 2;
   const int history_orders = shape.history_lines / kLines;
   const int orders = history_orders + invoices;
-  const std::string sites = "(SELECT 'MAIN' AS site UNION ALL SELECT 'EAST') s";
   db->Begin();
-  if (items > 50) {
-    exec(counted(51, items) + "INSERT INTO Item (item_number, description, unit_price) "
-                              "SELECT 'ITEM-' || i, 'Item ' || i, 1 + i % 40 FROM n");
-    exec(counted(51, items) + "INSERT INTO Inventory (item_number, site, opening_on_hand, on_hand) "
-                              "SELECT 'ITEM-' || i, s.site, 1e9, 1e9 FROM n, " + sites);
-  }
   exec(counted(1, orders) +
        "INSERT INTO Order_Header (order_key, order_number, cust_id, shipto_name, order_date, order_status) "
        "SELECT i, CAST(100000 + i AS TEXT), 'C' || (1001 + (i - 1) % 10), 'HQ', '2026-12-01', 0 FROM n");
