@@ -630,6 +630,7 @@ class PostgresBackend : public Backend {
   // built with literal values are mostly seen once.
   void QueueStatement(const std::string& sql, const std::vector<Value>& params, Item::Kind kind,
                       std::uint64_t ticket) {
+    ReplanAsTheBooksGrow();
     if (HoldsBackslash(sql)) Control(kStandardStrings);
     std::vector<std::string> texts(params.size());
     std::vector<const char*> values(params.size(), nullptr);
@@ -657,6 +658,20 @@ class PostgresBackend : public Backend {
       }
     }
     items_.push_back(Item{kind, ticket, {}});
+  }
+  // The server keeps a plan made for a table as it was, for the session: a
+  // foreign key's check keeps its own, and a statement's generic plan is
+  // made after its fifth run. Made while the table was nearly empty, by
+  // statistics of an empty or small table (an ANALYZE, autovacuum), such a
+  // plan scans the whole table however much it grows, and a long run's
+  // every line pays for all the lines before it. A session that has written
+  // four times as many rows as when it last did so has the server plan
+  // again for the tables as they are now: a few times a session, each costs
+  // a few plans made again.
+  void ReplanAsTheBooksGrow() {
+    if (written_ < replan_at_) return;
+    Control("DISCARD PLANS");
+    replan_at_ = 4 * written_;
   }
   // The cache entry for a text seen before, or null the first time. The
   // cache is bounded; one-off texts go first, then every named statement
@@ -705,7 +720,9 @@ class PostgresBackend : public Backend {
       if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
         if (outcome != nullptr) {
           outcome->ran = true;
-          outcome->changed += std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
+          const std::int64_t changed = std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
+          outcome->changed += changed;
+          written_ += changed;
         }
         if (item.kind == Item::kRows) rows_ = std::move(result);
         continue;
@@ -818,6 +835,8 @@ class PostgresBackend : public Backend {
   bool earlier_in_flight_ = false;   // the sync under way carries earlier calls' units
   std::unordered_map<std::string, Cached> statements_;
   std::uint64_t counter_ = 0;
+  std::int64_t written_ = 0;        // rows the session's statements changed
+  std::int64_t replan_at_ = 2048;   // written_ at which the server plans again
 };
 
 }  // namespace
