@@ -431,8 +431,8 @@ void RunPostgresInvoicing(const PostgresOptions& o, Report& report, const char* 
     report.Check({"PostgreSQL round trips per invoice" + tag, trips_per_invoice, 2.0, true});
   }
 
-  // 1, 4 and 16 hosts, each side in child processes on a fresh copy, once;
-  // the baseline shows what the transactions themselves allow.
+  // 1, 4 and 16 hosts, each side in child processes on a fresh copy each
+  // time; the baseline shows what the transactions themselves allow.
   // - On the books above every order draws on the same 100 stock rows, so
   //   more hosts mostly wait for each other's reliefs to commit.
   // - On the durable server the same orders also run over a warehouse's
