@@ -277,27 +277,6 @@ Concurrent RunConcurrent(const char* self, const std::string& uri, int orders, i
   return out;
 }
 
-// The engine's own words for the settings a connection opened as the
-// backend opens it runs under.
-std::string SqliteSetting(const std::string& path) {
-  RawDatabase db(path);
-  std::string out;
-  for (const char* pragma : {"journal_mode", "synchronous"}) {
-    sqlite3_stmt* st = db.Statement(std::string("PRAGMA ") + pragma);
-    sqlite3_reset(st);
-    if (sqlite3_step(st) != SQLITE_ROW) throw std::runtime_error("sqlite: no answer to PRAGMA");
-    std::string value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-    if (std::string(pragma) == "synchronous") {
-      static const char* const kNames[] = {"OFF", "NORMAL", "FULL", "EXTRA"};
-      const int n = sqlite3_column_int(st, 0);
-      if (n >= 0 && n <= 3) value = kNames[n];
-    }
-    sqlite3_reset(st);
-    out += (out.empty() ? "" : ", ") + std::string(pragma) + "=" + value;
-  }
-  return out;
-}
-
 // The server's write-ahead log position, its commits and its log flushes
 // so far, all databases: what a run wrote and how often it waited for the
 // disk, whatever its client (a backend hands in its counts when it ends).
@@ -318,6 +297,25 @@ ServerWork ServerWorkSoFar(const std::string& server) {
 }
 
 }  // namespace
+
+std::string SqliteSetting(const std::string& path) {
+  RawDatabase db(path);
+  std::string out;
+  for (const char* pragma : {"journal_mode", "synchronous"}) {
+    sqlite3_stmt* st = db.Statement(std::string("PRAGMA ") + pragma);
+    sqlite3_reset(st);
+    if (sqlite3_step(st) != SQLITE_ROW) throw std::runtime_error("sqlite: no answer to PRAGMA");
+    std::string value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    if (std::string(pragma) == "synchronous") {
+      static const char* const kNames[] = {"OFF", "NORMAL", "FULL", "EXTRA"};
+      const int n = sqlite3_column_int(st, 0);
+      if (n >= 0 && n <= 3) value = kNames[n];
+    }
+    sqlite3_reset(st);
+    out += (out.empty() ? "" : ", ") + std::string(pragma) + "=" + value;
+  }
+  return out;
+}
 
 std::string WithDatabase(const std::string& server, const std::string& name) {
   const std::size_t slash = server.rfind('/');

@@ -46,6 +46,9 @@ void RunPostgresInvoicing(const PostgresOptions& options, Report& report, const 
 // The component's message boxes go to standard error, one a line.
 int InvoicingHost(const std::string& database, const std::string& first, const std::string& last,
                   int first_invoice, bool raw);
+// The engine's own words for the settings a connection opened as the
+// backend opens it runs under, e.g. "journal_mode=wal, synchronous=FULL".
+std::string SqliteSetting(const std::string& path);
 // The server's URI with another database name.
 std::string WithDatabase(const std::string& server, const std::string& name);
 // The raw baseline of an order-number run over orders 100001..100000+orders.

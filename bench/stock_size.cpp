@@ -1,7 +1,6 @@
 #include "bench/stock_size.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -110,6 +109,8 @@ struct Backend {
   std::function<std::string(const std::string& name)> books;
   std::function<std::string(const std::string& books)> fresh;
   std::function<void()> drop;
+  // The settings the books run under, in the engine's own words.
+  std::function<std::string(const std::string& books)> setting;
   bool raw = false;  // the best-possible baseline runs beside the component
 };
 
@@ -127,6 +128,7 @@ Backend SqliteFiles() {
             return path;
           },
           [] {},
+          SqliteSetting,
           true};
 }
 
@@ -150,10 +152,11 @@ Backend PostgresDatabases(const std::string& server) {
                                      "tarvik_stock_history"}) {
               admin(std::string("DROP DATABASE IF EXISTS ") + name);
             }
-          }};
+          },
+          [server](const std::string&) { return PostgresDurability(server); }};
 }
 
-void Measure(const StockSizeOptions& o, const Backend& b, const std::string& setting, Report& report) {
+void Measure(const StockSizeOptions& o, const Backend& b, Report& report) {
   struct Case {
     const char* name;
     StockShape shape;
@@ -178,11 +181,11 @@ void Measure(const StockSizeOptions& o, const Backend& b, const std::string& set
     }
   }
   if (!b.raw) raw[0] = raw[1] = raw[2] = 0;
+  const std::string label = b.label + " (" + b.setting(books[0]) + ")";
   b.drop();
   const std::string few = std::to_string(o.small_items) + " items";
   const std::string many = std::to_string(o.large_items) + " items";
   const std::string history = many + " + " + std::to_string(o.history_lines) + " lines";
-  const std::string label = b.label + " (" + setting + ")";
   report.Add({label + ": one invoice, " + few, "seconds", cost[0], raw[0]});
   report.Add({label + ": one invoice, " + many, "seconds", cost[1], raw[1]});
   report.Add({label + ": one invoice, " + history, "seconds", cost[2], raw[2]});
@@ -202,9 +205,8 @@ void Measure(const StockSizeOptions& o, const Backend& b, const std::string& set
 }  // namespace
 
 void RunStockSizeBenchmarks(const StockSizeOptions& o, Report& report) {
-  const char* synchronous = std::getenv("TARVIK_SQLITE_SYNCHRONOUS");
-  Measure(o, SqliteFiles(), std::string("synchronous=") + (synchronous ? synchronous : "FULL"), report);
-  if (!o.postgres.empty()) Measure(o, PostgresDatabases(o.postgres), PostgresDurability(o.postgres), report);
+  Measure(o, SqliteFiles(), report);
+  if (!o.postgres.empty()) Measure(o, PostgresDatabases(o.postgres), report);
 }
 
 }  // namespace tarvik::bench
