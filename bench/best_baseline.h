@@ -7,7 +7,9 @@
 // transactions as the component (every invoice created in one, each
 // relieved in its own, the order status posted at the end), so both sides
 // are equally durable. On PostgreSQL each relief is sent before the one
-// before it is answered. Order numbers first..last are numeric.
+// before it is answered; on SQLite under FULL the reliefs after the first
+// share a flush of the log two by two, as the component's do. Order
+// numbers first..last are numeric.
 #pragma once
 
 #include <cstdint>

@@ -40,6 +40,14 @@ RawDatabase::~RawDatabase() {
 
 void RawDatabase::Exec(const char* sql) { Check(db_, sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
 
+void RawDatabase::FlushLog() {
+  sqlite3_file* log = nullptr;
+  Check(db_, sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log));
+  if (log && log->pMethods && log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) != SQLITE_OK) {
+    throw std::runtime_error("sqlite: the write-ahead log could not be flushed");
+  }
+}
+
 sqlite3_stmt* RawDatabase::Statement(const std::string& sql) {
   for (auto& [text, st] : statements_) {
     if (text == sql) return st;

@@ -29,6 +29,8 @@ class RawDatabase {
 
   void Exec(const char* sql);
   void BeginWrite() { Exec("BEGIN IMMEDIATE"); }
+  // Flushes the write-ahead log, as COMMIT does under synchronous=FULL.
+  void FlushLog();
   // A prepared statement of this database, reused.
   sqlite3_stmt* Statement(const std::string& sql);
   // Binds ?1..?n, steps to the end; rows of the first column when asked.

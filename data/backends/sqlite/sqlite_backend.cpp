@@ -45,40 +45,43 @@ class SqliteBackend : public Backend {
       // their apartment), so SQLite's lock around every call on it is
       // dropped: some 3% of the instructions of a posting run.
       : path_(path), db_(target, flags | SQLite::OPEN_NOMUTEX, kBusyTimeoutMs) {
-    if (flags & SQLite::OPEN_READWRITE) ReadyForWriting();
+    const bool log = (flags & SQLite::OPEN_READWRITE) && ReadyForWriting();
     db_.exec("PRAGMA foreign_keys=ON");
-    db_.exec("PRAGMA synchronous=" + SynchronousSetting());
+    const std::string synchronous = SynchronousSetting();
+    db_.exec("PRAGMA synchronous=" + synchronous);
+    may_go_ahead_ = log && synchronous == "FULL";
+  }
+  ~SqliteBackend() override {
+    try {
+      if (flushed_ < sent_) FlushLog();
+    } catch (const AutomationError&) {
+      // Only a caller already leaving on another error gets here unflushed.
+    }
   }
   Dialect dialect() const override { return Dialect::kSqlite; }
   std::string DatabaseName() const override { return path_; }
 
   std::int64_t Execute(const std::string& sql, const std::vector<Value>& params) override {
-    Stmt st = cache_->Acquire(sql);
-    try {
-      Bind(*st, params);
-      while (Step(*st)) {
-      }
-    } catch (...) {
-      cache_->Release(std::move(st));
-      ParkIfTransactionEnded();  // some errors roll the transaction back
-      throw;
-    }
-    const std::int64_t changes = db_.getChanges();
-    cache_->Release(std::move(st));
-    ParkIfTransactionEnded();
+    TightenOutsideTransaction();
+    const std::int64_t changes = Run(sql, params);
+    FlushIfEndedRelaxed();  // the caller's own statement may have ended it
     return changes;
   }
   std::unique_ptr<ResultSet> Query(const std::string& sql, const std::vector<Value>& params) override {
+    TightenOutsideTransaction();
     return NewSqliteResultSet(db_, cache_, sql, params);
   }
   void ExecuteScript(std::string_view sql) override {
+    TightenOutsideTransaction();
     Exec(std::string(sql));
     ParkIfTransactionEnded();
+    FlushIfEndedRelaxed();
   }
   // SQLite looks a name up in temp before main, so a temp table of the same
   // name and columns hides the shared one; statements prepared earlier are
   // prepared again when the temp schema changes.
   void MakeSessionTables(const std::vector<std::string>& names) override {
+    TightenOutsideTransaction();
     for (const std::string& name : names) {
       SQLite::Statement find(db_, "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)");
       find.bind(1, name);
@@ -124,12 +127,46 @@ class SqliteBackend : public Backend {
   void Commit() override {
     cache_->ParkAll();
     Control("COMMIT");
+    if (relaxed_) {
+      FlushLog();
+      Tighten();
+    }
+  }
+  // A chain of transactions committed ahead (each relief its own): from the
+  // second on they begin under synchronous=NORMAL, so COMMIT writes the log
+  // without flushing it, and the caller goes on to the next one. Committed
+  // flushes the log unless a flush begun after this commit already has:
+  // one flush then carries the commit waited for and the one sent since.
+  // A commit is durable before its Committed returns, as under FULL, and a
+  // power cut in between loses a tail of the chain, never a commit out of
+  // order (the log is one file, written in order). Another connection may
+  // read such a commit for the flush's duration before it is on disk; one
+  // that then writes flushes it with its own commit.
+  std::uint64_t CommitAhead() override {
+    if (!may_go_ahead_) {
+      Commit();
+      return 0;
+    }
+    if (!relaxed_) {
+      Commit();
+      Relax();
+      return 0;
+    }
+    cache_->ParkAll();
+    Control("COMMIT");
+    return ++sent_;
+  }
+  void Committed(std::uint64_t ticket) override {
+    if (ticket > flushed_) FlushLog();
   }
   void Rollback() override {
     cache_->ParkAll();
     Control("ROLLBACK");
   }
-  void Savepoint(const std::string& name) override { Control("SAVEPOINT " + name); }
+  void Savepoint(const std::string& name) override {
+    TightenOutsideTransaction();  // opened outside one, its release commits
+    Control("SAVEPOINT " + name);
+  }
   // A savepoint opened outside a transaction ends it when released.
   void ReleaseSavepoint(const std::string& name) override { Control("RELEASE " + name); }
   void RollbackToSavepoint(const std::string& name) override {
@@ -138,21 +175,75 @@ class SqliteBackend : public Backend {
   }
 
  private:
+  std::int64_t Run(const std::string& sql, const std::vector<Value>& params) {
+    Stmt st = cache_->Acquire(sql);
+    try {
+      Bind(*st, params);
+      while (Step(*st)) {
+      }
+    } catch (...) {
+      cache_->Release(std::move(st));
+      ParkIfTransactionEnded();  // some errors roll the transaction back
+      throw;
+    }
+    const std::int64_t changes = db_.getChanges();
+    cache_->Release(std::move(st));
+    ParkIfTransactionEnded();
+    return changes;
+  }
   void ParkIfTransactionEnded() {
     if (sqlite3_get_autocommit(db_.getHandle())) cache_->ParkAll();
   }
   // SQLite quietly opens a file it may not write read-only; the first
-  // posting would then fail half-way through a command.
-  void ReadyForWriting() {
+  // posting would then fail half-way through a command. Whether the file
+  // now keeps a write-ahead log (a file system without shared memory
+  // refuses it).
+  bool ReadyForWriting() {
     if (sqlite3_db_readonly(db_.getHandle(), "main") == 1) {
       RaiseError(kErrDatabase, "Cannot write database '" + path_ + "': the file is read-only for this user");
     }
-    db_.exec("PRAGMA journal_mode=WAL");
+    return EqualsNoCase(db_.execAndGet("PRAGMA journal_mode=WAL").getString(), "wal");
+  }
+  // The safety level changes only between transactions; a statement run
+  // outside one commits by itself and must flush as FULL does. Under FULL
+  // nothing sent ahead is left unflushed.
+  void Relax() {
+    Control("PRAGMA synchronous=NORMAL");
+    relaxed_ = true;
+  }
+  void Tighten() {
+    if (flushed_ < sent_) FlushLog();
+    Control("PRAGMA synchronous=FULL");
+    relaxed_ = false;
+  }
+  void TightenOutsideTransaction() {
+    if (relaxed_ && sqlite3_get_autocommit(db_.getHandle())) Tighten();
+  }
+  void FlushIfEndedRelaxed() {
+    if (relaxed_ && sqlite3_get_autocommit(db_.getHandle())) {
+      FlushLog();
+      Tighten();
+    }
+  }
+  // What COMMIT does under FULL, after the fact: the log's file flushed
+  // through SQLite's own file layer (and with it every commit before).
+  void FlushLog() {
+    const std::uint64_t covers = sent_;
+    sqlite3_file* log = nullptr;
+    if (sqlite3_file_control(db_.getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK && log &&
+        log->pMethods) {
+      const int rc = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+      if (rc != SQLITE_OK) {
+        RaiseSqlite(rc, "The write-ahead log of '" + path_ +
+                            "' could not be flushed to disk: the last transactions may not survive a power cut");
+      }
+    }
+    flushed_ = covers;
   }
   // Transaction control runs once a statement, many times a second: the
-  // few texts are prepared once and kept with the others (Execute parks
-  // the stepping reads when the transaction has ended).
-  void Control(const std::string& sql) { Execute(sql, {}); }
+  // few texts are prepared once and kept with the others (Run parks the
+  // stepping reads when the transaction has ended).
+  void Control(const std::string& sql) { Run(sql, {}); }
   void Exec(const std::string& sql) {
     try {
       db_.exec(sql);
@@ -163,6 +254,10 @@ class SqliteBackend : public Backend {
   std::string path_;
   SQLite::Database db_;  // before the cache: statements finalize first
   std::shared_ptr<StatementCache> cache_ = std::make_shared<StatementCache>(db_);
+  bool may_go_ahead_ = false;  // FULL on a write-ahead log
+  bool relaxed_ = false;       // running under NORMAL inside a chain
+  std::uint64_t sent_ = 0;     // commits made ahead
+  std::uint64_t flushed_ = 0;  // the last of them known on disk
 };
 
 bool IsWalFile(const std::string& path) {
