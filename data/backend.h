@@ -76,13 +76,16 @@ class Backend {
   // Commit, but a transaction whose statements all go out with the commit
   // is not waited for: its answer is read by Committed or by the next call
   // that waits. Several may be under way; the server runs them in turn.
+  // (SQLite under FULL: committed at once, its flush left to Committed.)
   // Returns 0 when it waited as Commit does (and raised as Commit raises).
   virtual std::uint64_t CommitAhead() {
     Commit();
     return 0;
   }
   // Waits for a commit sent ahead and raises its error, the transaction
-  // then kept in nothing. Asked once; later, or for 0, nothing to do.
+  // then kept in nothing (SQLite: the flush's error, the transaction
+  // written but perhaps not on disk). Asked once; later, or for 0, nothing
+  // to do.
   virtual void Committed(std::uint64_t ticket) { (void)ticket; }
   // Whether a failed unit inside a transaction is undone alone, leaving the
   // transaction usable (on by default), or spoils the transaction until the

@@ -12,9 +12,10 @@
 namespace tarvik::data {
 
 // A commit on its way to the server (Transaction::CommitAhead). Wait
-// raises its error, nothing of the transaction then kept. Destroyed
-// unwaited, it waits and drops the error: only a caller already leaving on
-// another error does that.
+// raises its error, nothing of the transaction then kept (on SQLite the
+// error of the log's flush, the transaction written but perhaps not on
+// disk). Destroyed unwaited, it waits and drops the error: only a caller
+// already leaving on another error does that.
 class PendingCommit {
  public:
   PendingCommit() = default;

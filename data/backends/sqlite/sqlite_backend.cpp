@@ -54,7 +54,7 @@ class SqliteBackend : public Backend {
   ~SqliteBackend() override {
     try {
       if (flushed_ < sent_) FlushLog();
-    } catch (const AutomationError&) {
+    } catch (...) {
       // Only a caller already leaving on another error gets here unflushed.
     }
   }
