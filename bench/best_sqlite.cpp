@@ -93,7 +93,6 @@ int BestSqliteRun(RawDatabase& db, const std::string& first, const std::string& 
   // component's chain of commits sent ahead has it.
   const bool chain = SqliteSynchronous() == "FULL";
   std::size_t relieved = 0;
-  bool flushed = true;
   for (const std::int64_t invoice : invoices) {
     db.BeginWrite();
     db.Run(unmark, {invoice});
@@ -107,12 +106,9 @@ int BestSqliteRun(RawDatabase& db, const std::string& first, const std::string& 
       db.Exec("PRAGMA synchronous=NORMAL");
     } else if (relieved % 2 == 1) {
       db.FlushLog();
-      flushed = true;
-    } else {
-      flushed = false;
     }
   }
-  if (!flushed) db.FlushLog();
+  if (chain && relieved >= 2 && relieved % 2 == 0) db.FlushLog();  // the last, not yet covered
   db.BeginWrite();
   db.Run(order_status, {});
   db.Run(unmark_orders, {});

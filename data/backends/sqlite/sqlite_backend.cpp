@@ -127,10 +127,7 @@ class SqliteBackend : public Backend {
   void Commit() override {
     cache_->ParkAll();
     Control("COMMIT");
-    if (relaxed_) {
-      FlushLog();
-      Tighten();
-    }
+    FlushIfEndedRelaxed();
   }
   // A chain of transactions committed ahead (each relief its own): from the
   // second on they begin under synchronous=NORMAL, so COMMIT writes the log
@@ -143,13 +140,9 @@ class SqliteBackend : public Backend {
   // read such a commit for the flush's duration before it is on disk; one
   // that then writes flushes it with its own commit.
   std::uint64_t CommitAhead() override {
-    if (!may_go_ahead_) {
+    if (!may_go_ahead_ || !relaxed_) {
       Commit();
-      return 0;
-    }
-    if (!relaxed_) {
-      Commit();
-      Relax();
+      if (may_go_ahead_) Relax();  // the chain's first flushed itself
       return 0;
     }
     cache_->ParkAll();
