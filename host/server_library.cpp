@@ -16,14 +16,19 @@
 #include "tarvik/entry_points.h"
 
 namespace tarvik::host {
-namespace {
+namespace detail {
 
+// Named, not anonymous: HostUi::Library, declared in the header, holds one.
 struct DlCloser {
   void operator()(void* h) const {
     if (h) dlclose(h);
   }
 };
-using LibraryHandle = std::unique_ptr<void, DlCloser>;
+
+}  // namespace detail
+namespace {
+
+using LibraryHandle = std::unique_ptr<void, detail::DlCloser>;
 
 using EntryPoint = HRESULT (*)();
 

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/output/table_output.h"
 #include "host/output/variant_json.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
@@ -66,12 +67,6 @@ bool IsNumber(const data::Value& v) {
   return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
 }
 
-// Display width in code points, close enough for aligned columns.
-std::size_t Width(const std::string& s) {
-  return static_cast<std::size_t>(
-      std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
 void Render(std::ostream& out, const std::string& title, const Table& t) {
   out << "\n" << title << "\n";
   if (!t.error.empty()) {
@@ -83,12 +78,12 @@ void Render(std::ostream& out, const std::string& title, const Table& t) {
     return;
   }
   std::vector<std::size_t> width(t.columns.size());
-  for (std::size_t c = 0; c < t.columns.size(); ++c) width[c] = Width(t.columns[c]);
+  for (std::size_t c = 0; c < t.columns.size(); ++c) width[c] = DisplayWidth(t.columns[c]);
   for (const auto& row : t.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], Width(data::ValueToText(row[c])));
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(data::ValueToText(row[c])));
   }
   auto cell = [&](const std::string& s, std::size_t c, bool right) {
-    std::string pad(width[c] - Width(s), ' ');
+    std::string pad(width[c] - DisplayWidth(s), ' ');
     out << "  " << (right ? pad + s : s + pad);
   };
   for (std::size_t c = 0; c < t.columns.size(); ++c) cell(t.columns[c], c, false);

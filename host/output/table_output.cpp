@@ -6,15 +6,16 @@
 #include "host/output/safe_text.h"
 
 namespace tarvik::host {
-namespace {
 
-std::size_t Width(const std::string& s) {
+std::size_t DisplayWidth(const std::string& s) {
   return static_cast<std::size_t>(
       std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
+namespace {
+
 std::string Pad(const std::string& s, std::size_t width, bool right) {
-  const std::string fill(width > Width(s) ? width - Width(s) : 0, ' ');
+  const std::string fill(width > DisplayWidth(s) ? width - DisplayWidth(s) : 0, ' ');
   return right ? fill + s : s + fill;
 }
 
@@ -29,10 +30,10 @@ void WriteTable(std::ostream& out, const TextTable& stored, const std::string& i
   }
   const std::size_t n = table.columns.size();
   std::vector<std::size_t> width(n);
-  for (std::size_t c = 0; c < n; ++c) width[c] = Width(table.columns[c].heading);
+  for (std::size_t c = 0; c < n; ++c) width[c] = DisplayWidth(table.columns[c].heading);
   for (const auto& row : table.rows) {
     for (std::size_t c = 0; c < n && c < row.size(); ++c) {
-      width[c] = std::max(width[c], Width(row[c]));
+      width[c] = std::max(width[c], DisplayWidth(row[c]));
     }
   }
   // Trailing blanks of the last column would only make diffs noisy.
@@ -60,7 +61,7 @@ void WriteTable(std::ostream& out, const TextTable& stored, const std::string& i
 void WriteFields(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& fields,
                  const std::string& indent) {
   std::size_t width = 0;
-  for (const auto& [label, value] : fields) width = std::max(width, Width(label) + 1);
+  for (const auto& [label, value] : fields) width = std::max(width, DisplayWidth(label) + 1);
   for (const auto& [label, value] : fields) {
     std::string text = indent + Pad(label + ":", width, false) + "  " + SafeText(value);
     text.erase(text.find_last_not_of(' ') + 1);

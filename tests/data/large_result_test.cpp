@@ -24,7 +24,7 @@ using testing::ScalarNumber;
 using testing::ScalarText;
 using testing::TempDatabase;
 
-constexpr int kHeaders = 3000;
+constexpr int kManyHeaders = 3000;
 
 class LargeResult : public ::testing::Test {
  protected:
@@ -32,7 +32,7 @@ class LargeResult : public ::testing::Test {
     db_ = new TempDatabase(true, false);
     auto c = db_->Connect();
     c->BeginTrans();
-    for (int n = 1; n <= kHeaders; ++n) {
+    for (int n = 1; n <= kManyHeaders; ++n) {
       c->ExecuteWith("INSERT INTO Invoice_Header (invoice_no, bill_to, invoice_by) VALUES (?1, ?2, ?3)",
                      {Variant::Long(n), n % 300 == 0 ? Variant::Null() : Variant::String("B" + std::to_string(n)),
                       Variant::Long(n % 4)});
@@ -55,16 +55,16 @@ TempDatabase* LargeResult::db_ = nullptr;
 
 TEST_F(LargeResult, EndAndKeyedSearchUnderAPlainOrder) {
   ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY Invoice_No "));
-  EXPECT_EQ(rs_->RecordCount(), kHeaders);
+  EXPECT_EQ(rs_->RecordCount(), kManyHeaders);
   EXPECT_EQ(Key(), 1);
   ASSERT_TRUE(rs_->MoveLast());
-  EXPECT_EQ(Key(), kHeaders);
+  EXPECT_EQ(Key(), kManyHeaders);
   ASSERT_TRUE(rs_->MovePrevious());
-  EXPECT_EQ(Key(), kHeaders - 1);
+  EXPECT_EQ(Key(), kManyHeaders - 1);
   ASSERT_TRUE(rs_->MoveNext());
   EXPECT_FALSE(rs_->MoveNext());
   ASSERT_TRUE(rs_->MovePrevious());
-  EXPECT_EQ(Key(), kHeaders);
+  EXPECT_EQ(Key(), kManyHeaders);
 
   ASSERT_TRUE(Find("invoice_no = 1500"));
   EXPECT_EQ(Key(), 1500);
@@ -118,8 +118,8 @@ TEST_F(LargeResult, ScanToTheEndThenWalkBack) {
   ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY invoice_no % 5, invoice_no"));
   int rows = 1;
   while (rs_->MoveNext()) ++rows;
-  EXPECT_EQ(rows, kHeaders);
-  for (int i = 0; i < kHeaders; ++i) ASSERT_TRUE(rs_->MovePrevious());  // from past the end
+  EXPECT_EQ(rows, kManyHeaders);
+  for (int i = 0; i < kManyHeaders; ++i) ASSERT_TRUE(rs_->MovePrevious());  // from past the end
   EXPECT_EQ(Key(), 5);  // first in the order: remainder 0, smallest number
   EXPECT_FALSE(rs_->MovePrevious());
   ASSERT_TRUE(Find("invoice_no = 7"));
@@ -143,7 +143,7 @@ TEST_F(LargeResult, AnOpenResultSurvivesARollbackOnItsConnection) {
 TEST_F(LargeResult, WalkBackFromTheEndAcrossWindows) {
   ASSERT_TRUE(rs_->OpenRecordset("SELECT * FROM Invoice_Header ORDER BY Invoice_No "));
   ASSERT_TRUE(rs_->MoveLast());
-  for (int n = kHeaders - 1; n >= kHeaders - 900; --n) {
+  for (int n = kManyHeaders - 1; n >= kManyHeaders - 900; --n) {
     ASSERT_TRUE(rs_->MovePrevious());
     ASSERT_EQ(Key(), n);
   }
@@ -160,7 +160,7 @@ TEST_F(LargeResult, WalkBackFromTheEndAcrossWindows) {
 
 #ifndef _WIN32
 // Rows the result sets of the fixture's backend have read so far.
-std::uint64_t RowsRead(const TempDatabase& db) {
+std::uint64_t RowsFetchedSoFar(const TempDatabase& db) {
   return db.postgres() ? PostgresRowsFetched() : SqliteRowsRead();
 }
 
@@ -169,16 +169,16 @@ std::uint64_t RowsRead(const TempDatabase& db) {
 // a few dozen rows as for thousands. Walking back from there to the first
 // row lands on every row in turn.
 TEST_F(LargeResult, TheLastRowCostsTheSameWhateverTheSizeOfTheSelection) {
-  for (int size : {20, 40, 100, 300, 700, kHeaders}) {
+  for (int size : {20, 40, 100, 300, 700, kManyHeaders}) {
     SCOPED_TRACE(size);
     const std::string sql =
         "SELECT * FROM Invoice_Header WHERE invoice_no <= " + std::to_string(size) + " ORDER BY Invoice_No ";
-    const std::uint64_t before = RowsRead(*db_);
+    const std::uint64_t before = RowsFetchedSoFar(*db_);
     ASSERT_TRUE(rs_->OpenRecordset(sql));
     EXPECT_EQ(rs_->RecordCount(), size);
     ASSERT_TRUE(rs_->MoveLast());
     EXPECT_EQ(Key(), size);
-    EXPECT_LE(RowsRead(*db_) - before, 40u);
+    EXPECT_LE(RowsFetchedSoFar(*db_) - before, 40u);
 
     const int walk = std::min(size, 800);
     for (int n = size - 1; n > size - walk; --n) {
@@ -239,7 +239,7 @@ class LargeResultOrders : public LargeResult, public ::testing::WithParamInterfa
   bool TiesUnplaced() const { return GetParam().ties && !db_->postgres(); }
   // Each row once, in an order that agrees with the model's on keys.
   void ExpectSameRows(const std::vector<int>& seen) const {
-    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kHeaders));
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kManyHeaders));
     for (std::size_t i = 1; i < seen.size(); ++i) {
       ASSERT_FALSE(GetParam().before(seen[i], seen[i - 1])) << "row " << i << " out of order";
     }
@@ -254,7 +254,7 @@ class LargeResultOrders : public LargeResult, public ::testing::WithParamInterfa
 TEST_P(LargeResultOrders, ForwardsAndBackwardsAgreeOnEveryPosition) {
   if (TiesUnplaced()) GTEST_SKIP() << "equal keys have no fixed places on SQLite";
   ASSERT_TRUE(rs_->OpenRecordset(GetParam().sql));
-  EXPECT_EQ(rs_->RecordCount(), kHeaders);
+  EXPECT_EQ(rs_->RecordCount(), kManyHeaders);
   std::vector<int> forwards{Number()};
   while (rs_->MoveNext()) forwards.push_back(Number());
   ExpectSameRows(forwards);
@@ -294,7 +294,7 @@ TEST_P(LargeResultOrders, FindFirstFromPositionsAndTheSoughtRowsPosition) {
     std::unique_ptr<ResultSet> rs = c_->OpenQuery(GetParam().sql);
     ASSERT_TRUE(rs->SeekFirst("invoice_no", Value{double(n)})) << n;
     EXPECT_EQ(rs->SoughtRow(), at) << n;
-    if (at + 1 < kHeaders) {
+    if (at + 1 < kManyHeaders) {
       ASSERT_TRUE(rs->Seek(at + 1));
       EXPECT_EQ(rs->Column(column), Value{std::int64_t{order[static_cast<std::size_t>(at + 1)]}});
     }

@@ -45,12 +45,6 @@ const char* Noun(Interruption how) {
   return "";
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string out;
-  for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
-  return out;
-}
-
 std::vector<std::string> Split(const std::string& joined) {
   std::vector<std::string> out;
   std::size_t at = 0;

@@ -10,6 +10,7 @@
 
 #include "platform/error.h"
 #include "tests/reliability/workflow_env.h"
+#include "tests/support/books_invariants.h"
 #include "tests/support/temp_database.h"
 
 namespace tarvik::testing {
@@ -57,12 +58,6 @@ bool AnyBoxWith(WorkflowEnv& env, const std::string& text, std::initializer_list
     }
   }
   return false;
-}
-
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string out;
-  for (const auto& p : parts) out += (out.empty() ? "" : "; ") + p;
-  return out;
 }
 
 // The generic checks every run must pass, then the workflow's own.

@@ -104,4 +104,10 @@ std::vector<std::string> BrokenBooks(data::HostConnection& c) {
   return broken;
 }
 
+std::string Joined(const std::vector<std::string>& findings) {
+  std::string out;
+  for (const std::string& f : findings) out += (out.empty() ? "" : "; ") + f;
+  return out;
+}
+
 }  // namespace tarvik::testing

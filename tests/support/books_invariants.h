@@ -21,4 +21,7 @@ std::vector<std::string> BrokenInvariants(data::HostConnection& c);
 // disagrees with the lines, and on SQLite a damaged file.
 std::vector<std::string> BrokenBooks(data::HostConnection& c);
 
+// Findings like the above in one line, "; " between them.
+std::string Joined(const std::vector<std::string>& findings);
+
 }  // namespace tarvik::testing
