@@ -201,7 +201,9 @@ void RunHostBenchmarks(const HostRunOptions& o, Report& report) {
     for (int size = 0; size < 2; ++size) {
       const std::string books = folder.file("list.db");
       CreateBooks(books, {10, 1, 1, headers[size]});
-      seconds[size] = RunTarvik(o.tarvik, folder, {"--db", books, command});
+      // The best of three: one slow stretch of the machine made a run of
+      // 1,000,000 headers take 14 s where the next ones took 10.
+      seconds[size] = BestSeconds(3, [&] { RunTarvik(o.tarvik, folder, {"--db", books, command}); });
     }
     CheckLinear(report, command, "headers", seconds[0], headers[0], seconds[1], headers[1]);
   }
