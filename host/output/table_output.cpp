@@ -15,7 +15,8 @@ std::size_t DisplayWidth(const std::string& s) {
 namespace {
 
 std::string Pad(const std::string& s, std::size_t width, bool right) {
-  const std::string fill(width > DisplayWidth(s) ? width - DisplayWidth(s) : 0, ' ');
+  const std::size_t used = DisplayWidth(s);
+  const std::string fill(width > used ? width - used : 0, ' ');
   return right ? fill + s : s + fill;
 }
 
