@@ -67,6 +67,18 @@ bool IsNumber(const data::Value& v) {
   return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
 }
 
+// A column reads right-aligned when it holds numbers and nothing else but
+// nulls; SQLite may keep a text among them, and then the column is text.
+bool NumberColumn(const Table& t, std::size_t c) {
+  bool any = false;
+  for (const auto& row : t.rows) {
+    if (data::IsNull(row[c])) continue;
+    if (!IsNumber(row[c])) return false;
+    any = true;
+  }
+  return any;
+}
+
 void Render(std::ostream& out, const std::string& title, const Table& t) {
   out << "\n" << title << "\n";
   if (!t.error.empty()) {
@@ -77,23 +89,14 @@ void Render(std::ostream& out, const std::string& title, const Table& t) {
     out << "  (none)\n";
     return;
   }
-  std::vector<std::size_t> width(t.columns.size());
-  for (std::size_t c = 0; c < t.columns.size(); ++c) width[c] = DisplayWidth(t.columns[c]);
+  TextTable text;
+  for (std::size_t c = 0; c < t.columns.size(); ++c) text.columns.push_back({t.columns[c], NumberColumn(t, c)});
   for (const auto& row : t.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(data::ValueToText(row[c])));
+    std::vector<std::string> cells;
+    for (const data::Value& v : row) cells.push_back(data::ValueToText(v));
+    text.rows.push_back(std::move(cells));
   }
-  auto cell = [&](const std::string& s, std::size_t c, bool right) {
-    std::string pad(width[c] - DisplayWidth(s), ' ');
-    out << "  " << (right ? pad + s : s + pad);
-  };
-  for (std::size_t c = 0; c < t.columns.size(); ++c) cell(t.columns[c], c, false);
-  out << "\n";
-  for (std::size_t c = 0; c < t.columns.size(); ++c) cell(std::string(width[c], '-'), c, false);
-  out << "\n";
-  for (const auto& row : t.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) cell(data::ValueToText(row[c]), c, IsNumber(row[c]));
-    out << "\n";
-  }
+  WriteTable(out, text);
 }
 
 const char* const kSchemaTables[] = {

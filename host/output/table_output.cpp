@@ -7,12 +7,13 @@
 
 namespace tarvik::host {
 
+namespace {
+
+// Display width in code points, close enough for aligned columns.
 std::size_t DisplayWidth(const std::string& s) {
   return static_cast<std::size_t>(
       std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
-
-namespace {
 
 std::string Pad(const std::string& s, std::size_t width, bool right) {
   const std::size_t used = DisplayWidth(s);

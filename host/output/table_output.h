@@ -2,7 +2,6 @@
 // Widths count code points, so accented names line up too.
 #pragma once
 
-#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -18,9 +17,6 @@ struct TextTable {
   std::vector<Column> columns;
   std::vector<std::vector<std::string>> rows;  // one cell per column
 };
-
-// Display width in code points, close enough for aligned columns.
-std::size_t DisplayWidth(const std::string& s);
 
 // Headings, a rule of dashes, then the rows; every line starts with indent.
 void WriteTable(std::ostream& out, const TextTable& table, const std::string& indent = "  ");

@@ -199,6 +199,25 @@ TEST_F(ClerkCliTest, TablesShowCustomersTotalsOrderNumbersAndEscapeControlCharac
   EXPECT_FALSE(Contains(show.out, "Order key")) << show.out;
   EXPECT_EQ(Run({"show", "1"}).out.find('\x1b'), std::string::npos);
 
+  // info measures a cell after escaping it: the escaped name's row is as
+  // wide as the others, and the invoice-by numbers line up on the right.
+  RunResult info = Run({"info"});
+  ASSERT_EQ(info.exit_code, 0) << info.err;
+  EXPECT_EQ(info.out.find('\x1b'), std::string::npos);
+  const std::size_t from = info.out.find("\nInvoices\n");
+  ASSERT_NE(from, std::string::npos) << info.out;
+  const std::string section = info.out.substr(from + 10, info.out.find("\n\n", from + 1) - from - 10);
+  std::vector<std::string> rows;
+  for (std::size_t at = 0; at < section.size();) {
+    const std::size_t end = std::min(section.find('\n', at), section.size());
+    rows.push_back(section.substr(at, end - at));
+    at = end + 1;
+  }
+  ASSERT_EQ(rows.size(), 4u) << "headings, rule, two invoices:\n" << section;
+  EXPECT_TRUE(Contains(rows[2] + rows[3], "Evil\\u001b]0;pwned\\u0007 Corp")) << section;
+  for (const std::string& row : rows) EXPECT_EQ(row.size(), rows[0].size()) << section;
+  EXPECT_EQ(rows[0].substr(rows[0].size() - 10), "invoice_by") << section;
+
   // Filters and their totals. Invoice 1 is dated back, 2 is exported and
   // paid in full, so that every filter leaves one of them out.
   Db()->ExecuteWith("UPDATE Invoice_Header SET invoice_date = '2024-03-01' WHERE invoice_no = 1", {});
