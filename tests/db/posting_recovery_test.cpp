@@ -23,22 +23,20 @@ using data::RunStoredQuery;
 using testing::ScalarNumber;
 using testing::TempDatabase;
 
-Variant T(const std::string& s) { return Variant::String(s); }
-
 // What creation commits for one order before relief and status follow.
 void Create(HostConnection& c, int order_key, int invoice_no) {
   const std::string n = std::to_string(invoice_no);
   c.BeginTrans();
   c.Execute("INSERT INTO Invoice_Header (invoice_no, invoice_by) VALUES (" + n + ", 0)");
-  ASSERT_TRUE(RunStoredQuery(c, "v_InvoiceDet_byOrdPack", {Variant::Long(order_key), T(n)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_InvoiceDet_byOrdPack", {Variant::Long(order_key), Variant::String(n)}));
   ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Up_LineStat_byOrdPack", {Variant::Long(order_key)}));
   c.CommitTrans();
 }
 
 void Relieve(HostConnection& c, int invoice_no) {
   const std::string n = std::to_string(invoice_no);
-  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory", {T(n)}));
-  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory_LS", {T(n)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory", {Variant::String(n)}));
+  ASSERT_TRUE(RunStoredQuery(c, "v_Invoice_Relieve_Inventory_LS", {Variant::String(n)}));
 }
 
 // The books' invariants, with every posting finished.
@@ -56,7 +54,7 @@ TEST(PostingRecovery, FindsAndCompletesWhatARunLeftUnfinished) {
   Create(*c, 2, 502);
   Relieve(*c, 502);    // relieved, order status not yet posted
   Create(*c, 3, 503);  // its relief failed and the status reset ran; the header is left
-  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {T("503")}));
+  ASSERT_TRUE(RunStoredQuery(*c, "v_Invoice_Delete_Reset_Status", {Variant::String("503")}));
 
   const PostingCheck check = CheckPostings(*c);
   EXPECT_EQ(check.unrelieved, std::vector<std::int64_t>{501});
@@ -192,7 +190,7 @@ TEST(SchemaUpgrade, BringsASecondVersionDatabaseUpWithTheIndexesPostingsSearch) 
     EXPECT_EQ(c->GetDatabase()->GetQueryDefs().Item(q.name)->SQL(), q.sql) << q.name;
   }
   // The numeric range finds the order by its number's value through the new index.
-  auto keys = c->OpenStoredQuery("v_Order_Keys", {T("40"), T("42")});
+  auto keys = c->OpenStoredQuery("v_Order_Keys", {Variant::String("40"), Variant::String("42")});
   ASSERT_TRUE(keys->Seek(0));
   EXPECT_EQ(std::get<std::int64_t>(keys->Column(0)), 1);
   EXPECT_FALSE(keys->Seek(1));

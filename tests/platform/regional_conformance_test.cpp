@@ -19,6 +19,7 @@
 // tests; they apply a rule the tests establish (which blanks the platform
 // skips) to further characters and are marked as such.
 #include "platform/regional.h"
+#include "tests/support/ole_date.h"
 
 #include <gtest/gtest.h>
 
@@ -32,11 +33,7 @@ namespace {
 
 constexpr int kYear = 2026;  // "this year" for the forms without a year
 
-double Ole(int y, int m, int d) {
-  std::optional<double> v = ToOleDate({y, m, d, 0, 0, 0});
-  EXPECT_TRUE(v.has_value()) << y << "-" << m << "-" << d;
-  return v.value_or(-1e9);
-}
+using testing::Ole;
 
 // ---- text to date (VarDateFromStr) ----
 

@@ -1,4 +1,5 @@
 #include "platform/regional.h"
+#include "tests/support/ole_date.h"
 
 #include <gtest/gtest.h>
 
@@ -70,11 +71,7 @@ TEST(BankersRound, HalvesGoToTheEvenNeighbour) {
   for (auto [in, out] : cases) EXPECT_EQ(BankersRound(in), out) << in;
 }
 
-double Ole(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
-  std::optional<double> v = ToOleDate({y, m, d, hh, mm, ss});
-  EXPECT_TRUE(v.has_value()) << y << "-" << m << "-" << d;
-  return v.value_or(-1e9);
-}
+using testing::Ole;
 
 TEST(OleDate, KnownSerialNumbers) {
   EXPECT_EQ(Ole(1899, 12, 30), 0.0);
