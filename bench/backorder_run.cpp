@@ -145,12 +145,7 @@ void RunBackOrderBenchmarks(const BackOrderOptions& o, Report& report) {
   double component = 1e300, baseline = 1e300;
   std::string component_outcome, baseline_outcome;
   for (int run = 0; run < o.runs; ++run) {
-    auto fresh = [&](const std::string& name) {
-      const std::string path = dir + "/" + name + ".db";
-      for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-      std::filesystem::copy_file(books, path);
-      return path;
-    };
+    auto fresh = [&](const std::string& name) { return CopyBooks(books, dir + "/" + name + ".db"); };
     const std::string a = fresh("backorder-component");
     component = std::min(component, Seconds([&] { Component(a, o); }));
     component_outcome = Outcome(a);

@@ -8,8 +8,18 @@
 
 namespace tarvik::bench {
 
-void CreateBooks(const std::string& path, const BooksShape& shape) {
+void RemoveBooks(const std::string& path) {
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+}
+
+std::string CopyBooks(const std::string& from, const std::string& to) {
+  RemoveBooks(to);
+  std::filesystem::copy_file(from, to);
+  return to;
+}
+
+void CreateBooks(const std::string& path, const BooksShape& shape) {
+  RemoveBooks(path);
   auto db = data::OpenBackend(path);
   db::InitializeDatabase(*db, false);
   // The books are written in the classic SQL the catalog uses, on either backend.

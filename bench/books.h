@@ -19,4 +19,11 @@ struct BooksShape {
 // every line is packed in full; both options are off.
 void CreateBooks(const std::string& path, const BooksShape& shape);
 
+// Removes an SQLite file with its log and shared memory.
+void RemoveBooks(const std::string& path);
+
+// A fresh copy of the SQLite books `from` at `to`, for one run to spend;
+// returns `to`.
+std::string CopyBooks(const std::string& from, const std::string& to);
+
 }  // namespace tarvik::bench

@@ -176,20 +176,15 @@ void RunHostBenchmarks(const HostRunOptions& o, Report& report) {
     const std::string saved = folder.file("save-alone.db");
     const std::string created = folder.file("tarvik-create.db");
     CreateBooks(books, {o.create_orders, 5, 10, 0});
-    auto fresh = [&](const std::string& path) {
-      for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
-      fs::copy_file(books, path);
-      return path;
-    };
     double save = 1e300, host = 1e300, save_cpu = 1e300, host_cpu = 1e300;
     for (int run = 0; run < 3; ++run) {
-      fresh(saved);
+      CopyBooks(books, saved);
       const double cpu_before = ProcessCpuSeconds();
       save = std::min(save, Seconds([&] { SaveAlone(saved, o.create_orders); }));
       save_cpu = std::min(save_cpu, ProcessCpuSeconds() - cpu_before);
       double cpu = 0;
       host = std::min(host, RunTarvik(o.tarvik, folder,
-                                      {"--db", fresh(created), "create", "--by", "order", "--from",
+                                      {"--db", CopyBooks(books, created), "create", "--by", "order", "--from",
                                        std::to_string(kFirstOrder), "--to", LastOrder(o.create_orders),
                                        "--invoice-no", "500"},
                                       &cpu));

@@ -537,12 +537,7 @@ void RunInvoicingBenchmarks(const InvoicingOptions& o, Report& report) {
   if (o.durable) limit = SqliteCommitsPerSecond(dir, kLimitSeconds);
   const Selection s = SelectionFor(o);
   for (const Grouping& g : kGroupings) {
-    auto fresh = [&](const std::string& name) {
-      const std::string path = dir + "/" + name + ".db";
-      for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-      std::filesystem::copy_file(books, path);
-      return path;
-    };
+    auto fresh = [&](const std::string& name) { return CopyBooks(books, dir + "/" + name + ".db"); };
     // Only the order-number run has a hand-written baseline: the other
     // groupings make one invoice with set statements like the stored ones.
     const bool by_order = g.by == 0;

@@ -117,16 +117,8 @@ struct Backend {
 Backend SqliteFiles() {
   const std::string dir = std::filesystem::temp_directory_path() / "tarvik-bench";
   std::filesystem::create_directories(dir);
-  auto remove = [](const std::string& path) {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-  };
   return {"SQLite", [dir](const std::string& name) { return dir + "/" + name + ".db"; },
-          [dir, remove](const std::string& books) {
-            const std::string path = dir + "/stock-run.db";
-            remove(path);
-            std::filesystem::copy_file(books, path);
-            return path;
-          },
+          [dir](const std::string& books) { return CopyBooks(books, dir + "/stock-run.db"); },
           [] {},
           SqliteSetting,
           true};
