@@ -36,7 +36,10 @@ bool IsDate(const Variant& value) {
 
 std::string Field2SqlDate(Variant value) {
   if (!IsDate(value)) return "Null";
-  return "#" + regional::FormatDate(value.ToDate()) + "#";
+  std::string text = regional::FormatDate(value.ToDate());
+  text.insert(text.begin(), '#');
+  text.push_back('#');
+  return text;
 }
 
 std::int32_t Field2Long(Variant value) { return IsNumeric(value) ? value.ToLong() : 0; }

@@ -53,14 +53,14 @@ std::string CheckReadOnlyQuery(std::string_view sql, Dialect dialect) {
     if (kind == SqlPiece::kComment) return;
     if (ended && TrimBlanks(std::string(text)).size() > 0) Refuse("one statement only");
     if (kind == SqlPiece::kIdentifier) {
-      if (first.empty()) first = "\"";
+      if (first.empty()) first = '"';
       before = name;
       name = AsciiLower(text.substr(1, text.size() >= 2 ? text.size() - 2 : 0));
       name_open = true;
       return;
     }
     if (kind == SqlPiece::kString) {
-      if (first.empty()) first = "'";
+      if (first.empty()) first = '\'';
       name_open = false;
       return;
     }

@@ -50,7 +50,8 @@ std::tm Utc(std::time_t when) {
 
 std::string Format(std::time_t when, const char* pattern) {
   const std::tm tm = Utc(when);
-  char text[40];
+  // Room for six ints at their widest, so no year is ever cut short.
+  char text[96];
   std::snprintf(text, sizeof text, pattern, tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec);
   return text;

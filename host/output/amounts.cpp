@@ -14,9 +14,10 @@ std::string FormatAmount(double amount, bool grouped) {
   const std::size_t point = digits.find('.');
   std::string whole = digits.substr(0, point);
   if (grouped) {
-    for (std::size_t i = whole.size(); i > 3; i -= 3) whole.insert(i - 3, ",");
+    for (std::size_t i = whole.size(); i > 3; i -= 3) whole.insert(i - 3, 1, ',');
   }
-  return (negative ? "-" : "") + whole + digits.substr(point);
+  if (negative) whole.insert(whole.begin(), '-');
+  return whole.append(digits, point);
 }
 
 std::string FormatQuantity(double quantity) {
