@@ -19,12 +19,13 @@ void RemoveBooks(const std::string& path) {
 namespace {
 
 void Flush(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0 || fsync(fd) != 0) {
-    if (fd >= 0) close(fd);
-    throw std::runtime_error("could not flush " + path);
-  }
-  close(fd);
+  struct File {
+    int fd;
+    ~File() {
+      if (fd >= 0) close(fd);
+    }
+  } file{open(path.c_str(), O_RDONLY)};
+  if (file.fd < 0 || fsync(file.fd) != 0) throw std::runtime_error("could not flush " + path);
 }
 
 }  // namespace
