@@ -208,11 +208,8 @@ TEST_F(ClerkCliTest, TablesShowCustomersTotalsOrderNumbersAndEscapeControlCharac
   ASSERT_NE(from, std::string::npos) << info.out;
   const std::string section = info.out.substr(from + 10, info.out.find("\n\n", from + 1) - from - 10);
   std::vector<std::string> rows;
-  for (std::size_t at = 0; at < section.size();) {
-    const std::size_t end = std::min(section.find('\n', at), section.size());
-    rows.push_back(section.substr(at, end - at));
-    at = end + 1;
-  }
+  std::istringstream lines(section);
+  for (std::string row; std::getline(lines, row);) rows.push_back(row);
   ASSERT_EQ(rows.size(), 4u) << "headings, rule, two invoices:\n" << section;
   EXPECT_TRUE(Contains(rows[2] + rows[3], "Evil\\u001b]0;pwned\\u0007 Corp")) << section;
   for (const std::string& row : rows) EXPECT_EQ(row.size(), rows[0].size()) << section;
