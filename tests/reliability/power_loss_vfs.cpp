@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -34,6 +35,14 @@ State& S() {
   static State state;
   return state;
 }
+// The books' log is copied back by a thread of its own: the cache and the
+// count are shared between it and the committing one. Recursive, as a
+// read asks for the size and a counted call may end in the cut.
+std::recursive_mutex& Guard() {
+  static std::recursive_mutex guard;
+  return guard;
+}
+using Hold = std::lock_guard<std::recursive_mutex>;
 
 struct File {
   sqlite3_file base;
@@ -43,6 +52,7 @@ struct File {
 File* F(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
 
 [[noreturn]] void Cut() {
+  Hold hold(Guard());
   State& s = S();
   std::mt19937 random(s.cut.seed);
   std::bernoulli_distribution survives(s.cut.keep);
@@ -75,6 +85,7 @@ int Close(sqlite3_file* f) {
 }
 
 int FileSize(sqlite3_file* f, sqlite3_int64* size) {
+  Hold hold(Guard());
   const int rc = F(f)->real()->pMethods->xFileSize(F(f)->real(), size);
   if (rc != SQLITE_OK) return rc;
   if (const auto* writes = PendingOf(F(f)->path)) {
@@ -84,6 +95,7 @@ int FileSize(sqlite3_file* f, sqlite3_int64* size) {
 }
 
 int Read(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
+  Hold hold(Guard());
   int rc = F(f)->real()->pMethods->xRead(F(f)->real(), buffer, amount, offset);
   const auto* writes = PendingOf(F(f)->path);
   if ((rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) || !writes) return rc;
@@ -104,6 +116,7 @@ int Read(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
 
 int Write(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
   if (!F(f)->path) return F(f)->real()->pMethods->xWrite(F(f)->real(), buffer, amount, offset);
+  Hold hold(Guard());
   const char* bytes = static_cast<const char*>(buffer);
   S().pending[F(f)->path].push_back({offset, std::vector<char>(bytes, bytes + amount)});
   Count();  // the write in flight is one of those the cut may keep
@@ -111,6 +124,7 @@ int Write(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset)
 }
 
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
+  Hold hold(Guard());
   if (F(f)->path && S().pending.count(F(f)->path)) {
     auto& writes = S().pending[F(f)->path];
     std::erase_if(writes, [size](const PendingWrite& w) { return w.offset >= size; });
@@ -125,6 +139,7 @@ int Truncate(sqlite3_file* f, sqlite3_int64 size) {
 // simulation and only costs time, so it is left out.
 int Sync(sqlite3_file* f, int) {
   if (!F(f)->path) return SQLITE_OK;
+  Hold hold(Guard());
   Count();
   auto it = S().pending.find(F(f)->path);
   if (it == S().pending.end()) return SQLITE_OK;
@@ -192,6 +207,7 @@ int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int
 }
 
 int Delete(sqlite3_vfs*, const char* name, int sync_dir) {
+  Hold hold(Guard());
   S().pending.erase(name);
   return S().real->xDelete(S().real, name, sync_dir);
 }
@@ -217,7 +233,10 @@ int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
 
 }  // namespace
 
-void ArmPowerCut(std::uint64_t after_calls) { S().cut.after_calls = S().calls + after_calls; }
+void ArmPowerCut(std::uint64_t after_calls) {
+  Hold hold(Guard());
+  S().cut.after_calls = S().calls + after_calls;
+}
 
 void CutPower() {
   if (!S().real) std::abort();

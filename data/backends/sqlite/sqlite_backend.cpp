@@ -14,6 +14,7 @@
 #include <memory>
 #include <system_error>
 
+#include "data/backends/sqlite/log_checkpoint.h"
 #include "data/backends/sqlite/sqlite_result_set.h"
 #include "data/backends/sqlite/sqlite_statement.h"
 #include "platform/ascii.h"
@@ -50,6 +51,7 @@ class SqliteBackend : public Backend {
     const std::string synchronous = SynchronousSetting();
     db_.exec("PRAGMA synchronous=" + synchronous);
     may_go_ahead_ = log && synchronous == "FULL";
+    if (log) checkpoint_ = std::make_unique<LogCheckpoint>(db_.getHandle(), target, synchronous);
   }
   ~SqliteBackend() override {
     try {
@@ -247,6 +249,7 @@ class SqliteBackend : public Backend {
   std::string path_;
   SQLite::Database db_;  // before the cache: statements finalize first
   std::shared_ptr<StatementCache> cache_ = std::make_shared<StatementCache>(db_);
+  std::unique_ptr<LogCheckpoint> checkpoint_;  // stops before the connection closes
   bool may_go_ahead_ = false;  // FULL on a write-ahead log
   bool relaxed_ = false;       // running under NORMAL inside a chain
   std::uint64_t sent_ = 0;     // commits made ahead
