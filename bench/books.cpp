@@ -28,6 +28,13 @@ void Flush(const std::string& path) {
   if (file.fd < 0 || fsync(file.fd) != 0) throw std::runtime_error("could not flush " + path);
 }
 
+// A file and the folder that names it.
+void FlushWithFolder(const std::string& path) {
+  Flush(path);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  Flush(folder.empty() ? "." : folder.string());
+}
+
 }  // namespace
 
 // Both files go to disk before the run is measured: a clerk's books are
@@ -39,8 +46,7 @@ std::string CopyBooks(const std::string& from, const std::string& to) {
   RemoveBooks(to);
   Flush(from);
   std::filesystem::copy_file(from, to);
-  Flush(to);
-  Flush(std::filesystem::path(to).parent_path().string());
+  FlushWithFolder(to);
   return to;
 }
 
@@ -93,6 +99,10 @@ void CreateBooks(const std::string& path, const BooksShape& shape) {
                 {std::int64_t{n}});
   }
   db->Commit();
+  db.reset();
+  // Books measured where they were made (the host's list and info runs)
+  // start on disk too, as CopyBooks leaves its copies.
+  if (!data::IsPostgresUri(path)) FlushWithFolder(path);
 }
 
 }  // namespace tarvik::bench
