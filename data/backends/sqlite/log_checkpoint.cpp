@@ -10,8 +10,18 @@
 
 namespace tarvik::data::sqlite_detail {
 
+namespace {
+
+std::string FileOf(sqlite3* db) {
+  const char* name = sqlite3_db_filename(db, "main");
+  return name ? name : "";
+}
+
+}  // namespace
+
 struct LogCheckpoint::Worker {
-  Worker(std::string path, std::string synchronous) : path(std::move(path)), synchronous(std::move(synchronous)) {}
+  Worker(std::string path, std::string synchronous)
+      : path(std::move(path)), synchronous(std::move(synchronous)), unavailable(this->path.empty()) {}
 
   // False when no thread can take the checkpoint: the caller runs it.
   bool Ask() {
@@ -90,8 +100,8 @@ struct LogCheckpoint::Worker {
   std::atomic<std::uint64_t> log{0};
 };
 
-LogCheckpoint::LogCheckpoint(sqlite3* db, std::string path, std::string synchronous)
-    : db_(db), worker_(std::make_unique<Worker>(std::move(path), std::move(synchronous))) {
+LogCheckpoint::LogCheckpoint(sqlite3* db, std::string synchronous)
+    : db_(db), worker_(std::make_unique<Worker>(FileOf(db), std::move(synchronous))) {
   sqlite3_wal_hook(db_, &LogCheckpoint::Committed, this);
 }
 

@@ -24,10 +24,11 @@ namespace tarvik::data::sqlite_detail {
 class LogCheckpoint {
  public:
   // Takes over the automatic checkpoints of `db`, a read-write connection
-  // in WAL mode on the file `path`. The checkpointing connection uses
-  // `synchronous` (FULL, NORMAL or EXTRA) as `db` does. Starts no thread
-  // until the log first reaches its size.
-  LogCheckpoint(sqlite3* db, std::string path, std::string synchronous);
+  // in WAL mode. The checkpointing connection opens the same file (by the
+  // full name SQLite resolved) and uses `synchronous` (FULL, NORMAL or
+  // EXTRA) as `db` does. Starts no thread until the log first reaches its
+  // size.
+  LogCheckpoint(sqlite3* db, std::string synchronous);
   // Stops a checkpoint under way (the log keeps what it had not copied) and
   // gives `db` its automatic checkpoints back.
   ~LogCheckpoint();

@@ -51,7 +51,7 @@ class SqliteBackend : public Backend {
     const std::string synchronous = SynchronousSetting();
     db_.exec("PRAGMA synchronous=" + synchronous);
     may_go_ahead_ = log && synchronous == "FULL";
-    if (log) checkpoint_ = std::make_unique<LogCheckpoint>(db_.getHandle(), target, synchronous);
+    if (log) checkpoint_ = std::make_unique<LogCheckpoint>(db_.getHandle(), synchronous);
   }
   ~SqliteBackend() override {
     try {
