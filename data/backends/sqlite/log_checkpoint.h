@@ -7,8 +7,9 @@
 // connection copies the log back on another processor while the next
 // transactions go on.
 //
-// Durability does not change: a commit is in the flushed log before this
-// runs, and a checkpoint interrupted at any point leaves the log to replay.
+// Durability does not change: a checkpoint flushes the log before it
+// copies a page (commits sent ahead, not yet flushed, included), and one
+// interrupted at any point leaves the log to replay.
 // If the thread falls far behind (another process reading an old
 // snapshot, a slow disk), the committing connection checkpoints itself, as
 // SQLite would, so the log stays bounded.
