@@ -24,7 +24,7 @@ std::vector<StoredQuery> ShippedQueries(data::Dialect dialect = data::Dialect::k
 
 // The schema version this build writes. Version 1 is schema.sql; each later
 // one is an upgrade script beside it.
-inline constexpr int kSchemaVersion = 9;
+inline constexpr int kSchemaVersion = 10;
 
 // Parameterised statements (classic dialect, ?n markers) that store the
 // shipped catalog, each query replacing one of the same name.

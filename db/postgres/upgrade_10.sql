@@ -1,0 +1,2 @@
+-- Version 10: no table changes here (SQLite's stock rows move into the tree
+-- of their key; a PostgreSQL table is kept apart from its key's index).
