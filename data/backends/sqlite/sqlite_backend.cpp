@@ -48,6 +48,7 @@ class SqliteBackend : public Backend {
       : path_(path), db_(target, flags | SQLite::OPEN_NOMUTEX, kBusyTimeoutMs) {
     const bool log = (flags & SQLite::OPEN_READWRITE) && ReadyForWriting();
     db_.exec("PRAGMA foreign_keys=ON");
+    db_.exec("PRAGMA cache_size=-" + std::to_string(kSqlitePageCacheKib));
     const std::string synchronous = SynchronousSetting();
     db_.exec("PRAGMA synchronous=" + synchronous);
     may_go_ahead_ = log && synchronous == "FULL";
