@@ -1,6 +1,6 @@
 -- Version 10: the stock rows live in the tree of their key. A relief finds
 -- an item's row in one search instead of two (the key's index, then the
--- table), and a warehouse of stock takes half the pages to keep in memory.
+-- table), and the stock takes some half the pages it took with its index.
 CREATE TABLE Inventory_10 (
   item_number TEXT NOT NULL,
   site TEXT NOT NULL,
